@@ -1,0 +1,66 @@
+// The host's input queue: every prompt, dialog and message box takes its
+// answer from here. Scripts and tests fill it; an empty queue answers like
+// Escape, so nothing can wait for input that never comes.
+#pragma once
+
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/geom/geom.h"
+
+namespace ed {
+
+enum class TokenKind {
+  Text,        // a typed word: command name, keyword, number, free text
+  Point,       // a picked point (p1)
+  Enter,       // Enter key
+  Escape,      // Escape key
+  Space,       // Space bar
+  RightClick,  // right mouse button
+  ShiftDown,   // Shift pressed
+  ShiftUp,     // Shift released
+  Pick,        // entity pick: by handle (text) or at a point (p1)
+  Window,      // window selection p1..p2
+  Crossing,    // crossing selection p1..p2
+  Hover,       // cursor moved to p1 without picking
+  Key,         // a named key (text), e.g. "F8", "DEL"
+  Directive,   // any other host directive: name in text, arguments in args
+};
+
+struct InputToken {
+  TokenKind kind = TokenKind::Text;
+  std::wstring text;
+  geom::Point3d p1, p2;
+  std::vector<std::wstring> args;
+  int line = 0;  // script line the token came from (0 when not from a script)
+};
+
+class InputQueue {
+ public:
+  void push(InputToken t);
+  void pushFront(InputToken t);
+  bool empty() const { return tokens_.empty(); }
+  size_t size() const { return tokens_.size(); }
+  const InputToken* peek() const { return tokens_.empty() ? nullptr : &tokens_.front(); }
+  // Takes the next token; nullopt when the queue is empty (the caller treats
+  // that as Escape and may report that the input ran out).
+  std::optional<InputToken> next();
+  void clear() { tokens_.clear(); }
+  // Counts how often a reader found the queue empty (tests and cadhost read it).
+  int exhaustedCount() const { return exhausted_; }
+  void resetExhausted() { exhausted_ = 0; }
+  // Line of the last token handed out.
+  int lastLine() const { return lastLine_; }
+
+ private:
+  std::deque<InputToken> tokens_;
+  int exhausted_ = 0;
+  int lastLine_ = 0;
+};
+
+// The queue of the host session (one command stream, as a script is).
+InputQueue& inputQueue();
+
+}  // namespace ed
