@@ -22,4 +22,46 @@ InputQueue& inputQueue() {
   return q;
 }
 
+namespace {
+std::map<std::wstring, DirectiveHandler>& immediate() {
+  static std::map<std::wstring, DirectiveHandler> m;
+  return m;
+}
+std::map<std::wstring, bool>& answers() {
+  static std::map<std::wstring, bool> m;
+  return m;
+}
+std::wstring& directiveError() {
+  static std::wstring e;
+  return e;
+}
+}  // namespace
+
+void registerDirective(const std::wstring& name, DirectiveHandler handler) {
+  immediate()[name] = std::move(handler);
+}
+void unregisterDirective(const std::wstring& name) { immediate().erase(name); }
+bool isImmediateDirective(const std::wstring& name) { return immediate().count(name) != 0; }
+void registerAnswerDirective(const std::wstring& name) { answers()[name] = true; }
+bool isKnownDirective(const std::wstring& name) {
+  return isImmediateDirective(name) || answers().count(name) != 0;
+}
+
+std::optional<InputToken> nextInput() {
+  for (;;) {
+    auto t = inputQueue().next();
+    if (!t) return t;
+    if (t->kind == TokenKind::Directive) {
+      auto it = immediate().find(t->text);
+      if (it != immediate().end()) {
+        std::wstring err;
+        if (!it->second(*t, err)) directiveError() = err;
+        continue;
+      }
+    }
+    return t;
+  }
+}
+const std::wstring& lastDirectiveError() { return directiveError(); }
+
 }  // namespace ed

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <deque>
+#include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -62,5 +64,26 @@ class InputQueue {
 
 // The queue of the host session (one command stream, as a script is).
 InputQueue& inputQueue();
+
+// Immediate directives: host directives that act when the input reaches them
+// (".combo", ".palette", ".png", ...), wherever that is, at the idle prompt or
+// inside a command. Layers register them by name (with the leading dot); the
+// handler returns false and fills error when it cannot act.
+using DirectiveHandler = std::function<bool(const InputToken&, std::wstring& error)>;
+void registerDirective(const std::wstring& name, DirectiveHandler handler);
+void unregisterDirective(const std::wstring& name);
+bool isImmediateDirective(const std::wstring& name);
+// Every directive name the script reader accepts: the immediate ones and the
+// answer directives that dialogs, menus and message boxes take (".set",
+// ".click", ...). Registering an answer name makes the reader accept it.
+void registerAnswerDirective(const std::wstring& name);
+bool isKnownDirective(const std::wstring& name);
+
+// Takes the next token for a reader (prompt, dialog, message box): runs the
+// immediate directives it meets on the way and returns the first other token.
+// A failing immediate directive is reported through lastDirectiveError() and
+// reading goes on. nullopt when the queue runs out.
+std::optional<InputToken> nextInput();
+const std::wstring& lastDirectiveError();
 
 }  // namespace ed
