@@ -35,6 +35,10 @@ std::wstring& directiveError() {
   static std::wstring e;
   return e;
 }
+int& directiveErrors() {
+  static int n = 0;
+  return n;
+}
 }  // namespace
 
 void registerDirective(const std::wstring& name, DirectiveHandler handler) {
@@ -55,7 +59,10 @@ std::optional<InputToken> nextInput() {
       auto it = immediate().find(t->text);
       if (it != immediate().end()) {
         std::wstring err;
-        if (!it->second(*t, err)) directiveError() = err;
+        if (!it->second(*t, err)) {
+          directiveError() = err;
+          ++directiveErrors();
+        }
         continue;
       }
     }
@@ -63,5 +70,7 @@ std::optional<InputToken> nextInput() {
   }
 }
 const std::wstring& lastDirectiveError() { return directiveError(); }
+int directiveErrorCount() { return directiveErrors(); }
+void clearDirectiveError() { directiveError().clear(); }
 
 }  // namespace ed

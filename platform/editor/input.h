@@ -85,5 +85,8 @@ bool isKnownDirective(const std::wstring& name);
 // reading goes on. nullopt when the queue runs out.
 std::optional<InputToken> nextInput();
 const std::wstring& lastDirectiveError();
+// How many immediate directives have failed so far, and forgetting the last error.
+int directiveErrorCount();
+void clearDirectiveError();
 
 }  // namespace ed

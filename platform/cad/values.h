@@ -1,0 +1,71 @@
+// Typed value chains: the group-coded values of extended data and xrecords.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "platform/cad/ids.h"
+#include "platform/cad/status.h"
+#include "platform/geom/geom.h"
+
+namespace cad {
+
+// Group codes of extended data.
+namespace xd {
+constexpr int kAppName = 1001;   // starts one application's group
+constexpr int kString = 1000;    // at most 255 characters
+constexpr int kControl = 1002;   // "{" or "}"
+constexpr int kLayer = 1003;     // layer name
+constexpr int kBinary = 1004;    // bytes, kept as hex text
+constexpr int kHandle = 1005;    // handle text
+constexpr int kPoint = 1010;     // 3D point (1011..1013 are points too)
+constexpr int kReal = 1040;      // 1041 distance and 1042 scale are reals too
+constexpr int kInt16 = 1070;
+constexpr int kInt32 = 1071;
+constexpr std::size_t kMaxString = 255;
+constexpr std::size_t kMaxBytesPerObject = 16383;
+}  // namespace xd
+
+// What kind of value a group code carries (DXF rules).
+enum class ValueType { None, String, Real, Int, Point, Handle };
+ValueType valueTypeOf(int code);
+
+// One group-coded value. Strings are wide text; handles are kept as text.
+struct TypedValue {
+  int code = 0;
+  std::variant<std::monostate, std::wstring, double, std::int64_t, geom::Point3d> value;
+
+  TypedValue() = default;
+  TypedValue(int c, std::wstring s) : code(c), value(std::move(s)) {}
+  TypedValue(int c, const wchar_t* s) : code(c), value(std::wstring(s)) {}
+  TypedValue(int c, double d) : code(c), value(d) {}
+  TypedValue(int c, int i) : code(c), value(std::int64_t(i)) {}
+  TypedValue(int c, std::int64_t i) : code(c), value(i) {}
+  TypedValue(int c, const geom::Point3d& p) : code(c), value(p) {}
+
+  bool isString() const { return std::holds_alternative<std::wstring>(value); }
+  bool isReal() const { return std::holds_alternative<double>(value); }
+  bool isInt() const { return std::holds_alternative<std::int64_t>(value); }
+  bool isPoint() const { return std::holds_alternative<geom::Point3d>(value); }
+  const std::wstring& str() const;     // empty string when not a string
+  double real() const;                 // ints convert; 0 otherwise
+  std::int64_t integer() const;        // 0 when not an int
+  geom::Point3d point() const;         // origin when not a point
+  bool operator==(const TypedValue&) const = default;
+};
+
+using ValueChain = std::vector<TypedValue>;
+
+// Builds an extended data group: {1001 app} then one 1000 string per line.
+ValueChain xdataStrings(const std::wstring& app, const std::vector<std::wstring>& lines);
+
+// Checks an extended data chain before it is stored: it must begin with 1001,
+// use only 1000..1071 codes with values of the right type, keep strings within
+// 255 characters and braces balanced.
+Status checkXDataChain(const ValueChain& chain);
+// The stored size of a chain in bytes, counted as the file format does.
+std::size_t xdataSize(const ValueChain& chain);
+
+}  // namespace cad

@@ -1,0 +1,129 @@
+// cadhost: the command-line CAD host. Loads the sibling modules and the
+// plug-in from its own folder, opens a drawing, runs a script of commands
+// and inputs, and prints the command line.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <sstream>
+
+#include "platform/editor/editor.h"
+#include "platform/host/script.h"
+#include "platform/os/os.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* kUsage =
+    "usage: cadhost [--suite DIR] [--projects DIR] [--project NAME] [--drawing FILE]\n"
+    "               [--script FILE|-] [--echo] [--version]\n";
+
+fs::path selfDir() {
+  std::error_code ec;
+  fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+  return ec ? fs::current_path() : exe.parent_path();
+}
+
+void err(const std::wstring& s) { std::fprintf(stderr, "%s\n", os::toUtf8(s).c_str()); }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  auto& opt = ed::hostOptions();
+  opt.hostDir = selfDir();
+  opt.suiteDir = (opt.hostDir / ".." / "suite").lexically_normal();
+  opt.projectsDir = (opt.hostDir / ".." / "projects").lexically_normal();
+  std::string script;
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    auto value = [&](const char* name) -> const char* {
+      if (i + 1 >= argc) {
+        std::fprintf(stderr, "cadhost: %s needs a value\n%s", name, kUsage);
+        std::exit(2);
+      }
+      return argv[++i];
+    };
+    if (a == "--suite") opt.suiteDir = fs::absolute(value("--suite"));
+    else if (a == "--projects") opt.projectsDir = fs::absolute(value("--projects"));
+    else if (a == "--project") opt.project = os::fromUtf8(value("--project"));
+    else if (a == "--drawing") opt.drawing = value("--drawing");
+    else if (a == "--script") script = value("--script");
+    else if (a == "--echo") opt.echo = true;
+    else if (a == "--version") {
+      std::printf("cadhost 1.0 (interface %#x)\n", ed::kApiVersion);
+      return 0;
+    } else if (a == "--help" || a == "-h") {
+      std::printf("%s", kUsage);
+      return 0;
+    } else {
+      std::fprintf(stderr, "cadhost: unknown option %s\n%s", a.c_str(), kUsage);
+      return 2;
+    }
+  }
+
+  // The command line goes to stdout as it is printed.
+  ed::setOutputSink([](const std::wstring& s) {
+    std::string u = os::toUtf8(s);
+    std::fwrite(u.data(), 1, u.size(), stdout);
+    std::fflush(stdout);
+  });
+  ed::setProgressToTerminal(::isatty(2));
+  ed::registerHostCommands();
+  host::registerHostDirectives();
+
+  // The siblings first, then the plug-in; any of them may be missing.
+  for (const char* name : {"Zeb.Arx", "ZebConv.Arx", "KivZeb.arx"}) {
+    fs::path p = opt.hostDir / name;
+    if (!fs::exists(p)) continue;
+    std::wstring error;
+    if (!ed::loadModule(p, error)) err(L"cadhost: " + error);
+  }
+
+  int exitCode = 0;
+  if (!opt.drawing.empty()) {
+    std::wstring error;
+    if (!ed::docManager().openDocument(os::fromUtf8(opt.drawing.string()), error)) {
+      err(L"cadhost: " + error);
+      ed::unloadAllModules();
+      return 1;
+    }
+    ed::broadcastAppMessage(ed::kLoadDwgMsg);
+  }
+
+  if (!script.empty()) {
+    std::string text;
+    if (script == "-") {
+      text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+    } else {
+      std::ifstream f(script, std::ios::binary);
+      if (!f) {
+        err(L"cadhost: cannot read the script " + os::fromUtf8(script));
+        ed::unloadAllModules();
+        return 1;
+      }
+      text.assign(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+    }
+    if (text.size() >= 3 && text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
+    std::vector<ed::InputToken> tokens;
+    host::ScriptError perr;
+    if (!host::parseScript(os::fromUtf8(text), tokens, perr)) {
+      err(L"cadhost: " + os::fromUtf8(script) + L": " + perr.text());
+      exitCode = 1;
+    } else {
+      auto errors = host::runTokens(tokens);
+      if (!errors.empty()) {
+        err(L"\ncadhost: " + os::fromUtf8(script) + L": " + errors.front().text());
+        exitCode = 1;
+      }
+    }
+  }
+  std::printf("\n");
+  ed::broadcastAppMessage(ed::kUnloadDwgMsg);
+  ed::unloadAllModules();
+  return exitCode;
+}

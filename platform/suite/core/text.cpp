@@ -1,0 +1,197 @@
+#include "platform/suite/core/text.h"
+
+#include <charconv>
+#include <cstdint>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/os/os.h"
+
+namespace suite {
+
+std::wstring widen(std::string_view utf8) { return os::fromUtf8(utf8); }
+std::string narrow(std::wstring_view wide) {
+  // The hot path of every table write: encode directly into a reserved string.
+  size_t n = 0;
+  for (wchar_t wc : wide) {
+    auto c = static_cast<uint32_t>(wc);
+    n += c < 0x80 ? 1 : c < 0x800 ? 2 : (c < 0x10000 || c > 0x10FFFF) ? 3 : 4;
+  }
+  std::string out;
+  out.reserve(n);
+  for (wchar_t wc : wide) {
+    auto c = static_cast<uint32_t>(wc);
+    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
+    if (c < 0x80) {
+      out.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+      out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+      out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+  }
+  return out;
+}
+
+size_t copyOut(std::wstring_view text, wchar_t* out, size_t capacity) {
+  if (!out || capacity < 1) return text.size();
+  size_t n = std::min(text.size(), capacity - 1);
+  if (n) std::memcpy(out, text.data(), n * sizeof(wchar_t));
+  out[n] = L'\0';
+  return text.size();
+}
+
+size_t copyOutUtf8(std::string_view utf8, wchar_t* out, size_t capacity) {
+  return copyOut(widen(utf8), out, capacity);
+}
+
+size_t utf8Length(std::string_view s) {
+  size_t n = 0;
+  for (unsigned char c : s)
+    if ((c & 0xC0) != 0x80) ++n;
+  return n;
+}
+
+std::string cutUtf8(std::string_view s, size_t n) {
+  size_t count = 0;
+  for (size_t i = 0; i < s.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(s[i]);
+    if ((c & 0xC0) != 0x80) {
+      if (count == n) return std::string(s.substr(0, i));
+      ++count;
+    }
+  }
+  return std::string(s);
+}
+
+std::optional<double> parseNumberPrefix(std::string_view s) {
+  size_t i = 0;
+  while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\r' || s[i] == '\n')) ++i;
+  size_t start = i;
+  bool neg = false;
+  if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
+    neg = s[i] == '-';
+    ++i;
+  }
+  size_t numStart = i;
+  size_t digits = 0;
+  while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i, ++digits;
+  if (i < s.size() && s[i] == '.') {
+    ++i;
+    while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i, ++digits;
+  }
+  if (digits == 0) return std::nullopt;
+  size_t mantEnd = i;
+  if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+    size_t j = i + 1;
+    if (j < s.size() && (s[j] == '+' || s[j] == '-')) ++j;
+    size_t expDigits = 0;
+    while (j < s.size() && s[j] >= '0' && s[j] <= '9') ++j, ++expDigits;
+    if (expDigits) mantEnd = j;
+  }
+  (void)start;
+  std::string text(s.substr(numStart, mantEnd - numStart));
+  char* end = nullptr;
+  double v = std::strtod(text.c_str(), &end);
+  if (!std::isfinite(v)) return std::nullopt;
+  return neg ? -v : v;
+}
+
+std::optional<double> parseNumberPrefix(std::wstring_view s) {
+  // Only ASCII can take part in a number; stop at the first other character.
+  std::string a;
+  a.reserve(std::min<size_t>(s.size(), 64));
+  for (wchar_t c : s) {
+    if (c > 0x7F) break;
+    a.push_back(static_cast<char>(c));
+    if (a.size() > 400) break;
+  }
+  return parseNumberPrefix(std::string_view(a));
+}
+
+std::string formatNumber(double v) {
+  if (!std::isfinite(v)) return "0";
+  if (v == 0) return "0";
+  char buf[400];
+  auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed);
+  if (r.ec != std::errc()) return "0";
+  return std::string(buf, r.ptr);
+}
+
+std::string formatPrec(double v) {
+  if (!std::isfinite(v)) return "0";
+  if (std::fabs(v) < 1e15) {
+    double r = std::round(v * 1e10) / 1e10;
+    if (std::fabs(r - v) <= 1e-9 * std::max(1.0, std::fabs(v))) v = r;
+  }
+  std::string s = formatNumber(v);
+  // At most 10 decimals.
+  auto dot = s.find('.');
+  if (dot != std::string::npos && s.size() - dot - 1 > 10) {
+    s.resize(dot + 11);
+    while (!s.empty() && s.back() == '0') s.pop_back();
+    if (!s.empty() && s.back() == '.') s.pop_back();
+    if (s == "-0" || s.empty()) s = "0";
+  }
+  return s;
+}
+
+std::vector<std::wstring> splitLines(std::wstring_view text) {
+  std::vector<std::wstring> lines;
+  size_t i = 0;
+  while (i < text.size()) {
+    size_t nl = text.find(L'\n', i);
+    if (nl == std::wstring_view::npos) {
+      std::wstring_view l = text.substr(i);
+      if (!l.empty() && l.back() == L'\r') l.remove_suffix(1);
+      lines.emplace_back(l);
+      break;
+    }
+    std::wstring_view l = text.substr(i, nl - i);
+    if (!l.empty() && l.back() == L'\r') l.remove_suffix(1);
+    lines.emplace_back(l);
+    i = nl + 1;
+  }
+  return lines;
+}
+
+std::wstring joinLines(const std::vector<std::wstring>& lines) {
+  std::wstring out;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (i) out += L"\r\n";
+    out += lines[i];
+  }
+  return out;
+}
+
+std::vector<std::wstring> splitOn(std::wstring_view text, wchar_t sep) {
+  std::vector<std::wstring> parts;
+  size_t i = 0;
+  for (;;) {
+    size_t p = text.find(sep, i);
+    if (p == std::wstring_view::npos) {
+      parts.emplace_back(text.substr(i));
+      return parts;
+    }
+    parts.emplace_back(text.substr(i, p - i));
+    i = p + 1;
+  }
+}
+
+std::wstring trim(std::wstring_view s) {
+  size_t a = 0, b = s.size();
+  while (a < b && (s[a] == L' ' || s[a] == L'\t' || s[a] == L'\r' || s[a] == L'\n' || s[a] == 0x3000)) ++a;
+  while (b > a && (s[b - 1] == L' ' || s[b - 1] == L'\t' || s[b - 1] == L'\r' || s[b - 1] == L'\n' || s[b - 1] == 0x3000)) --b;
+  return std::wstring(s.substr(a, b - a));
+}
+
+}  // namespace suite

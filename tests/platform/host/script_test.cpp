@@ -1,0 +1,158 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/cad/database.h"
+#include "platform/editor/editor.h"
+#include "platform/host/script.h"
+#include "platform/os/os.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+TEST(ScriptParse, BadLinesGiveLineNumberedErrors) {
+  ed::resetEditor();
+  struct Case {
+    const wchar_t* script;
+    int line;
+    const wchar_t* fragment;
+  };
+  const Case cases[] = {
+      {L"LINE\n0,0\n.bogus 1\n", 3, L"unknown directive .bogus"},
+      {L"# c\n.pick 10,abc\n", 2, L"malformed point"},
+      {L"\n\n.window 1,2\n", 3, L".window takes 2 arguments"},
+      {L".hover 1;2\n", 1, L"malformed point"},
+      {L"LINE\n10,x\n", 2, L"malformed point"},
+      {L".pick G12\n", 1, L"malformed handle"},
+      {L".key NOKEY\n", 1, L"unknown key"},
+      {L".esc now\n", 1, L"takes no argument"},
+  };
+  for (const auto& c : cases) {
+    std::vector<ed::InputToken> tokens;
+    host::ScriptError err;
+    EXPECT_FALSE(host::parseScript(c.script, tokens, err)) << os::toUtf8(c.script);
+    EXPECT_EQ(err.line, c.line) << os::toUtf8(c.script);
+    EXPECT_NE(err.text().find(c.fragment), std::wstring::npos) << os::toUtf8(err.text());
+  }
+}
+
+TEST(ScriptParse, TokensOfEveryLineKind) {
+  ed::resetEditor();
+  host::registerHostDirectives();
+  ed::registerAnswerDirective(L".set");
+  std::vector<ed::InputToken> t;
+  host::ScriptError err;
+  ASSERT_TRUE(host::parseScript(
+      L"LINE\n1,2\n3,4,5\n\n# note\n.pick 1A\n.pick 5,6\n.window 0,0 9,9\n.hover 1,1\n.rclick\n"
+      L".shift-down\n.key f8\n.set 名称 \"a b\"\n.echo hello  world\n12.5\n",
+      t, err))
+      << os::toUtf8(err.text());
+  ASSERT_EQ(t.size(), 14u);
+  EXPECT_EQ(t[0].kind, ed::TokenKind::Text);
+  EXPECT_EQ(t[1].kind, ed::TokenKind::Point);
+  EXPECT_EQ(t[2].p1, geom::Point3d(3, 4, 5));
+  EXPECT_EQ(t[3].kind, ed::TokenKind::Enter);
+  EXPECT_EQ(t[4].text, L"1A");
+  EXPECT_EQ(t[4].line, 6);
+  EXPECT_EQ(t[5].p1, geom::Point3d(5, 6, 0));
+  EXPECT_EQ(t[6].kind, ed::TokenKind::Window);
+  EXPECT_EQ(t[7].kind, ed::TokenKind::Hover);
+  EXPECT_EQ(t[8].kind, ed::TokenKind::RightClick);
+  EXPECT_EQ(t[9].kind, ed::TokenKind::ShiftDown);
+  EXPECT_EQ(t[10].kind, ed::TokenKind::Key);
+  EXPECT_EQ(t[11].args, (std::vector<std::wstring>{L"名称", L"a b"}));
+  EXPECT_EQ(t[12].args, (std::vector<std::wstring>{L"hello  world"}));
+  EXPECT_EQ(t[13].text, L"12.5");
+}
+
+TEST(ScriptRun, ExpectAndFailuresStopWithTheLine) {
+  ed::resetEditor();
+  host::registerHostDirectives();
+  std::vector<ed::InputToken> t;
+  host::ScriptError err;
+  ASSERT_TRUE(host::parseScript(L"LINE\n0,0\n10,0\n\n.expect 指定下一点\nNOSUCH\n.echo never\n", t, err));
+  auto errors = host::runTokens(t);
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0].line, 6);
+  EXPECT_NE(errors[0].message.find(L"未知命令"), std::wstring::npos);
+  EXPECT_EQ(ed::curDatabase()->modelSpaceEntities().size(), 1u);
+  EXPECT_EQ(ed::transcript().find(L"never"), std::wstring::npos);
+
+  ed::resetEditor();
+  host::registerHostDirectives();
+  t.clear();
+  ASSERT_TRUE(host::parseScript(L"LINE\n0,0\n.expect 没有这段文字\n", t, err));
+  errors = host::runTokens(t);
+  ASSERT_FALSE(errors.empty());
+  EXPECT_EQ(errors[0].line, 3);
+
+  // Input that runs out inside a command is a failure too.
+  ed::resetEditor();
+  host::registerHostDirectives();
+  t.clear();
+  ASSERT_TRUE(host::parseScript(L"CIRCLE\n0,0\n", t, err));
+  errors = host::runTokens(t);
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_NE(errors[0].message.find(L"input ran out"), std::wstring::npos);
+  EXPECT_EQ(errors[0].line, 2);
+}
+
+// The built cadhost rewrites a drawing: open, draw, erase by handle, save as.
+TEST(Cadhost, EndToEndRewritesADrawing) {
+  fs::path dir = fs::path(KIV_BINARY_DIR) / "tests" / "host_e2e";
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  cad::ObjectId keep, drop;
+  {
+    cad::Database db;
+    db.appendToModelSpace(std::make_unique<cad::Line>(geom::Point3d(0, 0, 0), geom::Point3d(10, 0, 0)), &keep);
+    db.appendToModelSpace(std::make_unique<cad::Circle>(geom::Point3d(50, 50, 0), geom::Vector3d(0, 0, 1), 5), &drop);
+    ASSERT_EQ(db.saveAs(dir / "in.dxf"), cad::Status::Ok);
+  }
+  std::string dropHandle = drop.handle().textUtf8();
+  {
+    std::ofstream s(dir / "s.scr");
+    s << "# draw and erase\nLINE\n0,0\n5,5\n\nERASE\n.pick " << dropHandle << "\n\n"
+      << ".expect 找到 1 个\n.commands\n.dump " << (dir / "dump.jsonl").string() << "\n"
+      << ".saveas " << (dir / "out.dxf").string() << "\n";
+  }
+  std::string cmd = std::string(KIV_BINARY_DIR) + "/bin/cadhost --drawing " + (dir / "in.dxf").string() +
+                    " --script " + (dir / "s.scr").string() + " > " + (dir / "out.txt").string() + " 2>&1";
+  int rc = std::system(cmd.c_str());
+  std::ifstream out(dir / "out.txt");
+  std::stringstream text;
+  text << out.rdbuf();
+  ASSERT_EQ(rc, 0) << text.str();
+  EXPECT_NE(text.str().find("ACAD ROTATE ROTATE 0"), std::string::npos);
+
+  cad::Database back(false);
+  ASSERT_EQ(back.readDxfFile(dir / "out.dxf"), cad::Status::Ok);
+  auto ids = back.modelSpaceEntities();
+  ASSERT_EQ(ids.size(), 2u);  // the old line and the new one; the circle is gone
+  cad::ObjectPtr<cad::Line> l(ids[1], cad::OpenMode::ForRead);
+  ASSERT_TRUE(l);
+  EXPECT_EQ(l->end(), geom::Point3d(5, 5, 0));
+  std::ifstream dump(dir / "dump.jsonl");
+  std::string first;
+  std::getline(dump, first);
+  EXPECT_NE(first.find("\"type\":\"LINE\""), std::string::npos) << first;
+
+  // A bad script line fails the run with its number.
+  {
+    std::ofstream s(dir / "bad.scr");
+    s << "LINE\n.nonsense\n";
+  }
+  cmd = std::string(KIV_BINARY_DIR) + "/bin/cadhost --script " + (dir / "bad.scr").string() + " > " +
+        (dir / "bad.txt").string() + " 2>&1";
+  EXPECT_NE(std::system(cmd.c_str()), 0);
+  std::ifstream bad(dir / "bad.txt");
+  std::stringstream badText;
+  badText << bad.rdbuf();
+  EXPECT_NE(badText.str().find("line 2: unknown directive .nonsense"), std::string::npos) << badText.str();
+}
+
+}  // namespace

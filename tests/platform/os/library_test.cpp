@@ -1,0 +1,104 @@
+#include <gtest/gtest.h>
+
+#include "platform/os/os.h"
+#include "tests/platform/os/tempdir.h"
+
+namespace {
+
+std::wstring W(const std::filesystem::path& p) { return os::fromUtf8(p.string()); }
+
+// The probe library copied into an installation-like folder.
+class Library : public ::testing::Test {
+ protected:
+  kivtest::TempDir t;
+  std::filesystem::path sys = t.path() / "Suite" / "系统文件";
+  void SetUp() override {
+    std::filesystem::create_directories(sys);
+    std::filesystem::copy_file(KIV_PROBE_LIB, sys / "Probe.Dll");
+    std::filesystem::copy_file(KIV_PROBE_LIB, sys / "Other.dll");
+    t.write("Suite/系统文件/NotALib.dll", "not an ELF file");
+  }
+  void TearDown() override { os::clearLibrarySearchDirs(); }
+};
+
+TEST_F(Library, LoadsByUpperCasedWindowsPathAndFindsFunctions) {
+  std::wstring path = os::toUpper(W(t.path())) + L"\\SUITE\\系统文件\\PROBE.DLL";
+  os::ModuleHandle h = os::loadLibrary(path);
+  ASSERT_NE(h, nullptr) << os::lastError();
+  auto answer = os::findFunction<int (*)()>(h, "probe_answer");
+  ASSERT_NE(answer, nullptr);
+  EXPECT_EQ(answer(), 42);
+  EXPECT_EQ(os::findFunction<int (*)(int, int)>(h, "probe_add")(2, 3), 5);
+  EXPECT_EQ(os::findFunction(h, "no_such_function"), nullptr);
+  EXPECT_FALSE(os::lastError().empty());
+
+  // The file name is the one on disk, all separators backslashes, so the
+  // caller can cut the installation folder at "\系统文件".
+  std::wstring name = os::moduleFileName(h);
+  EXPECT_EQ(name, os::windowsPath(sys / "Probe.Dll"));
+  EXPECT_NE(os::toUpper(name).find(L"\\SUITE\\系统文件\\PROBE.DLL"), std::wstring::npos) << os::toUtf8(name);
+  EXPECT_EQ(os::toUpper(name).find(L"/"), std::wstring::npos);
+  EXPECT_TRUE(os::freeLibrary(h));
+}
+
+TEST_F(Library, RegistryByBaseNameCountsReferences) {
+  EXPECT_EQ(os::moduleHandle(L"Probe.Dll"), nullptr);  // not loaded yet
+  os::addLibrarySearchDir(W(t.path()) + L"\\SUITE\\系统文件");
+  os::ModuleHandle h = os::loadLibrary(L"probe.dll");  // bare name via the search folder
+  ASSERT_NE(h, nullptr) << os::lastError();
+  EXPECT_EQ(os::moduleHandle(L"PROBE.DLL"), h);
+  EXPECT_EQ(os::moduleHandle(W(sys / "probe.dll")), h);
+  EXPECT_EQ(os::loadLibrary(L"Probe.Dll"), h);             // second reference
+  EXPECT_EQ(os::loadLibrary(W(sys / "PROBE.DLL")), h);    // third, by path
+  EXPECT_EQ(os::loadedLibraries().size(), 1u);
+
+  auto* loads = os::findFunction<int*>(h, "probe_loads");
+  ASSERT_NE(loads, nullptr);
+  EXPECT_EQ(*loads, 1);  // initialised once
+
+  EXPECT_TRUE(os::freeLibrary(h));
+  EXPECT_TRUE(os::freeLibrary(h));
+  EXPECT_EQ(os::moduleHandle(L"probe.dll"), h);  // one reference left
+  EXPECT_TRUE(os::freeLibrary(h));
+  EXPECT_EQ(os::moduleHandle(L"probe.dll"), nullptr);
+  EXPECT_FALSE(os::freeLibrary(h));  // no longer loaded
+  EXPECT_EQ(os::findFunction(h, "probe_answer"), nullptr);
+  EXPECT_EQ(os::moduleFileName(h), L"");
+}
+
+TEST_F(Library, TwoFilesAreTwoModules) {
+  os::ModuleHandle a = os::loadLibrary(W(sys / "Probe.Dll"));
+  os::ModuleHandle b = os::loadLibrary(W(sys / "Other.dll"));
+  ASSERT_TRUE(a && b);
+  EXPECT_NE(a, b);
+  EXPECT_EQ(os::moduleHandle(L"other.DLL"), b);
+  // A library finds its own handle from one of its addresses.
+  EXPECT_EQ(os::moduleOfAddress(os::findFunction(b, "probe_answer")), b);
+  EXPECT_EQ(os::moduleOfAddress(reinterpret_cast<const void*>(&os::loadLibrary)), nullptr);
+  os::freeLibrary(a);
+  os::freeLibrary(b);
+}
+
+TEST_F(Library, FailuresGiveNullAndAReason) {
+  struct Case {
+    std::wstring name;
+  } cases[] = {{L""}, {L"Missing.dll"}, {W(sys / "Missing.dll")}, {W(sys / "NotALib.dll")}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(os::loadLibrary(c.name), nullptr) << os::toUtf8(c.name);
+    EXPECT_FALSE(os::lastError().empty());
+  }
+  EXPECT_TRUE(os::loadedLibraries().empty());
+  EXPECT_EQ(os::findFunction(nullptr, "x"), nullptr);
+  EXPECT_FALSE(os::freeLibrary(nullptr));
+}
+
+TEST(Program, HandleAndFileName) {
+  os::ModuleHandle p = os::programModule();
+  ASSERT_NE(p, nullptr);
+  EXPECT_EQ(os::moduleHandle(L""), p);
+  EXPECT_EQ(os::moduleFileName(p), os::programPath());
+  EXPECT_EQ(os::moduleFileName(nullptr), os::programPath());
+  EXPECT_FALSE(os::freeLibrary(p));
+}
+
+}  // namespace

@@ -1,0 +1,326 @@
+// Contract tests of Ravn.dll: the cursor as the module's callers use it.
+#include <gtest/gtest.h>
+
+#include <sqlite3.h>
+
+#include "tests/platform/suite/suite_test_util.h"
+
+using namespace suitetest;
+
+namespace {
+
+Lib& ravn() {
+  static Lib lib("Ravn.dll");
+  return lib;
+}
+
+// The text of one field of the current record.
+std::wstring get(int h, const wchar_t* field) {
+  std::vector<wchar_t> buf(4096, L'#');
+  SUITE(ravn(), DbDll_FieldByName_AsString_W)(h, field, buf.data());
+  return buf.data();
+}
+
+// Every record's field, walked the way the callers walk: First, read, Next.
+std::vector<std::wstring> column(int h, const wchar_t* field) {
+  std::vector<std::wstring> out;
+  SUITE(ravn(), DbDll_First)(h);
+  while (!SUITE(ravn(), DbDll_Eof)(h)) {
+    out.push_back(get(h, field));
+    SUITE(ravn(), DbDll_Next)(h);
+  }
+  return out;
+}
+
+int open(const std::filesystem::path& p) { return SUITE(ravn(), DbDll_OpenDb_W)(W(p).c_str()); }
+
+const char* kPipes =
+    "构件名称:ftString:20\t编号:ftString:10\t长度:ftFloat\t参数\n"
+    "给水管\tGS-1\t1200\tDN=25\n"
+    "给水管\tGS-2\t800.5\tDN=32\n"
+    "污水管\tWS-1\t\tDN=100\n";
+
+class Ravn : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = scratch();
+    db = dir / "首层.DB";
+    makeTable(db, kPipes);
+  }
+  std::filesystem::path dir, db;
+};
+
+}  // namespace
+
+TEST_F(Ravn, WalksRecordsInOrderAndStopsAtTheEnd) {
+  int h = open(db);
+  ASSERT_GT(h, 0);
+  EXPECT_EQ(SUITE(ravn(), DbDll_RecordCount)(h), 3);
+  EXPECT_EQ(column(h, L"编号"), (std::vector<std::wstring>{L"GS-1", L"GS-2", L"WS-1"}));
+  // Past the end the cursor stays on the last record.
+  EXPECT_TRUE(SUITE(ravn(), DbDll_Eof)(h));
+  EXPECT_EQ(get(h, L"编号"), L"WS-1");
+  SUITE(ravn(), DbDll_Last)(h);
+  EXPECT_FALSE(SUITE(ravn(), DbDll_Eof)(h));
+  EXPECT_EQ(SUITE(ravn(), DbDll_RecNo)(h), 3);
+  SUITE(ravn(), DbDll_First)(h);
+  SUITE(ravn(), DbDll_Prior)(h);
+  EXPECT_EQ(SUITE(ravn(), DbDll_RecNo)(h), 1);
+  EXPECT_FALSE(SUITE(ravn(), DbDll_Eof)(h));
+  SUITE(ravn(), DbDll_Close)(h);
+}
+
+TEST_F(Ravn, MoveByClampsAndReportsTheEnd) {
+  int h = open(db);
+  struct Case { int from, by, recNo; bool eof; } cases[] = {
+      {1, 1, 2, false}, {1, 2, 3, false}, {1, 5, 3, true}, {3, -1, 2, false}, {3, -7, 1, false}, {2, 0, 2, false},
+  };
+  for (const auto& c : cases) {
+    SUITE(ravn(), DbDll_First)(h);
+    SUITE(ravn(), DbDll_MoveBy)(h, c.from - 1);
+    SUITE(ravn(), DbDll_MoveBy)(h, c.by);
+    EXPECT_EQ(SUITE(ravn(), DbDll_RecNo)(h), c.recNo) << c.from << " by " << c.by;
+    EXPECT_EQ(SUITE(ravn(), DbDll_Eof)(h) != 0, c.eof) << c.from << " by " << c.by;
+  }
+  SUITE(ravn(), DbDll_Close)(h);
+}
+
+TEST_F(Ravn, LocateFindsTheFirstMatchOrEndsAtEof) {
+  int h = open(db);
+  EXPECT_TRUE(SUITE(ravn(), DbDll_Locate_W)(h, L"构件名称", L"给水管"));
+  EXPECT_EQ(get(h, L"编号"), L"GS-1");
+  EXPECT_TRUE(SUITE(ravn(), DbDll_Locate_W)(h, L"编号", L"WS-1"));
+  EXPECT_EQ(SUITE(ravn(), DbDll_RecNo)(h), 3);
+  // Exact comparison: no trimming, no case folding.
+  for (const wchar_t* miss : {L"给水管 ", L"gs-1", L""}) {
+    EXPECT_FALSE(SUITE(ravn(), DbDll_Locate_W)(h, L"编号", miss)) << miss;
+    EXPECT_TRUE(SUITE(ravn(), DbDll_Eof)(h));
+  }
+  EXPECT_FALSE(SUITE(ravn(), DbDll_Locate_W)(h, L"没有的字段", L"GS-1"));
+  EXPECT_TRUE(SUITE(ravn(), DbDll_Eof)(h));
+  SUITE(ravn(), DbDll_Close)(h);
+}
+
+TEST_F(Ravn, InsertGoesBeforeTheCurrentRecordAndStaysCurrent) {
+  int h = open(db);
+  ASSERT_TRUE(SUITE(ravn(), DbDll_Locate_W)(h, L"编号", L"WS-1"));
+  SUITE(ravn(), DbDll_Insert)(h);
+  SUITE(ravn(), DbDll_WriteByName_AsString_W)(h, L"构件名称", L"给水管");
+  SUITE(ravn(), DbDll_WriteByName_AsString_W)(h, L"编号", L"GS-3");
+  SUITE(ravn(), DbDll_Post)(h);
+  EXPECT_EQ(get(h, L"编号"), L"GS-3");
+  EXPECT_EQ(SUITE(ravn(), DbDll_RecNo)(h), 3);
+  // Edit the record just inserted, then append one at the end.
+  SUITE(ravn(), DbDll_Edit)(h);
+  SUITE(ravn(), DbDll_WriteByName_AsString_W)(h, L"参数", L"DN=40\r\n材质=钢塑");
+  SUITE(ravn(), DbDll_Post)(h);
+  SUITE(ravn(), DbDll_Append)(h);
+  SUITE(ravn(), DbDll_WriteByName_AsString_W)(h, L"编号", L"YS-1");
+  SUITE(ravn(), DbDll_Post)(h);
+  EXPECT_EQ(SUITE(ravn(), DbDll_RecNo)(h), 5);
+  SUITE(ravn(), DbDll_Close)(h);
+
+  h = open(db);
+  EXPECT_EQ(column(h, L"编号"), (std::vector<std::wstring>{L"GS-1", L"GS-2", L"GS-3", L"WS-1", L"YS-1"}));
+  ASSERT_TRUE(SUITE(ravn(), DbDll_Locate_W)(h, L"编号", L"GS-3"));
+  EXPECT_EQ(get(h, L"参数"), L"DN=40\r\n材质=钢塑");
+  SUITE(ravn(), DbDll_Close)(h);
+}
+
+TEST_F(Ravn, AnUnwrittenAppendIsDroppedButAPostedOneIsKept) {
+  int h = open(db);
+  SUITE(ravn(), DbDll_Append)(h);  // begun, never written or posted
+  SUITE(ravn(), DbDll_Append)(h);  // posted empty, then filled by Edit
+  SUITE(ravn(), DbDll_Post)(h);
+  SUITE(ravn(), DbDll_Edit)(h);
+  SUITE(ravn(), DbDll_WriteByName_AsString_W)(h, L"编号", L"X-1");
+  SUITE(ravn(), DbDll_Post)(h);
+  SUITE(ravn(), DbDll_Append)(h);  // written, left open: kept at close
+  SUITE(ravn(), DbDll_WriteByName_AsString_W)(h, L"编号", L"X-2");
+  SUITE(ravn(), DbDll_Close)(h);
+  h = open(db);
+  EXPECT_EQ(column(h, L"编号"), (std::vector<std::wstring>{L"GS-1", L"GS-2", L"WS-1", L"X-1", L"X-2"}));
+  SUITE(ravn(), DbDll_Close)(h);
+}
+
+TEST_F(Ravn, PostDoesNotWriteTheFileCloseDoes) {
+  int writer = open(db);
+  SUITE(ravn(), DbDll_Append)(writer);
+  SUITE(ravn(), DbDll_WriteByName_AsString_W)(writer, L"编号", L"N-1");
+  SUITE(ravn(), DbDll_Post)(writer);
+  int reader = open(db);
+  EXPECT_EQ(SUITE(ravn(), DbDll_RecordCount)(reader), 3);
+  SUITE(ravn(), DbDll_Close)(reader);
+  SUITE(ravn(), DbDll_Close)(writer);
+  reader = open(db);
+  EXPECT_EQ(SUITE(ravn(), DbDll_RecordCount)(reader), 4);
+  SUITE(ravn(), DbDll_Close)(reader);
+}
+
+TEST_F(Ravn, AMissingFileIsAnEmptyTableAtItsEndAndIsNotCreated) {
+  auto missing = dir / "没有" / "007.DB";
+  int h = open(missing);
+  ASSERT_GT(h, 0);
+  EXPECT_TRUE(SUITE(ravn(), DbDll_Eof)(h));
+  EXPECT_EQ(SUITE(ravn(), DbDll_RecordCount)(h), 0);
+  EXPECT_EQ(SUITE(ravn(), DbDll_FieldCount)(h), 0);
+  EXPECT_FALSE(SUITE(ravn(), DbDll_Locate_W)(h, L"楼层", L"首层"));
+  EXPECT_FALSE(SUITE(ravn(), DbDll_FindFirst)(h));
+  EXPECT_EQ(get(h, L"楼层"), L"");
+  SUITE(ravn(), DbDll_Append)(h);
+  SUITE(ravn(), DbDll_WriteByName_AsString_W)(h, L"楼层", L"首层");
+  SUITE(ravn(), DbDll_Post)(h);
+  SUITE(ravn(), DbDll_Close)(h);
+  EXPECT_FALSE(std::filesystem::exists(missing));
+  // A file that is no table reads the same way.
+  writeText(dir / "junk.DB", "not a database at all");
+  h = open(dir / "junk.DB");
+  EXPECT_TRUE(SUITE(ravn(), DbDll_Eof)(h));
+  SUITE(ravn(), DbDll_Close)(h);
+  EXPECT_EQ(readText(dir / "junk.DB"), "not a database at all");
+}
+
+TEST_F(Ravn, PathsAreResolvedWindowsStyle) {
+  // Upper-cased folders and backslashes, as the module builds them.
+  std::wstring p = os::toUpper(W(dir)) + L"\\首层.db";
+  int h = SUITE(ravn(), DbDll_OpenDb_W)(p.c_str());
+  EXPECT_EQ(SUITE(ravn(), DbDll_RecordCount)(h), 3);
+  SUITE(ravn(), DbDll_Close)(h);
+}
+
+TEST_F(Ravn, FieldMetadata) {
+  int h = open(db);
+  ASSERT_EQ(SUITE(ravn(), DbDll_FieldCount)(h), 4);
+  const wchar_t* names[] = {L"构件名称", L"编号", L"长度", L"参数"};
+  for (int i = 0; i < 4; ++i) {
+    wchar_t name[260] = L"junk";
+    SUITE(ravn(), DbDll_GetFieldName_W)(h, i, name);
+    EXPECT_STREQ(name, names[i]);
+    EXPECT_TRUE(SUITE(ravn(), DbDll_FindField_W)(h, names[i]));
+  }
+  wchar_t name[260] = L"junk";
+  SUITE(ravn(), DbDll_GetFieldName_W)(h, 4, name);
+  EXPECT_STREQ(name, L"");
+  EXPECT_FALSE(SUITE(ravn(), DbDll_FindField_W)(h, L"长度 "));
+  SUITE(ravn(), DbDll_Close)(h);
+}
+
+TEST_F(Ravn, NumbersAndTextConvertBothWays) {
+  int h = open(db);
+  SUITE(ravn(), DbDll_First)(h);
+  double v = -1;
+  SUITE(ravn(), DbDll_FieldByName_AsFloat_W)(h, L"长度", &v);
+  EXPECT_EQ(v, 1200);
+  SUITE(ravn(), DbDll_Append)(h);
+  v = -1;
+  SUITE(ravn(), DbDll_FieldByName_AsFloat_W)(h, L"长度", &v);
+  EXPECT_EQ(v, 0) << "a new record reads 0";
+  struct Case { const wchar_t* written; const wchar_t* read; double value; } cases[] = {
+      {L"3", L"3", 3}, {L" 2.50", L"2.5", 2.5}, {L"-0.125mm", L"-0.125", -0.125}, {L"1e3", L"1000", 1000},
+      {L"abc", L"", 0}, {L"", L"", 0},
+  };
+  for (const auto& c : cases) {
+    SUITE(ravn(), DbDll_WriteByName_AsString_W)(h, L"长度", c.written);
+    EXPECT_EQ(get(h, L"长度"), c.read) << c.written;
+    SUITE(ravn(), DbDll_FieldByName_AsFloat_W)(h, L"长度", &v);
+    EXPECT_EQ(v, c.value) << c.written;
+  }
+  SUITE(ravn(), DbDll_WriteByName_AsFloat_W)(h, L"参数", 0.1 + 0.2);
+  EXPECT_EQ(get(h, L"参数"), L"0.30000000000000004");
+  SUITE(ravn(), DbDll_WriteByName_AsInteger_W)(h, L"编号", 42);
+  EXPECT_EQ(get(h, L"编号"), L"42");
+  // A field the table lacks: nothing written, nothing read.
+  EXPECT_FALSE(SUITE(ravn(), DbDll_WriteByName_AsString_W)(h, L"没有", L"x"));
+  EXPECT_EQ(get(h, L"没有"), L"");
+  SUITE(ravn(), DbDll_Cancel)(h);
+  SUITE(ravn(), DbDll_Close)(h);
+}
+
+TEST_F(Ravn, ReadsNeverPassTheFieldSizeOrTheGivenCapacity) {
+  int h = open(db);
+  SUITE(ravn(), DbDll_First)(h);
+  SUITE(ravn(), DbDll_Edit)(h);
+  // 编号 is ftString:10: longer text is cut at ten characters.
+  SUITE(ravn(), DbDll_WriteByName_AsString_W)(h, L"编号", L"一二三四五六七八九十十一");
+  SUITE(ravn(), DbDll_WriteByName_AsString_W)(h, L"参数", std::wstring(5000, L'长').c_str());
+  SUITE(ravn(), DbDll_Post)(h);
+  std::vector<wchar_t> buf(64, L'#');
+  SUITE(ravn(), DbDll_FieldByName_AsString_W)(h, L"编号", buf.data());
+  EXPECT_EQ(std::wstring(buf.data()), L"一二三四五六七八九十");
+  EXPECT_EQ(buf[11], L'#') << "written past the field's size";
+  buf.assign(64, L'#');
+  SUITE(ravn(), DbDll_FieldByName_AsStringN_W)(h, L"参数", buf.data(), 8);
+  EXPECT_EQ(std::wstring(buf.data()), std::wstring(7, L'长'));
+  EXPECT_EQ(buf[8], L'#');
+  SUITE(ravn(), DbDll_SetReadLimit)(h, 5);
+  buf.assign(64, L'#');
+  SUITE(ravn(), DbDll_FieldByName_AsString_W)(h, L"参数", buf.data());
+  EXPECT_EQ(std::wstring(buf.data()), std::wstring(4, L'长'));
+  EXPECT_EQ(buf[5], L'#');
+  SUITE(ravn(), DbDll_Close)(h);
+}
+
+TEST_F(Ravn, FindFirstAndFindNextWalkEveryRecord) {
+  int h = open(db);
+  std::vector<std::wstring> seen;
+  for (bool more = SUITE(ravn(), DbDll_FindFirst)(h); more; more = SUITE(ravn(), DbDll_FindNext)(h))
+    seen.push_back(get(h, L"编号"));
+  EXPECT_EQ(seen, (std::vector<std::wstring>{L"GS-1", L"GS-2", L"WS-1"}));
+  SUITE(ravn(), DbDll_Close)(h);
+}
+
+TEST_F(Ravn, DeleteRemovesTheCurrentRecord) {
+  int h = open(db);
+  ASSERT_TRUE(SUITE(ravn(), DbDll_Locate_W)(h, L"编号", L"GS-2"));
+  SUITE(ravn(), DbDll_Delete)(h);
+  EXPECT_EQ(get(h, L"编号"), L"WS-1");
+  SUITE(ravn(), DbDll_Close)(h);
+  h = open(db);
+  EXPECT_EQ(column(h, L"编号"), (std::vector<std::wstring>{L"GS-1", L"WS-1"}));
+  SUITE(ravn(), DbDll_Close)(h);
+}
+
+TEST_F(Ravn, ADrawingBlobRoundTripsThroughFiles) {
+  auto lib = dir / "图形库.DB";
+  makeTable(lib, "名称:ftString:40\tDWG图形:ftBlob\n◆卷闸门\t\n");
+  std::string drawing("0\nSECTION\n\0binary\xff\n", 20);
+  writeText(dir / "in.dwg", drawing);
+  int h = open(lib);
+  SUITE(ravn(), DbDll_Edit)(h);
+  EXPECT_TRUE(SUITE(ravn(), DbDll_FieldByName_LoadFromFile_W)(h, L"DWG图形", W(dir / "in.dwg").c_str()));
+  SUITE(ravn(), DbDll_Post)(h);
+  SUITE(ravn(), DbDll_Close)(h);
+  h = open(lib);
+  EXPECT_TRUE(SUITE(ravn(), DbDll_FieldByName_SaveToFile_W)(h, L"DWG图形", W(dir / "out.dwg").c_str()));
+  EXPECT_EQ(readText(dir / "out.dwg"), drawing);
+  EXPECT_EQ(get(h, L"DWG图形"), L"");
+  SUITE(ravn(), DbDll_Close)(h);
+}
+
+TEST_F(Ravn, CloseWritesOneTransactionReadableWithSqlite) {
+  int h = open(db);
+  SUITE(ravn(), DbDll_First)(h);
+  SUITE(ravn(), DbDll_Insert)(h);
+  SUITE(ravn(), DbDll_WriteByName_AsString_W)(h, L"编号", L"A-0");
+  SUITE(ravn(), DbDll_WriteByName_AsFloat_W)(h, L"长度", 2.5);
+  SUITE(ravn(), DbDll_Post)(h);
+  SUITE(ravn(), DbDll_Close)(h);
+  sqlite3* s = nullptr;
+  ASSERT_EQ(sqlite3_open(db.c_str(), &s), SQLITE_OK);
+  sqlite3_stmt* st = nullptr;
+  ASSERT_EQ(sqlite3_prepare_v2(s, "SELECT 编号, 长度 FROM records ORDER BY _ord", -1, &st, nullptr), SQLITE_OK);
+  ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
+  EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)), "A-0");
+  EXPECT_EQ(sqlite3_column_type(st, 1), SQLITE_FLOAT);
+  EXPECT_EQ(sqlite3_column_double(st, 1), 2.5);
+  sqlite3_finalize(st);
+  sqlite3_close(s);
+}
+
+TEST_F(Ravn, UnknownHandlesAreHarmless) {
+  EXPECT_TRUE(SUITE(ravn(), DbDll_Eof)(987654));
+  SUITE(ravn(), DbDll_Next)(987654);
+  EXPECT_EQ(get(987654, L"编号"), L"");
+  EXPECT_FALSE(SUITE(ravn(), DbDll_Post)(987654));
+  EXPECT_FALSE(SUITE(ravn(), DbDll_Close)(987654));
+}
