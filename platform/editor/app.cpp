@@ -1,7 +1,5 @@
 #include "platform/editor/app.h"
 
-#include <dlfcn.h>
-
 #include "platform/os/os.h"
 
 namespace ed {
@@ -19,18 +17,17 @@ std::vector<LoadedModule>& mods() {
 }  // namespace
 
 bool loadModule(const std::filesystem::path& path, std::wstring& error) {
-  // RTLD_GLOBAL: the plug-in and its siblings see one another's exports,
-  // as modules loaded into one host process do.
-  void* h = ::dlopen(path.c_str(), RTLD_NOW | RTLD_GLOBAL);
+  // Loaded through the OS layer so that the plug-in finds its siblings by
+  // module name, as modules of one host process do.
+  os::ModuleHandle h = os::loadLibrary(os::fromUtf8(path.string()));
   if (!h) {
-    const char* e = ::dlerror();
-    error = L"cannot load " + os::fromUtf8(path.string()) + L": " + os::fromUtf8(e ? e : "");
+    error = L"cannot load " + os::fromUtf8(path.string()) + L": " + os::fromUtf8(os::lastError());
     return false;
   }
-  auto entry = reinterpret_cast<EntryPointFn>(::dlsym(h, kEntryPointSymbol));
+  auto entry = os::findFunction<EntryPointFn>(h, kEntryPointSymbol);
   if (!entry) {
     error = L"no entry point in " + os::fromUtf8(path.string());
-    ::dlclose(h);
+    os::freeLibrary(h);
     return false;
   }
   LoadedModule m;
@@ -38,14 +35,14 @@ bool loadModule(const std::filesystem::path& path, std::wstring& error) {
   m.name = os::fromUtf8(path.filename().string());
   m.handle = h;
   m.entry = entry;
-  if (auto ver = reinterpret_cast<ApiVersionFn>(::dlsym(h, kApiVersionSymbol))) m.apiVersion = ver();
+  if (auto ver = os::findFunction<ApiVersionFn>(h, kApiVersionSymbol)) m.apiVersion = ver();
   mods().push_back(m);
   int r = entry(kInitApp, h);
   if (r != kRetOk) {
     error = L"the module " + m.name + L" refused to initialise";
     entry(kUnloadApp, h);
     mods().pop_back();
-    ::dlclose(h);
+    os::freeLibrary(h);
     return false;
   }
   return true;

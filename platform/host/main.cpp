@@ -76,6 +76,8 @@ int main(int argc, char** argv) {
   ed::registerHostCommands();
   host::registerHostDirectives();
 
+  // The suite's libraries are found by bare file name in its system folder.
+  os::addLibrarySearchDir(os::fromUtf8((opt.suiteDir / u8"系统文件").string()));
   // The siblings first, then the plug-in; any of them may be missing.
   for (const char* name : {"Zeb.Arx", "ZebConv.Arx", "KivZeb.arx"}) {
     fs::path p = opt.hostDir / name;

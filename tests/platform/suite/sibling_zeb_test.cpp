@@ -42,7 +42,7 @@ class ZebTest : public ::testing::Test {
     ASSERT_NE(setCombo_, nullptr);
     ed::clearCommandFailures();
     ed::docManager().reset();
-    reinterpret_cast<ZebArx_ClearCallLog_fn>(dlsym(zeb_, "ZebArx_ClearCallLog"))();
+    reinterpret_cast<ZebArx_ClearCallLog_fn>(os::findFunction(static_cast<os::ModuleHandle>(zeb_), "ZebArx_ClearCallLog"))();
   }
   void TearDown() override {
     ed::unloadAllModules();
@@ -52,7 +52,7 @@ class ZebTest : public ::testing::Test {
   }
   template <class Fn>
   Fn fn(const char* name) {
-    return reinterpret_cast<Fn>(dlsym(zeb_, name));
+    return reinterpret_cast<Fn>(os::findFunction(static_cast<os::ModuleHandle>(zeb_), name));
   }
   std::wstring log(wchar_t* out, int cap) {
     auto f = fn<ZebArx_CallLog_W_fn>("ZebArx_CallLog_W");
@@ -179,7 +179,7 @@ TEST_F(ZebTest, SwitchFloorWithoutADrawingFailsAndKeepsTheCurrentDrawing) {
   fs::path tmp = fs::temp_directory_path() / "kiv_zeb_switch";
   fs::remove_all(tmp);
   fs::create_directories(tmp);
-  fs::copy(kProjects / kProject, tmp / kProject, fs::copy_options::recursive);
+  fs::copy(kProjects / os::toUtf8(kProject), tmp / os::toUtf8(kProject), fs::copy_options::recursive);
   fs::remove(tmp / os::toUtf8(kProject) / u8"3层.DWG");
   ed::hostOptions().projectsDir = tmp;
   ASSERT_TRUE(setCombo_(L"楼层", L"1层"));

@@ -1,0 +1,42 @@
+// Shell commands whose work is built in later steps (floor switch, rebuild,
+// project archive, small commands and launchers, developer commands, raster
+// images). Each is registered and does nothing yet; the step that builds a
+// command moves its handler out of this file.
+#include "module/shell/command_table.h"
+
+void CmdKivSwitchFloor() {}
+
+void CmdGjRebuildAll() {}
+void CmdGjRebuildCur() {}
+
+void CmdKivSaveAs() {}
+
+void CmdKivLineLen() {}
+void CmdKivColorManage() {}
+void CmdKivTotalRule() {}
+void CmdKivPiece() {}
+void CmdKivPieceLoad() {}
+void CmdKivPickupElev() {}
+void CmdKivInputSnapAll() {}
+void CmdKivInputSnapPart() {}
+void CmdDeviceConv() {}
+void CmdPipeConv() {}
+void CmdPipeLineConv() {}
+void CmdWaterPipeConv() {}
+void CmdAirDuctConv() {}
+void CmdTableConv() {}
+
+void CmdKivGetPoint() {}
+void CmdKivWriteDwg() {}
+void CmdKivReadDwg() {}
+void CmdKivGjType() {}
+
+void CmdKivInPutImages() {}
+void CmdKivClearImage() {}
+void CmdKivImageScale() {}
+void CmdKivImageFront() {}
+void CmdKivImageBack() {}
+void CmdKivImageManage() {}
+void CmdKivImageHide() {}
+void CmdKivImageShow() {}
+void CmdKivImageShowAll() {}

@@ -1,0 +1,101 @@
+#include "module/shell/table_lib.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "module/toolkit/suite_call.h"
+#include "platform/suite/suite_abi.h"
+
+namespace tablelib {
+
+namespace {
+
+template <class Sig, class R, class... A>
+R callOr(const char* name, R neutral, A&&... args) {
+  return SuiteCall<Sig>::call(SuiteModule::Table, name, neutral, std::forward<A>(args)...);
+}
+
+template <class Sig, class... A>
+void callVoid(const char* name, A&&... args) {
+  SuiteCall<Sig>::call(SuiteModule::Table, name, std::forward<A>(args)...);
+}
+
+}  // namespace
+
+Handle OpenDb(const std::wstring& path) {
+  return callOr<decltype(DbDll_OpenDb_W)>("DbDll_OpenDb_W", 0, path.c_str());
+}
+
+void Close(Handle h) {
+  if (h <= 0) return;
+  callOr<decltype(DbDll_Close)>("DbDll_Close", static_cast<unsigned char>(0), h);
+}
+
+void First(Handle h) { callVoid<decltype(DbDll_First)>("DbDll_First", h); }
+void Next(Handle h) { callVoid<decltype(DbDll_Next)>("DbDll_Next", h); }
+void Last(Handle h) { callVoid<decltype(DbDll_Last)>("DbDll_Last", h); }
+
+bool Eof(Handle h) {
+  return callOr<decltype(DbDll_Eof)>("DbDll_Eof", static_cast<unsigned char>(1), h) != 0;
+}
+
+int RecordCount(Handle h) { return callOr<decltype(DbDll_RecordCount)>("DbDll_RecordCount", 0, h); }
+
+bool Locate(Handle h, const std::wstring& field, const std::wstring& value) {
+  return callOr<decltype(DbDll_Locate_W)>("DbDll_Locate_W", static_cast<unsigned char>(0), h,
+                                          field.c_str(), value.c_str()) != 0;
+}
+
+int FieldCount(Handle h) { return callOr<decltype(DbDll_FieldCount)>("DbDll_FieldCount", 0, h); }
+
+std::wstring GetFieldName(Handle h, int index) {
+  std::vector<wchar_t> buf(kNameChars + 1, L'\0');
+  callVoid<decltype(DbDll_GetFieldName_W)>("DbDll_GetFieldName_W", h, index, buf.data());
+  buf.back() = L'\0';
+  return buf.data();
+}
+
+bool FindField(Handle h, const std::wstring& field) {
+  return callOr<decltype(DbDll_FindField_W)>("DbDll_FindField_W", static_cast<unsigned char>(0),
+                                             h, field.c_str()) != 0;
+}
+
+std::wstring FieldAsString(Handle h, const std::wstring& field, int maxChars) {
+  maxChars = std::clamp(maxChars, 1, kMaxFieldChars);
+  // Most fields are short: read with a small buffer first and only go to the
+  // caller's full size when the text filled it.
+  int cap = std::min(maxChars, 4096);
+  for (;;) {
+    std::vector<wchar_t> buf(static_cast<size_t>(cap), L'\0');
+    if (!SuiteCall<decltype(DbDll_FieldByName_AsStringN_W)>::call(
+            SuiteModule::Table, "DbDll_FieldByName_AsStringN_W", h, field.c_str(), buf.data(), cap))
+      return {};
+    buf.back() = L'\0';
+    std::wstring s = buf.data();
+    if (static_cast<int>(s.size()) < cap - 1 || cap == maxChars) return s;
+    cap = maxChars;
+  }
+}
+
+void WriteAsString(Handle h, const std::wstring& field, const std::wstring& text) {
+  callOr<decltype(DbDll_WriteByName_AsString_W)>("DbDll_WriteByName_AsString_W",
+                                                 static_cast<unsigned char>(0), h, field.c_str(),
+                                                 text.c_str());
+}
+
+void Edit(Handle h) { callOr<decltype(DbDll_Edit)>("DbDll_Edit", static_cast<unsigned char>(0), h); }
+void Append(Handle h) {
+  callOr<decltype(DbDll_Append)>("DbDll_Append", static_cast<unsigned char>(0), h);
+}
+void Insert(Handle h) {
+  callOr<decltype(DbDll_Insert)>("DbDll_Insert", static_cast<unsigned char>(0), h);
+}
+void Post(Handle h) { callOr<decltype(DbDll_Post)>("DbDll_Post", static_cast<unsigned char>(0), h); }
+
+void LoadFromFile(Handle h, const std::wstring& field, const std::wstring& path) {
+  callOr<decltype(DbDll_FieldByName_LoadFromFile_W)>("DbDll_FieldByName_LoadFromFile_W",
+                                                     static_cast<unsigned char>(0), h,
+                                                     field.c_str(), path.c_str());
+}
+
+}  // namespace tablelib

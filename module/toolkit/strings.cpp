@@ -1,0 +1,211 @@
+#include "module/toolkit/strings.h"
+
+#include <cmath>
+#include <cwchar>
+#include <cwctype>
+#include <vector>
+
+#include "module/toolkit/suite_call.h"
+#include "platform/suite/suite_abi.h"
+
+namespace {
+
+bool isWhite(wchar_t c) { return std::iswspace(static_cast<wint_t>(c)) != 0; }
+
+// A writable, zero-terminated copy of a text for the base library, which takes
+// its texts through writable buffers.
+std::vector<wchar_t> writableCopy(const std::wstring& s) {
+  std::vector<wchar_t> b(s.begin(), s.end());
+  b.push_back(L'\0');
+  return b;
+}
+
+template <class Out>
+void splitInto(const std::wstring& text, const std::wstring& sep, Out& out) {
+  out.clear();
+  if (text.empty()) return;
+  std::wstring rest = TrimWhite(text);
+  if (sep.empty()) {
+    out.push_back(rest);
+    return;
+  }
+  size_t start = 0;
+  for (size_t pos; (pos = rest.find(sep, start)) != std::wstring::npos; start = pos + sep.size())
+    out.push_back(rest.substr(start, pos - start));
+  out.push_back(rest.substr(start));
+}
+
+template <class In>
+void joinFrom(const In& items, const std::wstring& sep, std::wstring& out) {
+  out.clear();
+  bool first = true;
+  for (const auto& s : items) {
+    if (!first) out += sep;
+    out += s;
+    first = false;
+  }
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Numbers
+// ---------------------------------------------------------------------------
+
+double RoundTo(double x, int n) {
+  const double p = std::pow(10.0, n);
+  const double a = x * p;
+  double f = std::floor(a);
+  const double d = a - f;
+  if (d >= 0.5) f += 1.0;  // false for a not-a-number d
+  return f * std::pow(10.0, -n);
+}
+
+std::wstring FormatNumber(double x, int n) {
+  const double r = RoundTo(x, n);
+  // Large values or many decimals need more room than usual: grow until the
+  // text fits.
+  for (size_t size = 128;; size *= 4) {
+    std::vector<wchar_t> buf(size, L'\0');
+    int len = n > 0 ? std::swprintf(buf.data(), size, L"%.*lf", n, r)
+                    : std::swprintf(buf.data(), size, L"%.lf", r);
+    if (len >= 0 && static_cast<size_t>(len) < size) return std::wstring(buf.data(), len);
+    if (size > (1u << 20)) return {};
+  }
+}
+
+std::wstring PrecStr(double x, int n) {
+  // The library writes into a buffer of 100 characters; a larger one keeps a
+  // careless library from writing past it.
+  std::vector<wchar_t> buf(256, L'\0');
+  if (!SuiteCall<decltype(Dll_PrecStr_W)>::call(SuiteModule::Base, "Dll_PrecStr_W", buf.data(),
+                                                RoundTo(x, n)))
+    return {};
+  buf.back() = L'\0';
+  return buf.data();
+}
+
+// ---------------------------------------------------------------------------
+// Joining and splitting
+// ---------------------------------------------------------------------------
+
+void JoinArray(const StringArray& items, const std::wstring& sep, std::wstring& out) {
+  joinFrom(items, sep, out);
+}
+void JoinList(const StringList& items, const std::wstring& sep, std::wstring& out) {
+  joinFrom(items, sep, out);
+}
+void JoinLines(const StringArray& items, std::wstring& out) { joinFrom(items, L"\r\n", out); }
+
+void SplitToArray(const std::wstring& text, const std::wstring& sep, StringArray& out) {
+  splitInto(text, sep, out);
+}
+void SplitToList(const std::wstring& text, const std::wstring& sep, StringList& out) {
+  splitInto(text, sep, out);
+}
+void SplitLines(const std::wstring& text, StringArray& out) { splitInto(text, L"\r\n", out); }
+void SplitString(const std::wstring& text, const std::wstring& sep, StringArray& out) {
+  splitInto(text, sep, out);
+}
+
+void SplitHeadTail(const std::wstring& text, const std::wstring& sep, std::wstring& head,
+                   std::wstring& tail) {
+  head.clear();
+  tail.clear();
+  if (sep.empty()) return;
+  size_t pos = text.find(sep);
+  if (pos == std::wstring::npos) return;
+  head = text.substr(0, pos);
+  tail = text.substr(pos + sep.size());
+}
+
+void ReplaceAll(std::wstring& text, const std::wstring& searched, const std::wstring& replacement) {
+  if (searched.empty()) return;
+  if (replacement.find(searched) != std::wstring::npos) {
+    // Searching again from the start would find the replacement itself for
+    // ever: replace each occurrence of the original text once instead.
+    size_t pos = 0;
+    while ((pos = text.find(searched, pos)) != std::wstring::npos) {
+      text.replace(pos, searched.size(), replacement);
+      pos += replacement.size();
+    }
+    return;
+  }
+  for (size_t pos; (pos = text.find(searched)) != std::wstring::npos;)
+    text.replace(pos, searched.size(), replacement);
+}
+
+std::wstring TrimWhite(const std::wstring& text) {
+  size_t b = 0, e = text.size();
+  while (b < e && isWhite(text[b])) ++b;
+  while (e > b && isWhite(text[e - 1])) --e;
+  return text.substr(b, e - b);
+}
+
+std::wstring TrimWhiteRight(const std::wstring& text) {
+  size_t e = text.size();
+  while (e > 0 && isWhite(text[e - 1])) --e;
+  return text.substr(0, e);
+}
+
+// ---------------------------------------------------------------------------
+// Lookups and attribute lists
+// ---------------------------------------------------------------------------
+
+int TStrsIndexOf(const StringArray& items, const std::wstring& text) {
+  if (items.empty()) return -1;
+  std::wstring joined;
+  JoinLines(items, joined);
+  auto a = writableCopy(joined), b = writableCopy(text);
+  if (auto fn = reinterpret_cast<Dll_TStrsIndexOf_W_fn>(
+          FindSuiteFunction(SuiteModule::Base, "Dll_TStrsIndexOf_W")))
+    return fn(a.data(), b.data());
+  // Without the base library an exact search keeps callers working.
+  for (size_t i = 0; i < items.size(); ++i)
+    if (items[i] == text) return static_cast<int>(i);
+  return -1;
+}
+
+int TStrsIndexOfName(const StringArray& attrs, const std::wstring& name) {
+  std::wstring joined;
+  JoinLines(attrs, joined);
+  auto a = writableCopy(joined), b = writableCopy(name);
+  if (auto fn = reinterpret_cast<Dll_TStrsIndexOfName_W_fn>(
+          FindSuiteFunction(SuiteModule::Base, "Dll_TStrsIndexOfName_W")))
+    return fn(a.data(), b.data());
+  // Without the base library an exact search of the names keeps SetAttrValue
+  // from adding a second item of the same name.
+  for (size_t i = 0; i < attrs.size(); ++i) {
+    size_t eq = attrs[i].find(L'=');
+    if (eq != std::wstring::npos && attrs[i].compare(0, eq, name) == 0 && eq == name.size())
+      return static_cast<int>(i);
+  }
+  return -1;
+}
+
+void FindAttrValue(const StringArray& attrs, const std::wstring& key, std::wstring& value) {
+  value.clear();
+  for (const auto& item : attrs) {
+    size_t eq = item.find(L'=');
+    if (eq == std::wstring::npos) continue;
+    if (item.compare(0, eq, key) == 0 && eq == key.size()) {
+      value = item.substr(eq + 1);
+      return;
+    }
+  }
+}
+
+std::wstring GetAttrValue(const StringArray& attrs, const std::wstring& key) {
+  std::wstring v;
+  FindAttrValue(attrs, key, v);
+  return v;
+}
+
+void SetAttrValue(StringArray& attrs, const std::wstring& name, const std::wstring& value) {
+  int i = TStrsIndexOfName(attrs, name);
+  std::wstring item = name + L"=" + value;
+  if (i < 0 || i >= static_cast<int>(attrs.size()))
+    attrs.push_back(item);
+  else
+    attrs[static_cast<size_t>(i)] = item;
+}

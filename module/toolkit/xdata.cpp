@@ -1,0 +1,158 @@
+#include "module/toolkit/xdata.h"
+
+namespace {
+
+bool endsWithMarker(const std::wstring& s) {
+  return s.size() >= 2 && s.compare(s.size() - 2, 2, kXdataContinuation) == 0;
+}
+
+// The string records of one item.
+void appendItemRecords(const std::wstring& item, cad::ValueChain& chain) {
+  size_t pos = 0;
+  while (item.size() - pos > kXdataPieceChars) {
+    chain.emplace_back(cad::xd::kString, item.substr(pos, kXdataPieceChars) + kXdataContinuation);
+    pos += kXdataPieceChars;
+  }
+  std::wstring last = item.substr(pos);
+  if (endsWithMarker(last)) {
+    // Stored bare, the item's own ending would read as a continuation and
+    // join the next item: mark it and end the item with an empty record.
+    chain.emplace_back(cad::xd::kString, last + kXdataContinuation);
+    chain.emplace_back(cad::xd::kString, std::wstring());
+  } else {
+    chain.emplace_back(cad::xd::kString, last);
+  }
+}
+
+bool registerForWrite(cad::Database* db, const std::wstring& app) {
+  cad::Database* working = cad::workingDatabase();
+  if (!db || db == working) return working && working->registerApp(app) == cad::Status::Ok;
+  return RegisterAppInDb(db, app) == cad::Status::Ok;
+}
+
+void readLines(cad::ObjectId id, const std::wstring& app, StringArray& out) {
+  StringArray names, values;
+  ReadAllXdata(id, names, values);
+  for (size_t i = 0; i < names.size(); ++i) {
+    if (names[i] != app) continue;
+    StringArray lines;
+    SplitLines(TrimWhiteRight(values[i]), lines);
+    out.insert(out.end(), lines.begin(), lines.end());
+  }
+}
+
+}  // namespace
+
+bool WriteXdataLines(cad::DbObject* obj, const std::wstring& app, StringArray& lines,
+                     cad::Database* db) {
+  if (!obj) return false;
+  cad::ValueChain chain = obj->xData(app);
+  if (chain.empty()) {
+    registerForWrite(db, app);  // a failure shows in the set below
+    chain.emplace_back(cad::xd::kAppName, app);
+  }
+  while (!lines.empty() && lines.back().empty()) lines.pop_back();
+  for (const auto& item : lines) appendItemRecords(item, chain);
+  return obj->setXData(chain) == cad::Status::Ok;
+}
+
+bool SetXdataLines(cad::ObjectId id, const std::wstring& app, StringArray& lines,
+                   cad::Database* db) {
+  cad::ObjectPtr<cad::DbObject> obj(id, cad::OpenMode::ForWrite);
+  if (!obj) return false;
+  return WriteXdataLines(obj.get(), app, lines, db);
+}
+
+bool SetXdataString(cad::ObjectId id, const std::wstring& app, const std::wstring& text,
+                    cad::Database* db) {
+  StringArray lines{text};
+  return SetXdataLines(id, app, lines, db);
+}
+
+bool SetGjXdataLines(cad::ObjectId id, const std::wstring& number, StringArray& attrs,
+                     cad::Database* db) {
+  cad::ObjectPtr<cad::DbObject> obj(id, cad::OpenMode::ForWrite);
+  if (!obj) return false;
+  StringArray num{number};
+  WriteXdataLines(obj.get(), kXdataNumber, num, db);
+  return WriteXdataLines(obj.get(), kXdataAttrs, attrs, db);
+}
+
+bool SetGjXdata(cad::ObjectId id, const std::wstring& number, const std::wstring& attrText,
+                cad::Database* db) {
+  StringArray attrs{attrText};
+  return SetGjXdataLines(id, number, attrs, db);
+}
+
+bool SetGjXdataOpen(cad::DbObject* ent, const std::wstring& number, const std::wstring& attrText,
+                    cad::Database* db) {
+  StringArray num{number}, attrs{attrText};
+  WriteXdataLines(ent, kXdataNumber, num, db);
+  return WriteXdataLines(ent, kXdataAttrs, attrs, db);
+}
+
+void ClearXdata(cad::ObjectId id, const std::wstring& apps) {
+  cad::ObjectPtr<cad::DbObject> obj(id, cad::OpenMode::ForWrite);
+  if (!obj) return;
+  StringArray names;
+  if (!apps.empty()) {
+    SplitToArray(apps, L",", names);
+  } else {
+    for (const auto& v : obj->xData())
+      if (v.code == cad::xd::kAppName) {
+        const std::wstring& name = v.str();
+        if (name.find(L"ACAD") == std::wstring::npos && name != kXdataExternalGj)
+          names.push_back(name);
+      }
+  }
+  for (const auto& name : names) obj->setXData({cad::TypedValue(cad::xd::kAppName, name)});
+}
+
+cad::Status RegisterAppInDb(cad::Database* db, const std::wstring& app) {
+  if (!db) return cad::Status::InvalidInput;
+  cad::ObjectPtr<cad::RegAppTable> table(db->regAppTableId(), cad::OpenMode::ForWrite);
+  if (!table) return table.status();
+  if (table->has(app)) return cad::Status::Ok;
+  auto rec = std::make_unique<cad::RegAppRecord>();
+  cad::Status s = rec->setName(app);
+  if (s != cad::Status::Ok) return s;
+  cad::RegAppRecord* raw = rec.get();
+  s = table->add(rec.get());
+  if (s != cad::Status::Ok) return s;  // the record is deleted with rec
+  rec.release();
+  raw->close();
+  return cad::Status::Ok;
+}
+
+void ReadAllXdata(cad::ObjectId id, StringArray& names, StringArray& values) {
+  names.clear();
+  values.clear();
+  cad::ObjectPtr<cad::DbObject> obj(id, cad::OpenMode::ForRead);
+  if (!obj) return;
+  for (const auto& v : obj->xData()) {
+    if (v.code == cad::xd::kAppName) {
+      names.push_back(v.str());
+      values.emplace_back();
+    } else if ((v.code == cad::xd::kString || v.code == cad::xd::kHandle) && !values.empty()) {
+      const std::wstring& text = v.str();
+      if (endsWithMarker(text))
+        values.back() += text.substr(0, text.size() - 2);
+      else
+        values.back() += text + L"\r\n";
+    }
+  }
+}
+
+void GetGjNumberAndAttrs(cad::ObjectId id, std::wstring& number, StringArray& attrs) {
+  number.clear();
+  attrs.clear();
+  StringArray nums;
+  readLines(id, kXdataNumber, nums);
+  if (!nums.empty()) number = nums.front();
+  readLines(id, kXdataAttrs, attrs);
+}
+
+void GetXdataLines(cad::ObjectId id, const std::wstring& app, StringArray& lines) {
+  lines.clear();
+  readLines(id, app, lines);
+}
