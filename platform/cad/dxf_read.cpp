@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <set>
 #include <unordered_map>
 
 #include "platform/cad/geomutil.h"
@@ -140,6 +141,23 @@ class Reader {
   struct HatchRef { ObjectId hatch; std::size_t loop; std::vector<std::uint64_t> hs; };
   std::vector<HatchRef> hatchRefs_;
   ObjectId rootDict_;
+  std::vector<std::uint64_t> attrHandles_, attrXdicts_;
+  std::set<std::string> unknownTypes_;
+  std::string lastLayerRaw_;
+  ObjectId lastLayerId_;
+  std::unordered_map<std::string, std::wstring> knownApps_;  // raw name -> registered name
+  void dropTree(ObjectId id) {
+    Slot* s = d_.slot(id);
+    if (!s || s->vanished) return;
+    s->vanished = true;
+    DbObject::Internal::setErased(*s->obj, true);
+    d_.byHandle.erase(s->handle.value);
+    for (const auto& ref : dictRefs_)
+      if (ref.dict == id) {
+        auto it = byFileHandle_.find(ref.h);
+        if (it != byFileHandle_.end()) dropTree(it->second);
+      }
+  }
 
   [[noreturn]] void fail(const std::string& m) { throw BadFile{"line " + std::to_string(tok_.line()) + ": " + m}; }
   std::wstring wtext(std::string_view v, const char* what) {
@@ -239,7 +257,13 @@ void Reader::readRecord(Record& r) {
 void Reader::rekey(ObjectId id, std::uint64_t h) {
   Slot* s = d_.slot(id);
   if (byFileHandle_.count(h) && byFileHandle_[h] != id) fail("duplicate handle " + Handle(h).textUtf8());
-  d_.byHandle.erase(s->handle.value);
+  if (auto it = d_.byHandle.find(s->handle.value); it != d_.byHandle.end() && it->second == slotIndexOf(id))
+    d_.byHandle.erase(it);
+  if (auto it = d_.byHandle.find(h); it != d_.byHandle.end() && it->second != slotIndexOf(id)) {
+    std::uint32_t other = it->second;
+    d_.slots[other].handle = Handle(0xFFFFFFF00000ull + other);
+    d_.byHandle[d_.slots[other].handle.value] = other;
+  }
   s->handle = Handle(h);
   d_.byHandle[h] = slotIndexOf(id);
   byFileHandle_[h] = id;
@@ -255,7 +279,7 @@ ObjectId Reader::place(std::unique_ptr<DbObject> obj, const Record& r, ObjectId 
     d_.slots[idx].handle = Handle(0xFFFFFFF00000ull + idx);
     d_.byHandle[d_.slots[idx].handle.value] = idx;
   }
-  ObjectId id = d_.add(std::move(obj), owner, Handle(r.handle));
+  ObjectId id = d_.add(std::move(obj), owner, Handle(r.handle), true);
   if (r.handle) byFileHandle_[r.handle] = id;
   if (r.xdict) xdictRefs_.push_back({id, r.xdict});
   return id;
@@ -470,7 +494,8 @@ void Reader::tables() {
       }
       applyXData(*d_.slot(id)->obj, r, nullptr);
       blocks_[foldName(name)] = id;
-    } else {
+    } else if (r.type != "VPORT" && r.type != "VIEW" && r.type != "UCS" && r.type != "DIMSTYLE") {
+      // Viewports, views, UCSs and dimension styles are made afresh on save.
       ++skipped_[r.type];
     }
   }
@@ -484,14 +509,18 @@ void Reader::applyXData(DbObject& o, const Record& r, ValueChain* shape) {
   for (std::size_t i = 0; i < r.xdata.size(); ++i) {
     const Tag& t = r.xdata[i];
     if (t.code == 1001) {
-      std::wstring app = wname(t.value, "application");
+      auto known = knownApps_.find(std::string(t.value));
+      std::wstring app = known != knownApps_.end() ? known->second : wname(t.value, "application");
       bool isShape = namesEqual(app, kShapeApp);
       target = isShape ? shape : &chain;
       if (!target) { target = nullptr; continue; }
       target->emplace_back(1001, app);
-      if (!isShape && !db_.isRegApp(app)) {
-        db_.registerApp(app);
-        notices_.push_back("application \"" + toUtf8(app) + "\" was not registered and was added");
+      if (!isShape && known == knownApps_.end()) {
+        if (!db_.isRegApp(app)) {
+          if (db_.registerApp(app) != Status::Ok) fail("invalid application name in extended data");
+          notices_.push_back("application \"" + toUtf8(app) + "\" was not registered and was added");
+        }
+        knownApps_.emplace(std::string(t.value), app);
       }
       continue;
     }
@@ -518,10 +547,10 @@ void Reader::applyXData(DbObject& o, const Record& r, ValueChain* shape) {
 }
 
 void Reader::common(Entity& e, const Record& r) {
-  std::wstring layer = L"0";
+  std::string_view layerRaw = "0";
   for (const auto& t : r.tags) {
     switch (t.code) {
-      case 8: layer = wname(t.value, "layer"); break;
+      case 8: layerRaw = t.value; break;
       case 6: DbObject::Internal::setLinetypeRaw(e, wtext(t.value, "linetype")); break;
       case 62: DbObject::Internal::setColorRaw(e, Color::fromIndex(int(inum(t)))); break;
       case 420: DbObject::Internal::setColorRaw(e, Color::fromRgb(Rgb::fromPacked(std::uint32_t(inum(t))))); break;
@@ -531,7 +560,12 @@ void Reader::common(Entity& e, const Record& r) {
       default: break;
     }
   }
-  DbObject::Internal::layerId(e) = layerFor(layer);
+  // Runs of entities on one layer are common: the last lookup is kept.
+  if (layerRaw != lastLayerRaw_ || lastLayerId_.isNull()) {
+    lastLayerId_ = layerFor(wname(layerRaw, "layer"));
+    lastLayerRaw_ = std::string(layerRaw);
+  }
+  DbObject::Internal::layerId(e) = lastLayerId_;
 }
 
 // Collects the 10/20/30-style points of a record's tags.
@@ -888,6 +922,7 @@ std::unique_ptr<Entity> Reader::entity(Record& r, std::vector<std::unique_ptr<At
     for (const auto& t : T) u->tags.push_back({t.code, std::string(t.value)});
     ++unknownCount_;
     ++skipped_[type];
+    unknownTypes_.insert(type);
     e = std::move(u);
   }
   return e;
@@ -971,11 +1006,11 @@ void Reader::appendTo(ObjectId block, std::unique_ptr<Entity> e, const Record& r
 void Reader::entitiesSection() {
   Tag t;
   std::vector<std::unique_ptr<Attribute>> attrs;
+  Record r;  // reused: its vectors keep their capacity
   while (tok_.next(t)) {
     if (t.code != 0) fail("an entity was expected");
     if (t.value == "ENDSEC") return;
-    Record r;
-    r.type = std::string(t.value);
+    r.type.assign(t.value);
     auto e = entity(r, &attrs);
     if (!e) continue;
     bool paper = false;
@@ -1088,8 +1123,6 @@ std::unique_ptr<DbObject> Reader::object(Record& r, ObjectId&) {
     }
     if (sx > 0 && sy > 0) def->setSize({sx, sy});
     def->setResolution({rx, ry});
-    for (const auto& t : r.tags)
-      if (t.code == 280 && inum(t) != 0) DbObject::Internal::setErased(*def, false), loadedDefs_ = true;
     return def;
   }
   auto u = std::make_unique<UnknownObject>();
@@ -1111,7 +1144,7 @@ void Reader::objectsSection() {
     bool loaded = false;
     if (r.type == "IMAGEDEF")
       for (const auto& x : r.tags) if (x.code == 280 && inum(x) != 0) loaded = true;
-    if (auto* def = dynamic_cast<RasterImageDef*>(o.get())) defLoaded(*def, loaded);
+    if (auto* def = dynamic_cast<RasterImageDef*>(o.get())) def->markLoaded(loaded);
     ObjectId id;
     if (first && r.type == "DICTIONARY") {
       // The named objects dictionary.
@@ -1148,7 +1181,9 @@ void Reader::finish() {
   // dictionary (groups, layouts, styles of other programs) are not kept: they
   // are made afresh on save.
   for (const auto& ref : dictRefs_) {
+    if (d_.slot(ref.dict)->vanished) continue;
     ObjectId target = resolve(ref.h);
+    if (!target.isNull() && d_.slot(target)->vanished) continue;
     if (target.isNull()) { notices_.push_back("dictionary entry \"" + toUtf8(ref.key) + "\" points at nothing and was dropped"); continue; }
     if (ref.dict == d_.nod) {
       const std::wstring& k = ref.key;
@@ -1237,9 +1272,10 @@ void Reader::finish() {
   for (const auto& [h, id] : byFileHandle_) next = std::max(next, h + 1);
   for (std::uint32_t i = 0; i < d_.slots.size(); ++i) {
     Slot& s = d_.slots[i];
-    if (s.handle.value >= 0xFFFFFFF00000ull || !byFileHandle_.count(s.handle.value) ) {
-      if (byFileHandle_.count(s.handle.value) && byFileHandle_[s.handle.value] == d_.idOf(i)) continue;
-      d_.byHandle.erase(s.handle.value);
+    if (s.vanished) continue;
+    auto fh = byFileHandle_.find(s.handle.value);
+    if (fh == byFileHandle_.end() || fh->second != d_.idOf(i)) {
+      if (auto it = d_.byHandle.find(s.handle.value); it != d_.byHandle.end() && it->second == i) d_.byHandle.erase(it);
       s.handle = Handle(next++);
       d_.byHandle[s.handle.value] = i;
     }
@@ -1247,10 +1283,11 @@ void Reader::finish() {
   d_.nextHandle = next;
   for (const auto& [type, n] : skipped_)
     notices_.push_back(std::to_string(n) + " " + type + " record(s) of a kind we do not model " +
-                       (type == "VPORT" || type == "VIEW" || type == "UCS" || type == "DIMSTYLE" ? "were skipped" : "were kept as they are"));
+                       (unknownTypes_.count(type) ? "were kept as they are" : "were skipped"));
 }
 
 void Reader::run() {
+  for (auto& sl : d_.slots) sl.writer = true;  // the reader fills objects through their setters
   Tag t;
   bool sawEof = false;
   bool any = false;

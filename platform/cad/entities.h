@@ -593,6 +593,7 @@ class BlockReference : public Entity {
   // write); the attribute is then open for write until closed.
   const ObjectIdArray& attributeIds() const { return attributes_; }
   ObjectIdArray& attributeIdsMutable() { return attributes_; }  // for the database's copy code
+  ObjectId& blockIdMutable() { return block_; }                  // for the database's file code
   Status appendAttribute(Attribute* attr, ObjectId* id = nullptr);
   Status appendAttribute(std::unique_ptr<Attribute> attr, ObjectId* id = nullptr);
 
@@ -643,6 +644,7 @@ class Hatch : public Entity {
   const Vector3d& normal() const { return normal_; }
   Status setNormal(const Vector3d& n);
   const std::vector<Loop>& loops() const { return loops_; }
+  std::vector<Loop>& loopsMutable() { return loops_; }  // for the database's file code
   int numLoops() const { return int(loops_.size()); }
   // A loop from closed boundary entities (closed polylines, circles); fails
   // with InvalidInput when they do not make a closed loop.
@@ -790,6 +792,7 @@ class RasterImageDef : public DbObject {
   // Marks the image loaded when its file exists (FileNotFound otherwise).
   Status load();
   Status unload();
+  void markLoaded(bool loaded) { loaded_ = loaded; }  // as a file says, without checking the file
   // Size in pixels, and the size of one pixel in drawing units.
   Vector2d size() const { return size_; }
   Status setSize(const Vector2d& pixels);

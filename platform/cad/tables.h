@@ -138,6 +138,7 @@ class BlockRecord : public SymbolTableRecord {
   Status appendEntity(Entity* ent, ObjectId* id = nullptr);
   // The same, closing the entity at once.
   Status appendEntity(std::unique_ptr<Entity> ent, ObjectId* id = nullptr);
+  ObjectIdArray& entitiesMutable() { return entities_; }  // for the database's file code
 
  private:
   friend class Database;
@@ -159,6 +160,7 @@ class SymbolTable : public DbObject {
   Status add(std::unique_ptr<SymbolTableRecord> rec, ObjectId* id = nullptr);
   ObjectIdArray recordIds(bool skipErased = true) const;
   std::vector<std::wstring> names(bool skipErased = true) const;
+  ObjectIdArray& recordsMutable() { return records_; }  // for the database's file code
 
  protected:
   SymbolTable() = default;

@@ -107,13 +107,14 @@ TEST(Cadhost, EndToEndRewritesADrawing) {
   fs::remove_all(dir);
   fs::create_directories(dir);
   cad::ObjectId keep, drop;
+  std::string dropHandle;
   {
     cad::Database db;
     db.appendToModelSpace(std::make_unique<cad::Line>(geom::Point3d(0, 0, 0), geom::Point3d(10, 0, 0)), &keep);
     db.appendToModelSpace(std::make_unique<cad::Circle>(geom::Point3d(50, 50, 0), geom::Vector3d(0, 0, 1), 5), &drop);
     ASSERT_EQ(db.saveAs(dir / "in.dxf"), cad::Status::Ok);
+    dropHandle = drop.handle().textUtf8();  // ids die with their database
   }
-  std::string dropHandle = drop.handle().textUtf8();
   {
     std::ofstream s(dir / "s.scr");
     s << "# draw and erase\nLINE\n0,0\n5,5\n\nERASE\n.pick " << dropHandle << "\n\n"
