@@ -62,7 +62,9 @@ TEST_F(WinMsg, EntSelResultsAndWatchFlags) {
     geom::Point3d p;
     EXPECT_EQ(ed::entSel(L"\n选择:", id, p), c.result) << int(c.token.kind);
     EXPECT_EQ(g_flag, c.flag) << int(c.token.kind);
-    if (c.result == ed::kNormal) EXPECT_EQ(id, line);
+    if (c.result == ed::kNormal) {
+      EXPECT_EQ(id, line);
+    }
   }
   EXPECT_TRUE(ed::removeWatchWinMsg(watchPickKeys));
   EXPECT_FALSE(ed::removeWatchWinMsg(watchPickKeys));

@@ -1,0 +1,82 @@
+// Collecting components by layer and number over a drawing of 100,000
+// components: ten component layers, each component a line stamped with its
+// number (1 to 50) and its attribute lines, as the layout commands leave them.
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <string>
+
+#include "module/toolkit/collect.h"
+#include "module/toolkit/xdata.h"
+#include "platform/cad/database.h"
+
+namespace {
+
+constexpr int kComponents = 100000;
+constexpr int kLayers = 10;
+constexpr int kNumbers = 50;
+
+std::wstring layerName(int i) { return L"给水管" + std::to_wstring(i); }
+
+cad::Database& drawing() {
+  static std::unique_ptr<cad::Database> db = [] {
+    auto d = std::make_unique<cad::Database>();
+    {
+      cad::ObjectPtr<cad::LayerTable> t(d->layerTableId(), cad::OpenMode::ForWrite);
+      for (int i = 0; i < kLayers; ++i) {
+        auto rec = std::make_unique<cad::LayerRecord>();
+        rec->setName(layerName(i));
+        t->add(std::move(rec));
+      }
+    }
+    d->registerApp(kXdataNumber);
+    d->registerApp(kXdataAttrs);
+    cad::ObjectPtr<cad::BlockRecord> space(d->modelSpaceId(), cad::OpenMode::ForWrite);
+    for (int k = 0; k < kComponents; ++k) {
+      double y = 100.0 * k;
+      auto line = std::make_unique<cad::Line>(geom::Point3d(0, y), geom::Point3d(1000, y));
+      line->setLayer(layerName(k % kLayers));
+      cad::Entity* raw = line.get();
+      cad::ObjectId id;
+      if (space->appendEntity(raw, &id) != cad::Status::Ok) continue;
+      line.release();
+      StringArray attrs{id.handle().text(), L"主键", L"管径=DN100", L"材质=钢管"};
+      StringArray number{std::to_wstring(1 + k % kNumbers)};
+      WriteXdataLines(raw, kXdataNumber, number, d.get());
+      WriteXdataLines(raw, kXdataAttrs, attrs, d.get());
+      raw->close();
+    }
+    return d;
+  }();
+  return *db;
+}
+
+void run(benchmark::State& state, const std::wstring& layers, const std::wstring& numbers) {
+  cad::Database& db = drawing();
+  size_t found = 0;
+  for (auto _ : state) {
+    cad::ObjectIdArray ids;
+    CollectIdsByLayerAndNumber(layers, numbers, ids, &db);
+    found = ids.size();
+    benchmark::DoNotOptimize(ids.data());
+  }
+  state.counters["found"] = double(found);
+  state.counters["entities/s"] =
+      benchmark::Counter(double(kComponents) * double(state.iterations()), benchmark::Counter::kIsRate);
+}
+
+void BM_CollectAll(benchmark::State& state) { run(state, L"", L""); }
+void BM_CollectByLayer(benchmark::State& state) { run(state, layerName(3) + L"," + layerName(7), L""); }
+void BM_CollectByLayerAndNumber(benchmark::State& state) {
+  run(state, layerName(3) + L"," + layerName(7), L"4,8,13");
+}
+void BM_CollectByNumber(benchmark::State& state) { run(state, L"", L"4,8,13"); }
+
+BENCHMARK(BM_CollectAll)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CollectByLayer)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CollectByLayerAndNumber)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CollectByNumber)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
