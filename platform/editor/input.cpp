@@ -70,6 +70,23 @@ std::optional<InputToken> nextInput() {
   }
 }
 const std::wstring& lastDirectiveError() { return directiveError(); }
+
+namespace {
+DirectiveHandler& answerRouter() {
+  static DirectiveHandler r;
+  return r;
+}
+}  // namespace
+
+void setAnswerRouter(DirectiveHandler router) { answerRouter() = std::move(router); }
+
+bool routeAnswer(const InputToken& t, std::wstring& error) {
+  if (!answerRouter()) {
+    error = L"no window takes " + t.text;
+    return false;
+  }
+  return answerRouter()(t, error);
+}
 int directiveErrorCount() { return directiveErrors(); }
 void clearDirectiveError() { directiveError().clear(); }
 

@@ -84,6 +84,13 @@ bool isKnownDirective(const std::wstring& name);
 // A failing immediate directive is reported through lastDirectiveError() and
 // reading goes on. nullopt when the queue runs out.
 std::optional<InputToken> nextInput();
+
+// Where answer directives go when the reader that meets them is not a dialog
+// (the idle prompt, a command's prompt while a modeless window is open): the
+// window layer installs its router here. Returns false with error filled
+// when nothing takes the answer.
+void setAnswerRouter(DirectiveHandler router);
+bool routeAnswer(const InputToken& t, std::wstring& error);
 const std::wstring& lastDirectiveError();
 // How many immediate directives have failed so far, and forgetting the last error.
 int directiveErrorCount();

@@ -236,7 +236,10 @@ Event readEvent(const ReadOptions& opt) {
           e.text = t->args[0];
           break;
         }
-        printText(L"\n** 此处不需要 " + t->text + L" **");
+        {
+          std::wstring error;
+          if (!routeAnswer(*t, error)) printText(L"\n** 此处不需要 " + t->text + L" ** " + error);
+        }
         continue;
       default:
         continue;

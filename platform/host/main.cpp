@@ -14,6 +14,8 @@
 #include "platform/editor/editor.h"
 #include "platform/host/script.h"
 #include "platform/os/os.h"
+#include "platform/ui/dialog.h"
+#include "platform/ui/ui.h"
 
 namespace fs = std::filesystem;
 
@@ -75,6 +77,13 @@ int main(int argc, char** argv) {
   ed::setProgressToTerminal(::isatty(2));
   ed::registerHostCommands();
   host::registerHostDirectives();
+
+  // The window layer: its directives, its lines on the command line, its
+  // message queue pumped between inputs, and answers for open windows.
+  ui::init();
+  ui::setPrintHook([](const std::wstring& line) { ed::printText(line); });
+  ed::setIdleHook([] { ui::pumpMessages(); });
+  ed::setAnswerRouter([](const ed::InputToken& t, std::wstring& error) { return ui::applyAnswer(t, error); });
 
   // The suite's libraries are found by bare file name in its system folder.
   os::addLibrarySearchDir(os::fromUtf8((opt.suiteDir / u8"系统文件").string()));

@@ -385,7 +385,12 @@ std::vector<ScriptError> runTokens(const std::vector<ed::InputToken>& tokens) {
       ed::runCommand(t->text);
       if (!check()) break;
     } else if (t->kind == ed::TokenKind::Directive) {
-      ed::printText(L"\n** 命令外不需要 " + t->text + L" **");
+      // An answer for a modeless window open at the idle prompt.
+      std::wstring error;
+      if (!ed::routeAnswer(*t, error)) {
+        errors.push_back({t->line, t->text + L": " + error});
+        break;
+      }
     }
     // Enter, Escape and clicks at the idle prompt do nothing here.
   }
