@@ -5,7 +5,6 @@
 #include <algorithm>
 
 #include "module/grid/grid_ctrl.h"
-#include "module/grid/grid_platform.h"
 
 namespace {
 bool windowExists(const ui::Wnd* w) { return w->GetSafeHwnd() && ui::IsWindow(w->GetSafeHwnd()); }
@@ -352,7 +351,7 @@ void CGridCtrl::OnLButtonUp(unsigned flags, ui::Point p) {
   Default();
   ui::ClipCursor(nullptr);
   if (ui::Wnd::GetCapture() == this) {
-    grid_platform::releaseCapture();
+    ui::ReleaseCapture();
     KillTimer(GRID_SCROLL_TIMER);
     scrollTimer = 0;
   }

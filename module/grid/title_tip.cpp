@@ -1,6 +1,5 @@
 #include "module/grid/title_tip.h"
 
-#include "module/grid/grid_platform.h"
 
 namespace {
 
@@ -72,7 +71,7 @@ void CTitleTip::Show(ui::Rect titleRect, const std::wstring& text, const ui::Log
 
 void CTitleTip::Hide() {
   if (!GetSafeHwnd() || !ui::IsWindow(GetSafeHwnd())) return;
-  if (ui::Wnd::GetCapture() == this) grid_platform::releaseCapture();
+  if (ui::Wnd::GetCapture() == this) ui::ReleaseCapture();
   ShowWindow(ui::sw::Hide);
 }
 
