@@ -8,6 +8,7 @@
 #include <unordered_set>
 
 #include "platform/cad/internal.h"
+#include "platform/os/os.h"
 
 namespace cad {
 
@@ -100,52 +101,11 @@ std::optional<Handle> Handle::parse(std::string_view hex) { return parseHex(hex)
 
 // ---------------------------------------------------------------- text
 
-std::string toUtf8(std::wstring_view s) {
-  std::string out;
-  out.reserve(s.size());
-  for (wchar_t wc : s) {
-    auto c = std::uint32_t(wc);
-    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
-    if (c < 0x80) out += char(c);
-    else if (c < 0x800) { out += char(0xC0 | (c >> 6)); out += char(0x80 | (c & 0x3F)); }
-    else if (c < 0x10000) {
-      out += char(0xE0 | (c >> 12)); out += char(0x80 | ((c >> 6) & 0x3F)); out += char(0x80 | (c & 0x3F));
-    } else {
-      out += char(0xF0 | (c >> 18)); out += char(0x80 | ((c >> 12) & 0x3F));
-      out += char(0x80 | ((c >> 6) & 0x3F)); out += char(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
-}
+std::string toUtf8(std::wstring_view s) { return os::toUtf8(s); }
 
 std::wstring fromUtf8(std::string_view s, bool* bad) {
-  std::wstring out;
-  out.reserve(s.size());
-  std::size_t i = 0, n = s.size();
-  while (i < n) {
-    auto c = std::uint8_t(s[i]);
-    if (c < 0x80) { out += wchar_t(c); ++i; continue; }
-    int len = c >= 0xF0 && c < 0xF5 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 && c < 0xE0 ? 2 : 0;
-    if (c >= 0xF5) len = 0;
-    std::uint32_t cp = len == 4 ? c & 0x07 : len == 3 ? c & 0x0F : c & 0x1F;
-    bool ok = len != 0 && i + std::size_t(len) <= n;
-    for (int k = 1; ok && k < len; ++k) {
-      auto cc = std::uint8_t(s[i + std::size_t(k)]);
-      if ((cc & 0xC0) != 0x80) ok = false;
-      else cp = (cp << 6) | (cc & 0x3F);
-    }
-    if (ok && ((len == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF))))
-      ok = false;
-    if (!ok) {
-      if (bad) *bad = true;
-      out += wchar_t(0xFFFD);
-      ++i;
-      continue;
-    }
-    out += wchar_t(cp);
-    i += std::size_t(len);
-  }
-  return out;
+  if (bad && !os::isValidUtf8(s)) *bad = true;
+  return os::fromUtf8(s);
 }
 
 // ---------------------------------------------------------------- opening

@@ -126,6 +126,12 @@ class Writer {
   void textBody(const Text& t, int vertCode);
   void seqend(std::uint64_t owner, const Entity& e, bool paper);
   void vertexHead(std::uint64_t owner, const Entity& e, bool paper, const char* sub);
+  void subHead(const char* type, std::uint64_t owner, bool paper, const std::wstring& layer);
+  void vertices(std::uint64_t owner, const Entity& e, bool paper, const std::vector<Point3d>& pts, const char* sub,
+                int flags);
+  void circleBody(const Point3d& center, const Vector3d& n, double radius, double thickness);
+  template <class A>
+  void attributeBody(const A& a, const char* sub, const std::wstring* prompt);
   void object(const DbObject& o, std::uint64_t owner);
 
   std::uint64_t groupDict_ = 0, layoutDict_ = 0, modelLayout_ = 0, paperLayout_ = 0, imageDict_ = 0;
@@ -404,6 +410,12 @@ void Writer::xdata(const DbObject& o, const ValueChain* extra) {
   if (extra) emit(*extra);
 }
 
+// The layer name written for an entity: "0" when it names none.
+static std::wstring layerName(const Entity& e) {
+  std::wstring layer = e.layer();
+  return layer.empty() ? std::wstring(L"0") : layer;
+}
+
 void Writer::entityHead(const char* type, std::uint64_t handle_, const Entity& e, std::uint64_t owner, bool paper) {
   str(0, type);
   handle(5, handle_);
@@ -411,8 +423,7 @@ void Writer::entityHead(const char* type, std::uint64_t handle_, const Entity& e
   handle(330, owner);
   str(100, "AcDbEntity");
   if (paper) integer(67, 1);
-  std::wstring layer = e.layer();
-  wstr(8, layer.empty() ? std::wstring(L"0") : layer);
+  wstr(8, layerName(e));
   if (!namesEqual(e.linetype(), L"ByLayer")) wstr(6, e.linetype());
   const Color& c = e.color();
   if (!c.isByLayer()) integer(62, c.colorIndex());
@@ -422,26 +433,54 @@ void Writer::entityHead(const char* type, std::uint64_t handle_, const Entity& e
   if (!e.visible()) integer(60, 1);
 }
 
-void Writer::vertexHead(std::uint64_t owner, const Entity& e, bool paper, const char* sub) {
-  str(0, "VERTEX");
+// The head of a record that belongs to another (vertex, sequence end, block
+// begin and end): a fresh handle, the owner, the layer.
+void Writer::subHead(const char* type, std::uint64_t owner, bool paper, const std::wstring& layer) {
+  str(0, type);
   handle(5, fresh());
   handle(330, owner);
   str(100, "AcDbEntity");
   if (paper) integer(67, 1);
-  std::wstring layer = e.layer();
-  wstr(8, layer.empty() ? std::wstring(L"0") : layer);
+  wstr(8, layer);
+}
+
+void Writer::vertexHead(std::uint64_t owner, const Entity& e, bool paper, const char* sub) {
+  subHead("VERTEX", owner, paper, layerName(e));
   str(100, "AcDbVertex");
   str(100, sub);
 }
 
-void Writer::seqend(std::uint64_t owner, const Entity& e, bool paper) {
-  str(0, "SEQEND");
-  handle(5, fresh());
-  handle(330, owner);
-  str(100, "AcDbEntity");
-  if (paper) integer(67, 1);
-  std::wstring layer = e.layer();
-  wstr(8, layer.empty() ? std::wstring(L"0") : layer);
+void Writer::seqend(std::uint64_t owner, const Entity& e, bool paper) { subHead("SEQEND", owner, paper, layerName(e)); }
+
+// The VERTEX records of a polyline, mesh or face mesh, all with the same flags.
+void Writer::vertices(std::uint64_t owner, const Entity& e, bool paper, const std::vector<Point3d>& pts,
+                      const char* sub, int flags) {
+  for (const auto& v : pts) {
+    vertexHead(owner, e, paper, sub);
+    point(10, v);
+    integer(70, flags);
+  }
+}
+
+// The circle part of CIRCLE and ARC.
+void Writer::circleBody(const Point3d& center, const Vector3d& n, double radius, double thickness) {
+  str(100, "AcDbCircle");
+  if (thickness != 0) real(39, thickness);
+  point(10, worldToOcs(n, center));
+  real(40, radius);
+  normal(n);
+}
+
+// ATTDEF (with its prompt) and ATTRIB after their text part.
+template <class A>
+void Writer::attributeBody(const A& a, const char* sub, const std::wstring* prompt) {
+  textBody(a, 0);
+  str(100, sub);
+  integer(280, 0);
+  if (prompt) wstr(3, *prompt);
+  wstr(2, a.tag());
+  integer(70, a.attributeFlags());
+  if (a.verticalMode()) integer(74, a.verticalMode());
 }
 
 void Writer::textBody(const Text& t, int vertCode) {
@@ -534,11 +573,7 @@ void Writer::entity(const Entity& e, std::uint64_t owner, bool paper) {
       point(10, {});
       integer(70, 8 | (p.isClosed() ? 1 : 0));
       xdata(e);
-      for (const auto& v : p.vertices()) {
-        vertexHead(me, e, paper, "AcDb3dPolylineVertex");
-        point(10, v);
-        integer(70, 32);
-      }
+      vertices(me, e, paper, p.vertices(), "AcDb3dPolylineVertex", 32);
       seqend(me, e, paper);
       break;
     }
@@ -552,11 +587,7 @@ void Writer::entity(const Entity& e, std::uint64_t owner, bool paper) {
       integer(71, p.mSize());
       integer(72, p.nSize());
       xdata(e);
-      for (const auto& v : p.vertices()) {
-        vertexHead(me, e, paper, "AcDbPolygonMeshVertex");
-        point(10, v);
-        integer(70, 64);
-      }
+      vertices(me, e, paper, p.vertices(), "AcDbPolygonMeshVertex", 64);
       seqend(me, e, paper);
       break;
     }
@@ -602,18 +633,9 @@ void Writer::entity(const Entity& e, std::uint64_t owner, bool paper) {
       integer(71, int(verts.size()));
       integer(72, int(faces.size()));
       xdata(e, marker.empty() ? nullptr : &marker);
-      for (const auto& v : verts) {
-        vertexHead(me, e, paper, "AcDbPolyFaceMeshVertex");
-        point(10, v);
-        integer(70, 192);
-      }
+      vertices(me, e, paper, verts, "AcDbPolyFaceMeshVertex", 192);
       for (const auto& f : faces) {
-        str(0, "VERTEX");
-        handle(5, fresh());
-        handle(330, me);
-        str(100, "AcDbEntity");
-        if (paper) integer(67, 1);
-        wstr(8, e.layer().empty() ? std::wstring(L"0") : e.layer());
+        subHead("VERTEX", me, paper, layerName(e));
         str(100, "AcDbFaceRecord");
         point(10, {});
         integer(70, 128);
@@ -626,22 +648,14 @@ void Writer::entity(const Entity& e, std::uint64_t owner, bool paper) {
     case Kind::Circle: {
       auto& c = static_cast<const Circle&>(e);
       entityHead("CIRCLE", me, e, owner, paper);
-      str(100, "AcDbCircle");
-      if (c.thickness() != 0) real(39, c.thickness());
-      point(10, worldToOcs(c.normal(), c.center()));
-      real(40, c.radius());
-      normal(c.normal());
+      circleBody(c.center(), c.normal(), c.radius(), c.thickness());
       xdata(e);
       break;
     }
     case Kind::Arc: {
       auto& a = static_cast<const Arc&>(e);
       entityHead("ARC", me, e, owner, paper);
-      str(100, "AcDbCircle");
-      if (a.thickness() != 0) real(39, a.thickness());
-      point(10, worldToOcs(a.normal(), a.center()));
-      real(40, a.radius());
-      normal(a.normal());
+      circleBody(a.center(), a.normal(), a.radius(), a.thickness());
       str(100, "AcDbArc");
       real(50, a.startAngle() * kRadToDeg);
       real(51, a.endAngle() * kRadToDeg);
@@ -687,25 +701,14 @@ void Writer::entity(const Entity& e, std::uint64_t owner, bool paper) {
     case Kind::AttributeDefinition: {
       auto& a = static_cast<const AttributeDefinition&>(e);
       entityHead("ATTDEF", me, e, owner, paper);
-      textBody(a, 0);
-      str(100, "AcDbAttributeDefinition");
-      integer(280, 0);
-      wstr(3, a.prompt());
-      wstr(2, a.tag());
-      integer(70, a.attributeFlags());
-      if (a.verticalMode()) integer(74, a.verticalMode());
+      attributeBody(a, "AcDbAttributeDefinition", &a.prompt());
       xdata(e);
       break;
     }
     case Kind::Attribute: {
       auto& a = static_cast<const Attribute&>(e);
       entityHead("ATTRIB", me, e, owner, paper);
-      textBody(a, 0);
-      str(100, "AcDbAttribute");
-      integer(280, 0);
-      wstr(2, a.tag());
-      integer(70, a.attributeFlags());
-      if (a.verticalMode()) integer(74, a.verticalMode());
+      attributeBody(a, "AcDbAttribute", nullptr);
       xdata(e);
       break;
     }
@@ -904,12 +907,7 @@ void Writer::blocks() {
   for (ObjectId bid : get<SymbolTable>(d_.blockTable)->recordIds(true)) {
     auto* b = get<BlockRecord>(bid);
     bool paper = bid == d_.paperSpace;
-    str(0, "BLOCK");
-    handle(5, fresh());
-    handle(330, h(bid));
-    str(100, "AcDbEntity");
-    if (paper) integer(67, 1);
-    str(8, "0");
+    subHead("BLOCK", h(bid), paper, L"0");
     str(100, "AcDbBlockBegin");
     wstr(2, b->name());
     integer(70, b->hasAttributeDefinitions() ? 2 : (b->isAnonymous() ? 1 : 0));
@@ -920,12 +918,7 @@ void Writer::blocks() {
     if (bid != d_.modelSpace) {
       for (ObjectId eid : b->entityIds(true)) entity(*get<Entity>(eid), h(bid), paper);
     }
-    str(0, "ENDBLK");
-    handle(5, fresh());
-    handle(330, h(bid));
-    str(100, "AcDbEntity");
-    if (paper) integer(67, 1);
-    str(8, "0");
+    subHead("ENDBLK", h(bid), paper, L"0");
     str(100, "AcDbBlockEnd");
   }
   str(0, "ENDSEC");

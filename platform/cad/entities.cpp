@@ -119,6 +119,62 @@ Vector3d gu::transformNormal(const Matrix3d& m, const Vector3d& n) {
   Vector3d r = (m * ax).cross(m * ay).normal();
   return r.isZeroLength(1e-14) ? n : r;
 }
+// The first or the last of n points as at(i) gives them: the start or end
+// point of a vertex list (an open one's end is its last vertex, a closed
+// one's its first). DegenerateGeometry when there are none.
+template <class At>
+static Status listEnd(unsigned n, bool last, At at, Point3d& p) {
+  if (n == 0) return Status::DegenerateGeometry;
+  p = at(last ? n - 1 : 0);
+  return Status::Ok;
+}
+static Status listEnd(const std::vector<Point3d>& pts, bool last, Point3d& p) {
+  return listEnd(unsigned(pts.size()), last, [&](unsigned i) { return pts[i]; }, p);
+}
+
+// Only a uniform scale keeps arcs round: a planar shape with arcs (bulges)
+// refuses any other transform.
+template <class V>
+static bool anyBulge(const std::vector<V>& verts) {
+  return std::any_of(verts.begin(), verts.end(), [](const V& v) { return v.bulge != 0; });
+}
+template <class L>
+static bool anyLoopArc(const std::vector<L>& loops) {
+  for (const auto& l : loops)
+    for (double b : l.bulges)
+      if (b != 0) return true;
+  return false;
+}
+
+// A point of the plane of normal `from` (x, y at elevation z) carried through
+// m, in the coordinates of the plane of normal `to`.
+static Point3d mapInPlane(const Matrix3d& m, const Vector3d& from, const Vector3d& to, double x, double y,
+                          double z) {
+  return worldToOcs(to, m * ocsToWorld(from, Point3d(x, y, z)));
+}
+static void setXY(Point2d& p, const Point3d& o) { p = {o.x, o.y}; }
+static void setXY(Point3d& p, const Point3d& o) { p = {o.x, o.y, 0}; }
+
+// Carries a planar polyline's vertices (position member pos, in the plane of
+// normal at elevation) through m so that it stays planar: normal becomes the
+// carried normal and elevation the new plane's (the first vertex's, or the
+// carried origin's when there is none). Widths scale by k unless k is 0.
+template <class V, class P>
+static void transformPlanar(std::vector<V>& verts, P V::*pos, const Matrix3d& m, double k, Vector3d& normal,
+                            double& elevation) {
+  Vector3d nn = transformNormal(m, normal);
+  double z = verts.empty() ? mapInPlane(m, normal, nn, 0, 0, elevation).z : 0;
+  for (std::size_t i = 0; i < verts.size(); ++i) {
+    V& v = verts[i];
+    Point3d o = mapInPlane(m, normal, nn, (v.*pos).x, (v.*pos).y, elevation);
+    setXY(v.*pos, o);
+    if (i == 0) z = o.z;
+    if (k != 0) { v.startWidth *= k; v.endWidth *= k; }
+  }
+  elevation = z;
+  normal = nn;
+}
+
 // Angle of a world direction in the plane of normal n.
 static double ocsAngle(const Vector3d& n, const Vector3d& worldDir) {
   Vector3d v = worldToOcs(n, worldDir);
@@ -159,7 +215,7 @@ Status Entity::setLayer(ObjectId id, bool) {
   return Status::Ok;
 }
 
-Status Entity::setColor(const Color& c, bool) { KIV_WRITE; color_ = c; return Status::Ok; }
+Status Entity::setColor(const Color& c, bool) { return writeField(color_, c); }
 Rgb Entity::effectiveRgb() const {
   if (color_.isByLayer()) {
     Slot* s = slotOf(layerId_);
@@ -177,14 +233,9 @@ Status Entity::setLinetype(std::wstring_view name, bool) {
   linetype_ = std::wstring(name);
   return Status::Ok;
 }
-Status Entity::setLinetypeScale(double s, bool) {
-  if (!(s > 0)) return Status::InvalidInput;
-  KIV_WRITE;
-  ltScale_ = s;
-  return Status::Ok;
-}
-Status Entity::setLineWeight(int w) { KIV_WRITE; lineWeight_ = w; return Status::Ok; }
-Status Entity::setVisibility(bool v, bool) { KIV_WRITE; visible_ = v; return Status::Ok; }
+Status Entity::setLinetypeScale(double s, bool) { return writeFieldIf(s > 0, Status::InvalidInput, ltScale_, s); }
+Status Entity::setLineWeight(int w) { return writeField(lineWeight_, w); }
+Status Entity::setVisibility(bool v, bool) { return writeField(visible_, v); }
 
 void Entity::copyPropertiesFrom(const Entity& o) {
   if (!o.layerId_.isNull() && (database() == nullptr || o.database() == database())) {
@@ -204,15 +255,10 @@ Status Entity::transformBy(const Matrix3d&) { return Status::NotApplicable; }
 
 // ---------------------------------------------------------------- simple curves
 
-Status Line::setStartPoint(const Point3d& p) { KIV_WRITE; start_ = p; return Status::Ok; }
-Status Line::setEndPoint(const Point3d& p) { KIV_WRITE; end_ = p; return Status::Ok; }
-Status Line::setNormal(const Vector3d& n) {
-  if (n.isZeroLength()) return Status::DegenerateGeometry;
-  KIV_WRITE;
-  normal_ = n.normal();
-  return Status::Ok;
-}
-Status Line::setThickness(double t) { KIV_WRITE; thickness_ = t; return Status::Ok; }
+Status Line::setStartPoint(const Point3d& p) { return writeField(start_, p); }
+Status Line::setEndPoint(const Point3d& p) { return writeField(end_, p); }
+Status Line::setNormal(const Vector3d& n) { return writeUnitVector(normal_, n); }
+Status Line::setThickness(double t) { return writeField(thickness_, t); }
 Status Line::transformBy(const Matrix3d& m) {
   KIV_WRITE;
   start_ = m * start_;
@@ -221,20 +267,10 @@ Status Line::transformBy(const Matrix3d& m) {
   return Status::Ok;
 }
 
-Status Circle::setCenter(const Point3d& c) { KIV_WRITE; center_ = c; return Status::Ok; }
-Status Circle::setRadius(double r) {
-  if (!(r > 0)) return Status::DegenerateGeometry;
-  KIV_WRITE;
-  radius_ = r;
-  return Status::Ok;
-}
-Status Circle::setNormal(const Vector3d& n) {
-  if (n.isZeroLength()) return Status::DegenerateGeometry;
-  KIV_WRITE;
-  normal_ = n.normal();
-  return Status::Ok;
-}
-Status Circle::setThickness(double t) { KIV_WRITE; thickness_ = t; return Status::Ok; }
+Status Circle::setCenter(const Point3d& c) { return writeField(center_, c); }
+Status Circle::setRadius(double r) { return writeFieldIf(r > 0, Status::DegenerateGeometry, radius_, r); }
+Status Circle::setNormal(const Vector3d& n) { return writeUnitVector(normal_, n); }
+Status Circle::setThickness(double t) { return writeField(thickness_, t); }
 Status Circle::getStartPoint(Point3d& p) const {
   p = center_ + ocsToWorld(normal_, Vector3d(radius_, 0, 0));
   return Status::Ok;
@@ -250,22 +286,12 @@ Status Circle::transformBy(const Matrix3d& m) {
   return Status::Ok;
 }
 
-Status Arc::setCenter(const Point3d& c) { KIV_WRITE; center_ = c; return Status::Ok; }
-Status Arc::setRadius(double r) {
-  if (!(r > 0)) return Status::DegenerateGeometry;
-  KIV_WRITE;
-  radius_ = r;
-  return Status::Ok;
-}
-Status Arc::setNormal(const Vector3d& n) {
-  if (n.isZeroLength()) return Status::DegenerateGeometry;
-  KIV_WRITE;
-  normal_ = n.normal();
-  return Status::Ok;
-}
-Status Arc::setStartAngle(double a) { KIV_WRITE; start_ = a; return Status::Ok; }
-Status Arc::setEndAngle(double a) { KIV_WRITE; end_ = a; return Status::Ok; }
-Status Arc::setThickness(double t) { KIV_WRITE; thickness_ = t; return Status::Ok; }
+Status Arc::setCenter(const Point3d& c) { return writeField(center_, c); }
+Status Arc::setRadius(double r) { return writeFieldIf(r > 0, Status::DegenerateGeometry, radius_, r); }
+Status Arc::setNormal(const Vector3d& n) { return writeUnitVector(normal_, n); }
+Status Arc::setStartAngle(double a) { return writeField(start_, a); }
+Status Arc::setEndAngle(double a) { return writeField(end_, a); }
+Status Arc::setThickness(double t) { return writeField(thickness_, t); }
 double Arc::totalAngle() const {
   double s = normAngle(end_ - start_);
   return s == 0 && end_ != start_ ? kTwoPi : s;
@@ -321,16 +347,10 @@ Status Ellipse::transformBy(const Matrix3d& m) {
 }
 
 Status Spline::getStartPoint(Point3d& p) const {
-  const auto& v = controlPoints.empty() ? fitPoints : controlPoints;
-  if (v.empty()) return Status::DegenerateGeometry;
-  p = v.front();
-  return Status::Ok;
+  return listEnd(controlPoints.empty() ? fitPoints : controlPoints, false, p);
 }
 Status Spline::getEndPoint(Point3d& p) const {
-  const auto& v = controlPoints.empty() ? fitPoints : controlPoints;
-  if (v.empty()) return Status::DegenerateGeometry;
-  p = isClosed() ? v.front() : v.back();
-  return Status::Ok;
+  return listEnd(controlPoints.empty() ? fitPoints : controlPoints, !isClosed(), p);
 }
 Status Spline::transformBy(const Matrix3d& m) {
   KIV_WRITE;
@@ -349,12 +369,7 @@ Status Polyline::addVertexAt(unsigned i, const Point2d& pt, double bulge, double
   verts_.insert(verts_.begin() + i, v);
   return Status::Ok;
 }
-Status Polyline::removeVertexAt(unsigned i) {
-  if (i >= verts_.size()) return Status::OutOfRange;
-  KIV_WRITE;
-  verts_.erase(verts_.begin() + i);
-  return Status::Ok;
-}
+Status Polyline::removeVertexAt(unsigned i) { return eraseItem(verts_, i); }
 Status Polyline::reset(bool reuse, unsigned n) {
   KIV_WRITE;
   if (!reuse) verts_.clear();
@@ -378,9 +393,7 @@ Point3d Polyline::pointAt(unsigned i) const {
 }
 Status Polyline::setPointAt(unsigned i, const Point2d& pt) {
   if (i >= verts_.size()) return Status::OutOfRange;
-  KIV_WRITE;
-  verts_[i].pt = pt;
-  return Status::Ok;
+  return writeField(verts_[i].pt, pt);
 }
 Status Polyline::getBulgeAt(unsigned i, double& b) const {
   if (i >= verts_.size()) return Status::OutOfRange;
@@ -390,9 +403,7 @@ Status Polyline::getBulgeAt(unsigned i, double& b) const {
 double Polyline::bulgeAt(unsigned i) const { return i < verts_.size() ? verts_[i].bulge : 0; }
 Status Polyline::setBulgeAt(unsigned i, double b) {
   if (i >= verts_.size()) return Status::OutOfRange;
-  KIV_WRITE;
-  verts_[i].bulge = b;
-  return Status::Ok;
+  return writeField(verts_[i].bulge, b);
 }
 Status Polyline::getWidthsAt(unsigned i, double& s, double& e) const {
   if (i >= verts_.size()) return Status::OutOfRange;
@@ -422,15 +433,10 @@ Status Polyline::setConstantWidth(double w) {
   for (auto& v : verts_) v.startWidth = v.endWidth = w;
   return Status::Ok;
 }
-Status Polyline::setClosed(bool c) { KIV_WRITE; closed_ = c; return Status::Ok; }
-Status Polyline::setElevation(double z) { KIV_WRITE; elevation_ = z; return Status::Ok; }
-Status Polyline::setNormal(const Vector3d& n) {
-  if (n.isZeroLength()) return Status::DegenerateGeometry;
-  KIV_WRITE;
-  normal_ = n.normal();
-  return Status::Ok;
-}
-Status Polyline::setThickness(double t) { KIV_WRITE; thickness_ = t; return Status::Ok; }
+Status Polyline::setClosed(bool c) { return writeField(closed_, c); }
+Status Polyline::setElevation(double z) { return writeField(elevation_, z); }
+Status Polyline::setNormal(const Vector3d& n) { return writeUnitVector(normal_, n); }
+Status Polyline::setThickness(double t) { return writeField(thickness_, t); }
 unsigned Polyline::numSegments() const {
   if (verts_.size() < 2) return 0;
   return unsigned(verts_.size()) - (closed_ ? 0 : 1);
@@ -465,36 +471,18 @@ Status Polyline::getArcSegAt(unsigned i, ArcSegment& seg) const {
   return Status::Ok;
 }
 Status Polyline::getStartPoint(Point3d& p) const {
-  if (verts_.empty()) return Status::DegenerateGeometry;
-  p = pointAt(0);
-  return Status::Ok;
+  return listEnd(numVerts(), false, [&](unsigned i) { return pointAt(i); }, p);
 }
 Status Polyline::getEndPoint(Point3d& p) const {
-  if (verts_.empty()) return Status::DegenerateGeometry;
-  p = closed_ ? pointAt(0) : pointAt(numVerts() - 1);
-  return Status::Ok;
+  return listEnd(numVerts(), !closed_, [&](unsigned i) { return pointAt(i); }, p);
 }
 Status Polyline::transformBy(const Matrix3d& m) {
   double k;
   bool uniform = isUniformScale(m, &k);
-  bool hasArc = std::any_of(verts_.begin(), verts_.end(), [](const Vertex& v) { return v.bulge != 0; });
-  if (!uniform && hasArc) return Status::NotApplicable;
-  Vector3d nn = transformNormal(m, normal_);
-  // Stay planar: the image of the plane must be a plane with normal nn.
+  if (!uniform && anyBulge(verts_)) return Status::NotApplicable;
   KIV_WRITE;
-  double z = elevation_;
-  bool first = true;
-  for (auto& v : verts_) {
-    Point3d w = m * ocsToWorld(normal_, Point3d(v.pt.x, v.pt.y, elevation_));
-    Point3d o = worldToOcs(nn, w);
-    v.pt = {o.x, o.y};
-    if (first) { z = o.z; first = false; }
-    if (uniform) { v.startWidth *= k; v.endWidth *= k; }
-  }
-  if (verts_.empty()) z = worldToOcs(nn, m * ocsToWorld(normal_, Point3d(0, 0, elevation_))).z;
+  transformPlanar(verts_, &Vertex::pt, m, uniform ? k : 0, normal_, elevation_);
   if (uniform) constWidth_ *= k;
-  elevation_ = z;
-  normal_ = nn;
   return Status::Ok;
 }
 
@@ -504,89 +492,41 @@ Polyline2d::Polyline2d(Type t, const std::vector<Point3d>& pts, double elevation
   for (std::size_t i = 0; i < pts.size(); ++i)
     verts_.push_back({pts[i], i < bulges.size() ? bulges[i] : 0.0, dsw, dew});
 }
-Status Polyline2d::setPolyType(Type t) { KIV_WRITE; type_ = t; return Status::Ok; }
+Status Polyline2d::setPolyType(Type t) { return writeField(type_, t); }
 Status Polyline2d::appendVertex(const Vertex& v) { KIV_WRITE; verts_.push_back(v); return Status::Ok; }
-Status Polyline2d::setVertexAt(unsigned i, const Vertex& v) {
-  if (i >= verts_.size()) return Status::OutOfRange;
-  KIV_WRITE;
-  verts_[i] = v;
-  return Status::Ok;
-}
-Status Polyline2d::removeVertexAt(unsigned i) {
-  if (i >= verts_.size()) return Status::OutOfRange;
-  KIV_WRITE;
-  verts_.erase(verts_.begin() + i);
-  return Status::Ok;
-}
+Status Polyline2d::setVertexAt(unsigned i, const Vertex& v) { return writeItem(verts_, i, v); }
+Status Polyline2d::removeVertexAt(unsigned i) { return eraseItem(verts_, i); }
 Point3d Polyline2d::vertexWorld(unsigned i) const {
   if (i >= verts_.size()) return {};
   return ocsToWorld(normal_, Point3d(verts_[i].position.x, verts_[i].position.y, elevation_));
 }
-Status Polyline2d::setClosed(bool c) { KIV_WRITE; closed_ = c; return Status::Ok; }
-Status Polyline2d::setElevation(double z) { KIV_WRITE; elevation_ = z; return Status::Ok; }
-Status Polyline2d::setNormal(const Vector3d& n) {
-  if (n.isZeroLength()) return Status::DegenerateGeometry;
-  KIV_WRITE;
-  normal_ = n.normal();
-  return Status::Ok;
-}
+Status Polyline2d::setClosed(bool c) { return writeField(closed_, c); }
+Status Polyline2d::setElevation(double z) { return writeField(elevation_, z); }
+Status Polyline2d::setNormal(const Vector3d& n) { return writeUnitVector(normal_, n); }
 Status Polyline2d::setDefaultWidths(double s, double e) { KIV_WRITE; defStartW_ = s; defEndW_ = e; return Status::Ok; }
-Status Polyline2d::setThickness(double t) { KIV_WRITE; thickness_ = t; return Status::Ok; }
+Status Polyline2d::setThickness(double t) { return writeField(thickness_, t); }
 Status Polyline2d::getStartPoint(Point3d& p) const {
-  if (verts_.empty()) return Status::DegenerateGeometry;
-  p = vertexWorld(0);
-  return Status::Ok;
+  return listEnd(numVerts(), false, [&](unsigned i) { return vertexWorld(i); }, p);
 }
 Status Polyline2d::getEndPoint(Point3d& p) const {
-  if (verts_.empty()) return Status::DegenerateGeometry;
-  p = closed_ ? vertexWorld(0) : vertexWorld(numVerts() - 1);
-  return Status::Ok;
+  return listEnd(numVerts(), !closed_, [&](unsigned i) { return vertexWorld(i); }, p);
 }
 Status Polyline2d::transformBy(const Matrix3d& m) {
   double k;
   bool uniform = isUniformScale(m, &k);
-  bool hasArc = std::any_of(verts_.begin(), verts_.end(), [](const Vertex& v) { return v.bulge != 0; });
-  if (!uniform && hasArc) return Status::NotApplicable;
-  Vector3d nn = transformNormal(m, normal_);
+  if (!uniform && anyBulge(verts_)) return Status::NotApplicable;
   KIV_WRITE;
-  double z = worldToOcs(nn, m * ocsToWorld(normal_, Point3d(0, 0, elevation_))).z;
-  bool first = true;
-  for (auto& v : verts_) {
-    Point3d o = worldToOcs(nn, m * ocsToWorld(normal_, Point3d(v.position.x, v.position.y, elevation_)));
-    v.position = {o.x, o.y, 0};
-    if (first) { z = o.z; first = false; }
-    if (uniform) { v.startWidth *= k; v.endWidth *= k; }
-  }
-  elevation_ = z;
-  normal_ = nn;
+  transformPlanar(verts_, &Vertex::position, m, uniform ? k : 0, normal_, elevation_);
   return Status::Ok;
 }
 
-Status Polyline3d::setPolyType(Type t) { KIV_WRITE; type_ = t; return Status::Ok; }
+Status Polyline3d::setPolyType(Type t) { return writeField(type_, t); }
 Status Polyline3d::appendVertex(const Point3d& p) { KIV_WRITE; pts_.push_back(p); return Status::Ok; }
-Status Polyline3d::setVertexAt(unsigned i, const Point3d& p) {
-  if (i >= pts_.size()) return Status::OutOfRange;
-  KIV_WRITE;
-  pts_[i] = p;
-  return Status::Ok;
-}
-Status Polyline3d::removeVertexAt(unsigned i) {
-  if (i >= pts_.size()) return Status::OutOfRange;
-  KIV_WRITE;
-  pts_.erase(pts_.begin() + i);
-  return Status::Ok;
-}
-Status Polyline3d::setClosed(bool c) { KIV_WRITE; closed_ = c; return Status::Ok; }
-Status Polyline3d::getStartPoint(Point3d& p) const {
-  if (pts_.empty()) return Status::DegenerateGeometry;
-  p = pts_.front();
-  return Status::Ok;
-}
-Status Polyline3d::getEndPoint(Point3d& p) const {
-  if (pts_.empty()) return Status::DegenerateGeometry;
-  p = closed_ ? pts_.front() : pts_.back();
-  return Status::Ok;
-}
+Status Polyline3d::setVertexAt(unsigned i, const Point3d& p) { return writeItem(pts_, i, p); }
+Status Polyline3d::removeVertexAt(unsigned i) { return eraseItem(pts_, i); }
+Status Polyline3d::setClosed(bool c) { return writeField(closed_, c); }
+Status Polyline3d::getStartPoint(Point3d& p) const { return listEnd(pts_, false, p); }
+Status Polyline3d::getEndPoint(Point3d& p) const { return listEnd(pts_, !closed_, p); }
 Status Polyline3d::transformBy(const Matrix3d& m) {
   KIV_WRITE;
   for (auto& p : pts_) p = m * p;
@@ -598,35 +538,15 @@ Status Polyline3d::transformBy(const Matrix3d& m) {
 Text::Text(const Point3d& pos, std::wstring_view text, ObjectId style, double height, double rotation)
     : position_(pos), align_(pos), text_(text), height_(height > 0 ? height : 2.5), rotation_(rotation), style_(style) {}
 
-Status Text::setPosition(const Point3d& p) { KIV_WRITE; position_ = p; return Status::Ok; }
-Status Text::setAlignmentPoint(const Point3d& p) { KIV_WRITE; align_ = p; return Status::Ok; }
-Status Text::setTextString(std::wstring_view s) { KIV_WRITE; text_ = std::wstring(s); return Status::Ok; }
-Status Text::setHeight(double h) {
-  if (!(h > 0)) return Status::InvalidInput;
-  KIV_WRITE;
-  height_ = h;
-  return Status::Ok;
-}
-Status Text::setRotation(double a) { KIV_WRITE; rotation_ = a; return Status::Ok; }
-Status Text::setWidthFactor(double w) {
-  if (!(w > 0)) return Status::InvalidInput;
-  KIV_WRITE;
-  widthFactor_ = w;
-  return Status::Ok;
-}
-Status Text::setOblique(double a) { KIV_WRITE; oblique_ = a; return Status::Ok; }
-Status Text::setHorizontalMode(int m) {
-  if (m < 0 || m > 5) return Status::InvalidInput;
-  KIV_WRITE;
-  horz_ = m;
-  return Status::Ok;
-}
-Status Text::setVerticalMode(int m) {
-  if (m < 0 || m > 3) return Status::InvalidInput;
-  KIV_WRITE;
-  vert_ = m;
-  return Status::Ok;
-}
+Status Text::setPosition(const Point3d& p) { return writeField(position_, p); }
+Status Text::setAlignmentPoint(const Point3d& p) { return writeField(align_, p); }
+Status Text::setTextString(std::wstring_view s) { return writeField(text_, std::wstring(s)); }
+Status Text::setHeight(double h) { return writeFieldIf(h > 0, Status::InvalidInput, height_, h); }
+Status Text::setRotation(double a) { return writeField(rotation_, a); }
+Status Text::setWidthFactor(double w) { return writeFieldIf(w > 0, Status::InvalidInput, widthFactor_, w); }
+Status Text::setOblique(double a) { return writeField(oblique_, a); }
+Status Text::setHorizontalMode(int m) { return writeFieldIf(m >= 0 && m <= 5, Status::InvalidInput, horz_, m); }
+Status Text::setVerticalMode(int m) { return writeFieldIf(m >= 0 && m <= 3, Status::InvalidInput, vert_, m); }
 Status Text::setTextStyle(ObjectId s) {
   if (!s.isNull()) {
     Slot* sl = slotOf(s);
@@ -636,14 +556,9 @@ Status Text::setTextStyle(ObjectId s) {
   style_ = s;
   return Status::Ok;
 }
-Status Text::setNormal(const Vector3d& n) {
-  if (n.isZeroLength()) return Status::DegenerateGeometry;
-  KIV_WRITE;
-  normal_ = n.normal();
-  return Status::Ok;
-}
-Status Text::setThickness(double t) { KIV_WRITE; thickness_ = t; return Status::Ok; }
-Status Text::setGenerationFlags(int f) { KIV_WRITE; genFlags_ = f; return Status::Ok; }
+Status Text::setNormal(const Vector3d& n) { return writeUnitVector(normal_, n); }
+Status Text::setThickness(double t) { return writeField(thickness_, t); }
+Status Text::setGenerationFlags(int f) { return writeField(genFlags_, f); }
 
 static double textWidth(const std::wstring& s, double height, double widthFactor) {
   double w = 0;
@@ -705,15 +620,15 @@ Status Text::transformBy(const Matrix3d& m) {
 }
 Status Text::explode(std::vector<std::unique_ptr<Entity>>&) const { return Status::NotApplicable; }
 
-Status AttributeDefinition::setTag(std::wstring_view t) { KIV_WRITE; tag_ = std::wstring(t); return Status::Ok; }
-Status AttributeDefinition::setPrompt(std::wstring_view p) { KIV_WRITE; prompt_ = std::wstring(p); return Status::Ok; }
-Status AttributeDefinition::setInvisible(bool v) { KIV_WRITE; flags_ = v ? flags_ | 1 : flags_ & ~1; return Status::Ok; }
-Status AttributeDefinition::setConstant(bool v) { KIV_WRITE; flags_ = v ? flags_ | 2 : flags_ & ~2; return Status::Ok; }
-Status AttributeDefinition::setAttributeFlags(int f) { KIV_WRITE; flags_ = f; return Status::Ok; }
+Status AttributeDefinition::setTag(std::wstring_view t) { return writeField(tag_, std::wstring(t)); }
+Status AttributeDefinition::setPrompt(std::wstring_view p) { return writeField(prompt_, std::wstring(p)); }
+Status AttributeDefinition::setInvisible(bool v) { return writeField(flags_, v ? flags_ | 1 : flags_ & ~1); }
+Status AttributeDefinition::setConstant(bool v) { return writeField(flags_, v ? flags_ | 2 : flags_ & ~2); }
+Status AttributeDefinition::setAttributeFlags(int f) { return writeField(flags_, f); }
 
-Status Attribute::setTag(std::wstring_view t) { KIV_WRITE; tag_ = std::wstring(t); return Status::Ok; }
-Status Attribute::setInvisible(bool v) { KIV_WRITE; flags_ = v ? flags_ | 1 : flags_ & ~1; return Status::Ok; }
-Status Attribute::setAttributeFlags(int f) { KIV_WRITE; flags_ = f; return Status::Ok; }
+Status Attribute::setTag(std::wstring_view t) { return writeField(tag_, std::wstring(t)); }
+Status Attribute::setInvisible(bool v) { return writeField(flags_, v ? flags_ | 1 : flags_ & ~1); }
+Status Attribute::setAttributeFlags(int f) { return writeField(flags_, f); }
 Status Attribute::setAttributeFromBlock(const AttributeDefinition& def, const Matrix3d& bt) {
   KIV_WRITE;
   Attribute tmp;
@@ -732,8 +647,8 @@ Status Attribute::setAttributeFromBlock(const AttributeDefinition& def, const Ma
   return Status::Ok;
 }
 
-Status MText::setLocation(const Point3d& p) { KIV_WRITE; location_ = p; return Status::Ok; }
-Status MText::setContents(std::wstring_view s) { KIV_WRITE; contents_ = std::wstring(s); return Status::Ok; }
+Status MText::setLocation(const Point3d& p) { return writeField(location_, p); }
+Status MText::setContents(std::wstring_view s) { return writeField(contents_, std::wstring(s)); }
 std::wstring MText::text() const {
   std::wstring r;
   for (std::size_t i = 0; i < contents_.size(); ++i) {
@@ -766,39 +681,19 @@ std::wstring MText::text() const {
   }
   return r;
 }
-Status MText::setTextHeight(double h) {
-  if (!(h > 0)) return Status::InvalidInput;
-  KIV_WRITE;
-  height_ = h;
-  return Status::Ok;
-}
-Status MText::setWidth(double w) { KIV_WRITE; width_ = w; return Status::Ok; }
+Status MText::setTextHeight(double h) { return writeFieldIf(h > 0, Status::InvalidInput, height_, h); }
+Status MText::setWidth(double w) { return writeField(width_, w); }
 double MText::rotation() const { return ocsAngle(normal_, direction_); }
 Status MText::setRotation(double a) {
   KIV_WRITE;
   direction_ = ocsToWorld(normal_, Vector3d(std::cos(a), std::sin(a), 0));
   return Status::Ok;
 }
-Status MText::setDirection(const Vector3d& d) {
-  if (d.isZeroLength()) return Status::DegenerateGeometry;
-  KIV_WRITE;
-  direction_ = d.normal();
-  return Status::Ok;
-}
-Status MText::setNormal(const Vector3d& n) {
-  if (n.isZeroLength()) return Status::DegenerateGeometry;
-  KIV_WRITE;
-  normal_ = n.normal();
-  return Status::Ok;
-}
-Status MText::setAttachment(int a) {
-  if (a < 1 || a > 9) return Status::InvalidInput;
-  KIV_WRITE;
-  attachment_ = a;
-  return Status::Ok;
-}
-Status MText::setTextStyle(ObjectId s) { KIV_WRITE; style_ = s; return Status::Ok; }
-Status MText::setLineSpacingFactor(double f) { KIV_WRITE; spacing_ = f; return Status::Ok; }
+Status MText::setDirection(const Vector3d& d) { return writeUnitVector(direction_, d); }
+Status MText::setNormal(const Vector3d& n) { return writeUnitVector(normal_, n); }
+Status MText::setAttachment(int a) { return writeFieldIf(a >= 1 && a <= 9, Status::InvalidInput, attachment_, a); }
+Status MText::setTextStyle(ObjectId s) { return writeField(style_, s); }
+Status MText::setLineSpacingFactor(double f) { return writeField(spacing_, f); }
 Status MText::getGeomExtents(Extents3d& ext) const {
   std::wstring t = text();
   int lines = 1;
@@ -866,20 +761,12 @@ std::wstring BlockReference::blockName() const {
   Slot* s = slotOf(block_);
   return s && !s->vanished ? static_cast<BlockRecord*>(s->obj.get())->name() : std::wstring();
 }
-Status BlockReference::setPosition(const Point3d& p) { KIV_WRITE; position_ = p; return Status::Ok; }
-Status BlockReference::setRotation(double a) { KIV_WRITE; rotation_ = a; return Status::Ok; }
+Status BlockReference::setPosition(const Point3d& p) { return writeField(position_, p); }
+Status BlockReference::setRotation(double a) { return writeField(rotation_, a); }
 Status BlockReference::setScaleFactors(const Scale3d& s) {
-  if (s.sx == 0 || s.sy == 0 || s.sz == 0) return Status::InvalidInput;
-  KIV_WRITE;
-  scale_ = s;
-  return Status::Ok;
+  return writeFieldIf(s.sx != 0 && s.sy != 0 && s.sz != 0, Status::InvalidInput, scale_, s);
 }
-Status BlockReference::setNormal(const Vector3d& n) {
-  if (n.isZeroLength()) return Status::DegenerateGeometry;
-  KIV_WRITE;
-  normal_ = n.normal();
-  return Status::Ok;
-}
+Status BlockReference::setNormal(const Vector3d& n) { return writeUnitVector(normal_, n); }
 Matrix3d BlockReference::blockTransform() const {
   Point3d origin;
   if (Slot* s = slotOf(block_); s && !s->vanished) origin = static_cast<BlockRecord*>(s->obj.get())->origin();
@@ -924,13 +811,7 @@ Status BlockReference::appendAttribute(Attribute* attr, ObjectId* id) {
   return Status::Ok;
 }
 Status BlockReference::appendAttribute(std::unique_ptr<Attribute> attr, ObjectId* id) {
-  if (!attr) return Status::InvalidInput;
-  Attribute* a = attr.get();
-  Status s = appendAttribute(a, id);
-  if (s != Status::Ok) return s;
-  attr.release();
-  a->close();
-  return Status::Ok;
+  return appendOwned(attr, [&](Attribute* a) { return appendAttribute(a, id); });
 }
 
 Status BlockReference::transformBy(const Matrix3d& m) {
@@ -1051,21 +932,11 @@ Status Hatch::setPattern(int type, std::wstring_view name) {
   solid_ = namesEqual(name, L"SOLID");
   return Status::Ok;
 }
-Status Hatch::setPatternAngle(double a) { KIV_WRITE; angle_ = a; return Status::Ok; }
-Status Hatch::setPatternScale(double s) {
-  if (!(s > 0)) return Status::InvalidInput;
-  KIV_WRITE;
-  scale_ = s;
-  return Status::Ok;
-}
-Status Hatch::setAssociative(bool a) { KIV_WRITE; associative_ = a; return Status::Ok; }
-Status Hatch::setElevation(double z) { KIV_WRITE; elevation_ = z; return Status::Ok; }
-Status Hatch::setNormal(const Vector3d& n) {
-  if (n.isZeroLength()) return Status::DegenerateGeometry;
-  KIV_WRITE;
-  normal_ = n.normal();
-  return Status::Ok;
-}
+Status Hatch::setPatternAngle(double a) { return writeField(angle_, a); }
+Status Hatch::setPatternScale(double s) { return writeFieldIf(s > 0, Status::InvalidInput, scale_, s); }
+Status Hatch::setAssociative(bool a) { return writeField(associative_, a); }
+Status Hatch::setElevation(double z) { return writeField(elevation_, z); }
+Status Hatch::setNormal(const Vector3d& n) { return writeUnitVector(normal_, n); }
 Status Hatch::appendLoop(int type, const std::vector<Point2d>& vertices, const std::vector<double>& bulges) {
   std::vector<Point2d> v = vertices;
   std::vector<double> b = bulges;
@@ -1125,12 +996,7 @@ Status Hatch::appendLoop(int type, const ObjectIdArray& ids) {
   loops_.push_back(std::move(l));
   return Status::Ok;
 }
-Status Hatch::removeLoopAt(int i) {
-  if (i < 0 || i >= int(loops_.size())) return Status::OutOfRange;
-  KIV_WRITE;
-  loops_.erase(loops_.begin() + i);
-  return Status::Ok;
-}
+Status Hatch::removeLoopAt(int i) { return i < 0 ? Status::OutOfRange : eraseItem(loops_, unsigned(i)); }
 static double loopArea(const std::vector<Point2d>& v, const std::vector<double>& b) {
   double a = 0;
   for (std::size_t i = 0; i < v.size(); ++i) {
@@ -1172,16 +1038,13 @@ Status Hatch::getGeomExtents(Extents3d& ext) const {
 Status Hatch::transformBy(const Matrix3d& m) {
   double k;
   bool uniform = isUniformScale(m, &k);
-  bool arcs = false;
-  for (const auto& l : loops_)
-    for (double b : l.bulges) arcs = arcs || b != 0;
-  if (!uniform && arcs) return Status::NotApplicable;
+  if (!uniform && anyLoopArc(loops_)) return Status::NotApplicable;
   Vector3d nn = transformNormal(m, normal_);
   KIV_WRITE;
-  double z = worldToOcs(nn, m * ocsToWorld(normal_, Point3d(0, 0, elevation_))).z;
+  double z = mapInPlane(m, normal_, nn, 0, 0, elevation_).z;
   for (auto& l : loops_)
     for (auto& v : l.vertices) {
-      Point3d o = worldToOcs(nn, m * ocsToWorld(normal_, Point3d(v.x, v.y, elevation_)));
+      Point3d o = mapInPlane(m, normal_, nn, v.x, v.y, elevation_);
       v = {o.x, o.y};
       z = o.z;
     }
@@ -1204,13 +1067,8 @@ Status Solid2d::setPointAt(int i, const Point3d& p) {
   pts_[std::size_t(i)] = p;
   return Status::Ok;
 }
-Status Solid2d::setNormal(const Vector3d& n) {
-  if (n.isZeroLength()) return Status::DegenerateGeometry;
-  KIV_WRITE;
-  normal_ = n.normal();
-  return Status::Ok;
-}
-Status Solid2d::setThickness(double t) { KIV_WRITE; thickness_ = t; return Status::Ok; }
+Status Solid2d::setNormal(const Vector3d& n) { return writeUnitVector(normal_, n); }
+Status Solid2d::setThickness(double t) { return writeField(thickness_, t); }
 Status Solid2d::transformBy(const Matrix3d& m) {
   KIV_WRITE;
   for (auto& p : pts_) p = m * p;
@@ -1227,12 +1085,7 @@ Status Region::setLoops(std::vector<Loop> loops) {
   loops_ = std::move(loops);
   return Status::Ok;
 }
-Status Region::setNormal(const Vector3d& n) {
-  if (n.isZeroLength()) return Status::DegenerateGeometry;
-  KIV_WRITE;
-  normal_ = n.normal();
-  return Status::Ok;
-}
+Status Region::setNormal(const Vector3d& n) { return writeUnitVector(normal_, n); }
 double Region::area() const {
   double a = 0;
   bool first = true;
@@ -1331,12 +1184,7 @@ Status Region::explode(std::vector<std::unique_ptr<Entity>>& out) const {
   return Status::Ok;
 }
 Status Region::transformBy(const Matrix3d& m) {
-  double k;
-  bool uniform = isUniformScale(m, &k);
-  bool arcs = false;
-  for (const auto& l : loops_)
-    for (double b : l.bulges) arcs = arcs || b != 0;
-  if (!uniform && arcs) return Status::NotApplicable;
+  if (!isUniformScale(m) && anyLoopArc(loops_)) return Status::NotApplicable;
   KIV_WRITE;
   for (auto& l : loops_)
     for (auto& p : l.vertices) p = m * p;
@@ -1419,7 +1267,7 @@ Status Solid3d::transformBy(const Matrix3d& m) {
   return Status::Ok;
 }
 
-Status RasterImageDef::setSourceFileName(std::wstring_view p) { KIV_WRITE; source_ = std::wstring(p); return Status::Ok; }
+Status RasterImageDef::setSourceFileName(std::wstring_view p) { return writeField(source_, std::wstring(p)); }
 Status RasterImageDef::load() {
   std::error_code ec;
   std::filesystem::path p(toUtf8(source_));
@@ -1428,14 +1276,11 @@ Status RasterImageDef::load() {
   loaded_ = true;
   return Status::Ok;
 }
-Status RasterImageDef::unload() { KIV_WRITE; loaded_ = false; return Status::Ok; }
+Status RasterImageDef::unload() { return writeField(loaded_, false); }
 Status RasterImageDef::setSize(const Vector2d& px) {
-  if (!(px.x > 0 && px.y > 0)) return Status::InvalidInput;
-  KIV_WRITE;
-  size_ = px;
-  return Status::Ok;
+  return writeFieldIf(px.x > 0 && px.y > 0, Status::InvalidInput, size_, px);
 }
-Status RasterImageDef::setResolution(const Vector2d& r) { KIV_WRITE; pixelSize_ = r; return Status::Ok; }
+Status RasterImageDef::setResolution(const Vector2d& r) { return writeField(pixelSize_, r); }
 
 Status RasterImage::setImageDefId(ObjectId d) {
   if (!d.isNull()) {
@@ -1456,10 +1301,7 @@ Status RasterImage::setOrientation(const Point3d& o, const Vector3d& u, const Ve
   return Status::Ok;
 }
 Status RasterImage::setImageSize(const Vector2d& px) {
-  if (!(px.x > 0 && px.y > 0)) return Status::InvalidInput;
-  KIV_WRITE;
-  size_ = px;
-  return Status::Ok;
+  return writeFieldIf(px.x > 0 && px.y > 0, Status::InvalidInput, size_, px);
 }
 Status RasterImage::place(const Point3d& o, double width, double height) {
   if (!(width > 0) || !(height > 0)) return Status::InvalidInput;
@@ -1469,7 +1311,7 @@ Status RasterImage::place(const Point3d& o, double width, double height) {
   v_ = {0, height / size_.y, 0};
   return Status::Ok;
 }
-Status RasterImage::setDisplayOptions(int f) { KIV_WRITE; display_ = f; return Status::Ok; }
+Status RasterImage::setDisplayOptions(int f) { return writeField(display_, f); }
 Status RasterImage::getGeomExtents(Extents3d& ext) const {
   ext = {};
   Vector3d w = u_ * size_.x, h = v_ * size_.y;
@@ -1487,14 +1329,9 @@ Status RasterImage::transformBy(const Matrix3d& m) {
   return Status::Ok;
 }
 
-Status PointEntity::setPosition(const Point3d& p) { KIV_WRITE; pos_ = p; return Status::Ok; }
-Status PointEntity::setNormal(const Vector3d& n) {
-  if (n.isZeroLength()) return Status::DegenerateGeometry;
-  KIV_WRITE;
-  normal_ = n.normal();
-  return Status::Ok;
-}
-Status PointEntity::setThickness(double t) { KIV_WRITE; thickness_ = t; return Status::Ok; }
+Status PointEntity::setPosition(const Point3d& p) { return writeField(pos_, p); }
+Status PointEntity::setNormal(const Vector3d& n) { return writeUnitVector(normal_, n); }
+Status PointEntity::setThickness(double t) { return writeField(thickness_, t); }
 Status PointEntity::transformBy(const Matrix3d& m) {
   KIV_WRITE;
   pos_ = m * pos_;

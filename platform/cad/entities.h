@@ -89,6 +89,25 @@ class Entity : public DbObject {
 
  protected:
   Entity() = default;
+  // A normal or direction: a zero vector is refused (DegenerateGeometry), any
+  // other is kept as a unit vector.
+  Status writeUnitVector(Vector3d& field, const Vector3d& v) {
+    if (v.isZeroLength()) return Status::DegenerateGeometry;
+    return writeField(field, v.normal());
+  }
+  // Item i of a list (vertices, loops): OutOfRange past the end.
+  template <class T, class V>
+  Status writeItem(std::vector<T>& items, unsigned i, V&& value) {
+    if (i >= items.size()) return Status::OutOfRange;
+    return writeField(items[i], std::forward<V>(value));
+  }
+  template <class T>
+  Status eraseItem(std::vector<T>& items, unsigned i) {
+    if (i >= items.size()) return Status::OutOfRange;
+    if (Status s = assertWriteEnabled(); s != Status::Ok) return s;
+    items.erase(items.begin() + i);
+    return Status::Ok;
+  }
 
  private:
   friend class Database;

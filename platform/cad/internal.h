@@ -67,6 +67,20 @@ struct DbObject::Internal {
   static void setVisibleRaw(Entity& e, bool v) { e.visible_ = v; }
 };
 
+// The owning overloads of the append calls: add(raw) appends the new object;
+// on success the owner keeps it and it is closed (unless it was resident
+// already), on failure the caller's pointer keeps it.
+template <class T, class Add>
+Status appendOwned(std::unique_ptr<T>& obj, Add add) {
+  if (!obj) return Status::InvalidInput;
+  T* raw = obj.get();
+  bool wasResident = raw->isDatabaseResident();
+  if (Status s = add(raw); s != Status::Ok) return s;
+  obj.release();
+  if (!wasResident) raw->close();
+  return Status::Ok;
+}
+
 // Text conversions (UTF-8 files, wide strings in memory).
 std::string toUtf8(std::wstring_view s);
 // Decodes UTF-8; invalid sequences give U+FFFD and set *bad when given.

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "platform/cad/ids.h"
 #include "platform/cad/status.h"
@@ -89,6 +90,18 @@ class DbObject {
   // Every setter calls this first: checks the write open, and records the
   // object's previous state in the innermost open transaction.
   Status assertWriteEnabled();
+  // The body of a plain setter: the write check, then the field takes the value.
+  template <class T, class V>
+  Status writeField(T& field, V&& value) {
+    if (Status s = assertWriteEnabled(); s != Status::Ok) return s;
+    field = std::forward<V>(value);
+    return Status::Ok;
+  }
+  // The same for a checked value: unless valid, answers refusal and changes nothing.
+  template <class T, class V>
+  Status writeFieldIf(bool valid, Status refusal, T& field, V&& value) {
+    return valid ? writeField(field, std::forward<V>(value)) : refusal;
+  }
 
  private:
   friend class Database;

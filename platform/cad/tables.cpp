@@ -66,7 +66,7 @@ Status LayerRecord::setColor(const Color& c) {
   color_ = c;
   return Status::Ok;
 }
-Status LayerRecord::setIsOff(bool v) { KIV_WRITE; off_ = v; return Status::Ok; }
+Status LayerRecord::setIsOff(bool v) { return writeField(off_, v); }
 Status LayerRecord::setIsFrozen(bool v) {
   if (v && !objectId().isNull()) {
     auto* d = implOf(objectId());
@@ -76,40 +76,30 @@ Status LayerRecord::setIsFrozen(bool v) {
   frozen_ = v;
   return Status::Ok;
 }
-Status LayerRecord::setIsLocked(bool v) { KIV_WRITE; locked_ = v; return Status::Ok; }
-Status LayerRecord::setVPDFLT(bool v) { KIV_WRITE; vpdflt_ = v; return Status::Ok; }
-Status LayerRecord::setIsPlottable(bool v) { KIV_WRITE; plot_ = v; return Status::Ok; }
+Status LayerRecord::setIsLocked(bool v) { return writeField(locked_, v); }
+Status LayerRecord::setVPDFLT(bool v) { return writeField(vpdflt_, v); }
+Status LayerRecord::setIsPlottable(bool v) { return writeField(plot_, v); }
 Status LayerRecord::setLinetype(std::wstring_view name) {
   if (name.empty()) return Status::InvalidInput;
   KIV_WRITE;
   linetype_ = std::wstring(name);
   return Status::Ok;
 }
-Status LayerRecord::setLineWeight(int w) { KIV_WRITE; lineWeight_ = w; return Status::Ok; }
+Status LayerRecord::setLineWeight(int w) { return writeField(lineWeight_, w); }
 
-Status LinetypeRecord::setDescription(std::wstring_view d) { KIV_WRITE; description_ = std::wstring(d); return Status::Ok; }
-Status LinetypeRecord::setDashes(std::vector<double> d) { KIV_WRITE; dashes_ = std::move(d); return Status::Ok; }
+Status LinetypeRecord::setDescription(std::wstring_view d) { return writeField(description_, std::wstring(d)); }
+Status LinetypeRecord::setDashes(std::vector<double> d) { return writeField(dashes_, std::move(d)); }
 double LinetypeRecord::patternLength() const {
   double s = 0;
   for (double d : dashes_) s += std::abs(d);
   return s;
 }
 
-Status TextStyleRecord::setFileName(std::wstring_view f) { KIV_WRITE; file_ = std::wstring(f); return Status::Ok; }
-Status TextStyleRecord::setBigFontFileName(std::wstring_view f) { KIV_WRITE; bigFont_ = std::wstring(f); return Status::Ok; }
-Status TextStyleRecord::setTextSize(double h) {
-  if (!(h >= 0)) return Status::InvalidInput;
-  KIV_WRITE;
-  size_ = h;
-  return Status::Ok;
-}
-Status TextStyleRecord::setXScale(double w) {
-  if (!(w > 0)) return Status::InvalidInput;
-  KIV_WRITE;
-  xScale_ = w;
-  return Status::Ok;
-}
-Status TextStyleRecord::setObliquingAngle(double a) { KIV_WRITE; oblique_ = a; return Status::Ok; }
+Status TextStyleRecord::setFileName(std::wstring_view f) { return writeField(file_, std::wstring(f)); }
+Status TextStyleRecord::setBigFontFileName(std::wstring_view f) { return writeField(bigFont_, std::wstring(f)); }
+Status TextStyleRecord::setTextSize(double h) { return writeFieldIf(h >= 0, Status::InvalidInput, size_, h); }
+Status TextStyleRecord::setXScale(double w) { return writeFieldIf(w > 0, Status::InvalidInput, xScale_, w); }
+Status TextStyleRecord::setObliquingAngle(double a) { return writeField(oblique_, a); }
 Status TextStyleRecord::setFont(std::wstring_view face, bool bold, bool italic, int charset, int pitch) {
   KIV_WRITE;
   font_ = {std::wstring(face), bold, italic, charset, pitch};
@@ -118,8 +108,8 @@ Status TextStyleRecord::setFont(std::wstring_view face, bool bold, bool italic, 
 
 // ---------------------------------------------------------------- blocks
 
-Status BlockRecord::setOrigin(const Point3d& p) { KIV_WRITE; origin_ = p; return Status::Ok; }
-Status BlockRecord::setComments(std::wstring_view c) { KIV_WRITE; comments_ = std::wstring(c); return Status::Ok; }
+Status BlockRecord::setOrigin(const Point3d& p) { return writeField(origin_, p); }
+Status BlockRecord::setComments(std::wstring_view c) { return writeField(comments_, std::wstring(c)); }
 bool BlockRecord::isLayout() const { return namesEqual(name(), kModelSpace) || namesEqual(name(), kPaperSpace); }
 bool BlockRecord::isAnonymous() const { return !name().empty() && name()[0] == L'*' && !isLayout(); }
 bool BlockRecord::hasAttributeDefinitions() const {
@@ -187,13 +177,7 @@ Status BlockRecord::appendEntity(Entity* ent, ObjectId* id) {
 }
 
 Status BlockRecord::appendEntity(std::unique_ptr<Entity> ent, ObjectId* id) {
-  if (!ent) return Status::InvalidInput;
-  Entity* e = ent.get();
-  Status s = appendEntity(e, id);
-  if (s != Status::Ok) return s;
-  ent.release();
-  e->close();
-  return Status::Ok;
+  return appendOwned(ent, [&](Entity* e) { return appendEntity(e, id); });
 }
 
 // ---------------------------------------------------------------- tables
@@ -237,13 +221,7 @@ Status SymbolTable::add(SymbolTableRecord* rec, ObjectId* id) {
 }
 
 Status SymbolTable::add(std::unique_ptr<SymbolTableRecord> rec, ObjectId* id) {
-  if (!rec) return Status::InvalidInput;
-  SymbolTableRecord* r = rec.get();
-  Status s = add(r, id);
-  if (s != Status::Ok) return s;
-  rec.release();
-  r->close();
-  return Status::Ok;
+  return appendOwned(rec, [&](SymbolTableRecord* r) { return add(r, id); });
 }
 
 ObjectIdArray SymbolTable::recordIds(bool skipErased) const {
@@ -310,14 +288,7 @@ Status Dictionary::setAt(std::wstring_view key, DbObject* obj, ObjectId* id) {
 }
 
 Status Dictionary::setAt(std::wstring_view key, std::unique_ptr<DbObject> obj, ObjectId* id) {
-  if (!obj) return Status::InvalidInput;
-  DbObject* o = obj.get();
-  bool wasResident = o->isDatabaseResident();
-  Status s = setAt(key, o, id);
-  if (s != Status::Ok) return s;
-  obj.release();
-  if (!wasResident) o->close();
-  return Status::Ok;
+  return appendOwned(obj, [&](DbObject* o) { return setAt(key, o, id); });
 }
 
 Status Dictionary::remove(std::wstring_view key, ObjectId* removed) {

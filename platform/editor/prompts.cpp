@@ -135,6 +135,15 @@ Event readEvent(const ReadOptions& opt) {
       return e;
     }
     const geom::Point3d here = t->p1;
+    // Enter, space, right click and Escape go to the windows first as this
+    // message; false when a window swallowed it (the next token is read).
+    auto signal = [&](unsigned message, std::uintptr_t w, Event::Kind kind) {
+      MsgOutcome o = deliver(makeMsg(message, w, here));
+      if (o == MsgOutcome::Swallowed) return false;
+      e.kind = kind;
+      e = outcomeEvent(o, e);
+      return true;
+    };
     switch (t->kind) {
       case TokenKind::Hover: {
         geom::Point3d p = trackPoint(t->p1, opt.base, false);
@@ -158,39 +167,24 @@ Event readEvent(const ReadOptions& opt) {
         }
         continue;
       }
-      case TokenKind::Enter: {
-        MsgOutcome o = deliver(makeMsg(kWmChar, 13, here));
-        if (o == MsgOutcome::Swallowed) continue;
-        e.kind = Event::Enter;
-        e = outcomeEvent(o, e);
+      case TokenKind::Enter:
+        if (!signal(kWmChar, 13, Event::Enter)) continue;
         break;
-      }
       case TokenKind::Space: {
         if (opt.textSpaceIsChar) {
           e.kind = Event::Text;
           e.text = L" ";
           break;
         }
-        MsgOutcome o = deliver(makeMsg(kWmChar, 32, here));
-        if (o == MsgOutcome::Swallowed) continue;
-        e.kind = Event::Space;
-        e = outcomeEvent(o, e);
+        if (!signal(kWmChar, 32, Event::Space)) continue;
         break;
       }
-      case TokenKind::RightClick: {
-        MsgOutcome o = deliver(makeMsg(kWmRButtonDown, kVkRButton, here));
-        if (o == MsgOutcome::Swallowed) continue;
-        e.kind = Event::RightClick;
-        e = outcomeEvent(o, e);
+      case TokenKind::RightClick:
+        if (!signal(kWmRButtonDown, kVkRButton, Event::RightClick)) continue;
         break;
-      }
-      case TokenKind::Escape: {
-        MsgOutcome o = deliver(makeMsg(kWmKeyDown, kVkEscape, here));
-        if (o == MsgOutcome::Swallowed) continue;
-        e.kind = Event::Escape;
-        e = outcomeEvent(o, e);
+      case TokenKind::Escape:
+        if (!signal(kWmKeyDown, kVkEscape, Event::Escape)) continue;
         break;
-      }
       case TokenKind::Point: {
         geom::Point3d p = trackPoint(t->p1, opt.base, true);
         MsgOutcome o = deliver(makeMsg(kWmLButtonDown, kVkLButton, p));

@@ -20,6 +20,38 @@ constexpr wchar_t kReplacement = 0xFFFD;
 
 bool isScalar(char32_t c) { return c < 0x110000 && (c < 0xD800 || c > 0xDFFF); }
 
+// A wide character as the scalar value it encodes; what is none reads as U+FFFD.
+char32_t scalarOf(wchar_t wc) {
+  char32_t c = static_cast<char32_t>(wc);
+  return isScalar(c) ? c : kReplacement;
+}
+
+// Bytes the scalar value c takes in UTF-8.
+size_t utf8Size(char32_t c) { return c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4; }
+
+// Decodes the UTF-8 sequence at s[i] into cp and answers its length in bytes;
+// 0 when no well-formed sequence (shortest form, a scalar value) starts there.
+size_t decodeUtf8At(std::string_view s, size_t i, char32_t& cp) {
+  unsigned char c = s[i];
+  if (c < 0x80) {
+    cp = c;
+    return 1;
+  }
+  size_t len = 0;
+  char32_t min = 0;
+  if ((c & 0xE0) == 0xC0) len = 2, cp = c & 0x1F, min = 0x80;
+  else if ((c & 0xF0) == 0xE0) len = 3, cp = c & 0x0F, min = 0x800;
+  else if ((c & 0xF8) == 0xF0) len = 4, cp = c & 0x07, min = 0x10000;
+  else return 0;
+  if (i + len > s.size()) return 0;
+  for (size_t k = 1; k < len; ++k) {
+    unsigned char cc = s[i + k];
+    if ((cc & 0xC0) != 0x80) return 0;
+    cp = (cp << 6) | (cc & 0x3F);
+  }
+  return cp >= min && isScalar(cp) ? len : 0;
+}
+
 // Runs iconv over the whole input. With `lossy`, an undecodable input unit is
 // skipped and `onBad` is appended to the output instead.
 bool convert(const char* to, const char* from, std::string_view in, std::string& out,
@@ -87,42 +119,24 @@ const std::string& lastError() { return t_lastError; }
 std::wstring fromUtf8(std::string_view s) {
   std::wstring out;
   out.reserve(s.size());
-  size_t i = 0, n = s.size();
-  while (i < n) {
-    unsigned char c = s[i];
-    if (c < 0x80) {
-      out.push_back(c);
-      ++i;
-      continue;
-    }
-    int len = 0;
-    char32_t cp = 0, min = 0;
-    if ((c & 0xE0) == 0xC0) len = 2, cp = c & 0x1F, min = 0x80;
-    else if ((c & 0xF0) == 0xE0) len = 3, cp = c & 0x0F, min = 0x800;
-    else if ((c & 0xF8) == 0xF0) len = 4, cp = c & 0x07, min = 0x10000;
-    bool ok = len > 0 && i + len <= n;
-    for (int k = 1; ok && k < len; ++k) {
-      unsigned char cc = s[i + k];
-      if ((cc & 0xC0) != 0x80) ok = false;
-      else cp = (cp << 6) | (cc & 0x3F);
-    }
-    if (ok && cp >= min && isScalar(cp)) {
-      out.push_back(static_cast<wchar_t>(cp));
-      i += len;
-    } else {
-      out.push_back(kReplacement);
-      ++i;
-    }
+  size_t i = 0;
+  while (i < s.size()) {
+    char32_t cp = 0;
+    size_t len = decodeUtf8At(s, i, cp);
+    out.push_back(len ? static_cast<wchar_t>(cp) : kReplacement);
+    i += len ? len : 1;
   }
   return out;
 }
 
 std::string toUtf8(std::wstring_view w) {
+  // Every table write passes here: size the result first, then encode into it.
+  size_t n = 0;
+  for (wchar_t wc : w) n += utf8Size(scalarOf(wc));
   std::string out;
-  out.reserve(w.size());
+  out.reserve(n);
   for (wchar_t wc : w) {
-    char32_t c = static_cast<char32_t>(wc);
-    if (!isScalar(c)) c = kReplacement;
+    char32_t c = scalarOf(wc);
     if (c < 0x80) {
       out.push_back(static_cast<char>(c));
     } else if (c < 0x800) {
@@ -143,26 +157,11 @@ std::string toUtf8(std::wstring_view w) {
 }
 
 bool isValidUtf8(std::string_view s) {
-  size_t i = 0, n = s.size();
-  while (i < n) {
-    unsigned char c = s[i];
-    if (c < 0x80) {
-      ++i;
-      continue;
-    }
-    int len = 0;
-    char32_t cp = 0, min = 0;
-    if ((c & 0xE0) == 0xC0) len = 2, cp = c & 0x1F, min = 0x80;
-    else if ((c & 0xF0) == 0xE0) len = 3, cp = c & 0x0F, min = 0x800;
-    else if ((c & 0xF8) == 0xF0) len = 4, cp = c & 0x07, min = 0x10000;
-    else return false;
-    if (i + len > n) return false;
-    for (int k = 1; k < len; ++k) {
-      unsigned char cc = s[i + k];
-      if ((cc & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (cc & 0x3F);
-    }
-    if (cp < min || !isScalar(cp)) return false;
+  size_t i = 0;
+  while (i < s.size()) {
+    char32_t cp = 0;
+    size_t len = decodeUtf8At(s, i, cp);
+    if (!len) return false;
     i += len;
   }
   return true;

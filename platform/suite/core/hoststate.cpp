@@ -1,6 +1,8 @@
 #include "platform/suite/core/hoststate.h"
 
 #include <algorithm>
+#include <initializer_list>
+#include <string_view>
 
 #include "platform/os/os.h"
 #include "platform/suite/core/table.h"
@@ -66,22 +68,59 @@ std::wstring projectFile(const HostState& s, const std::wstring& name) {
   return s.projectsRoot + L"\\" + s.project + L"\\" + name;
 }
 
+// Calls fn with the text of the named fields of every record, in table order.
+// False when the table cannot be read or lacks one of the fields.
+template <class Fn>
+bool forEachRecord(const std::wstring& file, std::initializer_list<std::string_view> names, Fn fn) {
+  if (file.empty()) return false;
+  Table t;
+  std::string err;
+  if (!loadTable(os::nativePath(file), t, err)) return false;
+  std::vector<int> fields;
+  for (auto name : names) {
+    fields.push_back(t.findField(name));
+    if (fields.back() < 0) return false;
+  }
+  std::vector<std::string> texts(fields.size());
+  for (const auto& r : t.records) {
+    for (size_t i = 0; i < fields.size(); ++i) texts[i] = t.cellText(fields[i], r[fields[i]]);
+    fn(texts);
+  }
+  return true;
+}
+
 // The text of one field of every record (records filtered by an optional
 // field = value), in table order.
 std::vector<std::wstring> readColumn(const std::wstring& file, const std::string& field,
                                      const std::string& whereField = {}, const std::string& whereValue = {}) {
   std::vector<std::wstring> out;
-  if (file.empty()) return out;
-  Table t;
-  std::string err;
-  if (!loadTable(os::nativePath(file), t, err)) return out;
-  int f = t.findField(field);
-  int w = whereField.empty() ? -1 : t.findField(whereField);
-  if (f < 0 || (!whereField.empty() && w < 0)) return out;
-  for (const auto& r : t.records) {
-    if (w >= 0 && t.cellText(w, r[w]) != whereValue) continue;
-    out.push_back(widen(t.cellText(f, r[f])));
-  }
+  if (whereField.empty())
+    forEachRecord(file, {field}, [&](const auto& v) { out.push_back(widen(v[0])); });
+  else
+    forEachRecord(file, {field, whereField}, [&](const auto& v) {
+      if (v[1] == whereValue) out.push_back(widen(v[0]));
+    });
+  return out;
+}
+
+using CategoryList = std::vector<std::pair<std::wstring, std::vector<std::wstring>>>;
+
+// The categories and their types as the installation's component library
+// 系统文件\构件库.DB lists them (fields 构件分类 and 构件名称, in table order;
+// rows without a component name, such as section rows, are passed over). The
+// built-in table stands in when the library cannot be read or names nothing.
+CategoryList categoriesLocked(const HostState& s) {
+  CategoryList out;
+  if (!s.suiteDir.empty())
+    forEachRecord(s.suiteDir + L"\\系统文件\\构件库.DB", {"构件分类", "构件名称"}, [&](const auto& v) {
+      if (v[1].empty()) return;
+      std::wstring category = widen(v[0]);
+      auto it = std::find_if(out.begin(), out.end(), [&](const auto& c) { return c.first == category; });
+      if (it == out.end()) it = out.insert(out.end(), {category, {}});
+      it->second.push_back(widen(v[1]));
+    });
+  if (out.empty())
+    for (const auto& [c, types] : categoryTable()) out.push_back({c, splitOn(types, L',')});
   return out;
 }
 
@@ -89,12 +128,12 @@ std::vector<std::wstring> listLocked(HostState& s, const std::wstring& combo) {
   if (combo == kFloor) return readColumn(projectFile(s, L"007.DB"), "楼层");
   if (combo == kCategory) {
     std::vector<std::wstring> out;
-    for (const auto& [c, types] : categoryTable()) out.push_back(c);
+    for (auto& [c, types] : categoriesLocked(s)) out.push_back(std::move(c));
     return out;
   }
   if (combo == kComponent) {
-    for (const auto& [c, types] : categoryTable())
-      if (c == s.combo[kCategory]) return splitOn(types, L',');
+    for (auto& [c, types] : categoriesLocked(s))
+      if (c == s.combo[kCategory]) return std::move(types);
     return {};
   }
   if (combo == kNumber) {

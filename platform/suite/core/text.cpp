@@ -11,36 +11,7 @@
 namespace suite {
 
 std::wstring widen(std::string_view utf8) { return os::fromUtf8(utf8); }
-std::string narrow(std::wstring_view wide) {
-  // The hot path of every table write: encode directly into a reserved string.
-  size_t n = 0;
-  for (wchar_t wc : wide) {
-    auto c = static_cast<uint32_t>(wc);
-    n += c < 0x80 ? 1 : c < 0x800 ? 2 : (c < 0x10000 || c > 0x10FFFF) ? 3 : 4;
-  }
-  std::string out;
-  out.reserve(n);
-  for (wchar_t wc : wide) {
-    auto c = static_cast<uint32_t>(wc);
-    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
-    if (c < 0x80) {
-      out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-      out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-      out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
-  }
-  return out;
-}
+std::string narrow(std::wstring_view wide) { return os::toUtf8(wide); }
 
 size_t copyOut(std::wstring_view text, wchar_t* out, size_t capacity) {
   if (!out || capacity < 1) return text.size();

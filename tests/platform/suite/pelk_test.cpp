@@ -71,6 +71,26 @@ TEST_F(Pelk, CombosAreFilledAsTheSuiteFillsThem) {
   EXPECT_EQ(combo(L"没有"), L"");
 }
 
+TEST_F(Pelk, CategoryCombosFollowTheInstallationsComponentLibrary) {
+  // Without a component library in the suite folder the built-in table serves.
+  SUITE(pelk(), WinDll_CmbGjType_W)(L"风口设备");
+  EXPECT_EQ(list(L"构件").find(L"排烟口"), std::wstring::npos);
+  makeTable(dir / "系统文件" / "构件库.DB",
+            "构件分类:ftString:50\t构件名称:ftString:50\t图层:ftString:50\n"
+            "轴网\t轴网\tAXIS\n"
+            "***给排水***\t\t\n"
+            "风口设备\t送风口\tA\n"
+            "管道\t给水管\tB\n"
+            "风口设备\t排烟口\tC\n");
+  SUITE(pelk(), KivPelk_SetProject_W)(W(dir).c_str(), nullptr, nullptr);
+  EXPECT_EQ(list(L"分类"), L"轴网\r\n风口设备\r\n管道") << "in table order; a row without a name lists nothing";
+  SUITE(pelk(), WinDll_CmbGjType_W)(L"风口设备");
+  EXPECT_EQ(list(L"构件"), L"送风口\r\n排烟口");
+  EXPECT_EQ(combo(L"构件"), L"送风口");
+  SUITE(pelk(), WinDll_CmbGjType_W)(L"墙");
+  EXPECT_EQ(combo(L"构件"), L"") << "a category the library does not list has no types";
+}
+
 TEST_F(Pelk, ScriptDirectivesSetCombosButtonsAndOffset) {
   for (auto t : {directive(L".combo", {L"楼层", L"首层"}), directive(L".combo", {L"构件", L"给水管"}),
                  directive(L".button", {L"BtnGjHint", L"1"}), directive(L".offset", {L"100", L"-50"})})
