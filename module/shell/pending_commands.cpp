@@ -1,18 +1,12 @@
-// Shell commands whose work is built in later steps (floor switch, rebuild,
-// project archive, small commands and launchers, developer commands, raster
-// images). Each is registered and does nothing yet; the step that builds a
+// Shell commands whose work is built in later steps (rebuild, small
+// commands and launchers, developer commands, raster images). Each is registered and does nothing yet; the step that builds a
 // command moves its handler out of this file.
 #include "module/shell/command_table.h"
-
-void CmdKivSwitchFloor() {}
 
 void CmdGjRebuildAll() {}
 void CmdGjRebuildCur() {}
 
-void CmdKivSaveAs() {}
-
 void CmdKivLineLen() {}
-void CmdKivColorManage() {}
 void CmdKivTotalRule() {}
 void CmdKivPiece() {}
 void CmdKivPieceLoad() {}

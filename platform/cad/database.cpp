@@ -15,10 +15,12 @@ namespace cad {
 namespace {
 
 // Live databases by serial number; a destroyed database leaves a null entry
-// so that its ids resolve to nothing.
+// so that its ids resolve to nothing. Never destroyed: databases owned by
+// other static objects (the document manager) close after this file's
+// statics would be gone.
 std::vector<Database::Impl*>& registry() {
-  static std::vector<Database::Impl*> r{nullptr};
-  return r;
+  static auto* r = new std::vector<Database::Impl*>{nullptr};
+  return *r;
 }
 constexpr int kIndexBits = 40;
 constexpr std::uint64_t kIndexMask = (std::uint64_t(1) << kIndexBits) - 1;

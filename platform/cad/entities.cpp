@@ -4,6 +4,7 @@
 
 #include "platform/cad/geomutil.h"
 #include "platform/cad/internal.h"
+#include "platform/os/os.h"
 
 #define KIV_WRITE                                              \
   if (Status s_ = assertWriteEnabled(); s_ != Status::Ok) \
@@ -1269,9 +1270,8 @@ Status Solid3d::transformBy(const Matrix3d& m) {
 
 Status RasterImageDef::setSourceFileName(std::wstring_view p) { return writeField(source_, std::wstring(p)); }
 Status RasterImageDef::load() {
-  std::error_code ec;
-  std::filesystem::path p(toUtf8(source_));
-  if (!std::filesystem::exists(p, ec)) return Status::FileNotFound;
+  // Source names come Windows style from the module (backslashes, any case).
+  if (!os::isFile(source_)) return Status::FileNotFound;
   KIV_WRITE;
   loaded_ = true;
   return Status::Ok;

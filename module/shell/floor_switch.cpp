@@ -1,0 +1,40 @@
+// KivSwitchFloor: follows a change of the current floor. The sibling's
+// SwitchFloor (queued, it runs once this command has returned) opens the
+// floor's drawing; here the 3D view goes back to plan, the dialogs that hold
+// the old floor's entities close, the new floor's levels are read, its
+// component table gets the library's rows once, and the component layers that
+// are on are thawed.
+#include "module/shell/command_table.h"
+#include "module/shell/conversion_dialogs.h"
+#include "module/shell/globals.h"
+#include "module/shell/model_services.h"
+#include "module/shell/project_open.h"
+#include "module/shell/solid_mode.h"
+#include "module/shell/window_lib.h"
+#include "module/toolkit/layers.h"
+#include "module/toolkit/strings.h"
+#include "platform/editor/document.h"
+
+void CmdKivSwitchFloor() {
+  auto& dm = ed::docManager();
+  dm.sendStringToExecute(dm.curDocument(), L"SwitchFloor\n", true, false, true);
+  g_solidMode = 3;
+
+  DestroyFloorConvDialogs();
+  CloseColorManager();
+
+  const std::wstring floor = winlib::CmbGetName(winlib::kComboFloor);
+  LoadCurFloorLevels();
+  SeedFloorGjTable(floor);
+
+  for (const auto& list : g_gjCategoryTypes) {
+    StringArray types;
+    SplitString(list, L",", types);
+    for (const auto& type : types) {
+      bool off = true;
+      if (!GetLayerFlags(type, &off, nullptr, nullptr, nullptr) || off) continue;
+      SetLayerFrozen(type, false, nullptr);
+      SetLayerFrozen(type + L"边线", false, nullptr);
+    }
+  }
+}

@@ -1,0 +1,138 @@
+// The project commands end to end: the built cadhost with the plug-in runs a
+// script on a copy of the demo installation and project; the tables, the
+// library and the archive are checked afterwards with sqlite3 and unzip.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kBuild = KIV_BINARY_DIR;
+
+std::string run(const std::string& cmd, int* status = nullptr) {
+  std::string out;
+  if (FILE* p = ::popen((cmd + " 2>&1").c_str(), "r")) {
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    int rc = ::pclose(p);
+    if (status) *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+  }
+  return out;
+}
+
+std::string q(const fs::path& p) { return "'" + p.string() + "'"; }
+
+class ProjectEndToEnd : public testing::Test {
+ protected:
+  void SetUp() override {
+    if (!fs::exists(kBuild / "bin" / "cadhost") || !fs::exists(kBuild / "bin" / "KivZeb.arx") ||
+        !fs::exists(kBuild / "projects" / u8"示例工程") || !fs::exists(kBuild / "suite"))
+      GTEST_SKIP() << "cadhost, the plug-in or the demo data not built";
+    if (run("command -v unzip sqlite3").find("unzip") == std::string::npos)
+      GTEST_SKIP() << "unzip or sqlite3 missing";
+    root_ = fs::temp_directory_path() / ("kiv_e2e_" + std::to_string(::getpid()));
+    fs::remove_all(root_);
+    fs::create_directories(root_ / "projects");
+    fs::copy(kBuild / "suite", root_ / "suite", fs::copy_options::recursive);
+    fs::copy(kBuild / "projects" / u8"示例工程", project(), fs::copy_options::recursive);
+  }
+  void TearDown() override {
+    std::error_code ec;
+    if (!root_.empty()) fs::remove_all(root_, ec);
+  }
+  fs::path project() const { return root_ / "projects" / u8"示例工程"; }
+
+  std::string cadhost(const std::string& script, int& status) {
+    const fs::path file = root_ / "run.scr";
+    std::ofstream(file) << script;
+    return run(q(kBuild / "bin" / "cadhost") + " --suite " + q(root_ / "suite") + " --projects " +
+                   q(root_ / "projects") + " --project 示例工程 --script " + q(file),
+               &status);
+  }
+  std::string sql(const fs::path& db, const std::string& query) {
+    return run("sqlite3 " + q(db) + " \"" + query + "\"");
+  }
+
+  fs::path root_;
+};
+
+TEST_F(ProjectEndToEnd, OpenSwitchColoursAndArchive) {
+  const fs::path archive = root_ / "示例工程备份.GCK";
+  const fs::path floor2 = project() / u8"2层.DB";
+  ASSERT_EQ(sql(floor2, "SELECT count(*) FROM records"), "1\n");
+
+  int status = -1;
+  std::string out = cadhost(
+      ".combo 楼层 2层\n"
+      "KivSwitchFloor\n"
+      ".combo 楼层 1层\n"
+      "KivSwitchFloor\n"
+      "KivColorManage\n"
+      ".select 301 给排水\n"
+      ".select 294 给水管\n"
+      ".click 298\n"
+      "1\n"
+      ".click 1\n"
+      "KivSaveAs\n"
+      ".file " + archive.string() + "\n",
+      status);
+  ASSERT_EQ(status, 0) << out;
+  EXPECT_NE(out.find("当前楼层: 2层"), std::string::npos) << out;
+  EXPECT_NE(out.find("当前楼层: 1层"), std::string::npos) << out;
+
+  // The project received its rule table, and 2层 the library's installation
+  // rows (marker row first), once.
+  EXPECT_TRUE(fs::exists(project() / u8"计算规则.DB"));
+  EXPECT_EQ(sql(floor2, "SELECT count(*) FROM records WHERE 构件分类='***给排水***'"), "1\n");
+  const std::string libraryRows = sql(root_ / "suite" / u8"系统文件" / u8"构件库.DB",
+                                      "SELECT count(*) FROM records WHERE _ord >= (SELECT _ord FROM records "
+                                      "WHERE 构件分类='***给排水***')");
+  EXPECT_EQ(sql(floor2, "SELECT count(*) FROM records"), std::to_string(std::stoi(libraryRows) + 1) + "\n");
+
+  // OK in the colour manager wrote colour 1 (red) into both lines of 给水管.
+  EXPECT_EQ(sql(root_ / "suite" / u8"系统文件" / u8"构件库.DB",
+                "SELECT 颜色 FROM records WHERE 构件名称='给水管'"),
+            "给水管=255\r\n给水管名=255\n");
+
+  // The archive is a zip of the project's files; the temporary copy is gone.
+  std::string listing = run("unzip -l " + q(archive));
+  for (const char* member : {"000.GC", "007.DB", "2层.DB", "1层.DWG", "计算规则.DB"})
+    EXPECT_NE(listing.find(member), std::string::npos) << member << "\n" << listing;
+  if (fs::exists(root_ / "suite" / "TMP")) EXPECT_TRUE(fs::is_empty(root_ / "suite" / "TMP"));
+}
+
+TEST_F(ProjectEndToEnd, SecondOpenKeepsTheProjectsRules) {
+  int status = -1;
+  std::string out = cadhost(".echo first\n", status);
+  ASSERT_EQ(status, 0) << out;
+  const fs::path rules = project() / u8"计算规则.DB";
+  ASSERT_TRUE(fs::exists(rules));
+  sql(rules, "UPDATE records SET 定额值='9.75' WHERE _ord=1");
+  const std::string before = sql(rules, "SELECT * FROM records ORDER BY _ord");
+  ASSERT_NE(before.find("9.75"), std::string::npos) << before;
+
+  out = cadhost("DaMain\n.echo second\n", status);
+  ASSERT_EQ(status, 0) << out;
+  EXPECT_EQ(sql(rules, "SELECT * FROM records ORDER BY _ord"), before);
+  // The floor that was seeded at the first open is not seeded again.
+  EXPECT_EQ(sql(project() / u8"地下1层.DB", "SELECT count(*) FROM records WHERE 构件分类='***给排水***'"),
+            "1\n");
+}
+
+TEST_F(ProjectEndToEnd, ArchiveCancelledWritesNothing) {
+  int status = -1;
+  std::string out = cadhost("KivSaveAs\n.esc\n.echo after\n", status);
+  ASSERT_EQ(status, 0) << out;
+  EXPECT_NE(out.find("after"), std::string::npos) << out;
+  EXPECT_FALSE(fs::exists(root_ / "projects" / u8"示例工程.GCK"));
+  if (fs::exists(root_ / "suite" / "TMP")) EXPECT_TRUE(fs::is_empty(root_ / "suite" / "TMP"));
+}
+
+}  // namespace
