@@ -1,6 +1,7 @@
 // Shell commands whose work is built in later steps (rebuild, small
-// commands and launchers, developer commands, raster images). Each is registered and does nothing yet; the step that builds a
-// command moves its handler out of this file.
+// commands and launchers, developer commands, raster images). Each is
+// registered and does nothing yet; the step that builds a command moves its
+// handler out of this file.
 #include "module/shell/command_table.h"
 
 void CmdGjRebuildAll() {}
@@ -19,18 +20,3 @@ void CmdPipeLineConv() {}
 void CmdWaterPipeConv() {}
 void CmdAirDuctConv() {}
 void CmdTableConv() {}
-
-void CmdKivGetPoint() {}
-void CmdKivWriteDwg() {}
-void CmdKivReadDwg() {}
-void CmdKivGjType() {}
-
-void CmdKivInPutImages() {}
-void CmdKivClearImage() {}
-void CmdKivImageScale() {}
-void CmdKivImageFront() {}
-void CmdKivImageBack() {}
-void CmdKivImageManage() {}
-void CmdKivImageHide() {}
-void CmdKivImageShow() {}
-void CmdKivImageShowAll() {}
