@@ -1,0 +1,168 @@
+// Component special data and the primary stamp.
+#include "module/model/special_data.h"
+
+#include <cstdio>
+#include <cwchar>
+
+#include "module/toolkit/layers.h"
+#include "module/toolkit/strings.h"
+#include "module/toolkit/xdata.h"
+#include "platform/cad/database.h"
+
+namespace {
+
+constexpr const wchar_t* kKindKey = L"类型";
+constexpr const wchar_t* kStartElevKey = L"起点标高";
+constexpr const wchar_t* kEndElevKey = L"终点标高";
+constexpr const wchar_t* kElevKey = L"标高";
+constexpr const wchar_t* kRotationKey = L"旋转";
+
+// A stored number: the leading number of the text, 0 when there is none.
+double readNumber(const std::wstring& text) {
+  if (text.empty()) return 0.0;
+  return std::wcstod(text.c_str(), nullptr);
+}
+
+// Writes "编号" = [number] and "属性" = [own handle, "主键"] after removing
+// every application but the host's own.
+bool stampPrimary(cad::ObjectId id, const std::wstring& number) {
+  const std::wstring handle = GetHandleText(id);
+  if (handle.empty()) return false;
+  ClearXdata(id, L"");
+  StringArray attrs{handle, kGjPrimaryMark};
+  return SetGjXdataLines(id, number, attrs, id.database());
+}
+
+// Replaces the special data by the items.
+bool writeSpecial(cad::ObjectId id, StringArray items) {
+  ClearXdata(id, kXdataSpecial);
+  return SetXdataLines(id, kXdataSpecial, items, id.database());
+}
+
+// True when the entity exists and can be opened for write (so a writer does
+// not strip or stamp an entity it then fails to finish).
+bool writable(cad::ObjectId id) {
+  cad::ObjectPtr<cad::DbObject> obj(id, cad::OpenMode::ForWrite);
+  return obj.ok();
+}
+
+}  // namespace
+
+bool SetGjSpecial(const std::wstring* number, const std::wstring* kind, cad::ObjectId id,
+                  const double* startElev, const double* endElev) {
+  if (id.isNull() || !writable(id)) return false;
+  StringArray stored;
+  GetXdataLines(id, kXdataSpecial, stored);
+  if (number && !stampPrimary(id, *number)) return false;
+
+  const std::wstring k = kind ? *kind : GetAttrValue(stored, kKindKey);
+  const double z1 = startElev ? *startElev : RoundTo(readNumber(GetAttrValue(stored, kStartElevKey)), 1);
+  const double z2 = endElev ? *endElev : RoundTo(readNumber(GetAttrValue(stored, kEndElevKey)), 1);
+  StringArray items{std::wstring(kKindKey) + L"=" + k,
+                    std::wstring(kStartElevKey) + L"=" + FormatNumber(z1, 1),
+                    std::wstring(kEndElevKey) + L"=" + FormatNumber(z2, 1)};
+  return writeSpecial(id, std::move(items));
+}
+
+void GetGjSpecial(cad::ObjectId id, std::wstring* kind, double* startElev, double* endElev) {
+  StringArray stored;
+  GetXdataLines(id, kXdataSpecial, stored);
+  if (kind) *kind = GetAttrValue(stored, kKindKey);
+  if (startElev) *startElev = readNumber(GetAttrValue(stored, kStartElevKey));
+  if (endElev) *endElev = readNumber(GetAttrValue(stored, kEndElevKey));
+}
+
+bool GetGjEndPoints3d(cad::ObjectId id, geom::Point3d& start, geom::Point3d& end) {
+  // Read access is enough to take the ends, so a segment on a locked layer
+  // still gives its points.
+  {
+    cad::ObjectPtr<cad::Entity> ent(id, cad::OpenMode::ForRead);
+    if (!ent) return false;
+    if (auto* pl = cad::cast<cad::Polyline>(ent.get())) {
+      if (pl->numVerts() == 0) return false;
+      start = pl->startPoint();
+      end = pl->endPoint();
+    } else if (auto* ref = cad::cast<cad::BlockReference>(ent.get())) {
+      start = end = ref->position();
+    } else {
+      return false;
+    }
+  }
+  std::wstring kind;
+  double z1 = 0, z2 = 0;
+  GetGjSpecial(id, &kind, &z1, &z2);
+  if (kind != kGjKindSloped && kind != kGjKindRiser && kind != kGjKindThrough) return false;
+  start.z = z1;
+  end.z = z2;
+  return true;
+}
+
+bool SetPointGjSpecial(const std::wstring* number, cad::ObjectId id, const double* elev,
+                       const geom::Vector3d* rotation) {
+  if (id.isNull() || !writable(id)) return false;
+  StringArray stored;
+  GetXdataLines(id, kXdataSpecial, stored);
+  if (number && !stampPrimary(id, *number)) return false;
+
+  const double z = elev ? *elev : RoundTo(readNumber(GetAttrValue(stored, kElevKey)), 1);
+  std::wstring rotText;
+  if (rotation) {
+    wchar_t buf[128];
+    std::swprintf(buf, sizeof buf / sizeof buf[0], L"%f,%f,%f", RoundTo(rotation->x, 1),
+                  RoundTo(rotation->y, 1), RoundTo(rotation->z, 1));
+    rotText = buf;
+  } else {
+    rotText = GetAttrValue(stored, kRotationKey);
+  }
+  StringArray items{std::wstring(kKindKey) + L"=" + kGjKindPoint,
+                    std::wstring(kElevKey) + L"=" + FormatNumber(z, 1),
+                    std::wstring(kRotationKey) + L"=" + rotText};
+  return writeSpecial(id, std::move(items));
+}
+
+void GetPointGjSpecial(cad::ObjectId id, std::wstring* kind, double* elev, geom::Vector3d* rotation) {
+  StringArray stored;
+  GetXdataLines(id, kXdataSpecial, stored);
+  if (kind) *kind = GetAttrValue(stored, kKindKey);
+  if (elev) *elev = readNumber(GetAttrValue(stored, kElevKey));
+  if (rotation) {
+    StringArray parts;
+    SplitString(GetAttrValue(stored, kRotationKey), L",", parts);
+    if (parts.size() == 3) {
+      rotation->x = readNumber(parts[0]);
+      rotation->y = readNumber(parts[1]);
+      rotation->z = readNumber(parts[2]);
+    }
+  }
+}
+
+bool IsPointGj(cad::ObjectId id, geom::Point3d& position) {
+  {
+    cad::ObjectPtr<cad::BlockReference> ref(id, cad::OpenMode::ForRead);
+    if (!ref) return false;
+    position = ref->position();
+  }
+  std::wstring kind;
+  double z = 0;
+  GetPointGjSpecial(id, &kind, &z, nullptr);
+  if (kind != kGjKindPoint) return false;
+  position.z = z;
+  return true;
+}
+
+void StampGjPrimary(cad::ObjectId id, const std::wstring& number) {
+  if (id.isNull()) return;
+  stampPrimary(id, number);
+}
+
+void FilterPrimaryGjIds(cad::ObjectIdArray& out, const cad::ObjectIdArray& in) {
+  out.clear();
+  for (cad::ObjectId id : in) {
+    std::wstring number;
+    StringArray attrs;
+    GetGjNumberAndAttrs(id, number, attrs);
+    if (attrs.empty()) continue;
+    const std::wstring handle = GetHandleText(id);
+    if (!handle.empty() && attrs.front() == handle) out.push_back(id);
+  }
+}
