@@ -1830,13 +1830,23 @@ void print(const std::wstring& line) {
   std::fflush(stdout);
 }
 
+namespace {
+// The host's own windows live as long as the process; held here so that they
+// stay reachable until exit.
+Wnd* keepHostWindow(Wnd* w) {
+  static auto* held = new std::vector<Wnd*>;  // never destroyed
+  if (w && std::find(held->begin(), held->end(), w) == held->end()) held->push_back(w);
+  return w;
+}
+}  // namespace
+
 Wnd* mainFrame() {
   auto& s = sys();
   if (!data(s.mainFrame)) {
     s.mainFrame = CreateWindowEx(0, class_name::Window, L"KivZeb", ws::OverlappedWindow | ws::Visible,
                                  Rect(0, 0, 1280, 800), nullptr, 0);
   }
-  return Wnd::FromHandle(s.mainFrame);
+  return keepHostWindow(Wnd::FromHandle(s.mainFrame));
 }
 
 Wnd* drawingView() {
@@ -1846,7 +1856,7 @@ Wnd* drawingView() {
     Rect c = f->clientRect();
     s.view = CreateWindowEx(0, class_name::Window, L"", ws::Child | ws::Visible, c, f->m_hWnd, 0xE900);
   }
-  return Wnd::FromHandle(s.view);
+  return keepHostWindow(Wnd::FromHandle(s.view));
 }
 
 void resetWindowSystem() {
