@@ -1,11 +1,8 @@
-// Shell commands whose work is built in later steps (rebuild, small
-// commands and launchers, developer commands, raster images). Each is
+// Shell commands whose work is built in later steps (the small commands and
+// launchers). Each is
 // registered and does nothing yet; the step that builds a command moves its
 // handler out of this file.
 #include "module/shell/command_table.h"
-
-void CmdGjRebuildAll() {}
-void CmdGjRebuildCur() {}
 
 void CmdKivLineLen() {}
 void CmdKivTotalRule() {}

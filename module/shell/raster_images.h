@@ -54,12 +54,4 @@ void OpenViewImagesDialog();
 // Destroys "控制图片显示" when it is open (at unload).
 void CloseViewImagesDialog();
 
-void CmdKivInPutImages();
-void CmdKivClearImage();
-void CmdKivImageScale();
-void CmdKivImageFront();
-void CmdKivImageBack();
-void CmdKivImageManage();
-void CmdKivImageHide();
-void CmdKivImageShow();
-void CmdKivImageShowAll();
+// The command handlers are declared with the command table (command_table.h).
