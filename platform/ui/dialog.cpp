@@ -102,11 +102,12 @@ void resetDialogs() {
 // ---------------------------------------------------------------------------
 std::wstring formatDouble(double v) {
   if (std::isnan(v)) return L"nan";
+  // Fifteen significant digits, as the host's data exchange shows a double:
+  // 3000 reads "3000", 0.1 reads "0.1"; more digits only when needed to read
+  // back the same value.
   wchar_t buf[64];
-  for (int prec = 1; prec <= 17; ++prec) {
-    std::swprintf(buf, 64, L"%.*g", prec, v);
-    if (std::wcstod(buf, nullptr) == v || prec == 15) break;
-  }
+  std::swprintf(buf, 64, L"%.15g", v);
+  if (std::wcstod(buf, nullptr) != v) std::swprintf(buf, 64, L"%.17g", v);
   return buf;
 }
 

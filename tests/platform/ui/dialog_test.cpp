@@ -260,3 +260,18 @@ TEST_F(DialogTest, PngDirectiveRendersTheActiveDialog) {
   EXPECT_TRUE(ed::lastDirectiveError().empty()) << ed::lastDirectiveError();
   EXPECT_TRUE(std::filesystem::exists(file));
 }
+
+// Numbers shown in edit boxes read as a person would type them, and read
+// back to the same value.
+TEST(DialogNumbers, DoublesShowInPlainDigits) {
+  const struct {
+    double v;
+    const wchar_t* text;
+  } cases[] = {{3000, L"3000"}, {90, L"90"}, {0.1, L"0.1"}, {-4200, L"-4200"}, {2.5, L"2.5"}, {0, L"0"}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(formatDouble(c.v), c.text);
+    EXPECT_EQ(parseDouble(formatDouble(c.v)), c.v);
+  }
+  const double third = 1.0 / 3.0;
+  EXPECT_EQ(parseDouble(formatDouble(third)), third);
+}
