@@ -288,5 +288,3 @@ void RebuildPointGjs(const std::wstring& name, const std::wstring& number, const
   RefreshSolid3dOfType(name, rebuilt, cad::workingDatabase());
 }
 
-// Stands in for the 3D model's refresh until that subsystem provides its own.
-__attribute__((weak)) void RefreshSolid3dOfType(const std::wstring&, const cad::ObjectIdArray&, cad::Database*) {}

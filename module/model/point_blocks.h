@@ -21,6 +21,7 @@
 // the coordinate lines loaded at the last drawing.
 #pragma once
 
+#include "module/shell/neighbour_services.h"
 #include <string>
 
 #include "module/toolkit/strings.h"
@@ -71,6 +72,3 @@ void RebuildPointGjFigure(const std::wstring& name, cad::ObjectId id);
 // collected from the layers name, name + "名" and name + "边线".
 void RebuildPointGjs(const std::wstring& name, const std::wstring& number, const cad::ObjectIdArray& ids);
 
-// The 3D refresh of the 3D model for the ids of one component type (a no-op
-// until the 3D model provides it).
-void RefreshSolid3dOfType(const std::wstring& name, const cad::ObjectIdArray& ids, cad::Database* db);

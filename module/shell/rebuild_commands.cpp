@@ -35,7 +35,4 @@ void CmdGjRebuildAll() {
   ed::print(L"\n安装重建完成!\n");
 }
 
-// The layout commands' rebuild routines take the place of these once they
-// are part of the plug-in.
-__attribute__((weak)) void RebuildGjByType(const std::wstring&, const std::wstring&, const cad::ObjectIdArray&) {}
-__attribute__((weak)) void RebuildAllGjTypes() {}
+

@@ -1,0 +1,288 @@
+// Laying linear components point by point (see draw_engine.h).
+#include "module/model/draw_engine.h"
+
+#include <cwctype>
+
+#include "module/model/current_gj.h"
+#include "module/shell/offset_input.h"
+#include "module/shell/window_lib.h"
+#include "module/toolkit/bulge.h"
+#include "module/toolkit/entities.h"
+#include "module/toolkit/layers.h"
+#include "module/toolkit/points.h"
+#include "platform/cad/database.h"
+#include "platform/cad/entities.h"
+#include "platform/cad/object.h"
+#include "platform/editor/cmdline.h"
+#include "platform/editor/document.h"
+#include "platform/editor/hostcmd.h"
+#include "platform/editor/prompts.h"
+#include "platform/editor/selection.h"
+#include "platform/editor/status.h"
+#include "platform/editor/sysvars.h"
+#include "platform/editor/winmsg.h"
+
+CreateGjCb g_createGjCb = nullptr;
+DecorateGjCb g_decorateGjCb = nullptr;
+LinearRun g_linearRun;
+bool g_multiLineInput = false;
+CKivInputPointFilter* g_kivPointFilter = nullptr;
+CKivInputPointMonitor* g_kivPointMonitor = nullptr;
+CKivMlineMonitor* g_kivMlineMonitor = nullptr;
+
+
+namespace {
+
+cad::TransactionManager* StepTransactions() {
+  ed::Document* doc = ed::curDoc();
+  return doc ? doc->transactionManager() : nullptr;
+}
+
+constexpr const wchar_t* kBadInput = L"\n需要二维角点或选项关键字";
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Hooks
+// ---------------------------------------------------------------------------
+
+bool InstallLinearInputHooks() {
+  ed::setVar(L"CMDECHO", 1);
+  ed::InputPointManager& ipm = ed::curDoc()->inputPointManager();
+  g_kivPointFilter = new CKivInputPointFilter;
+  // Our filter takes the one slot for the run, as registering does on the
+  // host: a filter that was there (the hover tooltip's) is taken out, and
+  // its owner brings it back at its own time.
+  if (ipm.currentPointFilter()) ipm.revokePointFilter();
+  ipm.registerPointFilter(g_kivPointFilter);
+  CAcEdInputPointMonitor* monitor;
+  if (!g_multiLineInput) {
+    g_kivPointMonitor = new CKivInputPointMonitor;
+    monitor = g_kivPointMonitor;
+  } else {
+    g_kivMlineMonitor = new CKivMlineMonitor;
+    g_kivMlineMonitor->lastInputPoint = geom::Point3d(0, 0, 0);
+    monitor = g_kivMlineMonitor;
+  }
+  ipm.addPointMonitor(monitor);
+  monitor->SetLayers(kDefaultSnapLayers, 1);
+  if (g_kivPointMonitor && monitor == g_kivPointMonitor) g_kivPointMonitor->active = 1;
+  if (g_kivMlineMonitor && monitor == g_kivMlineMonitor) g_kivMlineMonitor->active = 1;
+  return true;
+}
+
+bool RemoveLinearInputHooks(int status) {
+  ed::InputPointManager& ipm = ed::curDoc()->inputPointManager();
+  if (!g_multiLineInput) {
+    if (g_kivPointMonitor) ipm.removePointMonitor(g_kivPointMonitor);
+    delete g_kivPointMonitor;
+    g_kivPointMonitor = nullptr;
+  } else {
+    if (g_kivMlineMonitor) ipm.removePointMonitor(g_kivMlineMonitor);
+    delete g_kivMlineMonitor;
+    g_kivMlineMonitor = nullptr;
+  }
+  // Only our own filter leaves the slot: another one there is not ours to revoke.
+  if (g_kivPointFilter && ipm.currentPointFilter() == g_kivPointFilter) ipm.revokePointFilter();
+  delete g_kivPointFilter;
+  g_kivPointFilter = nullptr;
+  ed::setVar(L"CMDECHO", 0);
+  return status == ed::kNormal;
+}
+
+// ---------------------------------------------------------------------------
+// Steps
+// ---------------------------------------------------------------------------
+
+cad::ObjectId MakeLinearGjStep(const std::wstring& name, const std::wstring& number, const geom::Point3d& start,
+                               const geom::Point3d& end, double bulge, int vertical, int mark) {
+  if (cad::TransactionManager* tm = StepTransactions()) tm->startTransaction();
+  cad::ObjectId id;
+  if (g_createGjCb) id = g_createGjCb(name, number, start, end, bulge, vertical);
+  if (g_decorateGjCb) g_decorateGjCb(name, id);
+  RefreshSolid3dOfEntity(name, id, ed::curDatabase());
+  g_linearRun.segMarks.push_back(mark);
+  return id;
+}
+
+bool AbortNewestLinearGjStep() {
+  if (g_linearRun.segMarks.empty()) return false;
+  g_linearRun.segMarks.pop_back();
+  cad::TransactionManager* tm = StepTransactions();
+  if (tm && tm->numActiveTransactions() > 0) tm->abortTransaction();
+  return true;
+}
+
+void EndOpenLinearGjSteps() {
+  cad::TransactionManager* tm = StepTransactions();
+  while (!g_linearRun.segMarks.empty()) {
+    g_linearRun.segMarks.pop_back();
+    if (tm && tm->numActiveTransactions() > 0) tm->endTransaction();
+  }
+}
+
+// ---------------------------------------------------------------------------
+// The engine
+// ---------------------------------------------------------------------------
+
+namespace {
+
+enum class Next { Prompt, Finish };
+
+// Draws an arc with the host's ARC from the current point. True with the
+// new run point and its bulge when an arc was made.
+bool DrawArcSegment(const geom::Point3d& current, geom::Point3d& newPoint, double& bulge) {
+  BeginWatchCommand(L"arc");
+  double dx = 0, dy = 0;
+  winlib::GetOffset(dx, dy);
+  // The offset filter moves the start again by the offset, so ARC starts at
+  // the current point itself.
+  const cad::ObjectId before = ed::entLast();
+  ed::command({L"arc", geom::Point3d(current.x - dx, current.y - dy, 0), L"\\"});
+  if (WaitWatchedCommand(L"arc") != ed::kNormal) {
+    EndWatchCommand();
+    return false;
+  }
+  const cad::ObjectId last = ed::entLast();
+  // An ARC that ended without making anything leaves an older entity last:
+  // that one is not ours to read or erase.
+  if (last.isNull() || last == before) {
+    EndWatchCommand();
+    return false;
+  }
+  PointList pts;
+  BulgeList bulges;
+  GetEntityVertices(last, pts, bulges);
+  if (pts.size() < 2) {
+    EraseEntity(last);
+    EndWatchCommand();
+    return false;
+  }
+  bulge = bulges.empty() ? 0.0 : bulges.front();
+  geom::Point3d s, e;
+  {
+    cad::ObjectPtr<cad::Curve> curve(last, cad::OpenMode::ForRead);
+    if (curve) {
+      curve->getStartPoint(s);
+      curve->getEndPoint(e);
+    } else {
+      s = pts.front();
+      e = pts.back();
+    }
+  }
+  EraseEntity(last);
+  // The arc lies at z 0 while the run may lie at another height: its start
+  // is compared with the current point in plan.
+  if (IsEqualPointXY(s, current, 1.0)) {
+    newPoint = e;
+  } else {
+    newPoint = s;
+    bulge = -bulge;
+  }
+  newPoint.z = current.z;
+  EndWatchCommand();
+  return true;
+}
+
+// The segment from the second-newest run point to the newest.
+void MakeSegmentStep(const std::wstring& name, double bulge, double& startElev, double& endElev) {
+  const auto& pts = g_linearRun.points;
+  if (pts.size() < 2) return;
+  geom::Point3d start = pts[pts.size() - 2];
+  geom::Point3d end = pts.back();
+  if (ReadLayWindowElevations(startElev, endElev, true)) {
+    start.z = startElev;
+    end.z = endElev;
+    winlib::SetElevation(endElev, endElev);
+  }
+  const std::wstring number = winlib::CmbGetName(winlib::kComboNumber);
+  MakeLinearGjStep(name, number, start, end, bulge, 0, 0);
+}
+
+}  // namespace
+
+bool LayLinearGjByPoints() {
+  double startElev = 2900, endElev = 2900;
+  g_multiLineInput = false;
+  g_linearRun.points.clear();
+  g_linearRun.segMarks.clear();
+  ForgetLayWindowElevations();
+
+  const std::wstring name = winlib::CmbGetName(winlib::kComboName);
+  cad::Database* db = ed::curDatabase();
+  GetOrCreateLayer(name, db);
+  SetLayerColorRGB(name, g_curLineGj.colour, db);
+  GetOrCreateLayer(name + L"名", db);
+  SetLayerColorRGB(name + L"名", g_curLineGj.labelColour, db);
+  GetOrCreateLayer(name + L"边线", db);
+  SetLayerColorRGB(name + L"边线", g_curLineGj.colour, db);
+
+  InstallLinearInputHooks();
+  g_linearRun.active = true;
+
+  ed::registerFilterWinMsg(RightClickAsEscape);
+  geom::Point3d first;
+  int status = ed::getPoint(nullptr, L"\n指定起点：", first);
+  ed::removeFilterWinMsg(RightClickAsEscape);
+  ed::registerFilterWinMsg(SwallowRightClick);
+
+  if (status == ed::kNormal) {
+    g_linearRun.points.push_back(first);
+    const double runZ = first.z;
+    for (;;) {
+      const geom::Point3d current = g_linearRun.points.back();
+      ed::initGet(0, L"A U");
+      geom::Point3d picked;
+      int rc = ed::getPoint(&current, L"\n指定下一点或[圆弧(A)/回退(U)]:", picked);
+      if (rc == ed::kNormal) {
+        g_linearRun.points.emplace_back(picked.x, picked.y, runZ);
+        MakeSegmentStep(name, 0, startElev, endElev);
+        continue;
+      }
+      if (rc == ed::kNone) {
+        ed::printText(L"\n");
+        status = ed::kNormal;
+        break;
+      }
+      if (rc == ed::kCancel) {
+        status = ed::kCancel;
+        break;
+      }
+      if (rc != ed::kKeyword) {
+        ed::printText(kBadInput);
+        continue;
+      }
+      std::wstring word;
+      if (ed::getInput(word) != ed::kNormal) continue;
+      for (auto& ch : word) ch = wchar_t(std::towupper(ch));
+      if (word == L"A") {
+        geom::Point3d p;
+        double bulge = 0;
+        if (DrawArcSegment(current, p, bulge)) {
+          p.z = runZ;
+          g_linearRun.points.push_back(p);
+          MakeSegmentStep(name, bulge, startElev, endElev);
+        }
+      } else if (word == L"U") {
+        auto& pts = g_linearRun.points;
+        auto& marks = g_linearRun.segMarks;
+        if (!pts.empty() && (marks.empty() || marks.back() == 0)) {
+          pts.pop_back();
+          if (pts.empty()) {
+            ed::printText(L"\n");
+            status = ed::kNormal;
+            break;
+          }
+        }
+        AbortNewestLinearGjStep();
+      } else {
+        ed::printText(kBadInput);
+      }
+    }
+  }
+
+  ed::removeFilterWinMsg(SwallowRightClick);
+  EndOpenLinearGjSteps();
+  g_linearRun.active = false;
+  return RemoveLinearInputHooks(status);
+}
