@@ -1,0 +1,191 @@
+// Pipe labels, riser outlines and the rebuild of linear components.
+#include "module/model/pipe_outline.h"
+
+#include <cmath>
+#include <vector>
+
+#include "module/model/current_gj.h"
+#include "module/model/linear_entities.h"
+#include "module/model/params.h"
+#include "module/model/special_data.h"
+#include "module/shell/neighbour_services.h"
+#include "module/toolkit/bulge.h"
+#include "module/toolkit/collect.h"
+#include "module/toolkit/entities.h"
+#include "module/toolkit/layers.h"
+#include "module/toolkit/points.h"
+#include "module/toolkit/strings.h"
+#include "module/toolkit/xdata.h"
+#include "platform/cad/database.h"
+#include "platform/cad/entities.h"
+#include "platform/cad/object.h"
+
+namespace {
+
+constexpr double kLabelHeight = 120.0;
+constexpr double kLabelGap = 120.0;
+constexpr const wchar_t* kLabelLayerSuffix = L"名";
+constexpr const wchar_t* kEdgeLayerSuffix = L"边线";
+constexpr const wchar_t* kXdataParams = L"构件";
+
+// What every decoration of a segment shares with it.
+struct SegmentLook {
+  std::wstring number;
+  std::wstring attrText;  // the first 属性 line of the segment
+  bool visible = true;
+  cad::Color colour;
+};
+
+void giveLook(cad::ObjectId id, const SegmentLook& look) {
+  SetGjXdata(id, look.number, look.attrText, nullptr);
+  SetEntityVisible(id, look.visible ? 1 : 0);
+  SetEntityColor(id, look.colour);
+}
+
+void addLabel(const std::wstring& name, const geom::Point3d& at, double rotation, const SegmentLook& look) {
+  cad::ObjectId label = AddText(at, look.number, kLabelHeight, rotation, 1, name + kLabelLayerSuffix, nullptr,
+                                cad::Text::kMid, cad::Text::kVertMid);
+  if (!label.isNull()) giveLook(label, look);
+}
+
+}  // namespace
+
+void DrawPipeOutline(const std::wstring& name, cad::ObjectId id) {
+  if (id.isNull()) return;
+  if (g_checkGjOverlap == 1 && !CheckGjOverlap(name, id)) {
+    EraseEntity(id);
+    return;
+  }
+  LoadGjDefineByName(name, false);
+
+  SegmentLook look;
+  StringArray attrs;
+  GetGjNumberAndAttrs(id, look.number, attrs);
+  if (!attrs.empty()) look.attrText = attrs.front();
+  look.visible = IsEntityVisible(id);
+  StringArray paramLines;
+  GetXdataLines(id, kXdataParams, paramLines);
+  GetEntityColor(id, look.colour);
+  double z1 = 0, z2 = 0;
+  GetGjSpecial(id, nullptr, &z1, &z2);
+  const double labelZ = (z1 + z2) / 2;
+
+  bool isRun = false, isRiser = false;
+  geom::Matrix3d blockTransform;
+  geom::Point3d position;
+  double rotation = 0;
+  {
+    cad::ObjectPtr<cad::Entity> ent(id, cad::OpenMode::ForRead);
+    if (!ent) return;
+    if (cad::isKindOf<cad::Polyline>(ent.get())) {
+      isRun = true;
+    } else if (auto* ref = dynamic_cast<cad::BlockReference*>(ent.get())) {
+      isRiser = true;
+      blockTransform = ref->blockTransform();
+      position = ref->position();
+      rotation = ref->rotation();
+    }
+  }
+
+  if (isRun) {
+    PointList vertices;
+    BulgeList bulges;
+    if (GetEntityVertices(id, vertices, bulges) != cad::Status::Ok) return;
+    for (size_t i = 0; i + 1 < vertices.size(); ++i) {
+      const geom::Point3d mid = GetSegmentMidPoint(vertices[i], vertices[i + 1], 0);
+      double a = AngleFromXAxis(vertices[i + 1] - vertices[i], geom::Vector3d(0, 0, 1));
+      // Turned half round so that no label reads upside down.
+      if (a >= 1.570796325 && a < 4.712388975) a += 3.14159265;
+      addLabel(name, geom::Point3d(mid.x - std::sin(a) * kLabelGap, mid.y + std::cos(a) * kLabelGap, labelZ), a,
+               look);
+    }
+    return;
+  }
+  if (!isRiser) return;
+
+  std::wstring coordText;
+  if (paramLines.empty())
+    coordText = GetAttrValue(g_curLineGj.coords, look.number);
+  else
+    ComputeGjCoordsOf(g_curLineGj.coordFormulas, look.number, paramLines, coordText, 0);
+  StringArray coordLines;
+  SplitLines(coordText, coordLines);
+  double h = 0;
+  for (const std::wstring& line : coordLines) {
+    std::vector<geom::Point3d> points;
+    std::vector<double> values;
+    ParseCoordList(line, points, values);
+    cad::ObjectId outline = AddPolyline(points, values, true, 0, name + kEdgeLayerSuffix, nullptr);
+    if (outline.isNull()) continue;
+    giveLook(outline, look);
+    cad::ObjectPtr<cad::Entity> ent(outline, cad::OpenMode::ForWrite);
+    if (!ent) continue;
+    cad::Extents3d ext;
+    if (ent->getGeomExtents(ext) == cad::Status::Ok && ext.isValid()) h = ext.maxPoint.y;
+    ent->transformBy(blockTransform);
+  }
+  addLabel(name,
+           geom::Point3d(position.x - std::sin(rotation) * (h + kLabelGap),
+                         position.y + std::cos(rotation) * (h + kLabelGap), labelZ),
+           rotation, look);
+}
+
+void RebuildGjByName(const std::wstring& name, const std::wstring& number, CreateGjCb create,
+                     DecorateGjCb decorate, const cad::ObjectIdArray& ids) {
+  LoadGjDefineByName(name, true);
+  SetLayerColorRGB(name, g_curLineGj.colour, nullptr);
+  SetLayerColorRGB(name + kLabelLayerSuffix, g_curLineGj.labelColour, nullptr);
+
+  cad::ObjectIdArray work = ids;
+  if (work.empty())
+    CollectIdsByLayerAndNumber(name + L"," + name + kLabelLayerSuffix + L"," + name + kEdgeLayerSuffix, number,
+                               work, nullptr);
+
+  g_checkGjOverlap = 0;
+  cad::ObjectIdArray toErase, made;
+  for (cad::ObjectId id : work) {
+    std::wstring num;
+    StringArray attrs;
+    GetGjNumberAndAttrs(id, num, attrs);
+    if (attrs.size() < 2) {
+      // A label, an outline or an edge line: it goes once the new ones stand.
+      toErase.push_back(id);
+      continue;
+    }
+    // A copy still naming the entity it was copied from becomes primary.
+    attrs.front() = GetHandleText(id);
+    ClearXdata(id, kXdataAttrs);
+    SetXdataLines(id, kXdataAttrs, attrs, nullptr);
+
+    geom::Point3d start, end;
+    if (!GetGjEndPoints3d(id, start, end)) {
+      toErase.push_back(id);
+      continue;
+    }
+    cad::ObjectId newId;
+    {
+      cad::ObjectPtr<cad::Entity> ent(id, cad::OpenMode::ForWrite);
+      if (!ent) continue;
+      if (auto* poly = dynamic_cast<cad::Polyline*>(ent.get())) {
+        double bulge = 0;
+        poly->getBulgeAt(0, bulge);
+        ent->erase();
+        ent.close();
+        if (create) newId = create(name, num, start, end, bulge, 0);
+      } else if (cad::isKindOf<cad::BlockReference>(ent.get())) {
+        ent->erase();
+        ent.close();
+        if (create) newId = create(name, num, start, end, 0, 1);
+      } else {
+        continue;
+      }
+    }
+    if (!newId.isNull()) {
+      made.push_back(newId);
+      if (decorate) decorate(name, newId);
+    }
+  }
+  g_checkGjOverlap = 1;
+  EraseEntities(toErase);
+  RefreshSolid3dOfType(name, made, cad::workingDatabase());
+}
