@@ -8,6 +8,7 @@
 #include "module/model/draw_engine.h"
 #include "module/model/multi_line.h"
 #include "module/model/picking.h"
+#include "module/model/point_layout.h"
 #include "module/model/project_tables.h"
 #include "module/model/special_data.h"
 #include "module/shell/offset_input.h"
@@ -141,6 +142,7 @@ void CreateVerticalGj(int where) {
 namespace {
 
 void SetPreviewActive(int on) {
+  if (g_gjInputMonitor) g_gjInputMonitor->setState(on);
   if (g_multiLineInput) {
     if (g_kivMlineMonitor) g_kivMlineMonitor->active = on;
   } else {
