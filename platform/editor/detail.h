@@ -51,6 +51,9 @@ struct ReadOptions {
 // Reads the next event for a prompt (arguments of a nested host command
 // first). Escape marks the running command cancelled.
 Event readEvent(const ReadOptions& opt = {});
+// readEvent, with the replies that give nothing (Enter, Space, a right
+// click) all told as Enter.
+Event readReply(const ReadOptions& opt = {});
 
 // Arguments of nested host commands: a stack of token lists; a token of kind
 // Directive with text ".pause" reads one token from the queue.

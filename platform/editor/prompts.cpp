@@ -123,6 +123,12 @@ detail::Event outcomeEvent(MsgOutcome o, detail::Event e) {
 
 namespace detail {
 
+Event readReply(const ReadOptions& opt) {
+  Event e = readEvent(opt);
+  if (e.kind == Event::Space || e.kind == Event::RightClick) e.kind = Event::Enter;
+  return e;
+}
+
 Event readEvent(const ReadOptions& opt) {
   for (;;) {
     auto t = nextToken();
@@ -430,6 +436,12 @@ int keywordResult(const detail::InitGetState& ig, const std::wstring& text) {
   return 0;
 }
 
+// Says what was wrong with a reply and asks again.
+void retry(const std::wstring& why, const std::wstring& text) {
+  printText(why);
+  prompt(text);
+}
+
 bool nullAllowed(const detail::InitGetState& ig) { return !(ig.flags & kNoNull); }
 
 // Common point reader for getPoint and getCorner.
@@ -439,16 +451,13 @@ int readPoint(const geom::Point3d* base, const std::wstring& text, geom::Point3d
   detail::ReadOptions opt;
   opt.base = base;
   for (;;) {
-    Event e = detail::readEvent(opt);
+    Event e = detail::readReply(opt);
     switch (e.kind) {
       case Event::Escape:
         return kCancel;
-      case Event::Enter:
-      case Event::Space:
-      case Event::RightClick:
+      case Event::Enter:  // or Space, or a right click
         if (nullAllowed(ig)) return kNone;
-        printText(L"\n需要点或选项关键字。");
-        prompt(text);
+        retry(L"\n需要点或选项关键字。", text);
         continue;
       case Event::Point:
         out = e.p1;
@@ -469,13 +478,11 @@ int readPoint(const geom::Point3d* base, const std::wstring& text, geom::Point3d
           return kNormal;
         }
         if (int r = keywordResult(ig, e.text)) return r;
-        printText(ig.any() ? L"\n需要点或选项关键字。" : L"\n点无效。");
-        prompt(text);
+        retry(ig.any() ? L"\n需要点或选项关键字。" : L"\n点无效。", text);
         continue;
       }
       default:
-        printText(L"\n点无效。");
-        prompt(text);
+        retry(L"\n点无效。", text);
         continue;
     }
   }
@@ -489,26 +496,22 @@ int readNumber(const std::wstring& text, double& out, const detail::InitGetState
   detail::ReadOptions opt;
   opt.base = base;
   for (;;) {
-    Event e = detail::readEvent(opt);
+    Event e = detail::readReply(opt);
     double v = 0;
     bool have = false;
     switch (e.kind) {
       case Event::Escape:
         return kCancel;
-      case Event::Enter:
-      case Event::Space:
-      case Event::RightClick:
+      case Event::Enter:  // or Space, or a right click
         if (nullAllowed(ig)) return kNone;
-        printText(L"\n需要输入值。");
-        prompt(text);
+        retry(L"\n需要输入值。", text);
         continue;
       case Event::Point:
       case Event::Pick: {
         geom::Point3d p = e.kind == Event::Pick ? pickPoint(e) : e.p1;
         int r = toNumber(p, v);
         if (r == 0) {
-          printText(badText);
-          prompt(text);
+          retry(badText, text);
           continue;
         }
         if (r != kNormal) return r;
@@ -522,8 +525,7 @@ int readNumber(const std::wstring& text, double& out, const detail::InitGetState
         }
         if (parseReal(e.text, v)) {
           if (integer && (v != std::floor(v) || std::fabs(v) > 32767)) {
-            printText(L"\n需要介于 -32768 和 32767 之间的整数。");
-            prompt(text);
+            retry(L"\n需要介于 -32768 和 32767 之间的整数。", text);
             continue;
           }
           have = true;
@@ -534,8 +536,7 @@ int readNumber(const std::wstring& text, double& out, const detail::InitGetState
         if (!integer && typedPoint(e.text, base, p)) {
           int r = toNumber(p, v);
           if (r == 0) {
-            printText(badText);
-            prompt(text);
+            retry(badText, text);
             continue;
           }
           if (r != kNormal) return r;
@@ -543,24 +544,20 @@ int readNumber(const std::wstring& text, double& out, const detail::InitGetState
           break;
         }
         if (int r = keywordResult(ig, e.text)) return r;
-        printText(badText);
-        prompt(text);
+        retry(badText, text);
         continue;
       }
       default:
-        printText(badText);
-        prompt(text);
+        retry(badText, text);
         continue;
     }
     if (!have) continue;
     if ((ig.flags & kNoZero) && v == 0) {
-      printText(L"\n值必须非零。");
-      prompt(text);
+      retry(L"\n值必须非零。", text);
       continue;
     }
     if ((ig.flags & kNoNegative) && v < 0) {
-      printText(L"\n值必须为正。");
-      prompt(text);
+      retry(L"\n值必须为正。", text);
       continue;
     }
     out = v;
@@ -644,13 +641,11 @@ int getString(bool allowSpaces, const std::wstring& text, std::wstring& out) {
   detail::ReadOptions opt;
   opt.textSpaceIsChar = allowSpaces;
   for (;;) {
-    Event e = detail::readEvent(opt);
+    Event e = detail::readReply(opt);
     switch (e.kind) {
       case Event::Escape:
         return kCancel;
-      case Event::Enter:
-      case Event::Space:
-      case Event::RightClick:
+      case Event::Enter:  // or Space, or a right click
         out.clear();
         return kNormal;
       case Event::Text: {
@@ -672,19 +667,16 @@ int getKeyword(const std::wstring& text, std::wstring& out) {
   auto ig = detail::takeInitGet();
   prompt(text);
   for (;;) {
-    Event e = detail::readEvent();
+    Event e = detail::readReply();
     switch (e.kind) {
       case Event::Escape:
         return kCancel;
-      case Event::Enter:
-      case Event::Space:
-      case Event::RightClick:
+      case Event::Enter:  // or Space, or a right click
         if (nullAllowed(ig)) {
           out.clear();
           return kNone;
         }
-        printText(L"\n无效选项关键字。");
-        prompt(text);
+        retry(L"\n无效选项关键字。", text);
         continue;
       case Event::Text: {
         if (tryTransparent(e.text)) {
@@ -698,13 +690,11 @@ int getKeyword(const std::wstring& text, std::wstring& out) {
           detail::setLastKeyword(kw);
           return kNormal;
         }
-        printText(L"\n无效选项关键字。");
-        prompt(text);
+        retry(L"\n无效选项关键字。", text);
         continue;
       }
       default:
-        printText(L"\n无效选项关键字。");
-        prompt(text);
+        retry(L"\n无效选项关键字。", text);
         continue;
     }
   }

@@ -488,15 +488,22 @@ geom::Point3d entityReferencePoint(cad::ObjectId id) {
 int entSel(const std::wstring& promptText, cad::ObjectId& id, Point3d& pickPoint) {
   auto ig = detail::takeInitGet();
   id = {};
+  // The object found (kNormal), or none (kError).
+  auto take = [&id](cad::ObjectId hit) {
+    if (!hit) {
+      printText(L"\n未选择对象。");
+      return kError;
+    }
+    id = hit;
+    return kNormal;
+  };
   prompt(promptText.empty() ? L"\n选择对象: " : promptText);
   for (;;) {
-    detail::Event e = detail::readEvent();
+    detail::Event e = detail::readReply();
     switch (e.kind) {
       case detail::Event::Escape:
         return kCancel;
-      case detail::Event::Enter:
-      case detail::Event::Space:
-      case detail::Event::RightClick:
+      case detail::Event::Enter:  // or Space, or a right click
         return kError;
       case detail::Event::Pick:
       case detail::Event::Point: {
@@ -508,12 +515,7 @@ int entSel(const std::wstring& promptText, cad::ObjectId& id, Point3d& pickPoint
           hit = entityAt(e.p1, pickAperture());
           pickPoint = e.p1;
         }
-        if (!hit) {
-          printText(L"\n未选择对象。");
-          return kError;
-        }
-        id = hit;
-        return kNormal;
+        return take(hit);
       }
       case detail::Event::Text: {
         std::wstring kw = detail::matchKeyword(ig, e.text);
@@ -527,12 +529,7 @@ int entSel(const std::wstring& promptText, cad::ObjectId& id, Point3d& pickPoint
         if (parsePoint(e.text, p)) {
           cad::ObjectId hit = entityAt(p, pickAperture());
           pickPoint = p;
-          if (!hit) {
-            printText(L"\n未选择对象。");
-            return kError;
-          }
-          id = hit;
-          return kNormal;
+          return take(hit);
         }
         printText(L"\n无效的选择。");
         return kError;
@@ -646,13 +643,11 @@ int interactive(const std::wstring& addPrompt, const std::wstring& removePrompt,
   for (;;) {
     prompt(removing ? (removePrompt.empty() ? L"\n删除对象: " : removePrompt)
                     : (addPrompt.empty() ? L"\n选择对象: " : addPrompt));
-    detail::Event e = detail::readEvent();
+    detail::Event e = detail::readReply();
     switch (e.kind) {
       case detail::Event::Escape:
         return kCancel;
-      case detail::Event::Enter:
-      case detail::Event::Space:
-      case detail::Event::RightClick:
+      case detail::Event::Enter:  // or Space, or a right click
         return result.empty() ? kError : kNormal;
       case detail::Event::SelSet: {
         SelSet s = std::wcstoll(e.text.c_str(), nullptr, 10);

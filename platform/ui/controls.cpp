@@ -33,6 +33,9 @@ void frame(DC& dc, const Rect& r, Color c) {
   dc.FrameRect(r, &b);
 }
 
+// The string a message carries in its LParam ("" for none).
+std::wstring_view lpText(LParam lp) { return std::wstring_view(lp ? reinterpret_cast<const wchar_t*>(lp) : L""); }
+
 int findIn(const std::vector<ListEntry>& items, int after, std::wstring_view text, bool exact) {
   int n = int(items.size());
   if (n == 0) return -1;
@@ -641,6 +644,77 @@ LResult Button::WindowProc(MsgId msg, WParam wp, LParam lp) {
 // ---------------------------------------------------------------------------
 // Combo box
 // ---------------------------------------------------------------------------
+int ItemListWnd::FindString(int after, std::wstring_view prefix) const { return findIn(items_, after, prefix, false); }
+int ItemListWnd::FindStringExact(int after, std::wstring_view text) const { return findIn(items_, after, text, true); }
+int ItemListWnd::SetItemData(int index, std::uintptr_t d) {
+  if (!inRange(index)) return -1;
+  items_[size_t(index)].data = d;
+  return 0;
+}
+std::uintptr_t ItemListWnd::GetItemData(int index) const {
+  if (!inRange(index)) return std::uintptr_t(-1);
+  return items_[size_t(index)].data;
+}
+void ItemListWnd::DrawItem(DrawItemStruct*) {}
+void ItemListWnd::MeasureItem(MeasureItemStruct*) {}
+
+int ItemListWnd::addItem(std::wstring_view text, bool sorted) {
+  int at = sorted ? sortedPlace(items_, text) : int(items_.size());
+  items_.insert(items_.begin() + at, ListEntry{std::wstring(text)});
+  if (cur_ >= at) ++cur_;
+  Invalidate();
+  return at;
+}
+int ItemListWnd::insertItem(int index, std::wstring_view text) {
+  if (index < -1 || index > int(items_.size())) return -1;
+  if (index == -1) index = int(items_.size());
+  items_.insert(items_.begin() + index, ListEntry{std::wstring(text)});
+  if (cur_ >= index) ++cur_;
+  Invalidate();
+  return index;
+}
+bool ItemListWnd::eraseItem(int index) {
+  items_.erase(items_.begin() + index);
+  if (cur_ == index) {
+    cur_ = -1;
+    return true;
+  }
+  if (cur_ > index) --cur_;
+  return false;
+}
+int ItemListWnd::itemText(int index, std::wstring& out) const {
+  if (!inRange(index)) return -1;
+  out = items_[size_t(index)].text;
+  return int(out.size());
+}
+int ItemListWnd::itemTextLen(int index) const {
+  if (!inRange(index)) return -1;
+  return int(items_[size_t(index)].text.size());
+}
+LResult ItemListWnd::copyItemText(int index, LParam lp) const {
+  if (!inRange(index)) return -1;
+  auto* buf = reinterpret_cast<wchar_t*>(lp);
+  const auto& t = items_[size_t(index)].text;
+  if (buf) {
+    std::copy(t.begin(), t.end(), buf);
+    buf[t.size()] = 0;
+  }
+  return LResult(t.size());
+}
+bool ItemListWnd::ownerDrawNotify(MsgId msg, LParam lp, LResult* result) {
+  if (msg == wm::DrawItem) {
+    DrawItem(reinterpret_cast<DrawItemStruct*>(lp));
+    if (result) *result = 1;
+    return true;
+  }
+  if (msg == wm::MeasureItem) {
+    MeasureItem(reinterpret_cast<MeasureItemStruct*>(lp));
+    if (result) *result = 1;
+    return true;
+  }
+  return false;
+}
+
 bool ComboBox::Create(unsigned style, const Rect& r, Wnd* parent, unsigned id) {
   return CreateEx(0, class_name::ComboBox, L"", style, r, parent, id);
 }
@@ -678,32 +752,13 @@ std::wstring ComboBox::currentText() const {
   return cur_ >= 0 && cur_ < int(items_.size()) ? items_[size_t(cur_)].text : std::wstring();
 }
 
-int ComboBox::AddString(std::wstring_view text) {
-  int at = (GetStyle() & cbs::Sort) ? sortedPlace(items_, text) : int(items_.size());
-  items_.insert(items_.begin() + at, ListEntry{std::wstring(text)});
-  if (cur_ >= at) ++cur_;
-  Invalidate();
-  return at;
-}
+int ComboBox::AddString(std::wstring_view text) { return addItem(text, GetStyle() & cbs::Sort); }
 
-int ComboBox::InsertString(int index, std::wstring_view text) {
-  if (index < -1 || index > int(items_.size())) return cb::Err;
-  if (index == -1) index = int(items_.size());
-  items_.insert(items_.begin() + index, ListEntry{std::wstring(text)});
-  if (cur_ >= index) ++cur_;
-  Invalidate();
-  return index;
-}
+int ComboBox::InsertString(int index, std::wstring_view text) { return insertItem(index, text); }
 
 int ComboBox::DeleteString(int index) {
-  if (index < 0 || index >= int(items_.size())) return cb::Err;
-  items_.erase(items_.begin() + index);
-  if (cur_ == index) {
-    cur_ = -1;
-    syncEdit();
-  } else if (cur_ > index) {
-    --cur_;
-  }
+  if (!inRange(index)) return cb::Err;
+  if (eraseItem(index)) syncEdit();
   Invalidate();
   return int(items_.size());
 }
@@ -725,36 +780,18 @@ int ComboBox::SetCurSel(int index) {
   return index;
 }
 
-int ComboBox::GetLBText(int index, std::wstring& out) const {
-  if (index < 0 || index >= int(items_.size())) return cb::Err;
-  out = items_[size_t(index)].text;
-  return int(out.size());
-}
+int ComboBox::GetLBText(int index, std::wstring& out) const { return itemText(index, out); }
 std::wstring ComboBox::GetLBText(int index) const {
   std::wstring s;
   GetLBText(index, s);
   return s;
 }
-int ComboBox::GetLBTextLen(int index) const {
-  if (index < 0 || index >= int(items_.size())) return cb::Err;
-  return int(items_[size_t(index)].text.size());
-}
-int ComboBox::FindString(int after, std::wstring_view prefix) const { return findIn(items_, after, prefix, false); }
-int ComboBox::FindStringExact(int after, std::wstring_view text) const { return findIn(items_, after, text, true); }
+int ComboBox::GetLBTextLen(int index) const { return itemTextLen(index); }
 int ComboBox::SelectString(int after, std::wstring_view prefix) {
   int i = FindString(after, prefix);
   if (i < 0) return cb::Err;
   SetCurSel(i);
   return i;
-}
-int ComboBox::SetItemData(int index, std::uintptr_t d) {
-  if (index < 0 || index >= int(items_.size())) return cb::Err;
-  items_[size_t(index)].data = d;
-  return 0;
-}
-std::uintptr_t ComboBox::GetItemData(int index) const {
-  if (index < 0 || index >= int(items_.size())) return std::uintptr_t(cb::Err);
-  return items_[size_t(index)].data;
 }
 int ComboBox::SetItemHeight(int index, unsigned h) {
   if (index == -1)
@@ -798,8 +835,6 @@ std::uint32_t ComboBox::GetEditSel() const {
   return ed ? ed->GetSel() : 0;
 }
 
-void ComboBox::DrawItem(DrawItemStruct*) {}
-void ComboBox::MeasureItem(MeasureItemStruct*) {}
 int ComboBox::CompareItem(const std::wstring& a, const std::wstring& b) const {
   std::wstring la = detail::lowerW(a), lb = detail::lowerW(b);
   return la < lb ? -1 : la > lb ? 1 : 0;
@@ -840,18 +875,7 @@ bool ComboBox::userSetText(std::wstring_view text) {
 }
 
 bool ComboBox::OnChildNotify(MsgId msg, WParam, LParam lp, LResult* result) {
-  if (!ownerDraw()) return false;
-  if (msg == wm::DrawItem) {
-    DrawItem(reinterpret_cast<DrawItemStruct*>(lp));
-    if (result) *result = 1;
-    return true;
-  }
-  if (msg == wm::MeasureItem) {
-    MeasureItem(reinterpret_cast<MeasureItemStruct*>(lp));
-    if (result) *result = 1;
-    return true;
-  }
-  return false;
+  return ownerDraw() && ownerDrawNotify(msg, lp, result);
 }
 
 void ComboBox::TakeOverFrom(Wnd& previous) {
@@ -922,7 +946,7 @@ void ComboBox::paintCombo(DC& dc) {
 }
 
 LResult ComboBox::WindowProc(MsgId msg, WParam wp, LParam lp) {
-  auto text = [&]() { return std::wstring_view(lp ? reinterpret_cast<const wchar_t*>(lp) : L""); };
+  auto text = [&]() { return lpText(lp); };
   switch (msg) {
     case wm::Create: {
       LResult r = Wnd::WindowProc(msg, wp, lp);
@@ -983,17 +1007,7 @@ LResult ComboBox::WindowProc(MsgId msg, WParam wp, LParam lp) {
     case cb::GetCount: return GetCount();
     case cb::GetCurSel: return GetCurSel();
     case cb::SetCurSel: return SetCurSel(int(std::intptr_t(wp)));
-    case cb::GetLBText: {
-      int i = int(wp);
-      if (i < 0 || i >= GetCount()) return cb::Err;
-      auto* buf = reinterpret_cast<wchar_t*>(lp);
-      const auto& t = items_[size_t(i)].text;
-      if (buf) {
-        std::copy(t.begin(), t.end(), buf);
-        buf[t.size()] = 0;
-      }
-      return LResult(t.size());
-    }
+    case cb::GetLBText: return copyItemText(int(wp), lp);
     case cb::GetLBTextLen: return GetLBTextLen(int(wp));
     case cb::FindString: return FindString(int(std::intptr_t(wp)), text());
     case cb::FindStringExact: return FindStringExact(int(std::intptr_t(wp)), text());
@@ -1071,26 +1085,11 @@ bool ListBox::Create(unsigned style, const Rect& r, Wnd* parent, unsigned id) {
 void ListBox::notify(unsigned code) {
   if (GetStyle() & lbs::Notify) sendCommand(this, code);
 }
-int ListBox::AddString(std::wstring_view text) {
-  int at = (GetStyle() & lbs::Sort) ? sortedPlace(items_, text) : int(items_.size());
-  items_.insert(items_.begin() + at, ListEntry{std::wstring(text)});
-  if (cur_ >= at) ++cur_;
-  Invalidate();
-  return at;
-}
-int ListBox::InsertString(int index, std::wstring_view text) {
-  if (index < -1 || index > int(items_.size())) return lb::Err;
-  if (index == -1) index = int(items_.size());
-  items_.insert(items_.begin() + index, ListEntry{std::wstring(text)});
-  if (cur_ >= index) ++cur_;
-  Invalidate();
-  return index;
-}
+int ListBox::AddString(std::wstring_view text) { return addItem(text, GetStyle() & lbs::Sort); }
+int ListBox::InsertString(int index, std::wstring_view text) { return insertItem(index, text); }
 int ListBox::DeleteString(int index) {
-  if (index < 0 || index >= int(items_.size())) return lb::Err;
-  items_.erase(items_.begin() + index);
-  if (cur_ == index) cur_ = -1;
-  else if (cur_ > index) --cur_;
+  if (!inRange(index)) return lb::Err;
+  eraseItem(index);
   top_ = std::min(top_, std::max(0, int(items_.size()) - 1));
   Invalidate();
   return int(items_.size());
@@ -1113,36 +1112,18 @@ int ListBox::SetCurSel(int index) {
   Invalidate();
   return index;
 }
-int ListBox::GetText(int index, std::wstring& out) const {
-  if (index < 0 || index >= int(items_.size())) return lb::Err;
-  out = items_[size_t(index)].text;
-  return int(out.size());
-}
+int ListBox::GetText(int index, std::wstring& out) const { return itemText(index, out); }
 std::wstring ListBox::GetText(int index) const {
   std::wstring s;
   GetText(index, s);
   return s;
 }
-int ListBox::GetTextLen(int index) const {
-  if (index < 0 || index >= int(items_.size())) return lb::Err;
-  return int(items_[size_t(index)].text.size());
-}
-int ListBox::FindString(int after, std::wstring_view p) const { return findIn(items_, after, p, false); }
-int ListBox::FindStringExact(int after, std::wstring_view t) const { return findIn(items_, after, t, true); }
+int ListBox::GetTextLen(int index) const { return itemTextLen(index); }
 int ListBox::SelectString(int after, std::wstring_view p) {
   int i = FindString(after, p);
   if (i < 0) return lb::Err;
   SetCurSel(i);
   return i;
-}
-int ListBox::SetItemData(int index, std::uintptr_t d) {
-  if (index < 0 || index >= int(items_.size())) return lb::Err;
-  items_[size_t(index)].data = d;
-  return 0;
-}
-std::uintptr_t ListBox::GetItemData(int index) const {
-  if (index < 0 || index >= int(items_.size())) return std::uintptr_t(lb::Err);
-  return items_[size_t(index)].data;
 }
 int ListBox::SetSel(int index, bool select) {
   if (!(GetStyle() & (lbs::MultipleSel | lbs::ExtendedSel))) return lb::Err;
@@ -1196,8 +1177,6 @@ int ListBox::ItemFromPoint(Point p) const {
   int i = top_ + p.y / h;
   return i < int(items_.size()) ? i : -1;
 }
-void ListBox::DrawItem(DrawItemStruct*) {}
-void ListBox::MeasureItem(MeasureItemStruct*) {}
 
 bool ListBox::userSelect(int index) {
   if (!m_hWnd || !IsWindowEnabled() || index < 0 || index >= int(items_.size())) return false;
@@ -1218,18 +1197,7 @@ bool ListBox::userDoubleClick(int index) {
 }
 
 bool ListBox::OnChildNotify(MsgId msg, WParam, LParam lp, LResult* result) {
-  if (!(GetStyle() & (lbs::OwnerDrawFixed | lbs::OwnerDrawVariable))) return false;
-  if (msg == wm::DrawItem) {
-    DrawItem(reinterpret_cast<DrawItemStruct*>(lp));
-    if (result) *result = 1;
-    return true;
-  }
-  if (msg == wm::MeasureItem) {
-    MeasureItem(reinterpret_cast<MeasureItemStruct*>(lp));
-    if (result) *result = 1;
-    return true;
-  }
-  return false;
+  return (GetStyle() & (lbs::OwnerDrawFixed | lbs::OwnerDrawVariable)) && ownerDrawNotify(msg, lp, result);
 }
 
 void ListBox::TakeOverFrom(Wnd& previous) {
@@ -1279,7 +1247,7 @@ void ListBox::paintList(DC& dc) {
 }
 
 LResult ListBox::WindowProc(MsgId msg, WParam wp, LParam lp) {
-  auto text = [&]() { return std::wstring_view(lp ? reinterpret_cast<const wchar_t*>(lp) : L""); };
+  auto text = [&]() { return lpText(lp); };
   switch (msg) {
     case lb::AddString: return AddString(text());
     case lb::InsertString: return InsertString(int(std::intptr_t(wp)), text());
@@ -1288,17 +1256,7 @@ LResult ListBox::WindowProc(MsgId msg, WParam wp, LParam lp) {
     case lb::GetCount: return GetCount();
     case lb::GetCurSel: return GetCurSel();
     case lb::SetCurSel: return SetCurSel(int(std::intptr_t(wp)));
-    case lb::GetText: {
-      int i = int(wp);
-      if (i < 0 || i >= GetCount()) return lb::Err;
-      auto* buf = reinterpret_cast<wchar_t*>(lp);
-      const auto& t = items_[size_t(i)].text;
-      if (buf) {
-        std::copy(t.begin(), t.end(), buf);
-        buf[t.size()] = 0;
-      }
-      return LResult(t.size());
-    }
+    case lb::GetText: return copyItemText(int(wp), lp);
     case lb::GetTextLen: return GetTextLen(int(wp));
     case lb::FindString: return FindString(int(std::intptr_t(wp)), text());
     case lb::FindStringExact: return FindStringExact(int(std::intptr_t(wp)), text());

@@ -152,7 +152,47 @@ struct ListEntry {
   bool selected = false;  // list boxes with several selections
 };
 
-class ComboBox : public Wnd {
+// The item list and current item that combo boxes and list boxes share.
+// Index errors answer -1 (cb::Err, lb::Err).
+class ItemListWnd : public Wnd {
+ public:
+  int GetCount() const { return int(items_.size()); }
+  int GetCurSel() const { return cur_; }
+  // Case-insensitive prefix search starting after `after` (-1: from the
+  // start), wrapping round. -1 when nothing matches.
+  int FindString(int after, std::wstring_view prefix) const;
+  int FindStringExact(int after, std::wstring_view text) const;
+  int SetItemData(int index, std::uintptr_t data);
+  std::uintptr_t GetItemData(int index) const;
+  int SetItemDataPtr(int index, void* p) { return SetItemData(index, reinterpret_cast<std::uintptr_t>(p)); }
+  void* GetItemDataPtr(int index) const { return reinterpret_cast<void*>(GetItemData(index)); }
+  // Owner-drawn lists measure and paint through these.
+  virtual void DrawItem(DrawItemStruct* dis);
+  virtual void MeasureItem(MeasureItemStruct* mis);
+
+  const std::vector<ListEntry>& items() const { return items_; }
+
+ protected:
+  bool inRange(int index) const { return index >= 0 && index < int(items_.size()); }
+  // Inserts in sorted place (case-insensitive) when `sorted`, else at the
+  // end, moving the current item along, and repaints. Answers the index.
+  int addItem(std::wstring_view text, bool sorted);
+  // Inserts at `index` (-1: the end) likewise; -1 when out of range.
+  int insertItem(int index, std::wstring_view text);
+  // Removes an item in range; true when it was the current one (cleared).
+  bool eraseItem(int index);
+  int itemText(int index, std::wstring& out) const;
+  int itemTextLen(int index) const;
+  // Copies an item's text and a closing nul into the buffer at `lp` (when
+  // not null); answers the length, or -1 when out of range.
+  LResult copyItemText(int index, LParam lp) const;
+  // wm::DrawItem / wm::MeasureItem sent back to an owner-drawn list.
+  bool ownerDrawNotify(MsgId msg, LParam lp, LResult* result);
+  std::vector<ListEntry> items_;
+  int cur_ = -1;
+};
+
+class ComboBox : public ItemListWnd {
  public:
   bool Create(unsigned style, const Rect& r, Wnd* parent, unsigned id);
   using Wnd::Create;
@@ -162,22 +202,12 @@ class ComboBox : public Wnd {
   int InsertString(int index, std::wstring_view text);  // -1: at the end
   int DeleteString(int index);  // answers the count left, or cb::Err
   void ResetContent();
-  int GetCount() const { return int(items_.size()); }
-  int GetCurSel() const { return cur_; }
   int SetCurSel(int index);  // -1 clears; answers cb::Err when out of range
   int GetLBText(int index, std::wstring& out) const;
   std::wstring GetLBText(int index) const;
   int GetLBTextLen(int index) const;
-  // Case-insensitive prefix search starting after `after` (-1: from the
-  // start), wrapping round. cb::Err when nothing matches.
-  int FindString(int after, std::wstring_view prefix) const;
-  int FindStringExact(int after, std::wstring_view text) const;
   // FindString, then select it (cb::Err leaves the selection).
   int SelectString(int after, std::wstring_view prefix);
-  int SetItemData(int index, std::uintptr_t data);
-  std::uintptr_t GetItemData(int index) const;
-  int SetItemDataPtr(int index, void* p) { return SetItemData(index, reinterpret_cast<std::uintptr_t>(p)); }
-  void* GetItemDataPtr(int index) const { return reinterpret_cast<void*>(GetItemData(index)); }
   int SetItemHeight(int index, unsigned height);  // -1: the selection field
   int GetItemHeight(int index) const;
   int SetDroppedWidth(unsigned width);
@@ -194,9 +224,8 @@ class ComboBox : public Wnd {
   // The text shown: the edit field's, or the selected item's.
   std::wstring currentText() const;
 
-  // Owner-drawn combos (cbs::OwnerDraw*) measure and paint through these.
-  virtual void DrawItem(DrawItemStruct* dis);
-  virtual void MeasureItem(MeasureItemStruct* mis);
+  // Owner-drawn combos (cbs::OwnerDraw*) measure and paint through DrawItem
+  // and MeasureItem.
   virtual int CompareItem(const std::wstring& a, const std::wstring& b) const;
 
   // A person choosing an item from the list: drop-down, selection, close-up
@@ -207,7 +236,6 @@ class ComboBox : public Wnd {
   // drop-down list, the matching item is chosen instead).
   bool userSetText(std::wstring_view text);
 
-  const std::vector<ListEntry>& items() const { return items_; }
   void TakeOverFrom(Wnd& previous) override;
   LResult WindowProc(MsgId msg, WParam wp, LParam lp) override;
   bool OnChildNotify(MsgId msg, WParam wp, LParam lp, LResult* result) override;
@@ -222,17 +250,15 @@ class ComboBox : public Wnd {
   void paintCombo(DC& dc);
   void syncEdit();
   bool ownerDraw() const { return GetStyle() & (cbs::OwnerDrawFixed | cbs::OwnerDrawVariable); }
-  std::vector<ListEntry> items_;
   bool syncing_ = false;
   int droppedHeight_ = 0;
-  int cur_ = -1;
   int itemHeight_ = -1, fieldHeight_ = -1;
   unsigned droppedWidth_ = 0, hExtent_ = 0;
   bool dropped_ = false;
   int limit_ = 0;
 };
 
-class ListBox : public Wnd {
+class ListBox : public ItemListWnd {
  public:
   bool Create(unsigned style, const Rect& r, Wnd* parent, unsigned id);
   using Wnd::Create;
@@ -240,19 +266,11 @@ class ListBox : public Wnd {
   int InsertString(int index, std::wstring_view text);
   int DeleteString(int index);
   void ResetContent();
-  int GetCount() const { return int(items_.size()); }
-  int GetCurSel() const { return cur_; }
   int SetCurSel(int index);
   int GetText(int index, std::wstring& out) const;
   std::wstring GetText(int index) const;
   int GetTextLen(int index) const;
-  int FindString(int after, std::wstring_view prefix) const;
-  int FindStringExact(int after, std::wstring_view text) const;
   int SelectString(int after, std::wstring_view prefix);
-  int SetItemData(int index, std::uintptr_t data);
-  std::uintptr_t GetItemData(int index) const;
-  int SetItemDataPtr(int index, void* p) { return SetItemData(index, reinterpret_cast<std::uintptr_t>(p)); }
-  void* GetItemDataPtr(int index) const { return reinterpret_cast<void*>(GetItemData(index)); }
   // Several selections (lbs::MultipleSel/ExtendedSel).
   int SetSel(int index, bool select = true);  // -1: all
   int GetSel(int index) const;
@@ -265,15 +283,12 @@ class ListBox : public Wnd {
   int GetItemRect(int index, Rect* r) const;
   // Index under a client point, or -1.
   int ItemFromPoint(Point p) const;
-  virtual void DrawItem(DrawItemStruct* dis);
-  virtual void MeasureItem(MeasureItemStruct* mis);
 
   // A person clicking an item (lbn::SelChange when lbs::Notify), double
   // clicking it (lbn::DblClk).
   bool userSelect(int index);
   bool userDoubleClick(int index);
 
-  const std::vector<ListEntry>& items() const { return items_; }
   void TakeOverFrom(Wnd& previous) override;
   LResult WindowProc(MsgId msg, WParam wp, LParam lp) override;
   bool OnChildNotify(MsgId msg, WParam wp, LParam lp, LResult* result) override;
@@ -281,8 +296,7 @@ class ListBox : public Wnd {
  protected:
   void notify(unsigned code);
   void paintList(DC& dc);
-  std::vector<ListEntry> items_;
-  int cur_ = -1, top_ = 0, itemHeight_ = -1;
+  int top_ = 0, itemHeight_ = -1;
 };
 
 // ---------------------------------------------------------------------------
@@ -407,6 +421,9 @@ class ListCtrl : public Wnd {
   // rowHeight() from the top index, columns side by side from -scrollX.
   int rowHeight() const;
   int headerHeight() const;
+  // Where a person points at a cell: just inside its label, or `otherwise`
+  // when the cell has no label rectangle.
+  Point labelPoint(int item, int sub, Point otherwise) const;
   bool EnsureVisible(int item, bool partialOk);
   bool Scroll(Size s);  // s.cy in pixels: rows scrolled = cy / rowHeight
   int GetTopIndex() const { return top_; }

@@ -434,12 +434,25 @@ bool ListCtrl::endEditLabel(bool cancel) {
 }
 
 // --- a person's actions ------------------------------------------------------
+namespace {
+NmItemActivate activationAt(int item, int sub, Point at) {
+  NmItemActivate nm;
+  nm.iItem = item;
+  nm.iSubItem = sub;
+  nm.ptAction = at;
+  return nm;
+}
+}  // namespace
+
+Point ListCtrl::labelPoint(int item, int sub, Point otherwise) const {
+  Rect r;
+  return GetSubItemRect(item, sub, lvir::Label, r) ? Point{r.left + 2, r.top + 2} : otherwise;
+}
+
 void ListCtrl::userClick(int item, int sub) {
   if (!m_hWnd || !IsWindowEnabled()) return;
   Hwnd h = m_hWnd;
-  Rect r;
-  Point p{2, headerHeight() + 2};
-  if (GetSubItemRect(item, sub, lvir::Label, r)) p = {r.left + 2, r.top + 2};
+  Point p = labelPoint(item, sub, {2, headerHeight() + 2});
   Point sp = p;
   ClientToScreen(&sp);
   SetCursorPos(sp);
@@ -456,10 +469,7 @@ void ListCtrl::userClick(int item, int sub) {
       if (rows_[size_t(i)].state & lvis::Selected) changeState(i, 0, lvis::Selected);
   }
   if (!IsWindow(h)) return;
-  NmItemActivate nm;
-  nm.iItem = item;
-  nm.iSubItem = sub;
-  nm.ptAction = p;
+  NmItemActivate nm = activationAt(item, sub, p);
   notifyParent(&nm.hdr, nm::Click);
 }
 
@@ -467,11 +477,7 @@ void ListCtrl::userDoubleClick(int item, int sub) {
   Hwnd h = m_hWnd;
   userClick(item, sub);
   if (!IsWindow(h)) return;
-  NmItemActivate nm;
-  nm.iItem = item;
-  nm.iSubItem = sub;
-  Rect r;
-  if (GetSubItemRect(item, sub, lvir::Label, r)) nm.ptAction = {r.left + 2, r.top + 2};
+  NmItemActivate nm = activationAt(item, sub, labelPoint(item, sub, Point()));
   notifyParent(&nm.hdr, nm::DblClk);
 }
 
@@ -479,13 +485,8 @@ void ListCtrl::userRightClick(int item, int sub) {
   Hwnd h = m_hWnd;
   userClick(item, sub);
   if (!IsWindow(h)) return;
-  NmItemActivate nm;
-  nm.iItem = item;
-  nm.iSubItem = sub;
-  Rect r;
-  Point p{2, headerHeight() + 2};
-  if (GetSubItemRect(item, sub, lvir::Label, r)) p = {r.left + 2, r.top + 2};
-  nm.ptAction = p;
+  Point p = labelPoint(item, sub, {2, headerHeight() + 2});
+  NmItemActivate nm = activationAt(item, sub, p);
   if (notifyParent(&nm.hdr, nm::RClick)) return;
   if (!IsWindow(h)) return;
   Point sp = p;
@@ -650,6 +651,12 @@ void ListCtrl::paintList(DC& dc) {
 }
 
 LResult ListCtrl::WindowProc(MsgId msg, WParam wp, LParam lp) {
+  auto hitAt = [this](LParam at) {
+    LvHitTestInfo info;
+    info.pt = PointFromLParam(at);
+    SubItemHitTest(&info);
+    return info;
+  };
   switch (msg) {
     case lvm::GetItemCount: return GetItemCount();
     case lvm::DeleteItem: return DeleteItem(int(wp)) ? 1 : 0;
@@ -699,23 +706,17 @@ LResult ListCtrl::WindowProc(MsgId msg, WParam wp, LParam lp) {
       }
       break;
     case wm::LButtonDown: {
-      LvHitTestInfo info;
-      info.pt = PointFromLParam(lp);
-      SubItemHitTest(&info);
+      LvHitTestInfo info = hitAt(lp);
       userClick(info.iItem, info.iSubItem);
       return 0;
     }
     case wm::LButtonDblClk: {
-      LvHitTestInfo info;
-      info.pt = PointFromLParam(lp);
-      SubItemHitTest(&info);
+      LvHitTestInfo info = hitAt(lp);
       userDoubleClick(info.iItem, info.iSubItem);
       return 0;
     }
     case wm::RButtonDown: {
-      LvHitTestInfo info;
-      info.pt = PointFromLParam(lp);
-      SubItemHitTest(&info);
+      LvHitTestInfo info = hitAt(lp);
       userRightClick(info.iItem, info.iSubItem);
       return 0;
     }

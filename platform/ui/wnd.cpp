@@ -263,6 +263,24 @@ void registerBaseClasses() {
   registerControlClasses();
 }
 
+// The creation parameters of a window of class `wc`.
+CreateStruct makeCreateStruct(unsigned exStyle, const WindowClass& wc, const std::wstring& windowName, unsigned style,
+                              const Rect& rect, Hwnd parent, unsigned id, void* createParam) {
+  CreateStruct cs;
+  cs.lpCreateParams = createParam;
+  cs.hwndParent = parent;
+  cs.id = id;
+  cs.x = rect.left;
+  cs.y = rect.top;
+  cs.cx = rect.Width();
+  cs.cy = rect.Height();
+  cs.style = style;
+  cs.dwExStyle = exStyle;
+  cs.lpszName = windowName;
+  cs.lpszClass = wc.name;
+  return cs;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -434,18 +452,7 @@ bool Wnd::CreateEx(unsigned exStyle, const std::wstring& className, const std::w
   if (data(m_hWnd)) return false;
   WindowClass wc;
   if (!GetClassInfo(className, &wc)) return false;
-  CreateStruct cs;
-  cs.lpCreateParams = createParam;
-  cs.hwndParent = SafeHwnd(parent);
-  cs.id = id;
-  cs.x = rect.left;
-  cs.y = rect.top;
-  cs.cx = rect.Width();
-  cs.cy = rect.Height();
-  cs.style = style;
-  cs.dwExStyle = exStyle;
-  cs.lpszName = windowName;
-  cs.lpszClass = wc.name;
+  CreateStruct cs = makeCreateStruct(exStyle, wc, windowName, style, rect, SafeHwnd(parent), id, createParam);
   if (!PreCreateWindow(cs)) return false;
   return WindowSystem::create(this, false, cs, wc) != nullptr;
 }
@@ -1585,18 +1592,7 @@ Hwnd CreateWindowEx(unsigned exStyle, const std::wstring& className, const std::
   WindowClass wc;
   if (!GetClassInfo(className, &wc)) return nullptr;
   Wnd* obj = wc.factory ? wc.factory() : (wc.proc ? nullptr : new Wnd);
-  CreateStruct cs;
-  cs.lpCreateParams = createParam;
-  cs.hwndParent = parent;
-  cs.id = id;
-  cs.x = rect.left;
-  cs.y = rect.top;
-  cs.cx = rect.Width();
-  cs.cy = rect.Height();
-  cs.style = style;
-  cs.dwExStyle = exStyle;
-  cs.lpszName = windowName;
-  cs.lpszClass = wc.name;
+  CreateStruct cs = makeCreateStruct(exStyle, wc, windowName, style, rect, parent, id, createParam);
   if (obj && !obj->PreCreateWindow(cs)) {
     delete obj;
     return nullptr;
