@@ -201,6 +201,25 @@ void MakeSegmentStep(const std::wstring& name, double bulge, double& startElev, 
 
 }  // namespace
 
+void PrepareLinearGjLayers(const std::wstring& name, cad::Database* db) {
+  GetOrCreateLayer(name, db);
+  SetLayerColorRGB(name, g_curLineGj.colour, db);
+  GetOrCreateLayer(name + L"名", db);
+  SetLayerColorRGB(name + L"名", g_curLineGj.labelColour, db);
+  GetOrCreateLayer(name + L"边线", db);
+  SetLayerColorRGB(name + L"边线", g_curLineGj.colour, db);
+}
+
+int GetRunStartPoint(const wchar_t* prompt, geom::Point3d& first) {
+  // The first point turns a right click into Escape; the later prompts of
+  // the run swallow it (the filter stays until the run ends).
+  ed::registerFilterWinMsg(RightClickAsEscape);
+  int status = ed::getPoint(nullptr, prompt, first);
+  ed::removeFilterWinMsg(RightClickAsEscape);
+  ed::registerFilterWinMsg(SwallowRightClick);
+  return status;
+}
+
 bool LayLinearGjByPoints() {
   double startElev = 2900, endElev = 2900;
   g_multiLineInput = false;
@@ -209,22 +228,13 @@ bool LayLinearGjByPoints() {
   ForgetLayWindowElevations();
 
   const std::wstring name = winlib::CmbGetName(winlib::kComboName);
-  cad::Database* db = ed::curDatabase();
-  GetOrCreateLayer(name, db);
-  SetLayerColorRGB(name, g_curLineGj.colour, db);
-  GetOrCreateLayer(name + L"名", db);
-  SetLayerColorRGB(name + L"名", g_curLineGj.labelColour, db);
-  GetOrCreateLayer(name + L"边线", db);
-  SetLayerColorRGB(name + L"边线", g_curLineGj.colour, db);
+  PrepareLinearGjLayers(name, ed::curDatabase());
 
   InstallLinearInputHooks();
   g_linearRun.active = true;
 
-  ed::registerFilterWinMsg(RightClickAsEscape);
   geom::Point3d first;
-  int status = ed::getPoint(nullptr, L"\n指定起点：", first);
-  ed::removeFilterWinMsg(RightClickAsEscape);
-  ed::registerFilterWinMsg(SwallowRightClick);
+  int status = GetRunStartPoint(L"\n指定起点：", first);
 
   if (status == ed::kNormal) {
     g_linearRun.points.push_back(first);

@@ -76,6 +76,13 @@ cad::ObjectId MakeLinearGjStep(const std::wstring& name, const std::wstring& num
                                const geom::Point3d& end, double bulge, int vertical, int mark);
 // Aborts the newest open step and drops its mark; false when none is open.
 bool AbortNewestLinearGjStep();
+// Makes the layers of a linear component type (its own, "名" and "边线"),
+// coloured from the current line definition.
+void PrepareLinearGjLayers(const std::wstring& name, cad::Database* db);
+// Asks for the first point of a run: a right click there is Escape; from then
+// on right clicks are swallowed until the run removes the filter.
+int GetRunStartPoint(const wchar_t* prompt, geom::Point3d& first);
+
 // Ends every step still open, newest first, and empties the marks.
 void EndOpenLinearGjSteps();
 

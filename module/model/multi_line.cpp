@@ -205,22 +205,13 @@ bool LayMultiLinearGj(const StringArray& rows) {
   g_multiLineRows = rows;
 
   const std::wstring name = winlib::CmbGetName(winlib::kComboName);
-  cad::Database* db = ed::curDatabase();
-  GetOrCreateLayer(name, db);
-  SetLayerColorRGB(name, g_curLineGj.colour, db);
-  GetOrCreateLayer(name + L"名", db);
-  SetLayerColorRGB(name + L"名", g_curLineGj.labelColour, db);
-  GetOrCreateLayer(name + L"边线", db);
-  SetLayerColorRGB(name + L"边线", g_curLineGj.colour, db);
+  PrepareLinearGjLayers(name, ed::curDatabase());
 
   InstallLinearInputHooks();
   g_linearRun.active = true;
 
-  ed::registerFilterWinMsg(RightClickAsEscape);
   geom::Point3d first;
-  int status = ed::getPoint(nullptr, L"\n指定起点", first);
-  ed::removeFilterWinMsg(RightClickAsEscape);
-  ed::registerFilterWinMsg(SwallowRightClick);
+  int status = GetRunStartPoint(L"\n指定起点", first);
 
   if (status == ed::kNormal) {
     ForgetLayWindowElevations();
