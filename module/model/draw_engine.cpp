@@ -220,6 +220,27 @@ int GetRunStartPoint(const wchar_t* prompt, geom::Point3d& first) {
   return status;
 }
 
+bool UndoNewestRunStep(const std::function<void()>& dropPoint) {
+  auto& pts = g_linearRun.points;
+  auto& marks = g_linearRun.segMarks;
+  if (!pts.empty() && (marks.empty() || marks.back() == 0)) {
+    dropPoint();
+    if (pts.empty()) {
+      ed::printText(L"\n");
+      return true;
+    }
+  }
+  AbortNewestLinearGjStep();
+  return false;
+}
+
+bool FinishLinearRun(int status) {
+  ed::removeFilterWinMsg(SwallowRightClick);
+  EndOpenLinearGjSteps();
+  g_linearRun.active = false;
+  return RemoveLinearInputHooks(status);
+}
+
 bool LayLinearGjByPoints() {
   double startElev = 2900, endElev = 2900;
   g_multiLineInput = false;
@@ -274,25 +295,15 @@ bool LayLinearGjByPoints() {
           MakeSegmentStep(name, bulge, startElev, endElev);
         }
       } else if (word == L"U") {
-        auto& pts = g_linearRun.points;
-        auto& marks = g_linearRun.segMarks;
-        if (!pts.empty() && (marks.empty() || marks.back() == 0)) {
-          pts.pop_back();
-          if (pts.empty()) {
-            ed::printText(L"\n");
-            status = ed::kNormal;
-            break;
-          }
+        if (UndoNewestRunStep([] { g_linearRun.points.pop_back(); })) {
+          status = ed::kNormal;
+          break;
         }
-        AbortNewestLinearGjStep();
       } else {
         ed::printText(kBadInput);
       }
     }
   }
 
-  ed::removeFilterWinMsg(SwallowRightClick);
-  EndOpenLinearGjSteps();
-  g_linearRun.active = false;
-  return RemoveLinearInputHooks(status);
+  return FinishLinearRun(status);
 }

@@ -12,6 +12,7 @@
 #pragma once
 
 #include "module/shell/neighbour_services.h"
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -82,6 +83,14 @@ void PrepareLinearGjLayers(const std::wstring& name, cad::Database* db);
 // Asks for the first point of a run: a right click there is Escape; from then
 // on right clicks are swallowed until the run removes the filter.
 int GetRunStartPoint(const wchar_t* prompt, geom::Point3d& first);
+
+// "U" during a run: takes back the newest point (through dropPoint, when no
+// riser ends the run there) and the newest step. True when no point is left,
+// so the run ends.
+bool UndoNewestRunStep(const std::function<void()>& dropPoint);
+// The end of a run, whichever way it came: ends the open steps and removes
+// the run's input hooks; answers as RemoveLinearInputHooks.
+bool FinishLinearRun(int status);
 
 // Ends every step still open, newest first, and empties the marks.
 void EndOpenLinearGjSteps();

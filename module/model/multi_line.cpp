@@ -252,25 +252,15 @@ bool LayMultiLinearGj(const StringArray& rows) {
           break;
         }
       } else if (word == L"U") {
-        auto& pts = g_linearRun.points;
-        auto& marks = g_linearRun.segMarks;
-        if (!pts.empty() && (marks.empty() || marks.back() == 0)) {
-          DropNewestRunPoint();
-          if (pts.empty()) {
-            ed::printText(L"\n");
-            status = ed::kNormal;
-            break;
-          }
+        if (UndoNewestRunStep(DropNewestRunPoint)) {
+          status = ed::kNormal;
+          break;
         }
-        AbortNewestLinearGjStep();
       } else {
         ed::printText(kBadInput);
       }
     }
   }
 
-  ed::removeFilterWinMsg(SwallowRightClick);
-  EndOpenLinearGjSteps();
-  g_linearRun.active = false;
-  return RemoveLinearInputHooks(status);
+  return FinishLinearRun(status);
 }
