@@ -6,6 +6,7 @@
 
 #include "platform/cad/geomutil.h"
 #include "platform/cad/internal.h"
+#include "platform/geom/region.h"
 
 namespace cad {
 
@@ -863,6 +864,149 @@ Status Curve::getSplitCurves(const std::vector<Point3d>& points, std::vector<std
     out.push_back(std::move(e));
   }
   return Status::Ok;
+}
+
+// ---------------------------------------------------------------- regions from curves
+
+namespace {
+
+Path reversedPath(const Path& p) {
+  Path r;
+  r.closed = p.closed;
+  for (auto it = p.segs.rbegin(); it != p.segs.rend(); ++it) {
+    Seg s = *it;
+    std::swap(s.p0, s.p1);
+    if (s.arc) {
+      s.a0 += s.sweep;
+      s.sweep = -s.sweep;
+    }
+    r.segs.push_back(s);
+  }
+  return r;
+}
+
+// The loop of a closed chain of pieces in the plane of n; nullopt when a
+// piece leaves that plane.
+std::optional<Region::Loop> planarLoop(const std::vector<Seg>& segs, const Vector3d& n, double tol) {
+  Region::Loop l;
+  if (segs.empty()) return std::nullopt;
+  double z = worldToOcs(n, segs.front().p0).z;
+  for (const Seg& s : segs) {
+    if (std::fabs(worldToOcs(n, s.p0).z - z) > tol || std::fabs(worldToOcs(n, s.p1).z - z) > tol) return std::nullopt;
+    if (s.length() <= tol) continue;
+    if (!s.arc) {
+      l.vertices.push_back(s.p0);
+      l.bulges.push_back(0);
+      continue;
+    }
+    double along = s.n.dot(n);
+    if (std::fabs(std::fabs(along) - 1) > 1e-9) return std::nullopt;
+    double sweep = along > 0 ? s.sweep : -s.sweep;
+    if (std::fabs(sweep) >= kTwoPi - 1e-12) {  // a full circle: two halves
+      l.vertices.insert(l.vertices.end(), {s.p0, s.at(0.5)});
+      l.bulges.insert(l.bulges.end(), 2, std::tan(sweep / 8));
+    } else {
+      l.vertices.push_back(s.p0);
+      l.bulges.push_back(std::tan(sweep / 4));
+    }
+  }
+  if (l.vertices.size() < 2) return std::nullopt;
+  return l;
+}
+
+// The plane of a curve's loop: the curve's normal; a 3D polyline's from its vertices.
+Vector3d loopNormal(const Curve& c, const Path& path) {
+  if (c.kind() != Kind::Polyline3d) {
+    for (const Seg& s : path.segs)
+      if (s.arc) return s.n;
+    return curveNormal(c);
+  }
+  Vector3d acc;
+  Point3d o = path.segs.front().p0;
+  for (const Seg& s : path.segs) acc = acc + (s.p0 - o).cross(s.p1 - o);
+  return acc.isZeroLength(1e-12) ? Vector3d(0, 0, 1) : acc.normal();
+}
+
+}  // namespace
+
+Status Region::createFromCurves(const std::vector<const Curve*>& curves, std::vector<std::unique_ptr<Region>>& regions) {
+  std::size_t before = regions.size();
+  struct Open {
+    const Curve* curve;
+    Path path;
+  };
+  std::vector<Open> open;
+  auto addRegion = [&](const std::vector<Seg>& segs, const Vector3d& n) {
+    double size = 1;
+    for (const Seg& s : segs) size = std::max({size, s.p0.asVector().length(), s.p1.asVector().length()});
+    auto loop = planarLoop(segs, n, 1e-9 * size);
+    if (!loop) return;
+    auto r = std::make_unique<Region>();
+    r->normal_ = n;
+    // Through the region's own arrangement: counter-clockwise, no repeated
+    // vertices, and no region for a loop without area.
+    double z = worldToOcs(n, loop->vertices.front()).z;
+    geom::Polyline2d plan;
+    for (std::size_t i = 0; i < loop->vertices.size(); ++i) {
+      Point3d o = worldToOcs(n, loop->vertices[i]);
+      plan.points.push_back({o.x, o.y});
+    }
+    plan.bulges = loop->bulges;
+    for (const auto& p : geom::arrangeFaces({plan})) {
+      Loop l;
+      for (int i = 0; i < p.vertexCount(); ++i) {
+        l.vertices.push_back(ocsToWorld(n, Point3d(p.points[i].x, p.points[i].y, z)));
+        l.bulges.push_back(p.bulgeAt(i));
+      }
+      r->loops_.push_back(std::move(l));
+    }
+    if (!r->loops_.empty()) regions.push_back(std::move(r));
+  };
+  for (const Curve* c : curves) {
+    Path path;
+    if (!c || !pathOf(*c, path) || path.segs.empty()) continue;
+    double size = std::max({1.0, path.segs.front().p0.asVector().length(), path.segs.back().p1.asVector().length()});
+    bool ends = path.segs.front().p0.isEqualTo(path.segs.back().p1, 1e-9 * size);
+    if (path.closed || (ends && path.length() > 0)) {
+      addRegion(path.segs, loopNormal(*c, path));
+    } else if (c->kind() != Kind::Spline && path.length() > 0) {
+      open.push_back({c, std::move(path)});
+    }
+  }
+  // Open curves meeting end to end: followed from each unused one until the
+  // chain comes back to its start or finds no continuation.
+  std::vector<bool> used(open.size(), false);
+  for (std::size_t first = 0; first < open.size(); ++first) {
+    if (used[first]) continue;
+    used[first] = true;
+    std::vector<Seg> chain = open[first].path.segs;
+    double size = 1;
+    for (const auto& o : open) size = std::max({size, o.path.segs.front().p0.asVector().length()});
+    double tol = std::max(1e-6, 1e-9 * size);
+    while (!chain.back().p1.isEqualTo(chain.front().p0, tol)) {
+      bool found = false;
+      for (std::size_t k = 0; k < open.size() && !found; ++k) {
+        if (used[k]) continue;
+        const Path& p = open[k].path;
+        if (p.segs.front().p0.isEqualTo(chain.back().p1, tol)) {
+          chain.insert(chain.end(), p.segs.begin(), p.segs.end());
+          found = true;
+        } else if (p.segs.back().p1.isEqualTo(chain.back().p1, tol)) {
+          Path r = reversedPath(p);
+          chain.insert(chain.end(), r.segs.begin(), r.segs.end());
+          found = true;
+        }
+        if (found) used[k] = true;
+      }
+      if (!found) break;
+    }
+    if (chain.back().p1.isEqualTo(chain.front().p0, tol)) {
+      // Small gaps within the tolerance are closed by taking the next piece's start.
+      for (std::size_t i = 0; i + 1 < chain.size(); ++i) chain[i + 1].p0 = chain[i].p1;
+      addRegion(chain, loopNormal(*open[first].curve, Path{chain, true}));
+    }
+  }
+  return regions.size() > before ? Status::Ok : Status::InvalidInput;
 }
 
 }  // namespace cad

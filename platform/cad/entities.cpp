@@ -4,6 +4,7 @@
 
 #include "platform/cad/geomutil.h"
 #include "platform/cad/internal.h"
+#include "platform/geom/region.h"
 #include "platform/os/os.h"
 
 #define KIV_WRITE                                              \
@@ -1087,94 +1088,91 @@ Status Region::setLoops(std::vector<Loop> loops) {
   return Status::Ok;
 }
 Status Region::setNormal(const Vector3d& n) { return writeUnitVector(normal_, n); }
-double Region::area() const {
-  double a = 0;
-  bool first = true;
-  for (const auto& l : loops_) {
-    std::vector<Point2d> v;
-    for (const auto& p : l.vertices) {
-      Point3d o = worldToOcs(normal_, p);
-      v.push_back({o.x, o.y});
+namespace {
+// The loops in the plane of normal n (object coordinates); elevation gets
+// the plane's height when given.
+std::vector<geom::Polyline2d> planLoops(const std::vector<Region::Loop>& loops, const Vector3d& n,
+                                        double* elevation = nullptr) {
+  std::vector<geom::Polyline2d> out;
+  for (const auto& l : loops) {
+    geom::Polyline2d p;
+    p.closed = true;
+    for (const auto& v : l.vertices) {
+      Point3d o = worldToOcs(n, v);
+      if (elevation && out.empty() && p.points.empty()) *elevation = o.z;
+      p.points.push_back({o.x, o.y});
     }
-    double la = std::fabs(loopArea(v, l.bulges));
-    a += first ? la : la;  // united loops add up (holes are not modelled)
-    first = false;
+    p.bulges = l.bulges;
+    out.push_back(std::move(p));
   }
-  return a;
+  return out;
 }
+std::vector<Region::Loop> worldLoops(const std::vector<geom::Polyline2d>& loops, const Vector3d& n, double elevation) {
+  std::vector<Region::Loop> out;
+  for (const auto& p : loops) {
+    Region::Loop l;
+    for (int i = 0; i < p.vertexCount(); ++i) {
+      l.vertices.push_back(ocsToWorld(n, Point3d(p.points[i].x, p.points[i].y, elevation)));
+      l.bulges.push_back(p.bulgeAt(i));
+    }
+    out.push_back(std::move(l));
+  }
+  return out;
+}
+}  // namespace
+
+double Region::area() const { return geom::regionArea(planLoops(loops_, normal_)); }
+double Region::perimeter() const { return geom::regionPerimeter(planLoops(loops_, normal_)); }
 Status Region::booleanOper(BoolOp op, Region& other) {
-  if (op != BoolOp::Unite) return Status::NotImplemented;
+  if (&other == this) return Status::InvalidInput;
+  if (!isNull() && !other.isNull()) {
+    // Both must lie in one plane (either normal direction).
+    if (std::fabs(std::fabs(normal_.dot(other.normal_)) - 1) > 1e-9) return Status::NotApplicable;
+    double z = 0;
+    planLoops(loops_, normal_, &z);
+    for (const auto& l : other.loops_)
+      for (const auto& v : l.vertices)
+        if (std::fabs(worldToOcs(normal_, v).z - z) > 1e-9 * std::max(1.0, v.asVector().length()))
+          return Status::NotApplicable;
+  }
+  Vector3d n = isNull() ? other.normal_ : normal_;
+  double z = 0;
+  auto a = planLoops(loops_, n, &z);
+  auto b = planLoops(other.loops_, n, isNull() ? &z : nullptr);
+  geom::RegionOp gop = op == BoolOp::Unite       ? geom::RegionOp::Unite
+                       : op == BoolOp::Intersect ? geom::RegionOp::Intersect
+                                                 : geom::RegionOp::Subtract;
+  auto result = geom::regionBoolean(a, b, gop);
+  if (!result) return Status::DegenerateGeometry;
   KIV_WRITE;
-  for (auto& l : other.loops_) loops_.push_back(l);
+  normal_ = n;
+  loops_ = worldLoops(*result, n, z);
+  // The other operand is used up, as the host does.
   if (other.isWriteEnabled()) other.loops_.clear();
   return Status::Ok;
 }
-Status Region::createFromCurves(const std::vector<const Curve*>& curves, std::vector<std::unique_ptr<Region>>& regions) {
-  for (const Curve* c : curves) {
-    if (!c) continue;
-    Loop l;
-    Vector3d n{0, 0, 1};
-    if (auto* pl = dynamic_cast<const Polyline*>(c)) {
-      bool closed = pl->isClosed() || (pl->numVerts() > 2 && pl->pointAt(0).isEqualTo(pl->pointAt(pl->numVerts() - 1), 1e-9));
-      if (!closed || pl->numVerts() < 2) continue;
-      n = pl->normal();
-      unsigned cnt = pl->isClosed() ? pl->numVerts() : pl->numVerts() - 1;
-      for (unsigned i = 0; i < cnt; ++i) { l.vertices.push_back(pl->pointAt(i)); l.bulges.push_back(pl->bulgeAt(i)); }
-    } else if (auto* p2 = dynamic_cast<const Polyline2d*>(c)) {
-      if (!p2->isClosed() || p2->numVerts() < 2) continue;
-      n = p2->normal();
-      for (unsigned i = 0; i < p2->numVerts(); ++i) { l.vertices.push_back(p2->vertexWorld(i)); l.bulges.push_back(p2->vertices()[i].bulge); }
-    } else if (auto* p3 = dynamic_cast<const Polyline3d*>(c)) {
-      if (!p3->isClosed() || p3->numVerts() < 3) continue;
-      const auto& v = p3->vertices();
-      Vector3d acc;
-      for (std::size_t i = 0; i < v.size(); ++i) acc = acc + (v[i] - v[0]).cross(v[(i + 1) % v.size()] - v[0]);
-      if (acc.isZeroLength(1e-12)) continue;
-      n = acc.normal();
-      l.vertices = v;
-      l.bulges.assign(v.size(), 0.0);
-    } else if (auto* ci = dynamic_cast<const Circle*>(c)) {
-      n = ci->normal();
-      Vector3d ax = ocsToWorld(n, Vector3d(ci->radius(), 0, 0));
-      l.vertices = {ci->center() - ax, ci->center() + ax};
-      l.bulges = {1, 1};
-    } else if (auto* el = dynamic_cast<const Ellipse*>(c)) {
-      if (!el->isClosed()) continue;
-      n = el->normal();
-      for (int i = 0; i < 64; ++i) l.vertices.push_back(el->pointAtParam(i * kTwoPi / 64));
-      l.bulges.assign(64, 0.0);
-    } else {
-      continue;
-    }
-    auto r = std::make_unique<Region>();
-    r->normal_ = n;
-    r->loops_.push_back(std::move(l));
-    regions.push_back(std::move(r));
-  }
-  return regions.empty() ? Status::InvalidInput : Status::Ok;
-}
 Status Region::explode(std::vector<std::unique_ptr<Entity>>& out) const {
-  if (loops_.size() > 1) {
-    for (const auto& l : loops_) {
+  double z = 0;
+  std::vector<std::size_t> faces;
+  auto loops = geom::arrangeFaces(planLoops(loops_, normal_, &z), &faces);
+  if (faces.size() > 1) {
+    for (std::size_t f = 0; f < faces.size(); ++f) {
+      std::size_t end = f + 1 < faces.size() ? faces[f + 1] : loops.size();
       auto r = std::make_unique<Region>();
       r->normal_ = normal_;
-      r->loops_.push_back(l);
+      r->loops_ = worldLoops({loops.begin() + std::ptrdiff_t(faces[f]), loops.begin() + std::ptrdiff_t(end)}, normal_, z);
       r->copyPropertiesFrom(*this);
       out.push_back(std::move(r));
     }
     return Status::Ok;
   }
-  for (const auto& l : loops_) {
-    for (std::size_t i = 0; i < l.vertices.size(); ++i) {
-      const Point3d& a = l.vertices[i];
-      const Point3d& b = l.vertices[(i + 1) % l.vertices.size()];
-      double bu = i < l.bulges.size() ? l.bulges[i] : 0;
+  for (const auto& l : loops) {
+    for (int i = 0; i < l.segmentCount(); ++i) {
+      Seg s = bulgeSeg(normal_, z, l.points[i], l.points[(i + 1) % l.vertexCount()], l.bulgeAt(i));
       std::unique_ptr<Entity> e;
-      if (bu == 0) {
-        e = std::make_unique<Line>(a, b);
+      if (!s.arc) {
+        e = std::make_unique<Line>(s.p0, s.p1);
       } else {
-        Point3d oa = worldToOcs(normal_, a), ob = worldToOcs(normal_, b);
-        Seg s = bulgeSeg(normal_, oa.z, {oa.x, oa.y}, {ob.x, ob.y}, bu);
         double a0 = s.sweep > 0 ? s.a0 : s.a0 + s.sweep;
         e = std::make_unique<Arc>(s.c, normal_, s.r, normAngle(a0), normAngle(a0 + std::fabs(s.sweep)));
       }

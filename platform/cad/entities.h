@@ -710,7 +710,11 @@ class Solid2d : public Entity {
   double thickness_ = 0;
 };
 
-// A planar area bounded by closed loops (the first is the outer boundary).
+// A planar area bounded by closed loops that neither cross nor overlap. A
+// loop inside an even number of the others is an outer boundary, inside an
+// odd number a hole; the region's own operations keep each outer boundary
+// first (counter-clockwise about the normal) and its holes after it
+// (clockwise). A region of several outer boundaries has several faces.
 class Region : public Entity {
   KIV_CAD_OBJECT(Region, Region)
  public:
@@ -720,20 +724,30 @@ class Region : public Entity {
     bool operator==(const Loop&) const = default;
   };
   Region() = default;
-  // One region per closed curve among the inputs (closed polylines of each
-  // kind, circles, ellipses); open curves are ignored.
+  // Regions from closed loops of the curves: every closed curve (closed
+  // polylines of each kind, circles, ellipses, an open polyline whose ends
+  // meet) gives one region, and open curves (lines, arcs, open polylines)
+  // meeting end to end around a loop give one together. Loops must be
+  // planar; curves that close no loop are left out. InvalidInput when no
+  // region comes out.
   static Status createFromCurves(const std::vector<const Curve*>& curves,
                                  std::vector<std::unique_ptr<Region>>& regions);
   enum class BoolOp { Unite, Intersect, Subtract };
-  // Unite keeps both regions' loops; other operations are NotImplemented.
+  // This region becomes this op other (Subtract: this less other) and other
+  // is emptied. The result may be empty (isNull), have several faces, and
+  // have holes. NotApplicable when the two do not lie in one plane,
+  // InvalidInput for the region itself as other, DegenerateGeometry when the
+  // boundaries cannot be traced; on failure both stay as they were.
   Status booleanOper(BoolOp op, Region& other);
   const std::vector<Loop>& loops() const { return loops_; }
   Status setLoops(std::vector<Loop> loops);
   const Vector3d& normal() const { return normal_; }
   Status setNormal(const Vector3d& n);
-  double area() const;
+  double area() const;       // outer boundaries less holes
+  double perimeter() const;  // all boundaries
   bool isNull() const { return loops_.empty(); }
-  // A region of several outer loops explodes into regions; one loop into its boundary curves.
+  // A region of several faces explodes into one region per face (with its
+  // holes); a region of one face into the lines and arcs of all its loops.
   Status explode(std::vector<std::unique_ptr<Entity>>& out) const override;
   Status transformBy(const Matrix3d& m) override;
 
