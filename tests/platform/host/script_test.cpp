@@ -100,33 +100,31 @@ TEST(ScriptParse, TokensOfEveryLineKind) {
   EXPECT_EQ(t[13].text, L"12.5");
 }
 
-TEST(ScriptRun, ExpectAndFailuresStopWithTheLine) {
+// Parses and runs a script on a fresh editor with the host's directives;
+// the errors the run met.
+std::vector<host::ScriptError> runScript(const std::wstring& text) {
   ed::resetEditor();
   host::registerHostDirectives();
   std::vector<ed::InputToken> t;
   host::ScriptError err;
-  ASSERT_TRUE(host::parseScript(L"LINE\n0,0\n10,0\n\n.expect 指定下一点\nNOSUCH\n.echo never\n", t, err));
-  auto errors = host::runTokens(t);
+  EXPECT_TRUE(host::parseScript(text, t, err)) << os::toUtf8(err.text());
+  return host::runTokens(t);
+}
+
+TEST(ScriptRun, ExpectAndFailuresStopWithTheLine) {
+  auto errors = runScript(L"LINE\n0,0\n10,0\n\n.expect 指定下一点\nNOSUCH\n.echo never\n");
   ASSERT_EQ(errors.size(), 1u);
   EXPECT_EQ(errors[0].line, 6);
   EXPECT_NE(errors[0].message.find(L"未知命令"), std::wstring::npos);
   EXPECT_EQ(ed::curDatabase()->modelSpaceEntities().size(), 1u);
   EXPECT_EQ(ed::transcript().find(L"never"), std::wstring::npos);
 
-  ed::resetEditor();
-  host::registerHostDirectives();
-  t.clear();
-  ASSERT_TRUE(host::parseScript(L"LINE\n0,0\n.expect 没有这段文字\n", t, err));
-  errors = host::runTokens(t);
+  errors = runScript(L"LINE\n0,0\n.expect 没有这段文字\n");
   ASSERT_FALSE(errors.empty());
   EXPECT_EQ(errors[0].line, 3);
 
   // Input that runs out inside a command is a failure too.
-  ed::resetEditor();
-  host::registerHostDirectives();
-  t.clear();
-  ASSERT_TRUE(host::parseScript(L"CIRCLE\n0,0\n", t, err));
-  errors = host::runTokens(t);
+  errors = runScript(L"CIRCLE\n0,0\n");
   ASSERT_EQ(errors.size(), 1u);
   EXPECT_NE(errors[0].message.find(L"input ran out"), std::wstring::npos);
   EXPECT_EQ(errors[0].line, 2);
@@ -135,23 +133,14 @@ TEST(ScriptRun, ExpectAndFailuresStopWithTheLine) {
 // A failing directive is reported on its own line and nothing after it runs,
 // at the idle prompt and inside a command (which it cancels like Escape).
 TEST(ScriptRun, FailingDirectiveStopsOnItsLine) {
-  ed::resetEditor();
-  host::registerHostDirectives();
-  std::vector<ed::InputToken> t;
-  host::ScriptError err;
-  ASSERT_TRUE(host::parseScript(fixture("directive-error-next-line.scr"), t, err));
-  auto errors = host::runTokens(t);
+  auto errors = runScript(fixture("directive-error-next-line.scr"));
   ASSERT_EQ(errors.size(), 1u);
   EXPECT_EQ(errors[0].line, 2);
   EXPECT_NE(ed::transcript().find(L"one"), std::wstring::npos);
   EXPECT_EQ(ed::transcript().find(L"three"), std::wstring::npos) << os::toUtf8(ed::transcript());
   EXPECT_TRUE(ed::inputQueue().empty());
 
-  ed::resetEditor();
-  host::registerHostDirectives();
-  t.clear();
-  ASSERT_TRUE(host::parseScript(L"LINE\n0,0\n.saveas /nonexistent-dir/x.dxf\n10,0\n\n.echo after\n", t, err));
-  errors = host::runTokens(t);
+  errors = runScript(L"LINE\n0,0\n.saveas /nonexistent-dir/x.dxf\n10,0\n\n.echo after\n");
   ASSERT_EQ(errors.size(), 1u);
   EXPECT_EQ(errors[0].line, 3);
   EXPECT_TRUE(ed::curDatabase()->modelSpaceEntities().empty());
