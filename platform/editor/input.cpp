@@ -1,5 +1,7 @@
 #include "platform/editor/input.h"
 
+#include <utility>
+
 namespace ed {
 
 void InputQueue::push(InputToken t) { tokens_.push_back(std::move(t)); }
@@ -39,6 +41,14 @@ int& directiveErrors() {
   static int n = 0;
   return n;
 }
+int& failedDirectiveLine() {
+  static int n = 0;
+  return n;
+}
+bool& stopAtError() {
+  static bool on = false;
+  return on;
+}
 }  // namespace
 
 void registerDirective(const std::wstring& name, DirectiveHandler handler) {
@@ -61,7 +71,12 @@ std::optional<InputToken> nextInput() {
         std::wstring err;
         if (!it->second(*t, err)) {
           directiveError() = err;
+          failedDirectiveLine() = t->line;
           ++directiveErrors();
+          if (stopAtError()) {
+            inputQueue().clear();
+            return std::nullopt;
+          }
         }
         continue;
       }
@@ -70,6 +85,8 @@ std::optional<InputToken> nextInput() {
   }
 }
 const std::wstring& lastDirectiveError() { return directiveError(); }
+int directiveErrorLine() { return failedDirectiveLine(); }
+bool setStopAtDirectiveError(bool on) { return std::exchange(stopAtError(), on); }
 
 namespace {
 DirectiveHandler& answerRouter() {

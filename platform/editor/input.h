@@ -82,8 +82,14 @@ bool isKnownDirective(const std::wstring& name);
 // Takes the next token for a reader (prompt, dialog, message box): runs the
 // immediate directives it meets on the way and returns the first other token.
 // A failing immediate directive is reported through lastDirectiveError() and
-// reading goes on. nullopt when the queue runs out.
+// directiveErrorLine(); then reading goes on, or, while stopAtDirectiveError
+// is on, the input ends there: the rest of the queue is dropped and the
+// reader gets nullopt (Escape), so nothing after the failing line runs.
+// nullopt when the queue runs out.
 std::optional<InputToken> nextInput();
+// Whether a failing immediate directive ends the input (the script runner
+// turns it on for its run). Returns the previous setting.
+bool setStopAtDirectiveError(bool on);
 
 // Where answer directives go when the reader that meets them is not a dialog
 // (the idle prompt, a command's prompt while a modeless window is open): the
@@ -92,6 +98,8 @@ std::optional<InputToken> nextInput();
 void setAnswerRouter(DirectiveHandler router);
 bool routeAnswer(const InputToken& t, std::wstring& error);
 const std::wstring& lastDirectiveError();
+// The script line of the last failing immediate directive (0 when none).
+int directiveErrorLine();
 // How many immediate directives have failed so far, and forgetting the last error.
 int directiveErrorCount();
 void clearDirectiveError();

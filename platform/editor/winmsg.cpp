@@ -1,6 +1,9 @@
 #include "platform/editor/winmsg.h"
 
 #include <algorithm>
+#include <charconv>
+#include <limits>
+#include <string>
 #include <map>
 #include <vector>
 
@@ -68,6 +71,18 @@ void resetWinMsgHooks() {
 }  // namespace ed::detail
 namespace ed {
 
+int functionKeyNumber(const std::wstring& digits) {
+  if (digits.empty()) return -1;
+  std::string narrow;
+  for (wchar_t c : digits) {
+    if (c < L'0' || c > L'9') return -1;
+    narrow += char(c);
+  }
+  int k = 0;
+  auto [end, ec] = std::from_chars(narrow.data(), narrow.data() + narrow.size(), k);
+  return ec == std::errc() ? k : std::numeric_limits<int>::max();
+}
+
 int virtualKeyFromName(const std::wstring& nameIn) {
   std::wstring n = os::toUpper(nameIn);
   static const std::map<std::wstring, int> named = {
@@ -83,11 +98,7 @@ int virtualKeyFromName(const std::wstring& nameIn) {
   auto it = named.find(n);
   if (it != named.end()) return it->second;
   if (n.size() >= 2 && n[0] == L'F') {
-    int k = 0;
-    for (size_t i = 1; i < n.size(); ++i) {
-      if (n[i] < L'0' || n[i] > L'9') return 0;
-      k = k * 10 + (n[i] - L'0');
-    }
+    int k = functionKeyNumber(n.substr(1));
     return (k >= 1 && k <= 24) ? kVkF1 + k - 1 : 0;
   }
   if (n.size() == 1 && ((n[0] >= L'A' && n[0] <= L'Z') || (n[0] >= L'0' && n[0] <= L'9')))

@@ -74,8 +74,12 @@ void setKeyDown(int vk, bool down);
 void resetKeyState();
 
 // Key codes by name for ".key NAME" ("ESC", "ENTER", "SPACE", "SHIFT",
-// "CTRL", "DEL", "F1".."F12", a single letter or digit); 0 when unknown.
+// "CTRL", "DEL", "F1".."F24", a single letter or digit); 0 when unknown.
 int virtualKeyFromName(const std::wstring& name);
+// The number in a function key's name after its "F" ("8" of "F8"): -1 when
+// the text is empty or not all digits; a number too large for an int gives
+// INT_MAX, so "F4294967297" is out of range rather than wrapped onto F1.
+int functionKeyNumber(const std::wstring& digits);
 
 // The drawing view's handle as hooks see it in Msg::hwnd.
 void* drawingViewHandle();

@@ -153,7 +153,10 @@ bool parseLine(const std::wstring& raw, int lineNo, std::vector<ed::InputToken>&
   } else if (name == L".key") {
     if (!needArgs(1)) return false;
     if (ed::virtualKeyFromName(args[0]) == 0) {
-      error = L"unknown key \"" + args[0] + L"\"";
+      bool fKey = args[0].size() > 1 && std::towupper(args[0][0]) == L'F' &&
+                  ed::functionKeyNumber(args[0].substr(1)) >= 0;
+      error = fKey ? L"key \"" + args[0] + L"\" out of range: function keys are F1 to F24"
+                   : L"unknown key \"" + args[0] + L"\"";
       return false;
     }
     tok.kind = ed::TokenKind::Key;
@@ -361,9 +364,14 @@ std::vector<ScriptError> runTokens(const std::vector<ed::InputToken>& tokens) {
   for (const auto& t : tokens) q.push(t);
   size_t failuresBefore = ed::commandFailures().size();
   int directiveErrorsBefore = ed::directiveErrorCount();
+  // A failing directive ends the run on its own line, inside a command too.
+  struct StopAtError {
+    bool before = ed::setStopAtDirectiveError(true);
+    ~StopAtError() { ed::setStopAtDirectiveError(before); }
+  } stopAtError;
   auto check = [&]() {
     if (ed::directiveErrorCount() > directiveErrorsBefore) {
-      errors.push_back({q.lastLine(), ed::lastDirectiveError()});
+      errors.push_back({ed::directiveErrorLine(), ed::lastDirectiveError()});
       return false;
     }
     if (ed::commandFailures().size() > failuresBefore) {

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cwchar>
 #include <functional>
+#include <limits>
 
 #include "platform/os/os.h"
 #include "platform/ui/detail.h"
@@ -129,6 +130,12 @@ std::optional<long long> parseInteger(std::wstring_view s) {
     if (t[k] < L'0' || t[k] > L'9') return std::nullopt;
   if (t.size() - i > 18) return std::nullopt;
   return std::stoll(t);
+}
+
+std::optional<int> parseId(std::wstring_view s) {
+  auto v = parseInteger(s);
+  if (!v || *v < std::numeric_limits<int>::min() || *v > std::numeric_limits<int>::max()) return std::nullopt;
+  return int(*v);
 }
 
 // ---------------------------------------------------------------------------
@@ -637,12 +644,12 @@ bool Dialog::applyAnswer(const ed::InputToken& t, std::wstring& error) {
     error = name + L" needs a control id";
     return false;
   }
-  auto idv = parseInteger(a[0]);
+  auto idv = parseId(a[0]);
   if (!idv) {
     error = name + L": \"" + a[0] + L"\" is not a control id";
     return false;
   }
-  int id = int(*idv);
+  int id = *idv;
   Wnd* c = GetDlgItem(id);
   if (!c) {
     error = name + L": no control " + a[0];

@@ -82,6 +82,9 @@ std::wstring formatDouble(double v);
 // Number parsing as DDX_Text does: surrounding blanks allowed, nothing else.
 std::optional<double> parseDouble(std::wstring_view s);
 std::optional<long long> parseInteger(std::wstring_view s);
+// A window, control, button or menu item id typed in a script answer: an
+// integer in int's range (a larger number is refused, not wrapped).
+std::optional<int> parseId(std::wstring_view s);
 
 // ---------------------------------------------------------------------------
 // Dialog

@@ -19,7 +19,7 @@ void init() {
       error = L".png needs: ID PATH";
       return false;
     }
-    auto id = parseInteger(t.args[0]);
+    auto id = parseId(t.args[0]);
     if (!id) {
       error = L".png: \"" + t.args[0] + L"\" is not a window id";
       return false;
@@ -31,7 +31,7 @@ void init() {
     if (*id == 0) {
       w = active ? static_cast<Wnd*>(active) : mainFrame();
     } else {
-      if (active) w = active->GetDlgItem(int(*id));
+      if (active) w = active->GetDlgItem(*id);
       if (!w)
         for (Dialog* d : openDialogs())
           if (int(d->templateId()) == *id) w = d;

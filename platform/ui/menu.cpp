@@ -3,6 +3,7 @@
 
 #include "platform/editor/input.h"
 #include "platform/ui/controls.h"
+#include "platform/ui/dialog.h"
 #include "platform/ui/detail.h"
 
 namespace ui {
@@ -132,9 +133,9 @@ int Menu::TrackPopupMenu(unsigned flags, int, int, Wnd* owner, const Rect*) {
   }
   std::wstring arg = t->args[0];
   unsigned id = 0;
-  try {
-    id = unsigned(std::stoul(arg));
-  } catch (...) {
+  if (auto n = parseId(arg); n && *n >= 0) {
+    id = unsigned(*n);
+  } else if (!parseInteger(arg)) {
     // A label chooses the item with that text.
     for (auto& it : items_)
       if (detail::iequalsW(it.text, arg) && !(it.flags & (mf::Popup | mf::Separator))) id = unsigned(it.id);

@@ -62,9 +62,9 @@ int MessageBox(Wnd*, const std::wstring& text, const std::wstring& captionIn, un
       break;
     }
     auto t = ed::nextInput();
-    auto id = t && !t->args.empty() ? parseInteger(t->args[0]) : std::nullopt;
-    if (id && std::find(buttons.begin(), buttons.end(), int(*id)) != buttons.end()) {
-      rec.answer = int(*id);
+    auto id = t && !t->args.empty() ? parseId(t->args[0]) : std::nullopt;
+    if (id && std::find(buttons.begin(), buttons.end(), *id) != buttons.end()) {
+      rec.answer = *id;
       rec.scripted = true;
       break;
     }

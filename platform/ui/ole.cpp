@@ -199,9 +199,9 @@ unsigned DoDragDrop(DataObject& data, unsigned allowed, Wnd* source) {
     }
     // .dragto ID X,Y (or ID X Y)
     if (t->args.empty()) continue;
-    auto id = parseInteger(t->args[0]);
+    auto id = parseId(t->args[0]);
     Wnd* w = nullptr;
-    if (id && top) w = *id == 0 ? top : top->GetDlgItem(int(*id));
+    if (id && top) w = *id == 0 ? top : top->GetDlgItem(*id);
     if (!w) {
       print(L".dragto: no window " + t->args[0]);
       continue;

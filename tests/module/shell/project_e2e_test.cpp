@@ -14,6 +14,8 @@ namespace {
 namespace fs = std::filesystem;
 
 const fs::path kBuild = KIV_BINARY_DIR;
+// The demo project as built; build/projects holds the copy cadhost works on by default.
+const fs::path kDemoProject = kBuild / "demo" / u8"示例工程";
 
 std::string run(const std::string& cmd, int* status = nullptr) {
   std::string out;
@@ -33,7 +35,7 @@ class ProjectEndToEnd : public testing::Test {
  protected:
   void SetUp() override {
     if (!fs::exists(kBuild / "bin" / "cadhost") || !fs::exists(kBuild / "bin" / "KivZeb.arx") ||
-        !fs::exists(kBuild / "projects" / u8"示例工程") || !fs::exists(kBuild / "suite"))
+        !fs::exists(kDemoProject) || !fs::exists(kBuild / "suite"))
       GTEST_SKIP() << "cadhost, the plug-in or the demo data not built";
     if (run("command -v unzip sqlite3").find("unzip") == std::string::npos)
       GTEST_SKIP() << "unzip or sqlite3 missing";
@@ -41,7 +43,7 @@ class ProjectEndToEnd : public testing::Test {
     fs::remove_all(root_);
     fs::create_directories(root_ / "projects");
     fs::copy(kBuild / "suite", root_ / "suite", fs::copy_options::recursive);
-    fs::copy(kBuild / "projects" / u8"示例工程", project(), fs::copy_options::recursive);
+    fs::copy(kDemoProject, project(), fs::copy_options::recursive);
   }
   void TearDown() override {
     std::error_code ec;

@@ -40,6 +40,37 @@ TEST(ScriptParse, BadLinesGiveLineNumberedErrors) {
   }
 }
 
+std::wstring fixture(const char* name) {
+  std::ifstream f(fs::path(KIV_SOURCE_DIR) / "tests" / "fixtures" / "host" / name, std::ios::binary);
+  std::stringstream text;
+  text << f.rdbuf();
+  return os::fromUtf8(text.str());
+}
+
+// Function key numbers are read with range checks: a number too large for
+// an int is refused, not wrapped onto a real key.
+TEST(ScriptParse, KeyNumbersOutOfRangeAreRefused) {
+  ed::resetEditor();
+  std::vector<ed::InputToken> tokens;
+  host::ScriptError err;
+  EXPECT_FALSE(host::parseScript(fixture("script-key-fnumber-int-overflow-ubsan.scr"), tokens, err));
+  EXPECT_EQ(err.line, 1);
+  EXPECT_NE(err.text().find(L"F11111111111\" out of range"), std::wstring::npos) << os::toUtf8(err.text());
+
+  for (const wchar_t* key : {L"F4294967297", L"F2147483648", L"f25", L"F0", L"F99999999999999999999"}) {
+    tokens.clear();
+    EXPECT_FALSE(host::parseScript(std::wstring(L"# keys\n.key ") + key + L"\n", tokens, err)) << os::toUtf8(key);
+    EXPECT_EQ(err.line, 2);
+    EXPECT_NE(err.message.find(L"out of range"), std::wstring::npos) << os::toUtf8(err.message);
+  }
+  for (const wchar_t* key : {L"F1", L"f24", L"F08"}) {
+    tokens.clear();
+    EXPECT_TRUE(host::parseScript(std::wstring(L".key ") + key + L"\n", tokens, err)) << os::toUtf8(err.text());
+  }
+  EXPECT_EQ(ed::virtualKeyFromName(L"F4294967297"), 0);
+  EXPECT_EQ(ed::virtualKeyFromName(L"F24"), ed::virtualKeyFromName(L"F1") + 23);
+}
+
 TEST(ScriptParse, TokensOfEveryLineKind) {
   ed::resetEditor();
   host::registerHostDirectives();
@@ -69,36 +100,51 @@ TEST(ScriptParse, TokensOfEveryLineKind) {
   EXPECT_EQ(t[13].text, L"12.5");
 }
 
-TEST(ScriptRun, ExpectAndFailuresStopWithTheLine) {
+// Parses and runs a script on a fresh editor with the host's directives;
+// the errors the run met.
+std::vector<host::ScriptError> runScript(const std::wstring& text) {
   ed::resetEditor();
   host::registerHostDirectives();
   std::vector<ed::InputToken> t;
   host::ScriptError err;
-  ASSERT_TRUE(host::parseScript(L"LINE\n0,0\n10,0\n\n.expect 指定下一点\nNOSUCH\n.echo never\n", t, err));
-  auto errors = host::runTokens(t);
+  EXPECT_TRUE(host::parseScript(text, t, err)) << os::toUtf8(err.text());
+  return host::runTokens(t);
+}
+
+TEST(ScriptRun, ExpectAndFailuresStopWithTheLine) {
+  auto errors = runScript(L"LINE\n0,0\n10,0\n\n.expect 指定下一点\nNOSUCH\n.echo never\n");
   ASSERT_EQ(errors.size(), 1u);
   EXPECT_EQ(errors[0].line, 6);
   EXPECT_NE(errors[0].message.find(L"未知命令"), std::wstring::npos);
   EXPECT_EQ(ed::curDatabase()->modelSpaceEntities().size(), 1u);
   EXPECT_EQ(ed::transcript().find(L"never"), std::wstring::npos);
 
-  ed::resetEditor();
-  host::registerHostDirectives();
-  t.clear();
-  ASSERT_TRUE(host::parseScript(L"LINE\n0,0\n.expect 没有这段文字\n", t, err));
-  errors = host::runTokens(t);
+  errors = runScript(L"LINE\n0,0\n.expect 没有这段文字\n");
   ASSERT_FALSE(errors.empty());
   EXPECT_EQ(errors[0].line, 3);
 
   // Input that runs out inside a command is a failure too.
-  ed::resetEditor();
-  host::registerHostDirectives();
-  t.clear();
-  ASSERT_TRUE(host::parseScript(L"CIRCLE\n0,0\n", t, err));
-  errors = host::runTokens(t);
+  errors = runScript(L"CIRCLE\n0,0\n");
   ASSERT_EQ(errors.size(), 1u);
   EXPECT_NE(errors[0].message.find(L"input ran out"), std::wstring::npos);
   EXPECT_EQ(errors[0].line, 2);
+}
+
+// A failing directive is reported on its own line and nothing after it runs,
+// at the idle prompt and inside a command (which it cancels like Escape).
+TEST(ScriptRun, FailingDirectiveStopsOnItsLine) {
+  auto errors = runScript(fixture("directive-error-next-line.scr"));
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0].line, 2);
+  EXPECT_NE(ed::transcript().find(L"one"), std::wstring::npos);
+  EXPECT_EQ(ed::transcript().find(L"three"), std::wstring::npos) << os::toUtf8(ed::transcript());
+  EXPECT_TRUE(ed::inputQueue().empty());
+
+  errors = runScript(L"LINE\n0,0\n.saveas /nonexistent-dir/x.dxf\n10,0\n\n.echo after\n");
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0].line, 3);
+  EXPECT_TRUE(ed::curDatabase()->modelSpaceEntities().empty());
+  EXPECT_EQ(ed::transcript().find(L"after"), std::wstring::npos);
 }
 
 // The built cadhost rewrites a drawing: open, draw, erase by handle, save as.

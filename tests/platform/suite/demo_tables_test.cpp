@@ -22,7 +22,8 @@ namespace {
 
 const fs::path kSuite = fs::path(KIV_BINARY_DIR) / "suite";
 const fs::path kSystem = kSuite / u8"系统文件";
-const fs::path kProject = fs::path(KIV_BINARY_DIR) / "projects" / u8"示例工程";
+// The project as built, not build/projects/示例工程, which runs of cadhost change.
+const fs::path kProject = fs::path(KIV_BINARY_DIR) / "demo" / u8"示例工程";
 
 std::vector<std::wstring> split(const std::wstring& text, const std::wstring& sep) {
   std::vector<std::wstring> out;

@@ -244,6 +244,8 @@ TEST_F(ControlsTest, PopupMenuTakesItsChoiceFromTheQueue) {
   EXPECT_EQ(host.commands.back(), std::make_pair(300, 0u));
   queue(L".menu", {L"301"});  // grayed: dismissed
   EXPECT_EQ(m.TrackPopupMenu(tpm::ReturnCmd, 0, 0, &host), 0);
+  queue(L".menu", {L"4294967598"});  // 302 + 2^32: no such item, not 302
+  EXPECT_EQ(m.TrackPopupMenu(tpm::ReturnCmd, 0, 0, &host), 0);
   EXPECT_EQ(m.TrackPopupMenu(tpm::ReturnCmd, 0, 0, &host), 0);  // nothing queued
   EXPECT_TRUE(printed(L"no input"));
 }

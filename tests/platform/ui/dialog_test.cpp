@@ -151,6 +151,8 @@ TEST_F(DialogTest, EnterEscapeAndBadAnswers) {
       {{}, ed::TokenKind::Enter, IDOK, L""},
       {{}, ed::TokenKind::Escape, IDCANCEL, L""},
       {{{L".set", {L"999", L"x"}}}, ed::TokenKind::Enter, IDOK, L"no control 999"},
+      // 224 + 2^32: refused, not wrapped onto control 224.
+      {{{L".set", {L"4294967520", L"x"}}}, ed::TokenKind::Enter, IDOK, L"is not a control id"},
       {{{L".select", {L"224", L"煤气"}}}, ed::TokenKind::Enter, IDOK, L"no item \"煤气\""},
       {{{L".check", {L"238", L"0"}}}, ed::TokenKind::Enter, IDOK, L"radio button is cleared"},
   };
