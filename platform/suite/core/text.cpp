@@ -21,8 +21,38 @@ size_t copyOut(std::wstring_view text, wchar_t* out, size_t capacity) {
   return text.size();
 }
 
+// Every field read passes here: well-formed UTF-8 is decoded straight into
+// the caller's buffer; anything else goes through widen, which replaces bad
+// bytes.
 size_t copyOutUtf8(std::string_view utf8, wchar_t* out, size_t capacity) {
-  return copyOut(widen(utf8), out, capacity);
+  if (!out || capacity < 1) return widen(utf8).size();
+  const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+  const size_t size = utf8.size();
+  size_t i = 0, n = 0;
+  auto cont = [&](size_t k) { return i + k < size && (p[i + k] & 0xC0) == 0x80; };
+  while (i < size) {
+    const unsigned char c = p[i];
+    char32_t cp;
+    size_t len;
+    if (c < 0x80) {
+      cp = c, len = 1;
+    } else if (c >= 0xC2 && c <= 0xDF && cont(1)) {
+      cp = ((c & 0x1Fu) << 6) | (p[i + 1] & 0x3Fu), len = 2;
+    } else if (c >= 0xE0 && c <= 0xEF && cont(1) && cont(2) && !(c == 0xE0 && p[i + 1] < 0xA0) &&
+               !(c == 0xED && p[i + 1] >= 0xA0)) {
+      cp = ((c & 0x0Fu) << 12) | ((p[i + 1] & 0x3Fu) << 6) | (p[i + 2] & 0x3Fu), len = 3;
+    } else if (c >= 0xF0 && c <= 0xF4 && cont(1) && cont(2) && cont(3) && !(c == 0xF0 && p[i + 1] < 0x90) &&
+               !(c == 0xF4 && p[i + 1] >= 0x90)) {
+      cp = ((c & 0x07u) << 18) | ((p[i + 1] & 0x3Fu) << 12) | ((p[i + 2] & 0x3Fu) << 6) | (p[i + 3] & 0x3Fu), len = 4;
+    } else {
+      return copyOut(widen(utf8), out, capacity);
+    }
+    if (n + 1 < capacity) out[n] = static_cast<wchar_t>(cp);
+    ++n;
+    i += len;
+  }
+  out[std::min(n, capacity - 1)] = L'\0';
+  return n;
 }
 
 size_t utf8Length(std::string_view s) {
