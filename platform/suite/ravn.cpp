@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <limits>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -26,7 +27,6 @@ namespace {
 
 using suite::Cell;
 using suite::FieldType;
-using suite::Record;
 
 constexpr int kMaxRead = 1024000;  // the largest buffer any caller passes
 
@@ -59,7 +59,15 @@ struct Cursor {
   bool eof = true;
   bool bof = true;
   enum class State { Browse, Edit, Insert } state = State::Browse;
-  Record buffer;
+  // The record being changed: each field's value and whether it has one.
+  // The strings keep their room from record to record.
+  std::vector<std::string> values;
+  std::vector<unsigned char> present;
+  // A number field written as text or number also keeps the number, so that
+  // storing it does not read its text again.
+  std::vector<double> numbers;
+  std::vector<unsigned char> numbered;
+  std::vector<char> utf8;  // the text being written, as UTF-8
   long long insertAt = 0;
   bool modified = false;
   int readLimit = kMaxRead;
@@ -156,22 +164,23 @@ struct Cursor {
   // The field's text in the record reads see: the one being changed, else
   // the current one.
   std::string_view text(int f) {
-    if (state != State::Browse) {
-      const Cell& c = buffer[f];
-      return !c || meta.fields[f].type == FieldType::Blob ? std::string_view() : std::string_view(*c);
-    }
+    if (state != State::Browse)
+      return !present[f] || meta.fields[f].type == FieldType::Blob ? std::string_view() : std::string_view(values[f]);
     if (!seek()) return {};
     const int col = f + 1;
     const int ct = sqlite3_column_type(scan, col);
     const FieldType type = meta.fields[f].type;
     if (ct == SQLITE_NULL || type == FieldType::Blob) return {};
     if (type == FieldType::String || type == FieldType::Memo) return suite::columnText(scan, col);
-    scratch = suite::columnCell(scan, col, meta, f).value_or(std::string());
-    return scratch;
+    const bool has = suite::columnInto(scan, col, meta, f, scratch);
+    return has ? std::string_view(scratch) : std::string_view();
   }
 
   double number(int f) {
-    if (state != State::Browse) return meta.cellNumber(f, buffer[f]);
+    if (state != State::Browse)
+      return present[f] && meta.fields[f].type != FieldType::Blob
+                 ? suite::parseNumberPrefix(std::string_view(values[f])).value_or(0)
+                 : 0;
     if (!seek()) return 0;
     const int col = f + 1;
     const int ct = sqlite3_column_type(scan, col);
@@ -182,7 +191,7 @@ struct Cursor {
   }
 
   std::string bytes(int f) {
-    if (state != State::Browse) return buffer[f].value_or(std::string());
+    if (state != State::Browse) return present[f] ? values[f] : std::string();
     if (!seek()) return {};
     return suite::columnCell(scan, f + 1, meta, f).value_or(std::string());
   }
@@ -231,7 +240,6 @@ struct Cursor {
       failed = true;
     }
     sqlite3_reset(st);
-    sqlite3_clear_bindings(st);
     return ok;
   }
 
@@ -242,10 +250,14 @@ struct Cursor {
     return step(shiftOut) && step(shiftBack);
   }
 
-  bool bindRecord(sqlite3_stmt* st, int first) {
-    for (size_t i = 0; i < meta.fields.size(); ++i)
-      suite::bindCell(st, first + static_cast<int>(i), meta.fields[i].type, buffer[i]);
-    return true;
+  void bindRecord(sqlite3_stmt* st, int first) {
+    for (size_t i = 0; i < meta.fields.size(); ++i) {
+      const int col = first + static_cast<int>(i);
+      if (present[i] && numbered[i] && meta.fields[i].type == FieldType::Float)
+        sqlite3_bind_double(st, col, numbers[i]);
+      else
+        suite::bindCell(st, col, meta.fields[i].type, present[i] ? &values[i] : nullptr);
+    }
   }
 
   void post() {
@@ -329,10 +341,14 @@ struct Cursor {
     settle();
     state = s;
     modified = false;
-    buffer.resize(meta.fields.size());
-    const bool copy = s == State::Edit && seek();
-    for (size_t i = 0; i < buffer.size(); ++i)
-      buffer[i] = copy ? suite::columnCell(scan, static_cast<int>(i) + 1, meta, static_cast<int>(i)) : Cell();
+    const size_t n = meta.fields.size();
+    values.resize(n);
+    present.assign(n, 0);
+    numbers.resize(n);
+    numbered.assign(n, 0);
+    if (s != State::Edit || !seek()) return;
+    for (size_t i = 0; i < n; ++i)
+      present[i] = suite::columnInto(scan, static_cast<int>(i) + 1, meta, static_cast<int>(i), values[i]) ? 1 : 0;
   }
 
   // Number of the first record whose field reads as the text, 0 when none.
@@ -428,9 +444,15 @@ void readString(int h, const wchar_t* field, wchar_t* out, long capacity) {
 }
 
 // Writes into the record being changed; false when none is or no such field.
-bool writeCell(Cursor* c, int f, Cell value) {
+// convert(value buffer) fills the field's value and answers whether it has one.
+// A number the conversion read goes into number (NaN: none).
+template <class Convert>
+bool writeCell(Cursor* c, int f, Convert convert) {
   if (!c || c->state == Cursor::State::Browse || f < 0) return false;
-  c->buffer[f] = std::move(value);
+  double number = std::numeric_limits<double>::quiet_NaN();
+  c->present[f] = convert(c->values[f], number) ? 1 : 0;
+  c->numbers[f] = number;
+  c->numbered[f] = number == number ? 1 : 0;
   c->modified = true;
   return true;
 }
@@ -647,7 +669,12 @@ KIV_EXPORT unsigned char DbDll_FieldByName_LoadFromFile_W(int h, const wchar_t* 
   if (!bytes) return 0;
   std::lock_guard lock(g_mutex);
   Cursor* c = get(h);
-  return c && writeCell(c, c->field(field), std::move(*bytes)) ? 1 : 0;
+  return c && writeCell(c, c->field(field), [&](std::string& v, double&) {
+           v = std::move(*bytes);
+           return true;
+         })
+             ? 1
+             : 0;
 }
 
 KIV_EXPORT unsigned char DbDll_WriteByName_AsString_W(int h, const wchar_t* field, const wchar_t* text) {
@@ -656,7 +683,8 @@ KIV_EXPORT unsigned char DbDll_WriteByName_AsString_W(int h, const wchar_t* fiel
   if (!c) return 0;
   int f = c->field(field);
   if (f < 0) return 0;
-  return writeCell(c, f, c->meta.convertText(f, suite::narrow(suite::wview(text)))) ? 1 : 0;
+  const std::string_view utf8 = suite::narrowInto(suite::wview(text), c->utf8);
+  return writeCell(c, f, [&](std::string& v, double& n) { return c->meta.convertTextInto(f, utf8, v, &n); }) ? 1 : 0;
 }
 KIV_EXPORT unsigned char DbDll_WriteByName_AsFloat_W(int h, const wchar_t* field, double value) {
   std::lock_guard lock(g_mutex);
@@ -664,7 +692,12 @@ KIV_EXPORT unsigned char DbDll_WriteByName_AsFloat_W(int h, const wchar_t* field
   if (!c) return 0;
   int f = c->field(field);
   if (f < 0) return 0;
-  return writeCell(c, f, c->meta.convertNumber(f, value)) ? 1 : 0;
+  return writeCell(c, f, [&](std::string& v, double& n) {
+           n = value;
+           return c->meta.convertNumberInto(f, value, v);
+         })
+             ? 1
+             : 0;
 }
 KIV_EXPORT unsigned char DbDll_WriteByName_AsInteger_W(int h, const wchar_t* field, int value) {
   return DbDll_WriteByName_AsFloat_W(h, field, static_cast<double>(value));

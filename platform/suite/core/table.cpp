@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -98,43 +99,53 @@ bool Table::addField(Field f) {
   return true;
 }
 
-Cell Table::convertText(int field, std::string_view utf8) const {
+bool Table::convertTextInto(int field, std::string_view utf8, std::string& out, double* number) const {
   const Field& f = fields[field];
   switch (f.type) {
     case FieldType::String:
-      return cutUtf8(utf8, static_cast<size_t>(f.size));
-    case FieldType::Memo:
-    case FieldType::Blob:
-      return std::string(utf8);
+      // A text of no more bytes than the size has no more characters either.
+      out.assign(utf8.size() <= static_cast<size_t>(f.size) ? utf8
+                                                             : utf8.substr(0, utf8Prefix(utf8, static_cast<size_t>(f.size))));
+      return true;
     case FieldType::Float:
     case FieldType::Integer: {
       auto v = parseNumberPrefix(utf8);
-      if (!v) return std::nullopt;
-      return convertNumber(field, *v);
+      if (v && number) *number = *v;
+      return v && convertNumberInto(field, *v, out);
     }
+    default:
+      out.assign(utf8);
+      return true;
   }
-  return std::nullopt;
+}
+
+bool Table::convertNumberInto(int field, double v, std::string& out) const {
+  const Field& f = fields[field];
+  if (!std::isfinite(v)) return false;
+  if (f.type == FieldType::Integer) {
+    double r = std::round(v);
+    if (r > 9.2e18 || r < -9.2e18) return false;
+    char buf[32];
+    auto end = std::to_chars(buf, buf + sizeof buf, static_cast<long long>(r)).ptr;
+    out.assign(buf, end);
+    return true;
+  }
+  formatNumberInto(v, out);
+  if (f.type == FieldType::String && out.size() > static_cast<size_t>(f.size))
+    out.resize(utf8Prefix(out, static_cast<size_t>(f.size)));
+  return true;
+}
+
+Cell Table::convertText(int field, std::string_view utf8) const {
+  std::string out;
+  if (!convertTextInto(field, utf8, out)) return std::nullopt;
+  return out;
 }
 
 Cell Table::convertNumber(int field, double v) const {
-  const Field& f = fields[field];
-  if (!std::isfinite(v)) return std::nullopt;
-  switch (f.type) {
-    case FieldType::Integer: {
-      double r = std::round(v);
-      if (r > 9.2e18 || r < -9.2e18) return std::nullopt;
-      return std::to_string(static_cast<long long>(r));
-    }
-    case FieldType::Float:
-      return formatNumber(v);
-    case FieldType::String:
-      return cutUtf8(formatNumber(v), static_cast<size_t>(f.size));
-    case FieldType::Memo:
-      return formatNumber(v);
-    case FieldType::Blob:
-      return formatNumber(v);
-  }
-  return std::nullopt;
+  std::string out;
+  if (!convertNumberInto(field, v, out)) return std::nullopt;
+  return out;
 }
 
 std::string Table::cellText(int field, const Cell& c) const {
@@ -322,23 +333,35 @@ std::string selectColumns(const std::vector<Field>& fields) {
   return sql;
 }
 
-Cell columnCell(sqlite3_stmt* st, int col, const Table& t, int field) {
+bool columnInto(sqlite3_stmt* st, int col, const Table& t, int field, std::string& out) {
   const int ct = sqlite3_column_type(st, col);
-  if (ct == SQLITE_NULL) return std::nullopt;
+  if (ct == SQLITE_NULL) return false;
   switch (t.fields[field].type) {
     case FieldType::Blob: {
-      const void* p = sqlite3_column_blob(st, col);
-      return std::string(static_cast<const char*>(p), static_cast<size_t>(sqlite3_column_bytes(st, col)));
+      const char* p = static_cast<const char*>(sqlite3_column_blob(st, col));
+      out.assign(p ? p : "", static_cast<size_t>(sqlite3_column_bytes(st, col)));
+      return true;
     }
     case FieldType::Integer:
-      if (ct == SQLITE_INTEGER) return std::to_string(sqlite3_column_int64(st, col));
+      if (ct == SQLITE_INTEGER) {
+        char buf[32];
+        out.assign(buf, std::to_chars(buf, buf + sizeof buf, sqlite3_column_int64(st, col)).ptr);
+        return true;
+      }
       [[fallthrough]];
     case FieldType::Float:
-      if (ct == SQLITE_INTEGER || ct == SQLITE_FLOAT) return t.convertNumber(field, sqlite3_column_double(st, col));
-      return t.convertText(field, columnText(st, col));
+      if (ct == SQLITE_INTEGER || ct == SQLITE_FLOAT) return t.convertNumberInto(field, sqlite3_column_double(st, col), out);
+      return t.convertTextInto(field, columnText(st, col), out);
     default:
-      return std::string(columnText(st, col));
+      out.assign(columnText(st, col));
+      return true;
   }
+}
+
+Cell columnCell(sqlite3_stmt* st, int col, const Table& t, int field) {
+  std::string out;
+  if (!columnInto(st, col, t, field, out)) return std::nullopt;
+  return out;
 }
 
 std::string_view columnText(sqlite3_stmt* st, int col) {
@@ -346,7 +369,7 @@ std::string_view columnText(sqlite3_stmt* st, int col) {
   return p ? std::string_view(p, static_cast<size_t>(sqlite3_column_bytes(st, col))) : std::string_view();
 }
 
-void bindCell(sqlite3_stmt* st, int col, FieldType type, const Cell& c) {
+void bindCell(sqlite3_stmt* st, int col, FieldType type, const std::string* c) {
   if (!c) {
     sqlite3_bind_null(st, col);
     return;
@@ -460,8 +483,7 @@ bool saveTable(const std::filesystem::path& file, const Table& t, std::string& e
       sqlite3_bind_int64(s.st, 1, ++ord);
       for (size_t i = 0; i < t.fields.size(); ++i) {
         int col = static_cast<int>(i) + 2;
-        static const Cell kEmpty;
-        bindCell(s.st, col, t.fields[i].type, i < r.size() ? r[i] : kEmpty);
+        bindCell(s.st, col, t.fields[i].type, i < r.size() && r[i] ? &*r[i] : nullptr);
       }
       if (sqlite3_step(s.st) != SQLITE_DONE) {
         error = sqlite3_errmsg(d.db);

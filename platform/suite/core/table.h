@@ -60,6 +60,10 @@ class Table {
   // size of an ftString, numbers parsed (nullopt when no number), blobs as is.
   Cell convertText(int field, std::string_view utf8) const;
   Cell convertNumber(int field, double v) const;
+  // The same into a buffer the caller reuses; false for an empty value. A
+  // number field also hands back the number read when number is given.
+  bool convertTextInto(int field, std::string_view utf8, std::string& out, double* number = nullptr) const;
+  bool convertNumberInto(int field, double v, std::string& out) const;
   // The field's text as the text reader shows it ("" for empty and blobs).
   std::string cellText(int field, const Cell& c) const;
   double cellNumber(int field, const Cell& c) const;
@@ -96,8 +100,9 @@ std::string insertSql(const std::vector<Field>& fields);
 // A result column as the cell of field `field` of t holds it (numbers as
 // their canonical text, blobs as bytes), and a cell bound as a parameter.
 Cell columnCell(sqlite3_stmt* st, int col, const Table& t, int field);
+bool columnInto(sqlite3_stmt* st, int col, const Table& t, int field, std::string& out);  // false: empty
 std::string_view columnText(sqlite3_stmt* st, int col);
-void bindCell(sqlite3_stmt* st, int col, FieldType type, const Cell& c);
+void bindCell(sqlite3_stmt* st, int col, FieldType type, const std::string* c);  // null: empty
 
 // Reads a table file. False with a reason when the file is missing or is not
 // a table.
