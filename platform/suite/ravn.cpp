@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cwchar>
 #include <limits>
 #include <map>
 #include <memory>
@@ -153,10 +154,19 @@ struct Cursor {
     scanAt = 0;
   }
 
-  int field(const wchar_t* name) const {
+  // Callers read and write a record's fields in the same order record after
+  // record: the field after the last one found is tried first.
+  std::vector<std::wstring> wideNames;
+  int guess = 0;
+  int field(const wchar_t* name) {
     if (!name) return -1;
+    const int n = static_cast<int>(wideNames.size());
+    if (guess >= n) guess = 0;
+    if (n > 0 && std::wcscmp(wideNames[guess].c_str(), name) == 0) return guess++;
     auto it = names.find(std::wstring_view(name));
-    return it == names.end() ? -1 : it->second;
+    if (it == names.end()) return -1;
+    guess = it->second + 1;
+    return it->second;
   }
 
   bool hasRecord() const { return state != State::Browse || count > 0; }
@@ -378,9 +388,16 @@ std::mutex g_mutex;
 std::map<int, std::unique_ptr<Cursor>> g_cursors;
 int g_nextHandle = 1;
 
+// The handle used last, so that a run of calls on one handle skips the map.
+int g_lastHandle = 0;
+Cursor* g_lastCursor = nullptr;
+
 Cursor* get(int h) {
+  if (h == g_lastHandle && g_lastCursor) return g_lastCursor;
   auto it = g_cursors.find(h);
-  return it == g_cursors.end() ? nullptr : it->second.get();
+  if (it == g_cursors.end()) return nullptr;
+  g_lastHandle = h;
+  return g_lastCursor = it->second.get();
 }
 
 // A table file in the library's own layout with record numbers 1..N is read
@@ -486,8 +503,10 @@ KIV_EXPORT int DbDll_OpenDb_W(const wchar_t* path) {
                     : "table " + suite::narrow(p) + " cannot be read (" + err + ")") +
            "; it reads as an empty table and is not written");
   }
-  for (size_t i = 0; i < c->meta.fields.size(); ++i)
-    c->names.emplace(suite::widen(c->meta.fields[i].name), static_cast<int>(i));
+  for (size_t i = 0; i < c->meta.fields.size(); ++i) {
+    c->wideNames.push_back(suite::widen(c->meta.fields[i].name));
+    c->names.emplace(c->wideNames.back(), static_cast<int>(i));
+  }
   c->eof = c->bof = c->count == 0;
   std::lock_guard lock(g_mutex);
   int h = g_nextHandle++;
@@ -504,6 +523,7 @@ KIV_EXPORT unsigned char DbDll_Close(int h) {
     if (it == g_cursors.end()) return 0;
     c = std::move(it->second);
     g_cursors.erase(it);
+    if (g_lastCursor == c.get()) g_lastCursor = nullptr;
   }
   c->settle();
   if (!c->dirty || c->missing) return 1;  // the destructor drops a work file
