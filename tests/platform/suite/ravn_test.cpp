@@ -427,3 +427,42 @@ TEST_F(Ravn, NoticesTellAMissingTableFromAnUnreadableOne) {
     EXPECT_NE(notice.find(c.notice), std::string::npos) << notice;
   }
 }
+
+// Inserts and deletes anywhere keep the record order and number the records
+// 1..N in the file, as readers with sqlite3 expect.
+TEST_F(Ravn, InsertsAndDeletesKeepTheOrderNumberedWithoutGaps) {
+  int h = open(db);
+  struct Step { const wchar_t* at; bool insert; const wchar_t* number; } steps[] = {
+      {L"GS-1", true, L"A"}, {L"WS-1", true, L"B"}, {L"GS-2", false, nullptr},
+      {L"A", false, nullptr}, {L"B", true, L"C"}, {L"WS-1", false, nullptr},
+  };
+  for (const auto& s : steps) {
+    ASSERT_TRUE(SUITE(ravn(), DbDll_Locate_W)(h, L"编号", s.at)) << s.at;
+    if (s.insert) {
+      SUITE(ravn(), DbDll_Insert)(h);
+      SUITE(ravn(), DbDll_WriteByName_AsString_W)(h, L"编号", s.number);
+      SUITE(ravn(), DbDll_Post)(h);
+      EXPECT_EQ(get(h, L"编号"), s.number);
+    } else {
+      SUITE(ravn(), DbDll_Delete)(h);
+    }
+  }
+  const std::vector<std::wstring> expected{L"GS-1", L"C", L"B"};
+  EXPECT_EQ(column(h, L"编号"), expected) << "the handle sees its changes";
+  EXPECT_TRUE(SUITE(ravn(), DbDll_Close)(h));
+  h = open(db);
+  EXPECT_EQ(column(h, L"编号"), expected);
+  SUITE(ravn(), DbDll_Close)(h);
+  sqlite3* s = nullptr;
+  ASSERT_EQ(sqlite3_open(db.c_str(), &s), SQLITE_OK);
+  sqlite3_stmt* st = nullptr;
+  ASSERT_EQ(sqlite3_prepare_v2(s, "SELECT _ord, 编号 FROM records ORDER BY _ord", -1, &st, nullptr), SQLITE_OK);
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
+    EXPECT_EQ(sqlite3_column_int(st, 0), i + 1);
+    EXPECT_EQ(os::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 1))), expected[i]);
+  }
+  EXPECT_EQ(sqlite3_step(st), SQLITE_DONE);
+  sqlite3_finalize(st);
+  sqlite3_close(s);
+}
