@@ -466,3 +466,40 @@ TEST_F(Ravn, InsertsAndDeletesKeepTheOrderNumberedWithoutGaps) {
   sqlite3_finalize(st);
   sqlite3_close(s);
 }
+
+// A table made by hand (no field table, no record numbers, rowids with a
+// gap) reads in rowid order and, once changed, is written in the library's
+// layout.
+TEST_F(Ravn, AHandMadeTableReadsInRowidOrderAndIsWrittenInTheLibrarysLayout) {
+  auto hand = dir / "手工.DB";
+  sqlite3* s = nullptr;
+  ASSERT_EQ(sqlite3_open(hand.c_str(), &s), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(s,
+                         "CREATE TABLE records(名称 TEXT, 数量 INTEGER, 长度 REAL);"
+                         "INSERT INTO records VALUES('甲', 1, 2.5), ('乙', 2, NULL), ('丙', 3, 7);"
+                         "DELETE FROM records WHERE 名称 = '乙';",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  sqlite3_close(s);
+  int h = open(hand);
+  EXPECT_EQ(SUITE(ravn(), DbDll_RecordCount)(h), 2);
+  EXPECT_EQ(column(h, L"名称"), (std::vector<std::wstring>{L"甲", L"丙"}));
+  SUITE(ravn(), DbDll_Last)(h);
+  EXPECT_EQ(get(h, L"长度"), L"7");
+  SUITE(ravn(), DbDll_Edit)(h);
+  SUITE(ravn(), DbDll_WriteByName_AsFloat_W)(h, L"数量", 30);
+  EXPECT_TRUE(SUITE(ravn(), DbDll_Close)(h));
+  ASSERT_EQ(sqlite3_open(hand.c_str(), &s), SQLITE_OK);
+  sqlite3_stmt* st = nullptr;
+  ASSERT_EQ(sqlite3_prepare_v2(s, "SELECT r._ord, r.数量, f.type FROM records r, kiv_fields f WHERE f.name = '数量' ORDER BY r._ord",
+                               -1, &st, nullptr),
+            SQLITE_OK);
+  for (int want : {1, 30}) {
+    ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
+    EXPECT_EQ(sqlite3_column_int(st, 1), want);
+    EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(st, 2)), "ftInteger");
+  }
+  EXPECT_EQ(sqlite3_step(st), SQLITE_DONE);
+  sqlite3_finalize(st);
+  sqlite3_close(s);
+}
