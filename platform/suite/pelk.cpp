@@ -216,7 +216,8 @@ unsigned char modalElevations(const wchar_t* name, int x, int y, double** values
 // --- coordinate formulas -----------------------------------------------------
 
 // Parameter values by name, longest names first so that no name is replaced
-// inside a longer one.
+// inside a longer one. A line is "name=value"; a value "v:choices" counts by
+// its part before ':'.
 std::vector<std::pair<std::wstring, std::wstring>> parameters(std::wstring_view text) {
   std::vector<std::pair<std::wstring, std::wstring>> out;
   for (const auto& l : suite::splitLines(text)) {
@@ -243,8 +244,15 @@ std::wstring substitute(std::wstring s, const std::vector<std::pair<std::wstring
       size_t p = 0;
       while ((p = s.find(name, p)) != std::wstring::npos) {
         std::wstring rep = L"(" + value + L")";
-        s.replace(p, name.size(), rep);
-        p += rep.size();
+        // A name is written bare or in braces, "{构件宽度(mm)}": the braces
+        // go with it.
+        size_t at = p, len = name.size();
+        if (at > 0 && s[at - 1] == L'{' && at + len < s.size() && s[at + len] == L'}') {
+          --at;
+          len += 2;
+        }
+        s.replace(at, len, rep);
+        p = at + rep.size();
         changed = true;
         if (s.size() > kCoordCap) return s;
       }

@@ -10,6 +10,7 @@
 #include "platform/os/os.h"
 #include "platform/suite/core/archive.h"
 #include "platform/suite/core/expr.h"
+#include "platform/suite/core/files.h"
 #include "platform/suite/core/hoststate.h"
 #include "platform/suite/core/initext.h"
 #include "platform/suite/core/table.h"
@@ -47,6 +48,7 @@ Progress g_progress;
 
 }  // namespace
 
+
 KIV_EXPORT void Dll_InitVar(void* mainWindow) { suite::logCall(L"Dll_InitVar"); }
 
 KIV_EXPORT void Dll_ExtractFileDir_W(const wchar_t* path, wchar_t* outDir) {
@@ -61,30 +63,35 @@ KIV_EXPORT void Dll_ExtractFileDir_W(const wchar_t* path, wchar_t* outDir) {
   copyOut(dir, outDir, kPathCap);
 }
 
+namespace {
+
+// A file copy replaces the target as one step (temporary file, flushed, then
+// renamed), so a full disk or a killed process never leaves a cut table.
+bool copyOne(const std::wstring& from, const std::wstring& to) {
+  std::filesystem::path src = os::nativePath(from), dst = os::nativePath(to);
+  std::error_code ec;
+  std::string err;
+  if (!std::filesystem::is_regular_file(src, ec)) err = "no such file";
+  else if (std::filesystem::equivalent(src, dst, ec)) err = "copy onto itself";
+  else if (std::filesystem::is_directory(dst, ec)) err = "the target is a folder";
+  else if (suite::copyFileAtomically(src, dst, err)) return true;
+  notice("cannot copy " + suite::narrow(from) + " to " + suite::narrow(to) + ": " + err);
+  return false;
+}
+
+}  // namespace
+
 KIV_EXPORT unsigned char Dll_CopyFiles_W(const wchar_t* from, const wchar_t* to, int flag) {
   std::wstring src(wview(from)), dst(wview(to));
-  if (flag == 1) {
-    std::wstring dir = os::directoryOf(dst);
-    if (!dir.empty()) os::createDirectories(dir);
-    if (!os::copyFile(src, dst, false)) {
-      notice("cannot copy " + suite::narrow(src) + " to " + suite::narrow(dst) + ": " + os::lastError());
-      return 0;
-    }
-    return 1;
-  }
   std::wstring dir = os::directoryOf(dst);
   if (!dir.empty() && !os::createDirectories(dir)) {
     notice("cannot create " + suite::narrow(dir));
     return 0;
   }
+  if (flag == 1) return copyOne(src, dst) ? 1 : 0;
   bool ok = true;
-  for (const auto& f : suite::matchFiles(src)) {
-    std::wstring target = (dir.empty() ? L"" : dir + L"\\") + os::fileNameOf(f);
-    if (!os::copyFile(f, target, false)) {
-      notice("cannot copy " + suite::narrow(f) + ": " + os::lastError());
-      ok = false;
-    }
-  }
+  for (const auto& f : suite::matchFiles(src))
+    if (!copyOne(f, (dir.empty() ? L"" : dir + L"\\") + os::fileNameOf(f))) ok = false;
   return ok ? 1 : 0;
 }
 
@@ -120,13 +127,22 @@ KIV_EXPORT void Dll_PrecStr_W(wchar_t* out, double value) {
   suite::copyOutUtf8(suite::formatPrec(value), out, kPrecCap);
 }
 
+// The value's text, or an error when it does not fit the caller's buffer of
+// 100 characters: a number cut short would be a wrong result.
 KIV_EXPORT int Dll_ExpressMath_W(const wchar_t* expression, wchar_t* out, int flag) {
   auto r = suite::evaluate(wview(expression));
+  std::string text = r.value ? suite::formatPrec(*r.value) : "";
+  if (r.value && text.size() >= kPrecCap) {
+    notice("the value of " + suite::narrow(wview(expression).substr(0, 200)) + " has " +
+           std::to_string(text.size()) + " characters, more than the " + std::to_string(kPrecCap - 1) +
+           " a result holds");
+    r.value.reset();
+  }
   if (!r.value) {
     copyOut(L"0", out, kPrecCap);
     return 0;
   }
-  suite::copyOutUtf8(suite::formatPrec(*r.value), out, kPrecCap);
+  suite::copyOutUtf8(text, out, kPrecCap);
   return 1;
 }
 

@@ -2,9 +2,11 @@
 
 #include <zip.h>
 
+#include <fstream>
 #include <memory>
 
 #include "platform/os/os.h"
+#include "platform/suite/core/files.h"
 #include "platform/suite/core/text.h"
 
 namespace suite {
@@ -145,11 +147,17 @@ bool unzipMember(std::wstring_view archive, std::wstring_view member, std::wstri
     return false;
   }
   std::wstring target = std::wstring(folder) + L"\\" + os::fileNameOf(want);
-  if (!os::writeFile(target, bytes)) {
-    error = "cannot write " + narrow(target);
-    return false;
-  }
-  return true;
+  // The member replaces the file (a table template, say) whole.
+  return replaceFile(
+      os::nativePath(target),
+      [&](const std::filesystem::path& tmp, std::string& err) {
+        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        out.close();
+        if (!out) err = "cannot write " + narrow(target);
+        return static_cast<bool>(out);
+      },
+      error);
 }
 
 }  // namespace suite

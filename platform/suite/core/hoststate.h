@@ -49,9 +49,9 @@ HostState& hostState();
 
 // The combo lists as the suite fills them: floors from the project's 007.DB,
 // the categories of the component library 系统文件\构件库.DB in the suite
-// folder (the built-in table when it cannot be read), the types of the current
-// category, the numbers of the current component in the current floor's
-// component table.
+// folder (empty lists, with a notice, when it cannot be read), the types of
+// the current category, the numbers of the current component in the current
+// floor's component table.
 std::vector<std::wstring> comboList(const std::wstring& combo);
 // Sets a combo as its setter does; the dependent lists follow (category ->
 // component -> number; floor -> number). False for an unknown combo name.
@@ -59,10 +59,6 @@ bool setCombo(const std::wstring& combo, const std::wstring& value);
 // Reloads after the folders changed: the floor combo takes the first floor
 // when it shows none of the project's floors.
 void refreshProject();
-
-// The suite's built-in category table (category names and their types), the
-// fallback of the category and component combos.
-const std::vector<std::pair<std::wstring, std::wstring>>& categoryTable();
 
 void logCall(const std::wstring& line);
 

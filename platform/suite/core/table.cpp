@@ -1,12 +1,14 @@
 #include "platform/suite/core/table.h"
 
 #include <sqlite3.h>
-#include <unistd.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
+#include "platform/suite/core/files.h"
 #include "platform/suite/core/text.h"
 
 namespace suite {
@@ -38,6 +40,44 @@ std::optional<FieldType> parseFieldType(std::string_view name) {
   return std::nullopt;
 }
 
+std::string sizeProblem(std::string_view name, FieldType type, long long size) {
+  if (type != FieldType::String || (size >= 0 && size <= kMaxFieldSize)) return {};
+  return "field \"" + std::string(name) + "\" declares size " + std::to_string(size) + "; sizes run from 1 to " +
+         std::to_string(kMaxFieldSize);
+}
+
+namespace {
+
+// The name as a message shows it: control characters as \xNN, the
+// invisible mark as <U+FEFF>.
+std::string printable(std::string_view name) {
+  std::string out;
+  for (size_t i = 0; i < name.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(name[i]);
+    if (name.substr(i, 3) == "\xEF\xBB\xBF") {
+      out += "<U+FEFF>";
+      i += 2;
+    } else if (c < 0x20 || c == 0x7F) {
+      const char* hex = "0123456789ABCDEF";
+      out += std::string("\\x") + hex[c >> 4] + hex[c & 15];
+    } else {
+      out.push_back(static_cast<char>(c));
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string nameProblem(std::string_view name) {
+  if (name.empty()) return "empty field name";
+  if (name.find("\xEF\xBB\xBF") != std::string_view::npos)
+    return "field name \"" + printable(name) + "\" holds a byte-order mark (U+FEFF)";
+  for (unsigned char c : name)
+    if (c < 0x20 || c == 0x7F) return "field name \"" + printable(name) + "\" holds a control character";
+  return {};
+}
+
 int Table::findField(std::string_view name) const {
   if (index_.size() != fields.size()) const_cast<Table*>(this)->rebuildIndex();
   auto it = index_.find(std::string(name));
@@ -59,43 +99,53 @@ bool Table::addField(Field f) {
   return true;
 }
 
-Cell Table::convertText(int field, std::string_view utf8) const {
+bool Table::convertTextInto(int field, std::string_view utf8, std::string& out, double* number) const {
   const Field& f = fields[field];
   switch (f.type) {
     case FieldType::String:
-      return cutUtf8(utf8, static_cast<size_t>(f.size));
-    case FieldType::Memo:
-    case FieldType::Blob:
-      return std::string(utf8);
+      // A text of no more bytes than the size has no more characters either.
+      out.assign(utf8.size() <= static_cast<size_t>(f.size) ? utf8
+                                                             : utf8.substr(0, utf8Prefix(utf8, static_cast<size_t>(f.size))));
+      return true;
     case FieldType::Float:
     case FieldType::Integer: {
       auto v = parseNumberPrefix(utf8);
-      if (!v) return std::nullopt;
-      return convertNumber(field, *v);
+      if (v && number) *number = *v;
+      return v && convertNumberInto(field, *v, out);
     }
+    default:
+      out.assign(utf8);
+      return true;
   }
-  return std::nullopt;
+}
+
+bool Table::convertNumberInto(int field, double v, std::string& out) const {
+  const Field& f = fields[field];
+  if (!std::isfinite(v)) return false;
+  if (f.type == FieldType::Integer) {
+    double r = std::round(v);
+    if (r > 9.2e18 || r < -9.2e18) return false;
+    char buf[32];
+    auto end = std::to_chars(buf, buf + sizeof buf, static_cast<long long>(r)).ptr;
+    out.assign(buf, end);
+    return true;
+  }
+  formatNumberInto(v, out);
+  if (f.type == FieldType::String && out.size() > static_cast<size_t>(f.size))
+    out.resize(utf8Prefix(out, static_cast<size_t>(f.size)));
+  return true;
+}
+
+Cell Table::convertText(int field, std::string_view utf8) const {
+  std::string out;
+  if (!convertTextInto(field, utf8, out)) return std::nullopt;
+  return out;
 }
 
 Cell Table::convertNumber(int field, double v) const {
-  const Field& f = fields[field];
-  if (!std::isfinite(v)) return std::nullopt;
-  switch (f.type) {
-    case FieldType::Integer: {
-      double r = std::round(v);
-      if (r > 9.2e18 || r < -9.2e18) return std::nullopt;
-      return std::to_string(static_cast<long long>(r));
-    }
-    case FieldType::Float:
-      return formatNumber(v);
-    case FieldType::String:
-      return cutUtf8(formatNumber(v), static_cast<size_t>(f.size));
-    case FieldType::Memo:
-      return formatNumber(v);
-    case FieldType::Blob:
-      return formatNumber(v);
-  }
-  return std::nullopt;
+  std::string out;
+  if (!convertNumberInto(field, v, out)) return std::nullopt;
+  return out;
 }
 
 std::string Table::cellText(int field, const Cell& c) const {
@@ -128,6 +178,8 @@ struct Stmt {
   }
 };
 
+}  // namespace
+
 std::string quoteIdent(std::string_view name) {
   std::string q = "\"";
   for (char c : name) {
@@ -137,6 +189,8 @@ std::string quoteIdent(std::string_view name) {
   q += '"';
   return q;
 }
+
+namespace {
 
 const char* affinity(FieldType t) {
   switch (t) {
@@ -169,91 +223,184 @@ bool exec(sqlite3* db, const char* sql, std::string& error) {
   return true;
 }
 
-bool hasTable(sqlite3* db, const char* name) {
-  Stmt s;
-  if (sqlite3_prepare_v2(db, "SELECT 1 FROM sqlite_master WHERE type='table' AND name=?", -1, &s.st,
-                         nullptr) != SQLITE_OK)
-    return false;
-  sqlite3_bind_text(s.st, 1, name, -1, SQLITE_STATIC);
-  return sqlite3_step(s.st) == SQLITE_ROW;
-}
-
 }  // namespace
 
-bool loadTable(const std::filesystem::path& file, Table& out, std::string& error) {
-  out = Table();
+bool openTableFile(const std::filesystem::path& file, sqlite3** db, TableLayout& layout, std::string& error,
+                   bool& missing) {
+  *db = nullptr;
+  layout = TableLayout();
   std::error_code ec;
-  if (!std::filesystem::is_regular_file(file, ec)) {
-    error = "no such table file";
+  missing = !std::filesystem::exists(file, ec);
+  if (missing || !std::filesystem::is_regular_file(file, ec)) {
+    error = missing ? "no such table file" : "not a file";
     return false;
   }
+  // Read and write when the file allows it: a rollback journal left by a
+  // writer that was killed is then played back at the first read, and the
+  // table reads as it was before that writer began.
   Db d;
-  if (sqlite3_open_v2(file.c_str(), &d.db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+  if (sqlite3_open_v2(file.c_str(), &d.db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
     error = d.db ? sqlite3_errmsg(d.db) : "cannot open";
     return false;
   }
-  if (!hasTable(d.db, "records")) {
-    error = "not a table file (no table \"records\")";
+  sqlite3_busy_timeout(d.db, 5000);
+  int rc = readLayout(d.db, layout, error);
+  if (rc != SQLITE_OK) {
+    if ((rc & 0xFF) == SQLITE_READONLY || (rc & 0xFF) == SQLITE_CANTOPEN)
+      error = "an unfinished write left a journal that cannot be played back here (" + error + ")";
+    else if (rc == SQLITE_NOTADB)
+      error = "not a table file (" + error + ")";
     return false;
   }
-  bool hasOrd = false;
+  *db = d.db;
+  d.db = nullptr;
+  return true;
+}
+
+int readLayout(sqlite3* db, TableLayout& out, std::string& error) {
+  out = TableLayout();
+  int rc = SQLITE_OK;
+  auto failed = [&](int code) {
+    error = sqlite3_errmsg(db);
+    return code;
+  };
+  {
+    Stmt s;
+    if ((rc = sqlite3_prepare_v2(db, "SELECT name FROM sqlite_master WHERE type='table' AND name IN ('records','kiv_fields')",
+                                 -1, &s.st, nullptr)) != SQLITE_OK)
+      return failed(sqlite3_extended_errcode(db));
+    bool records = false;
+    while ((rc = sqlite3_step(s.st)) == SQLITE_ROW) {
+      std::string_view n = reinterpret_cast<const char*>(sqlite3_column_text(s.st, 0));
+      if (n == "records") records = true;
+      else out.hasFieldTable = true;
+    }
+    if (rc != SQLITE_DONE) return failed(sqlite3_extended_errcode(db));
+    if (!records) {
+      error = "not a table file (no table \"records\")";
+      return SQLITE_NOTFOUND;
+    }
+  }
   std::vector<std::string> columns;
   {
     Stmt s;
-    if (sqlite3_prepare_v2(d.db, "PRAGMA table_info(records)", -1, &s.st, nullptr) != SQLITE_OK) {
-      error = sqlite3_errmsg(d.db);
-      return false;
-    }
+    if (sqlite3_prepare_v2(db, "PRAGMA table_info(records)", -1, &s.st, nullptr) != SQLITE_OK)
+      return failed(sqlite3_extended_errcode(db));
     while (sqlite3_step(s.st) == SQLITE_ROW) {
       const char* name = reinterpret_cast<const char*>(sqlite3_column_text(s.st, 1));
       const char* decl = reinterpret_cast<const char*>(sqlite3_column_text(s.st, 2));
       std::string n = name ? name : "";
       if (n == "_ord") {
-        hasOrd = true;
+        out.hasOrd = true;
         continue;
       }
       columns.push_back(n);
-      if (!hasTable(d.db, "kiv_fields")) {
-        Field f;
-        f.name = n;
-        f.type = typeFromDeclared(decl ? decl : "");
-        out.fields.push_back(f);
-      }
+      if (!out.hasFieldTable) out.fields.push_back(Field{n, typeFromDeclared(decl ? decl : ""), 0});
     }
   }
-  if (hasTable(d.db, "kiv_fields")) {
+  if (out.hasFieldTable) {
     Stmt s;
-    if (sqlite3_prepare_v2(d.db, "SELECT name, type, size FROM kiv_fields ORDER BY pos", -1, &s.st,
-                           nullptr) != SQLITE_OK) {
-      error = sqlite3_errmsg(d.db);
-      return false;
-    }
+    if (sqlite3_prepare_v2(db, "SELECT name, type, size FROM kiv_fields ORDER BY pos", -1, &s.st, nullptr) !=
+        SQLITE_OK)
+      return failed(sqlite3_extended_errcode(db));
     while (sqlite3_step(s.st) == SQLITE_ROW) {
       Field f;
       const char* name = reinterpret_cast<const char*>(sqlite3_column_text(s.st, 0));
       const char* type = reinterpret_cast<const char*>(sqlite3_column_text(s.st, 1));
       f.name = name ? name : "";
       f.type = parseFieldType(type ? type : "").value_or(FieldType::Memo);
-      f.size = sqlite3_column_int(s.st, 2);
+      const long long size = sqlite3_column_int64(s.st, 2);
+      if (std::string why = sizeProblem(f.name, f.type, size); !why.empty()) {
+        error = why;
+        return SQLITE_FORMAT;
+      }
+      f.size = static_cast<int>(size);
       if (f.type == FieldType::String && f.size <= 0) f.size = 255;
       if (f.type != FieldType::String) f.size = 0;
       if (std::find(columns.begin(), columns.end(), f.name) == columns.end()) {
         error = "field \"" + f.name + "\" has no column in records";
-        return false;
+        return SQLITE_FORMAT;
       }
       out.fields.push_back(f);
     }
   }
+  return SQLITE_OK;
+}
+
+std::string selectColumns(const std::vector<Field>& fields) {
+  std::string sql;
+  for (size_t i = 0; i < fields.size(); ++i) sql += (i ? ", " : "") + quoteIdent(fields[i].name);
+  return sql;
+}
+
+bool columnInto(sqlite3_stmt* st, int col, const Table& t, int field, std::string& out) {
+  const int ct = sqlite3_column_type(st, col);
+  if (ct == SQLITE_NULL) return false;
+  switch (t.fields[field].type) {
+    case FieldType::Blob: {
+      const char* p = static_cast<const char*>(sqlite3_column_blob(st, col));
+      out.assign(p ? p : "", static_cast<size_t>(sqlite3_column_bytes(st, col)));
+      return true;
+    }
+    case FieldType::Integer:
+      if (ct == SQLITE_INTEGER) {
+        char buf[32];
+        out.assign(buf, std::to_chars(buf, buf + sizeof buf, sqlite3_column_int64(st, col)).ptr);
+        return true;
+      }
+      [[fallthrough]];
+    case FieldType::Float:
+      if (ct == SQLITE_INTEGER || ct == SQLITE_FLOAT) return t.convertNumberInto(field, sqlite3_column_double(st, col), out);
+      return t.convertTextInto(field, columnText(st, col), out);
+    default:
+      out.assign(columnText(st, col));
+      return true;
+  }
+}
+
+Cell columnCell(sqlite3_stmt* st, int col, const Table& t, int field) {
+  std::string out;
+  if (!columnInto(st, col, t, field, out)) return std::nullopt;
+  return out;
+}
+
+std::string_view columnText(sqlite3_stmt* st, int col) {
+  const char* p = reinterpret_cast<const char*>(sqlite3_column_text(st, col));
+  return p ? std::string_view(p, static_cast<size_t>(sqlite3_column_bytes(st, col))) : std::string_view();
+}
+
+void bindCell(sqlite3_stmt* st, int col, FieldType type, const std::string* c) {
+  if (!c) {
+    sqlite3_bind_null(st, col);
+    return;
+  }
+  switch (type) {
+    case FieldType::Blob:
+      sqlite3_bind_blob(st, col, c->data(), static_cast<int>(c->size()), SQLITE_STATIC);
+      break;
+    case FieldType::Float:
+      sqlite3_bind_double(st, col, parseNumberPrefix(std::string_view(*c)).value_or(0));
+      break;
+    case FieldType::Integer:
+      sqlite3_bind_int64(st, col, std::strtoll(c->c_str(), nullptr, 10));
+      break;
+    default:
+      sqlite3_bind_text(st, col, c->data(), static_cast<int>(c->size()), SQLITE_STATIC);
+  }
+}
+
+bool loadTable(const std::filesystem::path& file, Table& out, std::string& error) {
+  out = Table();
+  sqlite3* raw = nullptr;
+  TableLayout layout;
+  bool missing = false;
+  if (!openTableFile(file, &raw, layout, error, missing)) return false;
+  Db d;
+  d.db = raw;
+  out.fields = std::move(layout.fields);
   out.rebuildIndex();
   if (out.fields.empty()) return true;
-
-  std::string sql = "SELECT ";
-  for (size_t i = 0; i < out.fields.size(); ++i) {
-    if (i) sql += ", ";
-    sql += quoteIdent(out.fields[i].name);
-  }
-  sql += " FROM records ORDER BY ";
-  sql += hasOrd ? "_ord" : "rowid";
+  std::string sql = "SELECT " + selectColumns(out.fields) + " FROM records ORDER BY " + (layout.hasOrd ? "_ord" : "rowid");
   Stmt s;
   if (sqlite3_prepare_v2(d.db, sql.c_str(), -1, &s.st, nullptr) != SQLITE_OK) {
     error = sqlite3_errmsg(d.db);
@@ -263,35 +410,7 @@ bool loadTable(const std::filesystem::path& file, Table& out, std::string& error
   int rc;
   while ((rc = sqlite3_step(s.st)) == SQLITE_ROW) {
     Record r(n);
-    for (int i = 0; i < n; ++i) {
-      int ct = sqlite3_column_type(s.st, i);
-      if (ct == SQLITE_NULL) continue;
-      const Field& f = out.fields[i];
-      switch (f.type) {
-        case FieldType::Blob: {
-          const void* p = sqlite3_column_blob(s.st, i);
-          int len = sqlite3_column_bytes(s.st, i);
-          r[i] = std::string(static_cast<const char*>(p), static_cast<size_t>(len));
-          break;
-        }
-        case FieldType::Float:
-        case FieldType::Integer:
-          if (ct == SQLITE_INTEGER || ct == SQLITE_FLOAT) {
-            r[i] = out.convertNumber(i, sqlite3_column_double(s.st, i));
-            if (f.type == FieldType::Integer && ct == SQLITE_INTEGER)
-              r[i] = std::to_string(sqlite3_column_int64(s.st, i));
-          } else {
-            const char* t = reinterpret_cast<const char*>(sqlite3_column_text(s.st, i));
-            r[i] = out.convertText(i, t ? t : "");
-          }
-          break;
-        default: {
-          const char* t = reinterpret_cast<const char*>(sqlite3_column_text(s.st, i));
-          int len = sqlite3_column_bytes(s.st, i);
-          r[i] = std::string(t ? t : "", static_cast<size_t>(len));
-        }
-      }
-    }
+    for (int i = 0; i < n; ++i) r[i] = columnCell(s.st, i, out, i);
     out.records.push_back(std::move(r));
   }
   if (rc != SQLITE_DONE) {
@@ -299,6 +418,42 @@ bool loadTable(const std::filesystem::path& file, Table& out, std::string& error
     return false;
   }
   return true;
+}
+
+bool createLayout(sqlite3* db, const std::vector<Field>& fields, std::string& error) {
+  if (!exec(db, "DROP TABLE IF EXISTS records; DROP TABLE IF EXISTS kiv_fields;"
+                "CREATE TABLE kiv_fields(pos INTEGER PRIMARY KEY, name TEXT NOT NULL,"
+                " type TEXT NOT NULL, size INTEGER NOT NULL)",
+            error))
+    return false;
+  std::string create = "CREATE TABLE records(_ord INTEGER PRIMARY KEY";
+  for (const Field& f : fields) create += ", " + quoteIdent(f.name) + " " + affinity(f.type);
+  create += ")";
+  if (!exec(db, create.c_str(), error)) return false;
+  Stmt s;
+  if (sqlite3_prepare_v2(db, "INSERT INTO kiv_fields VALUES(?,?,?,?)", -1, &s.st, nullptr) != SQLITE_OK) {
+    error = sqlite3_errmsg(db);
+    return false;
+  }
+  for (size_t i = 0; i < fields.size(); ++i) {
+    const Field& f = fields[i];
+    sqlite3_bind_int(s.st, 1, static_cast<int>(i));
+    sqlite3_bind_text(s.st, 2, f.name.c_str(), -1, SQLITE_STATIC);
+    sqlite3_bind_text(s.st, 3, fieldTypeName(f.type), -1, SQLITE_STATIC);
+    sqlite3_bind_int(s.st, 4, f.type == FieldType::String ? f.size : 0);
+    if (sqlite3_step(s.st) != SQLITE_DONE) {
+      error = sqlite3_errmsg(db);
+      return false;
+    }
+    sqlite3_reset(s.st);
+  }
+  return true;
+}
+
+std::string insertSql(const std::vector<Field>& fields) {
+  std::string sql = "INSERT INTO records VALUES(?";
+  for (size_t i = 0; i < fields.size(); ++i) sql += ", ?";
+  return sql + ")";
 }
 
 bool saveTable(const std::filesystem::path& file, const Table& t, std::string& error) {
@@ -315,40 +470,8 @@ bool saveTable(const std::filesystem::path& file, const Table& t, std::string& e
     exec(d.db, "ROLLBACK", ignored);
     return false;
   };
-  if (!exec(d.db, "DROP TABLE IF EXISTS records; DROP TABLE IF EXISTS kiv_fields;"
-                  "CREATE TABLE kiv_fields(pos INTEGER PRIMARY KEY, name TEXT NOT NULL,"
-                  " type TEXT NOT NULL, size INTEGER NOT NULL)",
-            error))
-    return fail();
-  std::string create = "CREATE TABLE records(_ord INTEGER PRIMARY KEY";
-  std::string insert = "INSERT INTO records VALUES(?";
-  for (const Field& f : t.fields) {
-    create += ", " + quoteIdent(f.name) + " " + affinity(f.type);
-    insert += ", ?";
-  }
-  create += ")";
-  insert += ")";
-  if (!exec(d.db, create.c_str(), error)) return fail();
-  {
-    Stmt s;
-    if (sqlite3_prepare_v2(d.db, "INSERT INTO kiv_fields VALUES(?,?,?,?)", -1, &s.st, nullptr) !=
-        SQLITE_OK) {
-      error = sqlite3_errmsg(d.db);
-      return fail();
-    }
-    for (size_t i = 0; i < t.fields.size(); ++i) {
-      const Field& f = t.fields[i];
-      sqlite3_bind_int(s.st, 1, static_cast<int>(i));
-      sqlite3_bind_text(s.st, 2, f.name.c_str(), -1, SQLITE_STATIC);
-      sqlite3_bind_text(s.st, 3, fieldTypeName(f.type), -1, SQLITE_STATIC);
-      sqlite3_bind_int(s.st, 4, f.type == FieldType::String ? f.size : 0);
-      if (sqlite3_step(s.st) != SQLITE_DONE) {
-        error = sqlite3_errmsg(d.db);
-        return fail();
-      }
-      sqlite3_reset(s.st);
-    }
-  }
+  if (!createLayout(d.db, t.fields, error)) return fail();
+  const std::string insert = insertSql(t.fields);
   {
     Stmt s;
     if (sqlite3_prepare_v2(d.db, insert.c_str(), -1, &s.st, nullptr) != SQLITE_OK) {
@@ -360,25 +483,7 @@ bool saveTable(const std::filesystem::path& file, const Table& t, std::string& e
       sqlite3_bind_int64(s.st, 1, ++ord);
       for (size_t i = 0; i < t.fields.size(); ++i) {
         int col = static_cast<int>(i) + 2;
-        static const Cell kEmpty;
-        const Cell& c = i < r.size() ? r[i] : kEmpty;
-        if (!c) {
-          sqlite3_bind_null(s.st, col);
-          continue;
-        }
-        switch (t.fields[i].type) {
-          case FieldType::Blob:
-            sqlite3_bind_blob(s.st, col, c->data(), static_cast<int>(c->size()), SQLITE_STATIC);
-            break;
-          case FieldType::Float:
-            sqlite3_bind_double(s.st, col, parseNumberPrefix(std::string_view(*c)).value_or(0));
-            break;
-          case FieldType::Integer:
-            sqlite3_bind_int64(s.st, col, std::strtoll(c->c_str(), nullptr, 10));
-            break;
-          default:
-            sqlite3_bind_text(s.st, col, c->data(), static_cast<int>(c->size()), SQLITE_STATIC);
-        }
+        bindCell(s.st, col, t.fields[i].type, i < r.size() && r[i] ? &*r[i] : nullptr);
       }
       if (sqlite3_step(s.st) != SQLITE_DONE) {
         error = sqlite3_errmsg(d.db);
@@ -392,21 +497,8 @@ bool saveTable(const std::filesystem::path& file, const Table& t, std::string& e
 }
 
 bool replaceTableFile(const std::filesystem::path& file, const Table& t, std::string& error) {
-  std::filesystem::path tmp = file;
-  tmp += ".tmp" + std::to_string(::getpid());
-  std::error_code ec;
-  std::filesystem::remove(tmp, ec);
-  if (!saveTable(tmp, t, error)) {
-    std::filesystem::remove(tmp, ec);
-    return false;
-  }
-  std::filesystem::rename(tmp, file, ec);
-  if (ec) {
-    error = "cannot replace " + file.string() + ": " + ec.message();
-    std::filesystem::remove(tmp, ec);
-    return false;
-  }
-  return true;
+  return replaceFile(
+      file, [&](const std::filesystem::path& tmp, std::string& err) { return saveTable(tmp, t, err); }, error);
 }
 
 // ---------------------------------------------------------------------------
@@ -422,7 +514,7 @@ bool parseFieldSpec(std::string_view spec, Field& out, std::string& error) {
   s = s.substr(a);
   // name[:type[:size]], read from the right so a name may hold ':'.
   std::string name = s;
-  int size = 0;
+  long long size = 0;
   std::optional<FieldType> type;
   size_t c1 = s.rfind(':');
   if (c1 != std::string::npos) {
@@ -434,7 +526,8 @@ bool parseFieldSpec(std::string_view spec, Field& out, std::string& error) {
         type = parseFieldType(s.substr(c2 + 1, c1 - c2 - 1));
         if (type) {
           name = s.substr(0, c2);
-          size = last.size() > 9 ? 1000000000 : std::stoi(last);
+          // Beyond 18 digits every size is out of range alike.
+          size = last.size() > 18 ? std::numeric_limits<long long>::max() : std::stoll(last);
         }
       }
     } else if ((type = parseFieldType(last))) {
@@ -447,7 +540,15 @@ bool parseFieldSpec(std::string_view spec, Field& out, std::string& error) {
   }
   out.name = name;
   out.type = type.value_or(FieldType::Memo);
-  out.size = out.type == FieldType::String ? (size > 0 ? size : 255) : 0;
+  if (std::string why = nameProblem(name); !why.empty()) {
+    error = why;
+    return false;
+  }
+  if (std::string why = sizeProblem(name, out.type, size); !why.empty()) {
+    error = why;
+    return false;
+  }
+  out.size = out.type == FieldType::String ? (size > 0 ? static_cast<int>(size) : 255) : 0;
   return true;
 }
 

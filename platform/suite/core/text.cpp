@@ -21,8 +21,38 @@ size_t copyOut(std::wstring_view text, wchar_t* out, size_t capacity) {
   return text.size();
 }
 
+// Every field read passes here: well-formed UTF-8 is decoded straight into
+// the caller's buffer; anything else goes through widen, which replaces bad
+// bytes.
 size_t copyOutUtf8(std::string_view utf8, wchar_t* out, size_t capacity) {
-  return copyOut(widen(utf8), out, capacity);
+  if (!out || capacity < 1) return widen(utf8).size();
+  const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+  const size_t size = utf8.size();
+  size_t i = 0, n = 0;
+  auto cont = [&](size_t k) { return i + k < size && (p[i + k] & 0xC0) == 0x80; };
+  while (i < size) {
+    const unsigned char c = p[i];
+    char32_t cp;
+    size_t len;
+    if (c < 0x80) {
+      cp = c, len = 1;
+    } else if (c >= 0xC2 && c <= 0xDF && cont(1)) {
+      cp = ((c & 0x1Fu) << 6) | (p[i + 1] & 0x3Fu), len = 2;
+    } else if (c >= 0xE0 && c <= 0xEF && cont(1) && cont(2) && !(c == 0xE0 && p[i + 1] < 0xA0) &&
+               !(c == 0xED && p[i + 1] >= 0xA0)) {
+      cp = ((c & 0x0Fu) << 12) | ((p[i + 1] & 0x3Fu) << 6) | (p[i + 2] & 0x3Fu), len = 3;
+    } else if (c >= 0xF0 && c <= 0xF4 && cont(1) && cont(2) && cont(3) && !(c == 0xF0 && p[i + 1] < 0x90) &&
+               !(c == 0xF4 && p[i + 1] >= 0x90)) {
+      cp = ((c & 0x07u) << 18) | ((p[i + 1] & 0x3Fu) << 12) | ((p[i + 2] & 0x3Fu) << 6) | (p[i + 3] & 0x3Fu), len = 4;
+    } else {
+      return copyOut(widen(utf8), out, capacity);
+    }
+    if (n + 1 < capacity) out[n] = static_cast<wchar_t>(cp);
+    ++n;
+    i += len;
+  }
+  out[std::min(n, capacity - 1)] = L'\0';
+  return n;
 }
 
 size_t utf8Length(std::string_view s) {
@@ -32,17 +62,7 @@ size_t utf8Length(std::string_view s) {
   return n;
 }
 
-std::string cutUtf8(std::string_view s, size_t n) {
-  size_t count = 0;
-  for (size_t i = 0; i < s.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(s[i]);
-    if ((c & 0xC0) != 0x80) {
-      if (count == n) return std::string(s.substr(0, i));
-      ++count;
-    }
-  }
-  return std::string(s);
-}
+std::string cutUtf8(std::string_view s, size_t n) { return std::string(s.substr(0, utf8Prefix(s, n))); }
 
 std::optional<double> parseNumberPrefix(std::string_view s) {
   size_t i = 0;
@@ -70,9 +90,21 @@ std::optional<double> parseNumberPrefix(std::string_view s) {
     if (expDigits) mantEnd = j;
   }
   (void)start;
-  std::string text(s.substr(numStart, mantEnd - numStart));
+  // strtod needs a terminated text: short numbers (all real ones) are copied
+  // onto the stack.
+  const std::string_view digitsText = s.substr(numStart, mantEnd - numStart);
+  char local[128];
+  std::string heap;
+  const char* text = local;
+  if (digitsText.size() < sizeof local) {
+    std::memcpy(local, digitsText.data(), digitsText.size());
+    local[digitsText.size()] = '\0';
+  } else {
+    heap = std::string(digitsText);
+    text = heap.c_str();
+  }
   char* end = nullptr;
-  double v = std::strtod(text.c_str(), &end);
+  double v = std::strtod(text, &end);
   if (!std::isfinite(v)) return std::nullopt;
   return neg ? -v : v;
 }
@@ -90,12 +122,51 @@ std::optional<double> parseNumberPrefix(std::wstring_view s) {
 }
 
 std::string formatNumber(double v) {
-  if (!std::isfinite(v)) return "0";
-  if (v == 0) return "0";
+  std::string out;
+  formatNumberInto(v, out);
+  return out;
+}
+
+void formatNumberInto(double v, std::string& out) {
   char buf[400];
   auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed);
-  if (r.ec != std::errc()) return "0";
-  return std::string(buf, r.ptr);
+  if (!std::isfinite(v) || v == 0 || r.ec != std::errc()) out.assign(1, '0');
+  else out.assign(buf, r.ptr);
+}
+
+std::string_view narrowInto(std::wstring_view wide, std::vector<char>& buffer) {
+  // Every table write passes here: at most four bytes a character, written
+  // straight into the caller's buffer, which only ever grows.
+  if (buffer.size() < wide.size() * 4) buffer.resize(wide.size() * 4);
+  char* const start = buffer.data();
+  char* p = start;
+  for (wchar_t wc : wide) {
+    char32_t c = static_cast<char32_t>(wc);
+    if (c < 0x80) {
+      *p++ = static_cast<char>(c);
+      continue;
+    }
+    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;  // no scalar value
+    if (c < 0x800) {
+      *p++ = static_cast<char>(0xC0 | (c >> 6));
+    } else if (c < 0x10000) {
+      *p++ = static_cast<char>(0xE0 | (c >> 12));
+      *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    } else {
+      *p++ = static_cast<char>(0xF0 | (c >> 18));
+      *p++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    }
+    *p++ = static_cast<char>(0x80 | (c & 0x3F));
+  }
+  return std::string_view(start, static_cast<size_t>(p - start));
+}
+
+size_t utf8Prefix(std::string_view s, size_t n) {
+  size_t count = 0;
+  for (size_t i = 0; i < s.size(); ++i)
+    if ((static_cast<unsigned char>(s[i]) & 0xC0) != 0x80 && count++ == n) return i;
+  return s.size();
 }
 
 std::string formatPrec(double v) {

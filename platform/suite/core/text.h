@@ -23,8 +23,14 @@ size_t copyOut(std::wstring_view text, wchar_t* out, size_t capacity);
 // Same for UTF-8 text (converted on the way).
 size_t copyOutUtf8(std::string_view utf8, wchar_t* out, size_t capacity);
 
-// Cuts UTF-8 text to at most n code points.
+// Cuts UTF-8 text to at most n code points; utf8Prefix is the byte length
+// of that cut.
 std::string cutUtf8(std::string_view s, size_t n);
+size_t utf8Prefix(std::string_view s, size_t n);
+// narrow into a buffer the caller reuses (no allocation once it is large
+// enough); characters without a scalar value become U+FFFD. The view points
+// into the buffer.
+std::string_view narrowInto(std::wstring_view wide, std::vector<char>& buffer);
 size_t utf8Length(std::string_view s);
 
 // The longest decimal number at the start of the text after blanks, as the C
@@ -35,6 +41,7 @@ std::optional<double> parseNumberPrefix(std::wstring_view s);
 // The shortest decimal text that reads back as the same double, never in
 // exponent form ("3", "2.5", "-0.125", "1000000"). -0 gives "0".
 std::string formatNumber(double v);
+void formatNumberInto(double v, std::string& out);
 // Plain decimal text rounded to at most 10 decimals, no trailing zeros.
 std::string formatPrec(double v);
 

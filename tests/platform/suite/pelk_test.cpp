@@ -42,7 +42,9 @@ class Pelk : public ::testing::Test {
     for (const char* t : {"007", "首层"})
       makeTable(dir / "示例" / (std::string(t) + ".DB"), readText(fixtures / (std::string(t) + ".tsv")));
     SUITE(pelk(), KivPelk_Reset)();
-    SUITE(pelk(), KivPelk_SetProject_W)(W(dir).c_str(), W(dir).c_str(), L"示例");
+    // The installation as built from demo/: its component library fills the
+    // category and component combos.
+    SUITE(pelk(), KivPelk_SetProject_W)(W(systemDir().parent_path()).c_str(), W(dir).c_str(), L"示例");
     ed::inputQueue().clear();
   }
   void TearDown() override { ed::inputQueue().clear(); }
@@ -72,9 +74,16 @@ TEST_F(Pelk, CombosAreFilledAsTheSuiteFillsThem) {
 }
 
 TEST_F(Pelk, CategoryCombosFollowTheInstallationsComponentLibrary) {
-  // Without a component library in the suite folder the built-in table serves.
+  // Without a component library in the suite folder the lists are empty, and
+  // a notice says which library is missing.
+  ::testing::internal::CaptureStderr();
+  SUITE(pelk(), KivPelk_SetProject_W)(W(dir).c_str(), nullptr, nullptr);
   SUITE(pelk(), WinDll_CmbGjType_W)(L"风口设备");
-  EXPECT_EQ(list(L"构件").find(L"排烟口"), std::wstring::npos);
+  std::string notice = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(list(L"分类"), L"");
+  EXPECT_EQ(list(L"构件"), L"");
+  EXPECT_EQ(combo(L"构件"), L"");
+  EXPECT_NE(notice.find("构件库.DB cannot be read (no such table file)"), std::string::npos) << notice;
   makeTable(dir / "系统文件" / "构件库.DB",
             "构件分类:ftString:50\t构件名称:ftString:50\t图层:ftString:50\n"
             "轴网\t轴网\tAXIS\n"
@@ -189,6 +198,15 @@ TEST_F(Pelk, MathCoordComputesTheFormulaInPlace) {
       {L"L=1000\r\nH=L/4", L"L-H,H..基点", L"750,250..基点"},
       {L"D=100", L"[标注]\r\nD/2,-D/2", L"[标注]\r\n50,-50"},
       {L"规格=DN25", L"规格,1", L"规格,1"},
+      // Names in braces, as the component library writes its figures.
+      {L"型号=AL\r\n构件宽度(mm)=500\r\n构件厚度(mm)=180\r\n安装方式=暗装:明装,暗装,落地",
+       L"-({构件宽度(mm)})/2,-({构件厚度(mm)})/2|({构件宽度(mm)})/2,-({构件厚度(mm)})/2|({构件宽度(mm)})/2,0",
+       L"-250,-90|250,-90|250,0"},
+      {L"构件宽度(mm)=500\r\n构件厚度(mm)=180", L"-({构件宽度(mm)})/2,({构件厚度(mm)})/2,kXEQ=SOLID",
+       L"-250,90,kXEQ=SOLID"},
+      {L"W=600\r\nH={W}/4", L"{H}*2,{W}-{H}:1|0,0", L"300,450:1|0,0"},
+      {L"宽=600", L"{未知}/2,{宽}/2|{宽,1", L"{未知}/2,300|{宽,1"},
+      {L"构件宽度(mm)=800", L"-80,0:1|80,0:1|-80,0", L"-80,0:1|80,0:1|-80,0"},
   };
   for (const auto& c : cases) {
     std::vector<wchar_t> buf(51200);

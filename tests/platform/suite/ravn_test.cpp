@@ -1,7 +1,10 @@
 // Contract tests of Ravn.dll: the cursor as the module's callers use it.
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "tests/platform/suite/suite_test_util.h"
 
@@ -323,4 +326,180 @@ TEST_F(Ravn, UnknownHandlesAreHarmless) {
   EXPECT_EQ(get(987654, L"编号"), L"");
   EXPECT_FALSE(SUITE(ravn(), DbDll_Post)(987654));
   EXPECT_FALSE(SUITE(ravn(), DbDll_Close)(987654));
+}
+
+TEST_F(Ravn, AnOutOfRangeFieldSizeIsRefusedNamingTheField) {
+  auto fixture = std::filesystem::path(KIV_SOURCE_DIR) / "tests" / "fixtures" / "suite" / "ravn-fieldsize-intmax-ubsan.DB";
+  std::filesystem::copy_file(fixture, dir / "007.DB");
+  ::testing::internal::CaptureStderr();
+  int h = open(dir / "007.DB");
+  std::string notice = ::testing::internal::GetCapturedStderr();
+  EXPECT_NE(notice.find("field \"楼层\" declares size 2147483647"), std::string::npos) << notice;
+  EXPECT_EQ(SUITE(ravn(), DbDll_FieldCount)(h), 0);
+  EXPECT_TRUE(SUITE(ravn(), DbDll_Eof)(h));
+  EXPECT_EQ(get(h, L"楼层"), L"");
+  SUITE(ravn(), DbDll_Close)(h);
+}
+
+// A writer killed in the middle of its changes leaves the table as it was
+// before it began, whole, and the next writer carries on.
+TEST_F(Ravn, AKilledWriterLeavesTheTableWhole) {
+  auto append = SUITE(ravn(), DbDll_Append);
+  auto write = SUITE(ravn(), DbDll_WriteByName_AsString_W);
+  auto post = SUITE(ravn(), DbDll_Post);
+  int ready[2];
+  ASSERT_EQ(pipe(ready), 0);
+  const std::wstring path = W(db);
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    int h = SUITE(ravn(), DbDll_OpenDb_W)(path.c_str());
+    for (long n = 0;; ++n) {
+      append(h);
+      write(h, L"编号", (L"K-" + std::to_wstring(n)).c_str());
+      write(h, L"参数", std::wstring(200, L'长').c_str());
+      post(h);
+      if (n == 2000 && ::write(ready[1], "x", 1) != 1) _exit(2);
+    }
+  }
+  char x = 0;
+  ASSERT_EQ(::read(ready[0], &x, 1), 1);
+  ::kill(child, SIGKILL);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ::close(ready[0]);
+  ::close(ready[1]);
+  EXPECT_FALSE(std::filesystem::exists(db.string() + "-journal"));
+  int h = open(db);
+  EXPECT_EQ(column(h, L"编号"), (std::vector<std::wstring>{L"GS-1", L"GS-2", L"WS-1"}));
+  SUITE(ravn(), DbDll_Append)(h);
+  SUITE(ravn(), DbDll_WriteByName_AsString_W)(h, L"编号", L"N-1");
+  EXPECT_TRUE(SUITE(ravn(), DbDll_Close)(h));
+  h = open(db);
+  EXPECT_EQ(SUITE(ravn(), DbDll_RecordCount)(h), 4);
+  SUITE(ravn(), DbDll_Close)(h);
+}
+
+// A table with a journal left by a writer of another kind that was killed:
+// opening plays the journal back; replacing the table drops the journal, so
+// it is never played onto the new table.
+TEST_F(Ravn, AHotJournalIsPlayedBackAtOpenAndDroppedWhenTheTableIsReplaced) {
+  auto fixtures = std::filesystem::path(KIV_SOURCE_DIR) / "tests" / "fixtures" / "suite" / "hot-journal";
+  auto hot = dir / "hot.DB";
+  auto placeHot = [&]() {
+    for (const char* f : {"hot.DB", "hot.DB-journal"}) {
+      std::filesystem::copy_file(fixtures / f, dir / f, std::filesystem::copy_options::overwrite_existing);
+      std::filesystem::permissions(dir / f, std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
+    }
+  };
+  placeHot();
+  int h = open(hot);
+  EXPECT_EQ(SUITE(ravn(), DbDll_RecordCount)(h), 150);
+  EXPECT_EQ(SUITE(ravn(), DbDll_FieldCount)(h), 14);
+  ASSERT_TRUE(SUITE(ravn(), DbDll_Locate_W)(h, L"编号", L"J1"));
+  EXPECT_EQ(get(h, L"构件名称"), L"给水管");
+  SUITE(ravn(), DbDll_Close)(h);
+  EXPECT_FALSE(std::filesystem::exists(dir / "hot.DB-journal"));
+
+  placeHot();
+  makeTable(hot, "楼层:ftString:20\t层高:ftFloat\n首层\t3.6\n");
+  EXPECT_FALSE(std::filesystem::exists(dir / "hot.DB-journal"));
+  h = open(hot);
+  EXPECT_EQ(column(h, L"楼层"), (std::vector<std::wstring>{L"首层"}));
+  SUITE(ravn(), DbDll_Close)(h);
+  sqlite3* s = nullptr;
+  ASSERT_EQ(sqlite3_open(hot.c_str(), &s), SQLITE_OK);
+  EXPECT_EQ(sqlite3_exec(s, "PRAGMA integrity_check", nullptr, nullptr, nullptr), SQLITE_OK);
+  sqlite3_close(s);
+}
+
+// The notice tells a missing table from one that cannot be read.
+TEST_F(Ravn, NoticesTellAMissingTableFromAnUnreadableOne) {
+  writeText(dir / "junk.DB", "not a database at all, but long enough to be looked at by the reader........");
+  struct Case { std::filesystem::path file; const char* notice; } cases[] = {
+      {dir / "没有.DB", "没有.DB does not exist; it reads as an empty table and is not written"},
+      {dir / "junk.DB", "junk.DB cannot be read (not a table file"},
+  };
+  for (const auto& c : cases) {
+    ::testing::internal::CaptureStderr();
+    SUITE(ravn(), DbDll_Close)(open(c.file));
+    std::string notice = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(notice.find(c.notice), std::string::npos) << notice;
+  }
+}
+
+// Inserts and deletes anywhere keep the record order and number the records
+// 1..N in the file, as readers with sqlite3 expect.
+TEST_F(Ravn, InsertsAndDeletesKeepTheOrderNumberedWithoutGaps) {
+  int h = open(db);
+  struct Step { const wchar_t* at; bool insert; const wchar_t* number; } steps[] = {
+      {L"GS-1", true, L"A"}, {L"WS-1", true, L"B"}, {L"GS-2", false, nullptr},
+      {L"A", false, nullptr}, {L"B", true, L"C"}, {L"WS-1", false, nullptr},
+  };
+  for (const auto& s : steps) {
+    ASSERT_TRUE(SUITE(ravn(), DbDll_Locate_W)(h, L"编号", s.at)) << s.at;
+    if (s.insert) {
+      SUITE(ravn(), DbDll_Insert)(h);
+      SUITE(ravn(), DbDll_WriteByName_AsString_W)(h, L"编号", s.number);
+      SUITE(ravn(), DbDll_Post)(h);
+      EXPECT_EQ(get(h, L"编号"), s.number);
+    } else {
+      SUITE(ravn(), DbDll_Delete)(h);
+    }
+  }
+  const std::vector<std::wstring> expected{L"GS-1", L"C", L"B"};
+  EXPECT_EQ(column(h, L"编号"), expected) << "the handle sees its changes";
+  EXPECT_TRUE(SUITE(ravn(), DbDll_Close)(h));
+  h = open(db);
+  EXPECT_EQ(column(h, L"编号"), expected);
+  SUITE(ravn(), DbDll_Close)(h);
+  sqlite3* s = nullptr;
+  ASSERT_EQ(sqlite3_open(db.c_str(), &s), SQLITE_OK);
+  sqlite3_stmt* st = nullptr;
+  ASSERT_EQ(sqlite3_prepare_v2(s, "SELECT _ord, 编号 FROM records ORDER BY _ord", -1, &st, nullptr), SQLITE_OK);
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
+    EXPECT_EQ(sqlite3_column_int(st, 0), i + 1);
+    EXPECT_EQ(os::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 1))), expected[i]);
+  }
+  EXPECT_EQ(sqlite3_step(st), SQLITE_DONE);
+  sqlite3_finalize(st);
+  sqlite3_close(s);
+}
+
+// A table made by hand (no field table, no record numbers, rowids with a
+// gap) reads in rowid order and, once changed, is written in the library's
+// layout.
+TEST_F(Ravn, AHandMadeTableReadsInRowidOrderAndIsWrittenInTheLibrarysLayout) {
+  auto hand = dir / "手工.DB";
+  sqlite3* s = nullptr;
+  ASSERT_EQ(sqlite3_open(hand.c_str(), &s), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(s,
+                         "CREATE TABLE records(名称 TEXT, 数量 INTEGER, 长度 REAL);"
+                         "INSERT INTO records VALUES('甲', 1, 2.5), ('乙', 2, NULL), ('丙', 3, 7);"
+                         "DELETE FROM records WHERE 名称 = '乙';",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  sqlite3_close(s);
+  int h = open(hand);
+  EXPECT_EQ(SUITE(ravn(), DbDll_RecordCount)(h), 2);
+  EXPECT_EQ(column(h, L"名称"), (std::vector<std::wstring>{L"甲", L"丙"}));
+  SUITE(ravn(), DbDll_Last)(h);
+  EXPECT_EQ(get(h, L"长度"), L"7");
+  SUITE(ravn(), DbDll_Edit)(h);
+  SUITE(ravn(), DbDll_WriteByName_AsFloat_W)(h, L"数量", 30);
+  EXPECT_TRUE(SUITE(ravn(), DbDll_Close)(h));
+  ASSERT_EQ(sqlite3_open(hand.c_str(), &s), SQLITE_OK);
+  sqlite3_stmt* st = nullptr;
+  ASSERT_EQ(sqlite3_prepare_v2(s, "SELECT r._ord, r.数量, f.type FROM records r, kiv_fields f WHERE f.name = '数量' ORDER BY r._ord",
+                               -1, &st, nullptr),
+            SQLITE_OK);
+  for (int want : {1, 30}) {
+    ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
+    EXPECT_EQ(sqlite3_column_int(st, 1), want);
+    EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(st, 2)), "ftInteger");
+  }
+  EXPECT_EQ(sqlite3_step(st), SQLITE_DONE);
+  sqlite3_finalize(st);
+  sqlite3_close(s);
 }

@@ -1,5 +1,10 @@
 // Contract tests of Tolm.dll, the base library.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
 
 #include "platform/editor/input.h"
 #include "tests/platform/suite/suite_test_util.h"
@@ -117,6 +122,23 @@ TEST(Tolm, StringListLookups) {
   EXPECT_STREQ(picked.data(), L"类型=给水\r\n规格=DN25\r\n规格=DN32");
 }
 
+// A result holds 99 characters: a value whose text is longer is an error,
+// never a number cut short.
+TEST(Tolm, ValuesTooLongForTheResultAreAnError) {
+  const std::wstring e98 = L"1" + std::wstring(98, L'0');
+  struct Case { std::wstring expr; bool ok; } cases[] = {
+      {e98, true}, {e98 + L"*100", false}, {L"-" + e98, true}, {L"-" + e98 + L"*100", false},
+      {L"(" + e98 + L")*(" + e98 + L")", false}, {e98 + L"/10", true},
+  };
+  for (const auto& c : cases) {
+    int ok = -1;
+    std::wstring v = math(c.expr.c_str(), &ok);
+    EXPECT_EQ(ok, c.ok ? 1 : 0) << c.expr.size();
+    if (c.ok) EXPECT_EQ(math(v.c_str()), v) << "the text reads back as the same value";
+    else EXPECT_EQ(v, L"0");
+  }
+}
+
 TEST(Tolm, ExtractFileDir) {
   struct Case { const wchar_t* path; const wchar_t* dir; } cases[] = {
       {L"D:\\Est\\系统文件\\Tolm.dll", L"D:\\Est\\系统文件"}, {L"/work/suite/系统文件/Tolm.dll", L"/work/suite/系统文件"},
@@ -149,6 +171,39 @@ TEST(Tolm, ZipRoundTripCopyAndDelete) {
   // One file to one file.
   EXPECT_TRUE(SUITE(tolm(), Dll_CopyFiles_W)(W(dir / "out" / "首层.DB").c_str(), W(dir / "p" / "x.DB").c_str(), 1));
   EXPECT_EQ(readText(dir / "p" / "x.DB"), "floor table bytes");
+}
+
+// A copy replaces its target as one step: one that runs out of room (here the
+// file size limit stands in for a full disk) leaves the old target whole and
+// no temporary file; one that succeeds drops the old file's stale journal.
+TEST(Tolm, CopiesReplaceTheTargetWholeOrNotAtAll) {
+  auto dir = scratch();
+  const std::string rules(300000, 'r');
+  writeText(dir / "规则" / "清单规则.DB", rules);
+  writeText(dir / "工程" / "清单规则.DB", "old rules");
+  auto copy = SUITE(tolm(), Dll_CopyFiles_W);
+  const std::wstring from = W(dir / "规则" / "清单规则.DB"), to = W(dir / "工程" / "清单规则.DB");
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{100000, 100000};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    _exit(copy(from.c_str(), to.c_str(), 1) ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1) << "the cut copy is reported";
+  EXPECT_EQ(readText(dir / "工程" / "清单规则.DB"), "old rules");
+  size_t files = 0;
+  for (const auto& e : std::filesystem::directory_iterator(dir / "工程")) files += e.is_regular_file() ? 1 : 0;
+  EXPECT_EQ(files, 1u) << "no temporary file is left";
+
+  writeText(dir / "工程" / "清单规则.DB-journal", "a journal of the old file");
+  EXPECT_TRUE(copy(from.c_str(), to.c_str(), 1));
+  EXPECT_EQ(readText(dir / "工程" / "清单规则.DB"), rules);
+  EXPECT_FALSE(std::filesystem::exists(dir / "工程" / "清单规则.DB-journal"));
 }
 
 TEST(Tolm, CreatesTableStructuresTheTableLibraryOpens) {
