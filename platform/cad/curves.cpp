@@ -945,21 +945,9 @@ Status Region::createFromCurves(const std::vector<const Curve*>& curves, std::ve
     r->normal_ = n;
     // Through the region's own arrangement: counter-clockwise, no repeated
     // vertices, and no region for a loop without area.
-    double z = worldToOcs(n, loop->vertices.front()).z;
-    geom::Polyline2d plan;
-    for (std::size_t i = 0; i < loop->vertices.size(); ++i) {
-      Point3d o = worldToOcs(n, loop->vertices[i]);
-      plan.points.push_back({o.x, o.y});
-    }
-    plan.bulges = loop->bulges;
-    for (const auto& p : geom::arrangeFaces({plan})) {
-      Loop l;
-      for (int i = 0; i < p.vertexCount(); ++i) {
-        l.vertices.push_back(ocsToWorld(n, Point3d(p.points[i].x, p.points[i].y, z)));
-        l.bulges.push_back(p.bulgeAt(i));
-      }
-      r->loops_.push_back(std::move(l));
-    }
+    double z = 0;
+    auto plan = planLoops({*loop}, n, &z);
+    r->loops_ = worldLoops(geom::arrangeFaces(plan), n, z);
     if (!r->loops_.empty()) regions.push_back(std::move(r));
   };
   for (const Curve* c : curves) {

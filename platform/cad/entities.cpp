@@ -1088,11 +1088,9 @@ Status Region::setLoops(std::vector<Loop> loops) {
   return Status::Ok;
 }
 Status Region::setNormal(const Vector3d& n) { return writeUnitVector(normal_, n); }
-namespace {
-// The loops in the plane of normal n (object coordinates); elevation gets
-// the plane's height when given.
+namespace gu {
 std::vector<geom::Polyline2d> planLoops(const std::vector<Region::Loop>& loops, const Vector3d& n,
-                                        double* elevation = nullptr) {
+                                        double* elevation) {
   std::vector<geom::Polyline2d> out;
   for (const auto& l : loops) {
     geom::Polyline2d p;
@@ -1119,7 +1117,7 @@ std::vector<Region::Loop> worldLoops(const std::vector<geom::Polyline2d>& loops,
   }
   return out;
 }
-}  // namespace
+}  // namespace gu
 
 double Region::area() const { return geom::regionArea(planLoops(loops_, normal_)); }
 double Region::perimeter() const { return geom::regionPerimeter(planLoops(loops_, normal_)); }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/cad/entities.h"
+#include "platform/geom/polyline.h"
 
 namespace cad::gu {
 
@@ -75,5 +76,11 @@ struct Path {
 // block references through their exploded entities). False when it has none.
 bool pathOf(const Entity& e, Path& out);
 void segExtents(const Seg& s, Extents3d& e);
+
+// Region loops in the plane of normal n (object coordinates), and back;
+// elevation gets the plane's height when given.
+std::vector<geom::Polyline2d> planLoops(const std::vector<Region::Loop>& loops, const Vector3d& n,
+                                        double* elevation = nullptr);
+std::vector<Region::Loop> worldLoops(const std::vector<geom::Polyline2d>& loops, const Vector3d& n, double elevation);
 
 }  // namespace cad::gu

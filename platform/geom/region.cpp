@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <unordered_map>
 
 namespace geom {
 
@@ -135,11 +137,25 @@ class Boolean {
   }
 
   // The index of p in the vertex list, points within eps being one vertex.
+  // Vertices are found through a grid of cells eps wide, so that a point
+  // looks only at its own and the neighbouring cells.
   int vertex(const Point2d& p) {
-    for (std::size_t i = 0; i < verts_.size(); ++i)
-      if (verts_[i].isEqualTo(p, eps_)) return int(i);
+    auto cellOf = [&](double v) { return static_cast<long long>(std::floor(v / eps_)); };
+    long long cx = cellOf(p.x), cy = cellOf(p.y);
+    for (long long dx = -1; dx <= 1; ++dx)
+      for (long long dy = -1; dy <= 1; ++dy) {
+        auto it = grid_.find(key(cx + dx, cy + dy));
+        if (it == grid_.end()) continue;
+        for (int i : it->second)
+          if (verts_[i].isEqualTo(p, eps_)) return i;
+      }
     verts_.push_back(p);
-    return int(verts_.size()) - 1;
+    int i = int(verts_.size()) - 1;
+    grid_[key(cx, cy)].push_back(i);
+    return i;
+  }
+  static std::uint64_t key(long long x, long long y) {
+    return (static_cast<std::uint64_t>(x) * 0x9E3779B97F4A7C15ull) ^ static_cast<std::uint64_t>(y);
   }
 
   // Each edge cut at its cut points into pieces that run between vertices.
@@ -246,6 +262,7 @@ class Boolean {
   std::vector<Polyline2d> a_, b_;
   double eps_;
   std::vector<Point2d> verts_;
+  std::unordered_map<std::uint64_t, std::vector<int>> grid_;
 };
 
 }  // namespace

@@ -1,6 +1,9 @@
 // Plan areas: loop nesting, area, perimeter, containment and the booleans.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+
 #include "platform/geom/region.h"
 
 using namespace geom;
@@ -41,6 +44,11 @@ TEST(RegionBoolean, WorkedCases) {
   const Loops ring = {rect(0, 0, 10, 10), rect(3, 3, 7, 7)};
   const Loops strip = {rect(5, 4, 15, 6)};  // from the ring's hole out through its outer edge
   const double pi = kPi;
+  const Loops tangentHole = {circle({5, 2}, 2)};  // touches the square's bottom edge from inside
+  const Loops lens = {circle({3, 0}, 2)};
+  const Loops disc = {circle({0, 0}, 2)};
+  const double lensArea = 8 * std::acos(0.75) - 1.5 * std::sqrt(7.0);  // two radius-2 circles 3 apart
+  const double lensArc = 2 * 2 * std::acos(0.75);                     // each circle's arc inside the other
   const std::vector<Case> cases = {
       {"squares unite", sq, shifted, RegionOp::Unite, 175, 60, 1, 1},
       {"squares intersect", sq, shifted, RegionOp::Intersect, 25, 20, 1, 1},
@@ -67,6 +75,11 @@ TEST(RegionBoolean, WorkedCases) {
       {"self unite", sq, sq, RegionOp::Unite, 100, 40, 1, 1},
       {"self intersect", sq, sq, RegionOp::Intersect, 100, 40, 1, 1},
       {"self subtract", sq, sq, RegionOp::Subtract, 0, 0, 0, 0},
+      // A hole touching the boundary at one point stays one loop through that point.
+      {"touching hole", sq, tangentHole, RegionOp::Subtract, 100 - 4 * pi, 40 + 4 * pi, 1, 1},
+      {"circles unite", disc, lens, RegionOp::Unite, 8 * pi - lensArea, 2 * (4 * pi - lensArc), 1, 1},
+      {"circles intersect", disc, lens, RegionOp::Intersect, lensArea, 2 * lensArc, 1, 1},
+      {"circles subtract", disc, lens, RegionOp::Subtract, 4 * pi - lensArea, 4 * pi, 1, 1},
       {"empty operand unite", sq, {}, RegionOp::Unite, 100, 40, 1, 1},
       {"empty operand intersect", sq, {}, RegionOp::Intersect, 0, 0, 0, 0},
       // The ring's hole loses the strip's part and stays one loop; the outer
