@@ -49,9 +49,11 @@ std::wstring gjNumber(const cad::Entity& ent) {
       value += L"\r\n";
     }
   }
-  StringArray lines;
-  SplitLines(TrimWhiteRight(value), lines);
-  return lines.empty() ? std::wstring() : lines.front();
+  // The first of the value's lines once white space around it is gone.
+  std::wstring trimmed = TrimWhite(value);
+  const size_t cut = trimmed.find(L"\r\n");
+  if (cut != std::wstring::npos) trimmed.resize(cut);
+  return trimmed;
 }
 
 // A window-message watch registered while a pick waits.
@@ -82,7 +84,13 @@ void CollectIdsByLayerAndNumber(const std::wstring& layers, const std::wstring& 
   std::unordered_set<cad::ObjectId> layerIds;
   if (byLayer) layerIds = layerIdsOf(layerList, db);
 
-  for (cad::ObjectId id : space->entityIds(true)) {
+  // One pass over model space's own list, without copying it: an erased
+  // entity refuses the open, so the list need not be filtered first.
+  const cad::ObjectIdArray& all = space->entitiesMutable();
+  // Without a filter nearly every entity is taken: room for all of them at
+  // once, instead of growing (and moving) a large array step by step.
+  if (!byLayer && !byNumber) ids.reserve(ids.size() + all.size());
+  for (cad::ObjectId id : all) {
     cad::ObjectPtr<cad::Entity> ent(id, cad::OpenMode::ForRead);
     if (!ent) continue;
     if (byLayer && !layerIds.count(ent->layerId())) continue;
