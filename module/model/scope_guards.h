@@ -11,29 +11,21 @@
 #include "module/model/linear_entities.h"
 #include "platform/editor/winmsg.h"
 
-// A window-message filter registered for the scope.
-class ScopedWinMsgFilter {
+// A window-message hook registered for the scope.
+template <class Fn, bool (*Register)(Fn), bool (*Remove)(Fn)>
+class ScopedWinMsgHook {
  public:
-  explicit ScopedWinMsgFilter(ed::FilterFn fn) : fn_(fn) { ed::registerFilterWinMsg(fn_); }
-  ~ScopedWinMsgFilter() { ed::removeFilterWinMsg(fn_); }
-  ScopedWinMsgFilter(const ScopedWinMsgFilter&) = delete;
-  ScopedWinMsgFilter& operator=(const ScopedWinMsgFilter&) = delete;
+  explicit ScopedWinMsgHook(Fn fn) : fn_(fn) { Register(fn_); }
+  ~ScopedWinMsgHook() { Remove(fn_); }
+  ScopedWinMsgHook(const ScopedWinMsgHook&) = delete;
+  ScopedWinMsgHook& operator=(const ScopedWinMsgHook&) = delete;
 
  private:
-  ed::FilterFn fn_;
+  Fn fn_;
 };
-
-// A window-message watch registered for the scope.
-class ScopedWinMsgWatch {
- public:
-  explicit ScopedWinMsgWatch(ed::WatchFn fn) : fn_(fn) { ed::registerWatchWinMsg(fn_); }
-  ~ScopedWinMsgWatch() { ed::removeWatchWinMsg(fn_); }
-  ScopedWinMsgWatch(const ScopedWinMsgWatch&) = delete;
-  ScopedWinMsgWatch& operator=(const ScopedWinMsgWatch&) = delete;
-
- private:
-  ed::WatchFn fn_;
-};
+// A filter (which may swallow the message) and a watch (which only looks).
+using ScopedWinMsgFilter = ScopedWinMsgHook<ed::FilterFn, &ed::registerFilterWinMsg, &ed::removeFilterWinMsg>;
+using ScopedWinMsgWatch = ScopedWinMsgHook<ed::WatchFn, &ed::registerWatchWinMsg, &ed::removeWatchWinMsg>;
 
 // A nested host command followed by name for the scope (BeginWatchCommand
 // ... EndWatchCommand).

@@ -94,6 +94,13 @@ class DrawEngine : public kivtest::ProjectSandbox {
     for (const auto& p : pts) push(TokenKind::Point, p);
   }
   static void word(const wchar_t* w) { push(TokenKind::Text, {}, w); }
+  // Queues a host directive registered by the test.
+  static void directive(const wchar_t* name) {
+    ed::InputToken t;
+    t.kind = TokenKind::Directive;
+    t.text = name;
+    ed::inputQueue().push(t);
+  }
   // Live (not erased) entities of model space on a layer.
   int count(const std::wstring& layer) {
     int n = 0;
@@ -253,16 +260,13 @@ TEST_F(DrawEngine, LayWindowElevationsSlopeTheSegmentAndCarryOn) {
   winlib::LayLinearGj(winlib::kPaletteClose, 0, 0, start, end);
 }
 
-// Types the values into the lay window when the engine reads this token.
-void typeDirective(const wchar_t* name, double start, double end) {
+// A directive that types the values into the lay window when the engine
+// reads it.
+void registerTyping(const wchar_t* name, double start, double end) {
   ed::registerDirective(name, [start, end](const ed::InputToken&, std::wstring&) {
     os::findFunction<KivPelk_SetPalette_fn>(g_hostWindowLib, "KivPelk_SetPalette")(start, end, 0, 2);
     return true;
   });
-  ed::InputToken t;
-  t.kind = TokenKind::Directive;
-  t.text = name;
-  ed::inputQueue().push(t);
 }
 
 TEST_F(DrawEngine, ElevationsCarryOnFromTheWindowThroughTheRun) {
@@ -280,7 +284,8 @@ TEST_F(DrawEngine, ElevationsCarryOnFromTheWindowThroughTheRun) {
   // on; the next run of the command goes on from there too.
   g_made.clear();
   points({{0, 0, 0}, {1000, 0, 0}});
-  typeDirective(L".type3200", 3200, 3200);
+  registerTyping(L".type3200", 3200, 3200);
+  directive(L".type3200");
   points({{2000, 0, 0}, {3000, 0, 0}});
   push(TokenKind::Enter);
   points({{0, 500, 0}, {1000, 500, 0}});
@@ -305,14 +310,11 @@ TEST_F(DrawEngine, ASegmentAfterARiserStartsAtTheRisersTop) {
     CreateVerticalGj(0);
     return true;
   });
-  ed::InputToken riser;
-  riser.kind = TokenKind::Directive;
-  riser.text = L".riser";
   points({{0, 0, 0}, {1000, 0, 0}});
-  ed::inputQueue().push(riser);
+  directive(L".riser");
   points({{2000, 0, 0}});
   // Undoing a riser brings the run back to the height it had before it.
-  ed::inputQueue().push(riser);
+  directive(L".riser");
   word(L"U");
   points({{2000, 1000, 0}});
   push(TokenKind::Enter);
@@ -396,11 +398,8 @@ TEST_F(DrawEngine, ARiserAddedDuringTheRunIsUndoneWithoutMovingTheCurrentPoint) 
     MakeLinearGjStep(L"给水管", L"JL-1", at, Point3d(at.x, at.y, 3000), 0, 1, 1, LayWindowSnapshot());
     return true;
   });
-  ed::InputToken riser;
-  riser.kind = TokenKind::Directive;
-  riser.text = L".riser";
   points({{0, 0, 0}, {1000, 0, 0}});
-  ed::inputQueue().push(riser);
+  directive(L".riser");
   word(L"U");  // takes the riser back
   points({{1000, 600, 0}});
   push(TokenKind::Enter);
