@@ -53,6 +53,10 @@ void placeOne(PointRun& run, const geom::Point3d& point) {
   const std::wstring number = winlib::CmbGetName(winlib::kComboNumber);
   cad::TransactionManager* tm = placementTransactions();
   if (tm) tm->startTransaction();
+  // A placement left by an exception takes its transaction back with it.
+  ScopeExit abandoned([tm] {
+    if (tm && tm->numActiveTransactions() > 0) tm->abortTransaction();
+  });
 
   cad::ObjectId id;
   InsertPointGjBlock(id, run.name, number, point, 0);
@@ -61,9 +65,11 @@ void placeOne(PointRun& run, const geom::Point3d& point) {
     EraseEntity(id);
     // Nothing stays of this placement, so its transaction is not one that
     // "U" should take back.
+    abandoned.release();
     if (tm) tm->endTransaction();
     return;
   }
+  abandoned.release();
   if (tm) ++run.openPlacements;
   RebuildPointGjFigure(run.name, id);
   RefreshSolid3dOfEntity(run.name, id, ed::curDatabase());
