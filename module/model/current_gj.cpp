@@ -1,5 +1,7 @@
 #include "module/model/current_gj.h"
 
+#include "module/toolkit/layers.h"
+
 #include <cwchar>
 #include <cwctype>
 
@@ -73,3 +75,12 @@ void LoadPointGjByName(const std::wstring& name, const std::wstring& floor, bool
 
 StringArray GetGjParamLines(const CurrentGj& gj, const std::wstring& number) { return linesOf(gj.params, number); }
 StringArray GetGjCoordLines(const CurrentGj& gj, const std::wstring& number) { return linesOf(gj.coords, number); }
+
+void PrepareGjLayers(const std::wstring& name, const CurrentGj& def, cad::Database* db) {
+  GetOrCreateLayer(name, db);
+  SetLayerColorRGB(name, def.colour, db);
+  GetOrCreateLayer(name + L"名", db);
+  SetLayerColorRGB(name + L"名", def.labelColour, db);
+  GetOrCreateLayer(name + L"边线", db);
+  SetLayerColorRGB(name + L"边线", def.colour, db);
+}

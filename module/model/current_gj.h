@@ -10,6 +10,10 @@
 
 #include "module/toolkit/strings.h"
 
+namespace cad {
+class Database;
+}
+
 struct CurrentGj {
   std::wstring name;          // component name (type), also its layer name
   std::wstring number;        // number from the host combo "编号"; empty when none is chosen
@@ -38,6 +42,11 @@ bool LoadCurPointGj();
 void LoadGjDefineByName(const std::wstring& name, bool force);
 // The same for g_curPointGj; an empty floor means the floor of the combo.
 void LoadPointGjByName(const std::wstring& name, const std::wstring& floor, bool force);
+
+// Makes the three layers of a component type, each current in turn, coloured
+// from the definition: the name (its colour), name + "名" (its label colour)
+// and name + "边线" (its colour), which stays the current layer.
+void PrepareGjLayers(const std::wstring& name, const CurrentGj& def, cad::Database* db);
 
 // The parameter lines of one number of a definition, split into lines.
 StringArray GetGjParamLines(const CurrentGj& gj, const std::wstring& number);

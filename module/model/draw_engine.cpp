@@ -4,6 +4,7 @@
 #include <cwctype>
 
 #include "module/model/current_gj.h"
+#include "module/model/scope_guards.h"
 #include "module/shell/offset_input.h"
 #include "module/shell/window_lib.h"
 #include "module/toolkit/bulge.h"
@@ -21,6 +22,7 @@
 #include "platform/editor/status.h"
 #include "platform/editor/sysvars.h"
 #include "platform/editor/winmsg.h"
+#include "platform/ui/wnd.h"
 
 CreateGjCb g_createGjCb = nullptr;
 DecorateGjCb g_decorateGjCb = nullptr;
@@ -94,20 +96,41 @@ bool RemoveLinearInputHooks(int status) {
 // Steps
 // ---------------------------------------------------------------------------
 
-cad::ObjectId MakeLinearGjStep(const std::wstring& name, const std::wstring& number, const geom::Point3d& start,
-                               const geom::Point3d& end, double bulge, int vertical, int mark) {
+LinearGjStep::LinearGjStep() {
   if (cad::TransactionManager* tm = StepTransactions()) tm->startTransaction();
+}
+
+LinearGjStep::~LinearGjStep() {
+  if (kept_) return;
+  cad::TransactionManager* tm = StepTransactions();
+  if (tm && tm->numActiveTransactions() > 0) tm->abortTransaction();
+}
+
+void LinearGjStep::keep(int mark, const LayWindowState& before) {
+  kept_ = true;
+  g_linearRun.segMarks.push_back(mark);
+  g_linearRun.elevBefore.push_back(before);
+}
+
+cad::ObjectId MakeLinearGjStep(const std::wstring& name, const std::wstring& number, const geom::Point3d& start,
+                               const geom::Point3d& end, double bulge, int vertical, int mark,
+                               const LayWindowState& before) {
+  LinearGjStep step;
   cad::ObjectId id;
   if (g_createGjCb) id = g_createGjCb(name, number, start, end, bulge, vertical);
   if (g_decorateGjCb) g_decorateGjCb(name, id);
   RefreshSolid3dOfEntity(name, id, ed::curDatabase());
-  g_linearRun.segMarks.push_back(mark);
+  step.keep(mark, before);
   return id;
 }
 
 bool AbortNewestLinearGjStep() {
   if (g_linearRun.segMarks.empty()) return false;
   g_linearRun.segMarks.pop_back();
+  if (!g_linearRun.elevBefore.empty()) {
+    RestoreLayWindow(g_linearRun.elevBefore.back());
+    g_linearRun.elevBefore.pop_back();
+  }
   cad::TransactionManager* tm = StepTransactions();
   if (tm && tm->numActiveTransactions() > 0) tm->abortTransaction();
   return true;
@@ -119,6 +142,7 @@ void EndOpenLinearGjSteps() {
     g_linearRun.segMarks.pop_back();
     if (tm && tm->numActiveTransactions() > 0) tm->endTransaction();
   }
+  g_linearRun.elevBefore.clear();
 }
 
 // ---------------------------------------------------------------------------
@@ -132,30 +156,23 @@ enum class Next { Prompt, Finish };
 // Draws an arc with the host's ARC from the current point. True with the
 // new run point and its bulge when an arc was made.
 bool DrawArcSegment(const geom::Point3d& current, geom::Point3d& newPoint, double& bulge) {
-  BeginWatchCommand(L"arc");
+  WatchedCommand arc(L"arc");
   double dx = 0, dy = 0;
   winlib::GetOffset(dx, dy);
   // The offset filter moves the start again by the offset, so ARC starts at
   // the current point itself.
   const cad::ObjectId before = ed::entLast();
   ed::command({L"arc", geom::Point3d(current.x - dx, current.y - dy, 0), L"\\"});
-  if (WaitWatchedCommand(L"arc") != ed::kNormal) {
-    EndWatchCommand();
-    return false;
-  }
+  if (arc.wait() != ed::kNormal) return false;
   const cad::ObjectId last = ed::entLast();
   // An ARC that ended without making anything leaves an older entity last:
   // that one is not ours to read or erase.
-  if (last.isNull() || last == before) {
-    EndWatchCommand();
-    return false;
-  }
+  if (last.isNull() || last == before) return false;
   PointList pts;
   BulgeList bulges;
   GetEntityVertices(last, pts, bulges);
   if (pts.size() < 2) {
     EraseEntity(last);
-    EndWatchCommand();
     return false;
   }
   bulge = bulges.empty() ? 0.0 : bulges.front();
@@ -180,44 +197,56 @@ bool DrawArcSegment(const geom::Point3d& current, geom::Point3d& newPoint, doubl
     bulge = -bulge;
   }
   newPoint.z = current.z;
-  EndWatchCommand();
   return true;
 }
 
-// The segment from the second-newest run point to the newest.
-void MakeSegmentStep(const std::wstring& name, double bulge, double& startElev, double& endElev) {
+// The segment from the second-newest run point to the newest: it starts
+// where the run stands (the window's values, typed or carried on), and the
+// next one starts where it ends.
+void MakeSegmentStep(const std::wstring& name, double bulge) {
   const auto& pts = g_linearRun.points;
   if (pts.size() < 2) return;
   geom::Point3d start = pts[pts.size() - 2];
   geom::Point3d end = pts.back();
-  if (ReadLayWindowElevations(startElev, endElev, true)) {
-    start.z = startElev;
-    end.z = endElev;
-    winlib::SetElevation(endElev, endElev);
+  const LayWindowState before = LayWindowSnapshot();
+  double zs = start.z, ze = end.z;
+  const bool fromWindow = ReadLayWindowElevations(zs, ze);
+  if (fromWindow) {
+    start.z = zs;
+    end.z = ze;
   }
   const std::wstring number = winlib::CmbGetName(winlib::kComboNumber);
-  MakeLinearGjStep(name, number, start, end, bulge, 0, 0);
+  MakeLinearGjStep(name, number, start, end, bulge, 0, 0, before);
+  // Without window values the run lies at its points' own height anyway.
+  if (fromWindow) CarryLayWindowElevations(end.z);
 }
 
 }  // namespace
 
-void PrepareLinearGjLayers(const std::wstring& name, cad::Database* db) {
-  GetOrCreateLayer(name, db);
-  SetLayerColorRGB(name, g_curLineGj.colour, db);
-  GetOrCreateLayer(name + L"名", db);
-  SetLayerColorRGB(name + L"名", g_curLineGj.labelColour, db);
-  GetOrCreateLayer(name + L"边线", db);
-  SetLayerColorRGB(name + L"边线", g_curLineGj.colour, db);
-}
-
 int GetRunStartPoint(const wchar_t* prompt, geom::Point3d& first) {
   // The first point turns a right click into Escape; the later prompts of
   // the run swallow it (the filter stays until the run ends).
-  ed::registerFilterWinMsg(RightClickAsEscape);
-  int status = ed::getPoint(nullptr, prompt, first);
-  ed::removeFilterWinMsg(RightClickAsEscape);
+  int status;
+  {
+    ScopedWinMsgFilter escape(RightClickAsEscape);
+    status = ed::getPoint(nullptr, prompt, first);
+  }
   ed::registerFilterWinMsg(SwallowRightClick);
   return status;
+}
+
+LinearRunScope::LinearRunScope() {
+  InstallLinearInputHooks();
+  g_linearRun.active = true;
+}
+
+LinearRunScope::~LinearRunScope() {
+  if (!finished_) finish(ed::kCancel);
+}
+
+bool LinearRunScope::finish(int status) {
+  finished_ = true;
+  return FinishLinearRun(status);
 }
 
 bool UndoNewestRunStep(const std::function<void()>& dropPoint) {
@@ -242,18 +271,15 @@ bool FinishLinearRun(int status) {
 }
 
 bool LayLinearGjByPoints() {
-  double startElev = 2900, endElev = 2900;
   g_multiLineInput = false;
   g_linearRun.points.clear();
   g_linearRun.segMarks.clear();
-  ForgetLayWindowElevations();
+  g_linearRun.elevBefore.clear();
 
   const std::wstring name = winlib::CmbGetName(winlib::kComboName);
-  PrepareLinearGjLayers(name, ed::curDatabase());
+  PrepareGjLayers(name, g_curLineGj, ed::curDatabase());
 
-  InstallLinearInputHooks();
-  g_linearRun.active = true;
-
+  LinearRunScope run;
   geom::Point3d first;
   int status = GetRunStartPoint(L"\n指定起点：", first);
 
@@ -267,7 +293,7 @@ bool LayLinearGjByPoints() {
       int rc = ed::getPoint(&current, L"\n指定下一点或[圆弧(A)/回退(U)]:", picked);
       if (rc == ed::kNormal) {
         g_linearRun.points.emplace_back(picked.x, picked.y, runZ);
-        MakeSegmentStep(name, 0, startElev, endElev);
+        MakeSegmentStep(name, 0);
         continue;
       }
       if (rc == ed::kNone) {
@@ -292,7 +318,7 @@ bool LayLinearGjByPoints() {
         if (DrawArcSegment(current, p, bulge)) {
           p.z = runZ;
           g_linearRun.points.push_back(p);
-          MakeSegmentStep(name, bulge, startElev, endElev);
+          MakeSegmentStep(name, bulge);
         }
       } else if (word == L"U") {
         if (UndoNewestRunStep([] { g_linearRun.points.pop_back(); })) {
@@ -305,5 +331,31 @@ bool LayLinearGjByPoints() {
     }
   }
 
-  return FinishLinearRun(status);
+  return run.finish(status);
+}
+
+namespace {
+
+// The lay window open at the drawing view's corner and the callback pair in
+// place for one command; the window is closed on every way out.
+template <class Engine>
+void RunWithLayWindow(CreateGjCb create, DecorateGjCb decorate, double elevation, Engine runOnce) {
+  ui::Point corner(0, 0);
+  if (ui::Wnd* view = ui::drawingView()) view->ClientToScreen(&corner);
+  OpenLayWindow(corner.x, corner.y, elevation);
+  ScopeExit close([] { CloseLayWindow(); });
+  g_createGjCb = create;
+  g_decorateGjCb = decorate;
+  while (runOnce()) {
+  }
+}
+
+}  // namespace
+
+void RunLinearGjByPoints(CreateGjCb create, DecorateGjCb decorate, double elevation) {
+  RunWithLayWindow(create, decorate, elevation, [] { return Seams().layLinearGjByPoints(); });
+}
+
+void RunMultiLinearGj(const StringArray& rows, CreateGjCb create, DecorateGjCb decorate, double elevation) {
+  RunWithLayWindow(create, decorate, elevation, [&rows] { return Seams().layMultiLinearGj(rows); });
 }

@@ -11,12 +11,13 @@
 // open is ended and stays in the drawing.
 #pragma once
 
-#include "module/shell/neighbour_services.h"
+#include "module/model/seams.h"
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "module/model/input_hooks.h"
+#include "module/toolkit/strings.h"
 #include "platform/cad/ids.h"
 #include "platform/geom/geom.h"
 
@@ -45,6 +46,9 @@ struct LinearRun {
   // One entry per step transaction still open, newest last: 0 for a step that
   // ended at a new run point, 1 for one that added none (a riser).
   std::vector<int> segMarks;
+  // Per open step, parallel to segMarks: the lay window's elevations before
+  // the step, which an undo of the step brings back.
+  std::vector<LayWindowState> elevBefore;
   // True from the start of a run to its finish: steps may be added to the
   // run (and its transactions) only then.
   bool active = false;
@@ -71,18 +75,58 @@ bool LayLinearGjByPoints();
 
 // One step of a linear run, for every linear engine: starts the step
 // transaction, calls create, decorate and the 3D refresh, and records the
-// step in g_linearRun.segMarks with the mark (0 or 1). Answers the id the
-// create callback gave (null when there is no create callback).
+// step in g_linearRun.segMarks with the mark (0 or 1) and the lay window's
+// elevations before it. Answers the id the create callback gave (null when
+// there is no create callback).
 cad::ObjectId MakeLinearGjStep(const std::wstring& name, const std::wstring& number, const geom::Point3d& start,
-                               const geom::Point3d& end, double bulge, int vertical, int mark);
-// Aborts the newest open step and drops its mark; false when none is open.
+                               const geom::Point3d& end, double bulge, int vertical, int mark,
+                               const LayWindowState& before);
+// A step in the making, for engines that make several entities in one: the
+// step transaction starts on construction; keep records the step as above
+// once it stands. A step not kept (it made nothing, or an exception left it)
+// is aborted when the object goes.
+class LinearGjStep {
+ public:
+  LinearGjStep();
+  ~LinearGjStep();
+  LinearGjStep(const LinearGjStep&) = delete;
+  LinearGjStep& operator=(const LinearGjStep&) = delete;
+  void keep(int mark, const LayWindowState& before);
+
+ private:
+  bool kept_ = false;
+};
+// Aborts the newest open step and drops its mark, bringing the lay window's
+// elevations back to what they were before it; false when none is open.
 bool AbortNewestLinearGjStep();
-// Makes the layers of a linear component type (its own, "名" and "边线"),
-// coloured from the current line definition.
-void PrepareLinearGjLayers(const std::wstring& name, cad::Database* db);
 // Asks for the first point of a run: a right click there is Escape; from then
 // on right clicks are swallowed until the run removes the filter.
 int GetRunStartPoint(const wchar_t* prompt, geom::Point3d& first);
+
+// A linear run from its input hooks to its finish: the hooks are installed
+// and the run marked active on construction; finish ends it (the open steps
+// stay, the hooks go). A run left by an exception is finished as if
+// cancelled, so nothing of it stays installed or open.
+class LinearRunScope {
+ public:
+  LinearRunScope();
+  ~LinearRunScope();
+  LinearRunScope(const LinearRunScope&) = delete;
+  LinearRunScope& operator=(const LinearRunScope&) = delete;
+  // Answers as RemoveLinearInputHooks.
+  bool finish(int status);
+
+ private:
+  bool finished_ = false;
+};
+
+// The frame of the draw-by-points and multi-line layout commands: opens the
+// lay window at the drawing view's top-left corner with both elevations at
+// the given one, stores the callback pair, runs the engine (through the
+// seams) again while it answers true, and closes the window, also when the
+// engine leaves by an exception.
+void RunLinearGjByPoints(CreateGjCb create, DecorateGjCb decorate, double elevation);
+void RunMultiLinearGj(const StringArray& rows, CreateGjCb create, DecorateGjCb decorate, double elevation);
 
 // "U" during a run: takes back the newest point (through dropPoint, when no
 // riser ends the run there) and the newest step. True when no point is left,

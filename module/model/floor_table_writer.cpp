@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "module/model/project_tables.h"
+#include "module/model/scope_guards.h"
 #include "module/shell/globals.h"
 #include "module/shell/project_paths.h"
 #include "module/shell/table_lib.h"
@@ -260,9 +261,11 @@ void writeTypes(const StringArray& types, bool wholeDrawing) {
   Run run;
   run.wholeDrawing = wholeDrawing;
   run.mode = ReadRuleMode();
-  run.graph = tablelib::OpenDb(GraphLibraryPath());
-  run.library = tablelib::OpenDb(GjLibraryPath());
-  run.table = tablelib::OpenDb(FloorGjTablePath(floor));
+  // The tables stay open for the whole run and close on every way out.
+  tablelib::Table graph(GraphLibraryPath()), library(GjLibraryPath()), table(FloorGjTablePath(floor));
+  run.graph = graph.handle();
+  run.library = library.handle();
+  run.table = table.handle();
 
   std::vector<std::pair<std::wstring, cad::ObjectIdArray>> work;
   int total = 0;
@@ -275,6 +278,7 @@ void writeTypes(const StringArray& types, bool wholeDrawing) {
     }
   }
   ed::setStatusBarProgressMeter(L"写楼层", 0, total);
+  ScopeExit restoreStatusBar([] { ed::restoreStatusBar(); });
   int done = 0;
   for (const auto& [t, ids] : work) {
     for (cad::ObjectId id : ids) {
@@ -282,10 +286,6 @@ void writeTypes(const StringArray& types, bool wholeDrawing) {
       writeEntity(run, t, id);
     }
   }
-  ed::restoreStatusBar();
-  if (run.library > 0) tablelib::Close(run.library);
-  if (run.table > 0) tablelib::Close(run.table);
-  if (run.graph > 0) tablelib::Close(run.graph);
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "module/toolkit/layers.h"
 #include "platform/cad/entities.h"
 #include "platform/editor/cmdline.h"
+#include "platform/editor/document.h"
 #include "platform/editor/hostcmd.h"
 #include "platform/editor/status.h"
 
@@ -28,11 +29,15 @@ std::wstring Upper(std::wstring s) {
   return s;
 }
 
-// What the lay window last answered with 1 and no step has taken yet.
-struct LayWindowKeep {
-  bool valid = false;
-  double zs = 0, ze = 0;
-} g_layWindowKeep;
+LayWindowState g_layWindow;
+
+// The state, unless it belongs to another drawing than the current one.
+LayWindowState& layWindow() {
+  if (g_layWindow.db != ed::curDatabase()) g_layWindow = LayWindowState{};
+  return g_layWindow;
+}
+
+void setLayWindow(double zs, double ze) { g_layWindow = {true, zs, ze, ed::curDatabase()}; }
 
 }  // namespace
 
@@ -79,17 +84,41 @@ void EndWatchCommand() {
 // Lay window elevations
 // ---------------------------------------------------------------------------
 
-bool ReadLayWindowElevations(double& zs, double& ze, bool forStep) {
-  double s = zs, e = ze;
-  if (winlib::LayLinearGj(winlib::kPalettePoll, 0, 0, s, e)) g_layWindowKeep = {true, s, e};
-  if (!g_layWindowKeep.valid) return false;
-  zs = g_layWindowKeep.zs;
-  ze = g_layWindowKeep.ze;
-  if (forStep) g_layWindowKeep.valid = false;
+void OpenLayWindow(int x, int y, double elevation) {
+  double start = elevation, end = elevation;
+  winlib::LayLinearGj(winlib::kPaletteOpen, x, y, start, end);
+  setLayWindow(elevation, elevation);
+}
+
+void CloseLayWindow() {
+  double none1 = 0, none2 = 0;
+  winlib::LayLinearGj(winlib::kPaletteClose, 0, 0, none1, none2);
+  ForgetLayWindowElevations();
+}
+
+bool ReadLayWindowElevations(double& zs, double& ze) {
+  LayWindowState& state = layWindow();
+  double s = state.zs, e = state.ze;
+  if (winlib::LayLinearGj(winlib::kPalettePoll, 0, 0, s, e)) setLayWindow(s, e);
+  if (!g_layWindow.known) return false;
+  zs = g_layWindow.zs;
+  ze = g_layWindow.ze;
   return true;
 }
 
-void ForgetLayWindowElevations() { g_layWindowKeep.valid = false; }
+void CarryLayWindowElevations(double z) {
+  setLayWindow(z, z);
+  winlib::SetElevation(z, z);
+}
+
+LayWindowState LayWindowSnapshot() { return layWindow(); }
+
+void RestoreLayWindow(const LayWindowState& state) {
+  g_layWindow = state;
+  if (state.known) winlib::SetElevation(state.zs, state.ze);
+}
+
+void ForgetLayWindowElevations() { g_layWindow = LayWindowState{}; }
 
 // ---------------------------------------------------------------------------
 // Filter
@@ -118,7 +147,7 @@ int CKivInputPointMonitor::monitorInputPoint(const ed::InputPointContext& ctx, e
   double dx = 0, dy = 0;
   winlib::GetOffset(dx, dy);
   double zs = 0, ze = 0, S = 0, E = 0, Zc = 0;
-  if (ReadLayWindowElevations(zs, ze, false)) {
+  if (ReadLayWindowElevations(zs, ze)) {
     S = zs;
     E = ze;
     Zc = pts.empty() ? zs : ze;
@@ -200,8 +229,10 @@ int CKivMlineMonitor::monitorInputPoint(const ed::InputPointContext& ctx, ed::Vi
   draw.subEntityTraits().setColor(7);
   for (double d : offsets) {
     std::vector<geom::Point3d> rowPts;
+    std::vector<double> rowBulges;
     if (d < 1) {
       rowPts = pts;
+      rowBulges = bulges;
     } else {
       std::vector<std::unique_ptr<cad::Entity>> curves;
       cad::Status st;
@@ -216,11 +247,15 @@ int CKivMlineMonitor::monitorInputPoint(const ed::InputPointContext& ctx, ed::Vi
       GetEntityVerticesOpen(curves.front().get(), cp, cb);
       if (cp.size() != pts.size()) break;
       rowPts.assign(cp.begin(), cp.end());
+      rowBulges.assign(cb.begin(), cb.end());
     }
     std::vector<geom::Point3d> shown;
-    for (size_t i = rowPts.size() - v; i < rowPts.size(); ++i)
+    std::vector<double> shownBulges;
+    for (size_t i = rowPts.size() - v; i < rowPts.size(); ++i) {
       shown.emplace_back(rowPts[i].x, rowPts[i].y, 0);
-    draw.geometry().pline(shown);
+      shownBulges.push_back(i < rowBulges.size() ? rowBulges[i] : 0.0);
+    }
+    draw.geometry().pline(shown, shownBulges);
   }
   return 0;
 }

@@ -22,6 +22,10 @@
 #include "module/toolkit/strings.h"
 #include "platform/editor/reactor.h"
 
+namespace cad {
+class Database;
+}
+
 // Follows one command by name: -1 not started, 0 started, 1 ended,
 // 2 cancelled.
 class CInputReactor : public ed::EditorReactor {
@@ -82,10 +86,31 @@ class CKivMlineMonitor : public CAcEdInputPointMonitor {
 // offset" (the multi-line engine fills it; the preview reads it).
 extern StringArray g_multiLineRows;
 
-// Reads the lay window's elevations (mode 2). True when the window answered 1
-// and zs/ze hold the elevations to use. A preview that read the user's new
-// values at a cursor move keeps them until a step takes them (forStep), so
-// that the preview and the step of the same click both see them.
-bool ReadLayWindowElevations(double& zs, double& ze, bool forStep);
-// Forgets what the preview kept (a run starts afresh).
+// The lay window's elevations as a linear run sees them. The window answers
+// a read with its values only after the user typed new ones; otherwise the
+// run goes on with what it knows: the values the window opened with, then,
+// after every step, the height where that step ended (written back to the
+// window too). Unknown (a window opened elsewhere and never changed) means
+// the run lies at its points' own z.
+struct LayWindowState {
+  bool known = false;
+  double zs = 0, ze = 0;
+  const cad::Database* db = nullptr;  // the drawing the values belong to
+};
+
+// Opens the lay window (mode 1) at the screen point with both elevations and
+// makes them the run's; CloseLayWindow closes it (mode 4) and forgets them.
+void OpenLayWindow(int x, int y, double elevation);
+void CloseLayWindow();
+// Reads the window (mode 2): new values typed there become the run's. True
+// with zs/ze when the run knows its elevations.
+bool ReadLayWindowElevations(double& zs, double& ze);
+// After a step that ended at z: the next one starts there (both values z,
+// also written back to the window).
+void CarryLayWindowElevations(double z);
+// What the run knows now, and back to it (an undone step; the window shows
+// the values again).
+LayWindowState LayWindowSnapshot();
+void RestoreLayWindow(const LayWindowState& state);
+// Forgets what the run knows.
 void ForgetLayWindowElevations();

@@ -260,100 +260,79 @@ void copyOut(T* value, const T& field) {
   if (value) *value = field;
 }
 
+// How a runner treats the modes it is not asked to open or read.
+enum class OtherModes { Close, Refuse };
+
+// The open / read / close frame of every palette runner. bind(palette, in)
+// copies the caller's values into the palette (in) or out of it. Mode 1
+// replaces a palette left open with a new one showing the values; mode 2
+// reads the values back (false with no palette when missingReadFails);
+// mode 4, and with OtherModes::Close every other mode, closes it.
+template <class Palette, class Bind>
+bool runPalette(Palette*& slot, int mode, int x, int y, int showCmd, const std::wstring& caption,
+                bool missingReadFails, OtherModes others, Bind bind) {
+  RunnerScope scope;
+  if (mode == kPaletteModeOpen) {
+    closePalette(slot);  // a palette left open is replaced, not orphaned
+    auto* p = new Palette;
+    p->caption = caption;
+    bind(*p, true);
+    showPalette(slot, p, x, y, showCmd);
+    return true;
+  }
+  if (mode == kPaletteModeRead) {
+    Palette* p = slot;
+    if (!p) return !missingReadFails;
+    p->UpdateData(true);
+    bind(*p, false);
+    return true;
+  }
+  if (mode != kPaletteModeClose && others == OtherModes::Refuse) return false;
+  closePalette(slot);
+  return true;
+}
+
+// Copies one field in or out.
+template <class T>
+void bindField(bool in, T& field, T* value) {
+  if (in)
+    copyIn(field, static_cast<const T*>(value));
+  else
+    copyOut(value, field);
+}
+
 }  // namespace
 
 bool RunDlgLine(int mode, int x, int y, int* count, double* edgeDistance, double* elevation, double* angle,
                 const std::wstring& caption) {
-  RunnerScope scope;
-  if (mode == kPaletteModeOpen) {
-    closePalette(g_dlgLine);  // a palette left open is replaced, not orphaned
-    auto* p = new CDlgLine;
-    p->caption = caption;
-    copyIn(p->count, count);
-    copyIn(p->edgeDistance, edgeDistance);
-    copyIn(p->elevation, elevation);
-    copyIn(p->angle, angle);
-    showPalette(g_dlgLine, p, x, y, ui::sw::ShowNormal);
-    return true;
-  }
-  if (mode == kPaletteModeRead) {
-    if (CDlgLine* p = g_dlgLine) {
-      p->UpdateData(true);
-      copyOut(count, p->count);
-      copyOut(edgeDistance, p->edgeDistance);
-      copyOut(elevation, p->elevation);
-      copyOut(angle, p->angle);
-    }
-    return true;
-  }
-  closePalette(g_dlgLine);
-  return true;
+  return runPalette(g_dlgLine, mode, x, y, ui::sw::ShowNormal, caption, false, OtherModes::Close,
+                    [&](CDlgLine& p, bool in) {
+                      bindField(in, p.count, count);
+                      bindField(in, p.edgeDistance, edgeDistance);
+                      bindField(in, p.elevation, elevation);
+                      bindField(in, p.angle, angle);
+                    });
 }
 
 bool RunDlgRect(int mode, int x, int y, int* rows, int* columns, double* horizontalMargin,
                 double* verticalMargin, double* elevation, const std::wstring& caption) {
-  RunnerScope scope;
-  switch (mode) {
-    case kPaletteModeOpen: {
-      closePalette(g_dlgRect);
-      auto* p = new CDlgRect;
-      p->caption = caption;
-      copyIn(p->rows, rows);
-      copyIn(p->columns, columns);
-      copyIn(p->horizontalMargin, horizontalMargin);
-      copyIn(p->verticalMargin, verticalMargin);
-      copyIn(p->elevation, elevation);
-      showPalette(g_dlgRect, p, x, y, ui::sw::Show);
-      return true;
-    }
-    case kPaletteModeRead: {
-      CDlgRect* p = g_dlgRect;
-      if (!p) return false;
-      p->UpdateData(true);
-      copyOut(rows, p->rows);
-      copyOut(columns, p->columns);
-      copyOut(horizontalMargin, p->horizontalMargin);
-      copyOut(verticalMargin, p->verticalMargin);
-      copyOut(elevation, p->elevation);
-      return true;
-    }
-    case kPaletteModeClose:
-      closePalette(g_dlgRect);
-      return true;
-    default:
-      return false;
-  }
+  return runPalette(g_dlgRect, mode, x, y, ui::sw::Show, caption, true, OtherModes::Refuse,
+                    [&](CDlgRect& p, bool in) {
+                      bindField(in, p.rows, rows);
+                      bindField(in, p.columns, columns);
+                      bindField(in, p.horizontalMargin, horizontalMargin);
+                      bindField(in, p.verticalMargin, verticalMargin);
+                      bindField(in, p.elevation, elevation);
+                    });
 }
 
 bool RunDlgFan(int mode, int x, int y, int* rows, int* firstRowCount, int* decreasePerRow, double* elevation,
                const std::wstring& caption) {
-  RunnerScope scope;
-  switch (mode) {
-    case kPaletteModeOpen: {
-      closePalette(g_dlgFan);
-      auto* p = new CDlgFan;
-      p->caption = caption;
-      copyIn(p->rows, rows);
-      copyIn(p->firstRowCount, firstRowCount);
-      copyIn(p->decreasePerRow, decreasePerRow);
-      copyIn(p->elevation, elevation);
-      showPalette(g_dlgFan, p, x, y, ui::sw::Show);
-      return true;
-    }
-    case kPaletteModeRead: {
-      CDlgFan* p = g_dlgFan;
-      if (!p) return false;
-      p->UpdateData(true);
-      copyOut(rows, p->rows);
-      copyOut(firstRowCount, p->firstRowCount);
-      copyOut(decreasePerRow, p->decreasePerRow);
-      copyOut(elevation, p->elevation);
-      return true;
-    }
-    case kPaletteModeClose:
-      closePalette(g_dlgFan);
-      return true;
-    default:
-      return false;
-  }
+  return runPalette(g_dlgFan, mode, x, y, ui::sw::Show, caption, true, OtherModes::Refuse,
+                    [&](CDlgFan& p, bool in) {
+                      bindField(in, p.rows, rows);
+                      bindField(in, p.firstRowCount, firstRowCount);
+                      bindField(in, p.decreasePerRow, decreasePerRow);
+                      bindField(in, p.elevation, elevation);
+                    });
 }

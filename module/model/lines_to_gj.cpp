@@ -10,7 +10,8 @@
 #include "module/model/draw_engine.h"
 #include "module/model/linear_entities.h"
 #include "module/model/project_tables.h"
-#include "module/shell/neighbour_services.h"
+#include "module/model/scope_guards.h"
+#include "module/model/seams.h"
 #include "module/shell/window_lib.h"
 #include "module/toolkit/bulge.h"
 #include "module/toolkit/entities.h"
@@ -66,13 +67,7 @@ void LineToGj() {
   if (!LoadCurGjDefine()) return;
 
   const std::wstring name = winlib::CmbGetName(winlib::kComboName);
-  cad::Database* db = ed::curDatabase();
-  GetOrCreateLayer(name, db);
-  SetLayerColorRGB(name, g_curLineGj.colour, db);
-  GetOrCreateLayer(name + L"名", db);
-  SetLayerColorRGB(name + L"名", g_curLineGj.labelColour, db);
-  GetOrCreateLayer(name + L"边线", db);
-  SetLayerColorRGB(name + L"边线", g_curLineGj.colour, db);
+  PrepareGjLayers(name, g_curLineGj, ed::curDatabase());
 
   ui::Point screen(0, 0);
   ui::Wnd* view = ui::drawingView();
@@ -81,19 +76,27 @@ void LineToGj() {
   double z1 = LineToGjDefaultElevation();
   double z2 = z1;
   if (!winlib::InputTwoElev(winlib::kPaletteOpen, screen.x, screen.y, z1, z2)) return;
+  ScopeExit closeWindow([] {
+    double none1 = 0, none2 = 0;
+    winlib::InputTwoElev(winlib::kPaletteClose, 0, 0, none1, none2);
+  });
 
   cad::ObjectIdArray picked;
   auto unhighlightPicked = [&picked] {
     HighlightEntities(picked, 0);
     picked.clear();
   };
+  // Whatever ends the routine, nothing stays highlighted.
+  ScopeExit unhighlight([&picked] { HighlightEntities(picked, 0); });
   for (;;) {
     if (view) view->SetFocus();
     g_clickWatchFlag = 0;
-    ed::registerWatchWinMsg(WatchClickProc);
     ed::SelSet ss = 0;
-    const int rc = ed::ssGetWithPrompts(L":S:$", kLineToGjSelectPrompt, L"", {}, ss);
-    ed::removeWatchWinMsg(WatchClickProc);
+    int rc;
+    {
+      ScopedWinMsgWatch watch(WatchClickProc);
+      rc = ed::ssGetWithPrompts(L":S:$", kLineToGjSelectPrompt, L"", {}, ss);
+    }
     if (rc == ed::kCancel) {
       if (ss) ed::ssFree(ss);
       unhighlightPicked();
@@ -135,7 +138,4 @@ void LineToGj() {
     }
     if (ss) ed::ssFree(ss);
   }
-
-  double none1 = 0, none2 = 0;
-  winlib::InputTwoElev(winlib::kPaletteClose, 0, 0, none1, none2);
 }

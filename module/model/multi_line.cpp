@@ -27,11 +27,6 @@ constexpr const wchar_t* kBadInput = L"\n需要二维角点或选项关键字";
 // The engine's own copy of the rows of the run in progress.
 StringArray g_engineRows;
 
-cad::TransactionManager* StepTransactions() {
-  ed::Document* doc = ed::curDoc();
-  return doc ? doc->transactionManager() : nullptr;
-}
-
 // A prompt that found no input left (a script or test ran out) can never be
 // answered again: the run must end rather than ask forever.
 struct ExhaustWatch {
@@ -51,14 +46,6 @@ void SetMonitorPoint(const geom::Point3d& p) {
 }
 
 }  // namespace
-
-void ReadRunElevations(double& zs, double& ze) {
-  double s = zs, e = ze;
-  if (ReadLayWindowElevations(s, e, true)) {
-    zs = s;
-    ze = e;
-  }
-}
 
 void DropNewestRunPoint() {
   auto& pts = g_linearRun.points;
@@ -86,7 +73,7 @@ cad::ObjectIdArray BuildMultiLineStep(const StringArray& rows, int mode) {
 
   // Without values from the window the rows lie at the guide's own heights.
   double zs = allPts[n - m].z, ze = allPts[n - m + 1].z;
-  ReadRunElevations(zs, ze);
+  const bool fromWindow = ReadLayWindowElevations(zs, ze);
 
   for (const std::wstring& row : rows) {
     StringArray fields;
@@ -133,6 +120,8 @@ cad::ObjectIdArray BuildMultiLineStep(const StringArray& rows, int mode) {
     made.push_back(id);
     RefreshSolid3dOfEntity(name, id, ed::curDatabase());
   }
+  // The run goes on from the end of the segment, or from the riser's far end.
+  if (!made.empty() && fromWindow) CarryLayWindowElevations(ze);
   return made;
 }
 
@@ -141,15 +130,17 @@ namespace {
 // Makes the step after a new point; a failed step drops the point again.
 void MultiLineStep() {
   if (g_linearRun.points.size() < 3) return;
-  cad::TransactionManager* tm = StepTransactions();
-  if (tm) tm->startTransaction();
-  const cad::ObjectIdArray ids = BuildMultiLineStep(g_engineRows, 0);
-  if (!ids.empty()) {
-    g_linearRun.segMarks.push_back(0);
-    return;
+  const LayWindowState before = LayWindowSnapshot();
+  {
+    LinearGjStep step;
+    const cad::ObjectIdArray ids = BuildMultiLineStep(g_engineRows, 0);
+    if (!ids.empty()) {
+      step.keep(0, before);
+      return;
+    }
   }
-  if (tm && tm->numActiveTransactions() > 0) tm->abortTransaction();
   DropNewestRunPoint();
+  ed::printText(kMultiLineStepFailed);
 }
 
 void AppendRunPoint(const geom::Point3d& p, double bulge) {
@@ -201,20 +192,18 @@ bool LayMultiLinearGj(const StringArray& rows) {
   g_linearRun.points.clear();
   g_linearRun.bulges.clear();
   g_linearRun.segMarks.clear();
+  g_linearRun.elevBefore.clear();
   g_engineRows = rows;
   g_multiLineRows = rows;
 
   const std::wstring name = winlib::CmbGetName(winlib::kComboName);
-  PrepareLinearGjLayers(name, ed::curDatabase());
+  PrepareGjLayers(name, g_curLineGj, ed::curDatabase());
 
-  InstallLinearInputHooks();
-  g_linearRun.active = true;
-
+  LinearRunScope run;
   geom::Point3d first;
   int status = GetRunStartPoint(L"\n指定起点", first);
 
   if (status == ed::kNormal) {
-    ForgetLayWindowElevations();
     SetMonitorPoint(first);
     g_linearRun.points.push_back(first);
     g_linearRun.bulges.push_back(0);
@@ -262,5 +251,5 @@ bool LayMultiLinearGj(const StringArray& rows) {
     }
   }
 
-  return FinishLinearRun(status);
+  return run.finish(status);
 }

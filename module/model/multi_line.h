@@ -10,6 +10,10 @@
 #include "module/model/draw_engine.h"
 #include "module/toolkit/strings.h"
 
+// Printed when a step of every row cannot be made at the point just entered
+// (the point is dropped again).
+inline constexpr const wchar_t* kMultiLineStepFailed = L"\n此处无法按各行的偏移生成管线，请重新指定该点";
+
 // One run. True when it ended with Enter or "U" took back the start point
 // (the caller starts another); false when the rows are empty or the start
 // point was not given. Escape at the next-point prompt does not end a run.
@@ -20,13 +24,10 @@ bool LayMultiLinearGj(const StringArray& rows);
 // that segment's start; 2: at its end. Answers the primary ids made, empty
 // when the step failed (fewer than two run points, bulges not matching the
 // points, an offset the geometry cannot make): then whatever the step made is
-// erased again.
+// erased again. The rows lie at the run's elevations (the lay window's, typed
+// or carried on from the step before, else the guide's own z) plus their
+// vertical offsets; a step that stands carries the run on from where it ends.
 cad::ObjectIdArray BuildMultiLineStep(const StringArray& rows, int mode);
-
-// The lay window's elevations for a step of a run: zs and ze are written
-// when the window has values for the step (typed by the user, or kept by the
-// preview from the same click) and keep what the caller put there otherwise.
-void ReadRunElevations(double& zs, double& ze);
 
 // Drops the run's newest point after a step that made nothing: the
 // multi-line preview follows the newest remaining point, the newest bulge is

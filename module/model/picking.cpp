@@ -1,6 +1,8 @@
 // Picking and selecting whole components.
 #include "module/model/picking.h"
 
+#include "module/model/scope_guards.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cwctype>
@@ -111,11 +113,13 @@ int PickGj(const std::wstring& types, cad::ObjectIdArray& gjIds, cad::ObjectIdAr
 
   for (;;) {
     g_pickWatchFlag = 0;
-    ed::registerWatchWinMsg(WatchPickKeys);
     cad::ObjectId picked;
     geom::Point3d point;
-    const int rc = ed::entSel(ask, picked, point);
-    ed::removeWatchWinMsg(WatchPickKeys);
+    int rc;
+    {
+      ScopedWinMsgWatch watch(WatchPickKeys);
+      rc = ed::entSel(ask, picked, point);
+    }
     if (rc == ed::kCancel) return ed::kCancel;
     if (rc == ed::kKeyword) return ed::kKeyword;
     if (rc != ed::kNormal) {
@@ -189,10 +193,12 @@ bool SelectGjObjects(const std::wstring& layers, const std::wstring& number, con
   bool finished = false;
   for (;;) {
     g_pickWatchFlag = 0;
-    ed::registerWatchWinMsg(WatchPickKeys);
     ed::SelSet ss = 0;
-    const int rc = ed::ssGetWithPrompts(L":S:$", ask, L"", {}, ss);
-    ed::removeWatchWinMsg(WatchPickKeys);
+    int rc;
+    {
+      ScopedWinMsgWatch watch(WatchPickKeys);
+      rc = ed::ssGetWithPrompts(L":S:$", ask, L"", {}, ss);
+    }
     if (rc == ed::kCancel) break;
     if (rc != ed::kNormal) {
       if (g_pickWatchFlag == 1) {

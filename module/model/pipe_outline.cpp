@@ -7,8 +7,9 @@
 #include "module/model/current_gj.h"
 #include "module/model/linear_entities.h"
 #include "module/model/params.h"
+#include "module/model/scope_guards.h"
 #include "module/model/special_data.h"
-#include "module/shell/neighbour_services.h"
+#include "module/model/seams.h"
 #include "module/toolkit/bulge.h"
 #include "module/toolkit/collect.h"
 #include "module/toolkit/entities.h"
@@ -141,51 +142,57 @@ void RebuildGjByName(const std::wstring& name, const std::wstring& number, Creat
     CollectIdsByLayerAndNumber(name + L"," + name + kLabelLayerSuffix + L"," + name + kEdgeLayerSuffix, number,
                                work, nullptr);
 
-  g_checkGjOverlap = 0;
   cad::ObjectIdArray toErase, made;
-  for (cad::ObjectId id : work) {
-    std::wstring num;
-    StringArray attrs;
-    GetGjNumberAndAttrs(id, num, attrs);
-    if (attrs.size() < 2) {
-      // A label, an outline or an edge line: it goes once the new ones stand.
-      toErase.push_back(id);
-      continue;
-    }
-    // A copy still naming the entity it was copied from becomes primary.
-    attrs.front() = GetHandleText(id);
-    ClearXdata(id, kXdataAttrs);
-    SetXdataLines(id, kXdataAttrs, attrs, nullptr);
-
-    geom::Point3d start, end;
-    if (!GetGjEndPoints3d(id, start, end)) {
-      toErase.push_back(id);
-      continue;
-    }
-    cad::ObjectId newId;
-    {
-      cad::ObjectPtr<cad::Entity> ent(id, cad::OpenMode::ForWrite);
-      if (!ent) continue;
-      if (auto* poly = dynamic_cast<cad::Polyline*>(ent.get())) {
-        double bulge = 0;
-        poly->getBulgeAt(0, bulge);
-        ent->erase();
-        ent.close();
-        if (create) newId = create(name, num, start, end, bulge, 0);
-      } else if (cad::isKindOf<cad::BlockReference>(ent.get())) {
-        ent->erase();
-        ent.close();
-        if (create) newId = create(name, num, start, end, 0, 1);
-      } else {
+  {
+    OverlapCheckOff rebuilding;
+    for (cad::ObjectId id : work) {
+      std::wstring num;
+      StringArray attrs;
+      GetGjNumberAndAttrs(id, num, attrs);
+      if (attrs.size() < 2) {
+        // A label, an outline or an edge line: it goes once the new ones stand.
+        toErase.push_back(id);
         continue;
       }
-    }
-    if (!newId.isNull()) {
-      made.push_back(newId);
-      if (decorate) decorate(name, newId);
+      // A copy still naming the entity it was copied from becomes primary.
+      attrs.front() = GetHandleText(id);
+      ClearXdata(id, kXdataAttrs);
+      SetXdataLines(id, kXdataAttrs, attrs, nullptr);
+
+      StringArray ownLines;
+      GetXdataLines(id, kXdataParams, ownLines);
+      geom::Point3d start, end;
+      if (!GetGjEndPoints3d(id, start, end)) {
+        toErase.push_back(id);
+        continue;
+      }
+      cad::ObjectId newId;
+      {
+        cad::ObjectPtr<cad::Entity> ent(id, cad::OpenMode::ForWrite);
+        if (!ent) continue;
+        if (auto* poly = dynamic_cast<cad::Polyline*>(ent.get())) {
+          double bulge = 0;
+          poly->getBulgeAt(0, bulge);
+          ent->erase();
+          ent.close();
+          if (create) newId = create(name, num, start, end, bulge, 0);
+        } else if (cad::isKindOf<cad::BlockReference>(ent.get())) {
+          ent->erase();
+          ent.close();
+          if (create) newId = create(name, num, start, end, 0, 1);
+        } else {
+          continue;
+        }
+      }
+      if (!newId.isNull()) {
+        // The component is made again from itself: its own component lines
+        // stay with it (the create stamp starts the new entity without them).
+        if (!ownLines.empty()) SetXdataLines(newId, kXdataParams, ownLines, nullptr);
+        made.push_back(newId);
+        if (decorate) decorate(name, newId);
+      }
     }
   }
-  g_checkGjOverlap = 1;
   EraseEntities(toErase);
   RefreshSolid3dOfType(name, made, cad::workingDatabase());
 }

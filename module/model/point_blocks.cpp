@@ -3,6 +3,8 @@
 #include "module/model/point_blocks.h"
 
 #include <cmath>
+#include <cstdint>
+#include <cstdio>
 #include <cwchar>
 #include <memory>
 #include <string_view>
@@ -11,6 +13,7 @@
 #include "module/model/current_gj.h"
 #include "module/model/linear_entities.h"
 #include "module/model/params.h"
+#include "module/model/scope_guards.h"
 #include "module/model/special_data.h"
 #include "module/shell/globals.h"
 #include "module/toolkit/collect.h"
@@ -153,8 +156,23 @@ std::wstring MakePointGjBlockName(const std::wstring& name, const std::wstring& 
 
 std::wstring PointGjBlockDefName(const std::wstring& name, const std::wstring& number) {
   std::wstring block = MakePointGjBlockName(name, number, L"");
-  if (isNumberedPointType(name)) block += L"$" + number;
+  if (isNumberedPointType(name))
+    block += L"$" + number;
+  else
+    block += L"$" + FigureKey(GetAttrValue(g_curPointGj.coords, number));
   return sanitizeBlockName(block);
+}
+
+std::wstring FigureKey(const std::wstring& coordText) {
+  // FNV-1a over the characters: a short stable name for the figure's lines.
+  std::uint32_t h = 2166136261u;
+  for (wchar_t c : coordText) {
+    h ^= static_cast<std::uint32_t>(c);
+    h *= 16777619u;
+  }
+  wchar_t buf[9];
+  std::swprintf(buf, 9, L"%08X", static_cast<unsigned>(h));
+  return buf;
 }
 
 cad::Scale3d PointGjScaleOf(const std::wstring& text) {
@@ -255,35 +273,36 @@ void RebuildPointGjs(const std::wstring& name, const std::wstring& number, const
     CollectIdsByLayerAndNumber(name + L"," + name + kLabelLayerSuffix + L"," + name + kEdgeLayerSuffix, number,
                                work, nullptr);
 
-  g_checkGjOverlap = 0;
   cad::ObjectIdArray toErase, rebuilt;
-  for (cad::ObjectId id : work) {
-    std::wstring num;
-    StringArray attrs;
-    GetGjNumberAndAttrs(id, num, attrs);
-    if (attrs.size() <= 1) {
-      // Labels, edge lines and entities without component data.
-      toErase.push_back(id);
-      continue;
-    }
-    // A copy becomes the primary entity of its component.
-    attrs.front() = GetHandleText(id);
-    ClearXdata(id, kXdataAttrs);
-    SetXdataLines(id, kXdataAttrs, attrs, nullptr);
-    bool isBlockRef = false;
-    {
-      cad::ObjectPtr<cad::Entity> ent(id, cad::OpenMode::ForRead);
-      if (!ent) continue;  // cannot be opened: it keeps its old figure
-      isBlockRef = cad::isKindOf<cad::BlockReference>(ent.get());
-    }
-    if (isBlockRef) {
-      RebuildPointGjFigure(name, id);
-      rebuilt.push_back(id);
-    } else {
-      toErase.push_back(id);
+  {
+    OverlapCheckOff rebuilding;
+    for (cad::ObjectId id : work) {
+      std::wstring num;
+      StringArray attrs;
+      GetGjNumberAndAttrs(id, num, attrs);
+      if (attrs.size() <= 1) {
+        // Labels, edge lines and entities without component data.
+        toErase.push_back(id);
+        continue;
+      }
+      // A copy becomes the primary entity of its component.
+      attrs.front() = GetHandleText(id);
+      ClearXdata(id, kXdataAttrs);
+      SetXdataLines(id, kXdataAttrs, attrs, nullptr);
+      bool isBlockRef = false;
+      {
+        cad::ObjectPtr<cad::Entity> ent(id, cad::OpenMode::ForRead);
+        if (!ent) continue;  // cannot be opened: it keeps its old figure
+        isBlockRef = cad::isKindOf<cad::BlockReference>(ent.get());
+      }
+      if (isBlockRef) {
+        RebuildPointGjFigure(name, id);
+        rebuilt.push_back(id);
+      } else {
+        toErase.push_back(id);
+      }
     }
   }
-  g_checkGjOverlap = 1;
   EraseEntities(toErase);
   RefreshSolid3dOfType(name, rebuilt, cad::workingDatabase());
 }

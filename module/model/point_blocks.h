@@ -17,11 +17,11 @@
 //   name + "名", tagged with the number and the component's primary handle.
 //
 // Every drawing of a component empties its definition and draws it afresh,
-// so a definition always holds exactly one copy of its figure, the one of
-// the coordinate lines loaded at the last drawing.
+// so a definition always holds exactly one copy of its figure; as the name
+// follows the figure's lines, redrawing never changes another number's look.
 #pragma once
 
-#include "module/shell/neighbour_services.h"
+#include "module/model/seams.h"
 #include <string>
 
 #include "module/toolkit/strings.h"
@@ -44,10 +44,16 @@ std::wstring MakePointGjBlockName(const std::wstring& name, const std::wstring& 
                                   const std::wstring& figure);
 
 // The full definition name of a component as loaded in g_curPointGj: the
-// figure's name, with "$" + number for the numbered point types. Characters
-// a block name may not hold are written "·", so that a number such as
-// "AL1/2" still gets a definition of its own.
+// figure's name, then "$" + number for the numbered point types, and for the
+// others "$" + the key of the number's coordinate lines, which is all the
+// drawn figure depends on. So numbers that share a figure name but not its
+// size (a 600 and a 300 square lamp) keep a definition each, while numbers
+// with the same lines share one, and drawing one never changes the look of
+// the other. Characters a block name may not hold are written "·", so that
+// a number such as "AL1/2" still gets a definition of its own.
 std::wstring PointGjBlockDefName(const std::wstring& name, const std::wstring& number);
+// Eight hexadecimal digits that stand for a figure's coordinate text.
+std::wstring FigureKey(const std::wstring& coordText);
 
 // The scale factors of the parameter "图形缩放": "50%,200%" gives (0.5, 2, 1),
 // "2" gives (2, 2, 1); anything else (absent, three parts) gives (1, 1, 1).

@@ -12,8 +12,9 @@
 #include "module/model/picking.h"
 #include "module/model/point_blocks.h"
 #include "module/model/project_tables.h"
+#include "module/model/scope_guards.h"
 #include "module/model/special_data.h"
-#include "module/shell/neighbour_services.h"
+#include "module/model/seams.h"
 #include "module/shell/window_lib.h"
 #include "module/toolkit/entities.h"
 #include "module/toolkit/layers.h"
@@ -52,6 +53,10 @@ void placeOne(PointRun& run, const geom::Point3d& point) {
   const std::wstring number = winlib::CmbGetName(winlib::kComboNumber);
   cad::TransactionManager* tm = placementTransactions();
   if (tm) tm->startTransaction();
+  // A placement left by an exception takes its transaction back with it.
+  ScopeExit abandoned([tm] {
+    if (tm && tm->numActiveTransactions() > 0) tm->abortTransaction();
+  });
 
   cad::ObjectId id;
   InsertPointGjBlock(id, run.name, number, point, 0);
@@ -60,9 +65,11 @@ void placeOne(PointRun& run, const geom::Point3d& point) {
     EraseEntity(id);
     // Nothing stays of this placement, so its transaction is not one that
     // "U" should take back.
+    abandoned.release();
     if (tm) tm->endTransaction();
     return;
   }
+  abandoned.release();
   if (tm) ++run.openPlacements;
   RebuildPointGjFigure(run.name, id);
   RefreshSolid3dOfEntity(run.name, id, ed::curDatabase());
@@ -88,10 +95,11 @@ void rotatePicked(CGjInputPointMonitor* monitor) {
   if (!ids.empty()) {
     ed::SelSet ss = 0;
     IdsToSS(ids, ss);
-    BeginWatchCommand(L"ROTATE");
-    ed::command({L"ROTATE", ed::CmdArg::selection(ss), L""});
-    WaitWatchedCommand(L"ROTATE");
-    EndWatchCommand();
+    {
+      WatchedCommand rotate(L"ROTATE");
+      ed::command({L"ROTATE", ed::CmdArg::selection(ss), L""});
+      rotate.wait();
+    }
     ed::ssFree(ss);
   }
   HighlightEntities(ids, 0);
@@ -118,7 +126,8 @@ int CGjInputPointMonitor::monitorInputPoint(const ed::InputPointContext& ctx, ed
     vertices.reserve(points.size());
     for (const geom::Point3d& p : points)
       vertices.emplace_back(at.x + p.x * c - p.y * s, at.y + p.x * s + p.y * c, 0);
-    draw.geometry().pline(vertices);
+    // A turn keeps every arc's bulge: it moves the arc, not its sweep.
+    draw.geometry().pline(vertices, bulges);
   }
   return 0;
 }
@@ -136,13 +145,7 @@ void LayPointGj() {
   if (!LoadCurPointGj()) return;
   PointRun run;
   run.name = winlib::CmbGetName(winlib::kComboName);
-  cad::Database* db = ed::curDatabase();
-  GetOrCreateLayer(run.name, db);
-  SetLayerColorRGB(run.name, g_curPointGj.colour, db);
-  GetOrCreateLayer(run.name + L"名", db);
-  SetLayerColorRGB(run.name + L"名", g_curPointGj.labelColour, db);
-  GetOrCreateLayer(run.name + L"边线", db);
-  SetLayerColorRGB(run.name + L"边线", g_curPointGj.colour, db);
+  PrepareGjLayers(run.name, g_curPointGj, ed::curDatabase());
 
   run.elevation = InitialPointGjElevation(g_curPointGj.number);
 
@@ -158,7 +161,20 @@ void LayPointGj() {
   ipm.addPointMonitor(monitor);
   monitor->SetLayers(kSnapLayers, 1.0);
 
-  ed::registerFilterWinMsg(SwallowRightClick);
+  // The finish, on every way out: the placements not undone stay, the
+  // monitor goes and the elevation window closes.
+  ScopeExit finish([&run, &ipm, monitor] {
+    if (cad::TransactionManager* tm = placementTransactions()) {
+      for (; run.openPlacements > 0 && tm->numActiveTransactions() > 0; --run.openPlacements)
+        tm->endTransaction();
+    }
+    run.openPlacements = 0;
+    ipm.removePointMonitor(monitor);
+    delete monitor;
+    g_gjInputMonitor = nullptr;
+    winlib::InputOneElev(4, 0, 0, run.elevation);
+  });
+  ScopedWinMsgFilter swallow(SwallowRightClick);
   for (;;) {
     monitor->setAngle(0);
     monitor->setState(1);
@@ -181,14 +197,4 @@ void LayPointGj() {
     }
     break;
   }
-
-  ed::removeFilterWinMsg(SwallowRightClick);
-  if (cad::TransactionManager* tm = placementTransactions()) {
-    for (; run.openPlacements > 0 && tm->numActiveTransactions() > 0; --run.openPlacements) tm->endTransaction();
-  }
-  run.openPlacements = 0;
-  ipm.removePointMonitor(monitor);
-  delete monitor;
-  g_gjInputMonitor = nullptr;
-  winlib::InputOneElev(4, 0, 0, run.elevation);
 }

@@ -144,17 +144,23 @@ bool LocateRuleItem(tablelib::Handle h, const std::wstring& section, const std::
   const std::wstring field = L"名称";
   tablelib::First(h);
   if (!tablelib::Locate(h, field, kHeaderMark + section)) {
-    // The header may carry white space around the name; a header of another
-    // name that merely contains this one ("其它风管" for "风管") is no match.
-    tablelib::First(h);
-    bool found = false;
-    while (!tablelib::Eof(h)) {
-      if (headerNames(tablelib::FieldAsString(h, field), section)) {
-        found = true;
-        break;
+    // The header may carry white space around the name. Only when no header
+    // names the section itself does the first header that contains its name
+    // ("其它风管" for "风管") stand for it.
+    auto findHeader = [&](auto&& matches) {
+      tablelib::First(h);
+      while (!tablelib::Eof(h)) {
+        const std::wstring text = trimLeft(tablelib::FieldAsString(h, field));
+        if (matches(text)) return true;
+        tablelib::Next(h);
       }
-      tablelib::Next(h);
-    }
+      return false;
+    };
+    const bool found =
+        findHeader([&](const std::wstring& text) { return headerNames(text, section); }) ||
+        findHeader([&](const std::wstring& text) {
+          return isHeader(text) && text.find(section) != std::wstring::npos;
+        });
     if (!found) {
       tablelib::First(h);
       return false;

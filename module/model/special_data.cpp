@@ -24,11 +24,15 @@ double readNumber(const std::wstring& text) {
 }
 
 // Writes "编号" = [number] and "属性" = [own handle, "主键"] after removing
-// every application but the host's own.
+// every application but the host's own. The component lines "构件" go too:
+// they describe the number the entity had, and would override the
+// parameters of the number it is stamped for. Callers that recreate a
+// component from itself carry them over to the new entity.
 bool stampPrimary(cad::ObjectId id, const std::wstring& number) {
   const std::wstring handle = GetHandleText(id);
   if (handle.empty()) return false;
   ClearXdata(id, L"");
+  ClearXdata(id, kXdataExternalGj);
   StringArray attrs{handle, kGjPrimaryMark};
   return SetGjXdataLines(id, number, attrs, id.database());
 }

@@ -10,6 +10,7 @@
 #include "module/model/picking.h"
 #include "module/model/point_layout.h"
 #include "module/model/project_tables.h"
+#include "module/model/scope_guards.h"
 #include "module/model/special_data.h"
 #include "module/shell/offset_input.h"
 #include "module/shell/window_lib.h"
@@ -28,21 +29,6 @@ namespace {
 
 bool SameElev(double a, double b) { return std::fabs(a - b) < kElevTolerance; }
 
-cad::TransactionManager* StepTransactions() {
-  ed::Document* doc = ed::curDoc();
-  return doc ? doc->transactionManager() : nullptr;
-}
-
-void PrepareGjLayers(const std::wstring& name) {
-  cad::Database* db = ed::curDatabase();
-  GetOrCreateLayer(name, db);
-  SetLayerColorRGB(name, g_curLineGj.colour, db);
-  GetOrCreateLayer(name + L"名", db);
-  SetLayerColorRGB(name + L"名", g_curLineGj.labelColour, db);
-  GetOrCreateLayer(name + L"边线", db);
-  SetLayerColorRGB(name + L"边线", g_curLineGj.colour, db);
-}
-
 cad::ObjectId MakeRiser(const std::wstring& name, const std::wstring& number, const geom::Point3d& first,
                         const geom::Point3d& second) {
   cad::ObjectId id;
@@ -56,10 +42,8 @@ cad::ObjectId MakeRiser(const std::wstring& name, const std::wstring& number, co
 
 void LayVerticalGj() {
   ed::setVar(L"CMDECHO", 1);
-  if (!LoadCurGjDefine()) {
-    ed::setVar(L"CMDECHO", 0);
-    return;
-  }
+  ScopeExit echoOff([] { ed::setVar(L"CMDECHO", 0); });
+  if (!LoadCurGjDefine()) return;
   ui::Point corner(0, 0);
   if (ui::Wnd* view = ui::drawingView()) view->ClientToScreen(&corner);
 
@@ -67,35 +51,33 @@ void LayVerticalGj() {
   FindAttrValue(GetGjParamLines(g_curLineGj, g_curLineGj.number), L"底标高", base);
   double start = base == L"层高" ? 0.0 : std::wcstod(base.c_str(), nullptr);
   double end = g_floorHeight;
-  if (!winlib::InputTwoElev(winlib::kPaletteOpen, corner.x, corner.y, start, end)) {
-    ed::setVar(L"CMDECHO", 0);
-    return;
-  }
+  if (!winlib::InputTwoElev(winlib::kPaletteOpen, corner.x, corner.y, start, end)) return;
+  ScopeExit closeWindow([] {
+    double none1 = 0, none2 = 0;
+    winlib::InputTwoElev(winlib::kPaletteClose, 0, 0, none1, none2);
+  });
 
   const std::wstring name = winlib::CmbGetName(winlib::kComboName);
-  PrepareGjLayers(name);
+  PrepareGjLayers(name, g_curLineGj, ed::curDatabase());
 
   for (;;) {
     geom::Point3d point;
     if (GetPointWithOffset(L"\n请选择基点:", point, L"") != ed::kNormal) break;
-    geom::Point3d first = point, second = point;
+    // The window answers with values only after the user changed them; the
+    // values it opened with (or last gave) hold for every riser until then.
     double zs = start, ze = end;
     if (winlib::InputTwoElev(winlib::kPalettePoll, 0, 0, zs, ze)) {
-      start = zs;  // the window's values carry to the next riser
+      start = zs;
       end = ze;
-      if (SameElev(zs, ze)) {
-        ed::alert(L"起点与终点标高相等不能生成垂直构件!");
-        continue;
-      }
-      first.z = zs;
-      second.z = ze;
     }
+    if (SameElev(start, end)) {
+      ed::alert(L"起点与终点标高相等不能生成垂直构件!");
+      continue;
+    }
+    const geom::Point3d first(point.x, point.y, start), second(point.x, point.y, end);
     const std::wstring number = winlib::CmbGetName(winlib::kComboNumber);
     MakeRiser(name, number, first, second);
   }
-  double none1 = 0, none2 = 0;
-  winlib::InputTwoElev(winlib::kPaletteClose, 0, 0, none1, none2);
-  ed::setVar(L"CMDECHO", 0);
 }
 
 void CreateVerticalGj(int where) {
@@ -103,39 +85,40 @@ void CreateVerticalGj(int where) {
   // Only a run in progress takes risers: its step would otherwise stay open
   // with no run left to end or undo it.
   if (!g_linearRun.active || pts.empty()) return;
-  // Without values from the window both ends lie at the run's height, which
-  // makes no riser.
-  // The values stay kept for a multi-line step, which reads the window again.
+  const LayWindowState before = LayWindowSnapshot();
+  // The riser reaches between the window's two values; without values the
+  // run knows of, both ends lie at the run's height, which makes no riser.
   double zs = pts.back().z, ze = pts.back().z;
-  ReadLayWindowElevations(zs, ze, false);
+  ReadLayWindowElevations(zs, ze);
   if (SameElev(zs, ze)) {
-    ForgetLayWindowElevations();
     ed::alert(L"两标高相等，无法生成垂直管线");
     return;
   }
   if (!g_multiLineInput) {
-    ForgetLayWindowElevations();
     const std::wstring name = winlib::CmbGetName(winlib::kComboName);
     const std::wstring number = winlib::CmbGetName(winlib::kComboNumber);
     const geom::Point3d base = (where == 1 && pts.size() >= 2) ? pts[pts.size() - 2] : pts.back();
     MakeLinearGjStep(name, number, geom::Point3d(base.x, base.y, zs), geom::Point3d(base.x, base.y, ze), 0, 1,
-                     1);
+                     1, before);
+    CarryLayWindowElevations(ze);
   } else {
     if (pts.size() < 2) {
-      ForgetLayWindowElevations();
+      ed::printText(L"\n多管线至少需要两点才能生成垂直管线");
       return;
     }
-    cad::TransactionManager* tm = StepTransactions();
-    if (tm) tm->startTransaction();
-    const cad::ObjectIdArray ids = BuildMultiLineStep(g_multiLineRows, where == 1 ? 1 : 2);
-    if (!ids.empty()) {
-      g_linearRun.segMarks.push_back(1);
-    } else {
-      if (tm && tm->numActiveTransactions() > 0) tm->abortTransaction();
+    bool made = false;
+    {
+      LinearGjStep step;
+      if (!BuildMultiLineStep(g_multiLineRows, where == 1 ? 1 : 2).empty()) {
+        step.keep(1, before);
+        made = true;
+      }
+    }
+    if (!made) {
       DropNewestRunPoint();
+      ed::printText(kMultiLineStepFailed);
     }
   }
-  winlib::SetElevation(ze, ze);
   if (ui::Wnd* view = ui::drawingView()) view->SetFocus();
 }
 

@@ -3,15 +3,8 @@
 // subsystem that lands defines its handlers in its own folder, which takes
 // their place in the plug-in, and then removes them from this file.
 #include "module/shell/neighbour_commands.h"
-#include "module/shell/neighbour_services.h"
 
 #define KIV_PLACEHOLDER __attribute__((weak))
-
-// Services: the layout commands' rebuild routines and the 3D refresh.
-KIV_PLACEHOLDER void RebuildGjByType(const std::wstring&, const std::wstring&, const cad::ObjectIdArray&) {}
-KIV_PLACEHOLDER void RebuildAllGjTypes() {}
-KIV_PLACEHOLDER void RefreshSolid3dOfEntity(const std::wstring&, cad::ObjectId, cad::Database*) {}
-KIV_PLACEHOLDER void RefreshSolid3dOfType(const std::wstring&, const cad::ObjectIdArray&, cad::Database*) {}
 
 // Discipline layout commands
 KIV_PLACEHOLDER void CmdLayPipe() {}

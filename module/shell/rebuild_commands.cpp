@@ -4,6 +4,7 @@
 #include "module/shell/rebuild_commands.h"
 
 #include "module/model/floor_table_writer.h"
+#include "module/model/seams.h"
 #include "module/shell/command_table.h"
 #include "module/shell/window_lib.h"
 #include "module/toolkit/suite_call.h"
@@ -24,15 +25,15 @@ void CmdGjRebuildCur() {
   const std::wstring type = winlib::CmbGetName(winlib::kComboName);
   const std::wstring number = winlib::CmbGetName(winlib::kComboNumber);
   siblingRebuild(type, number);
-  RebuildGjByType(type, number, cad::ObjectIdArray{});
-  ed::print(L"%s重建完成!\n", type.c_str());
+  // The completion is reported only over a rebuild that ran; otherwise the
+  // rebuild has said why it did not.
+  if (Seams().rebuildGjByType(type, number, cad::ObjectIdArray{})) ed::print(L"%s重建完成!\n", type.c_str());
 }
 
 void CmdGjRebuildAll() {
   WriteAllGjToFloorTables();
   siblingRebuild(L"", L"");
-  RebuildAllGjTypes();
-  ed::print(L"\n安装重建完成!\n");
+  if (Seams().rebuildAllGjTypes()) ed::print(L"\n安装重建完成!\n");
 }
 
 

@@ -1,9 +1,4 @@
-// The rebuild commands and the rebuild routines of the discipline layout
-// commands that they run.
+// The rebuild commands; the rebuild routines of the discipline layout
+// commands that they run are reached through the component model's seams
+// (module/model/seams.h).
 #pragma once
-
-#include <string>
-
-#include "platform/cad/ids.h"
-
-#include "module/shell/neighbour_services.h"

@@ -13,10 +13,6 @@ int g_entSelWatchFlag = 0;
 
 namespace {
 
-// The collected array grows in steps of this many ids, so that a walk over a
-// large model space does not reallocate entry by entry.
-constexpr size_t kCollectStep = 100000;
-
 bool contains(const StringList& list, const std::wstring& s) {
   return std::find(list.begin(), list.end(), s) != list.end();
 }
@@ -34,11 +30,40 @@ std::unordered_set<cad::ObjectId> layerIdsOf(const StringList& names, cad::Datab
   return out;
 }
 
-std::wstring gjNumber(cad::ObjectId id) {
-  StringArray lines;
-  GetXdataLines(id, kXdataNumber, lines);
-  return lines.empty() ? std::wstring() : lines.front();
+// The component number of an entity already open: the first line of its
+// "编号" group, read as the xdata line readers read it, without opening the
+// entity again or reading its other groups.
+std::wstring gjNumber(const cad::Entity& ent) {
+  const cad::ValueChain group = ent.xData(kXdataNumber);
+  if (group.empty()) return {};
+  std::wstring value;
+  for (size_t i = 1; i < group.size(); ++i) {
+    const cad::TypedValue& v = group[i];
+    if (v.code != cad::xd::kString && v.code != cad::xd::kHandle) continue;
+    const std::wstring& text = v.str();
+    const std::wstring marker = kXdataContinuation;
+    if (text.size() >= marker.size() && text.compare(text.size() - marker.size(), marker.size(), marker) == 0) {
+      value.append(text, 0, text.size() - marker.size());
+    } else {
+      value += text;
+      value += L"\r\n";
+    }
+  }
+  // The first of the value's lines once white space around it is gone.
+  std::wstring trimmed = TrimWhite(value);
+  const size_t cut = trimmed.find(L"\r\n");
+  if (cut != std::wstring::npos) trimmed.resize(cut);
+  return trimmed;
 }
+
+// A window-message watch registered while a pick waits.
+class PickWatch {
+ public:
+  PickWatch() { ed::registerWatchWinMsg(&WatchEntSelKeys); }
+  ~PickWatch() { ed::removeWatchWinMsg(&WatchEntSelKeys); }
+  PickWatch(const PickWatch&) = delete;
+  PickWatch& operator=(const PickWatch&) = delete;
+};
 
 }  // namespace
 
@@ -59,21 +84,20 @@ void CollectIdsByLayerAndNumber(const std::wstring& layers, const std::wstring& 
   std::unordered_set<cad::ObjectId> layerIds;
   if (byLayer) layerIds = layerIdsOf(layerList, db);
 
-  ids.reserve(ids.size() + kCollectStep);
-  for (cad::ObjectId id : space->entityIds(true)) {
-    bool hasNumberApp = false;
-    {
-      cad::ObjectPtr<cad::Entity> ent(id, cad::OpenMode::ForRead);
-      if (!ent) continue;
-      if (byLayer && !layerIds.count(ent->layerId())) continue;
-      if (byNumber) hasNumberApp = !ent->xData(kXdataNumber).empty();
-    }
+  // One pass over model space's own list, without copying it: an erased
+  // entity refuses the open, so the list need not be filtered first.
+  const cad::ObjectIdArray& all = space->entitiesMutable();
+  // Without a filter nearly every entity is taken: room for all of them at
+  // once, instead of growing (and moving) a large array step by step.
+  if (!byLayer && !byNumber) ids.reserve(ids.size() + all.size());
+  for (cad::ObjectId id : all) {
+    cad::ObjectPtr<cad::Entity> ent(id, cad::OpenMode::ForRead);
+    if (!ent) continue;
+    if (byLayer && !layerIds.count(ent->layerId())) continue;
     if (byNumber) {
-      if (!hasNumberApp) continue;
-      std::wstring number = gjNumber(id);
+      const std::wstring number = gjNumber(*ent);
       if (number.empty() || !contains(numberList, number)) continue;
     }
-    if (ids.size() == ids.capacity()) ids.reserve(ids.size() + kCollectStep);
     ids.push_back(id);
   }
 }
@@ -92,7 +116,8 @@ void SelectIdsByLayerAndNumber(const std::wstring& layers, const std::wstring& n
       cad::ObjectId id;
       if (ed::ssName(ss, i, id) != ed::kNormal || id.isNull()) continue;
       if (!numbers.empty()) {
-        std::wstring number = gjNumber(id);
+        cad::ObjectPtr<cad::Entity> ent(id, cad::OpenMode::ForRead);
+        const std::wstring number = ent ? gjNumber(*ent) : std::wstring();
         if (number.empty() || !contains(numberList, number)) continue;
       }
       ids.push_back(id);
@@ -133,11 +158,13 @@ bool PickGjEntities(const std::wstring& layersIn, cad::ObjectIdArray& ids, doubl
 
   for (;;) {
     g_entSelWatchFlag = 0;
-    ed::registerWatchWinMsg(&WatchEntSelKeys);
     cad::ObjectId picked;
     geom::Point3d pickPoint;
-    int r = ed::entSel(prompt, picked, pickPoint);
-    ed::removeWatchWinMsg(&WatchEntSelKeys);
+    int r;
+    {
+      PickWatch watch;
+      r = ed::entSel(prompt, picked, pickPoint);
+    }
 
     if (r == ed::kCancel) return false;
     if (r != ed::kNormal) {

@@ -53,12 +53,14 @@ bool ViewportDraw::Geometry::circularArc(const geom::Point3d& s, const geom::Poi
   return true;
 }
 
-bool ViewportDraw::Geometry::pline(const std::vector<geom::Point3d>& vertices) {
+bool ViewportDraw::Geometry::pline(const std::vector<geom::Point3d>& vertices, const std::vector<double>& bulges) {
   if (vertices.empty()) return false;
   DrawCall c;
   c.kind = DrawCall::Pline;
   c.color = d_.color_;
   c.pts = vertices;
+  c.bulges = bulges;
+  c.bulges.resize(vertices.size(), 0.0);
   d_.calls_.push_back(std::move(c));
   return true;
 }

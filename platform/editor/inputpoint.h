@@ -21,6 +21,7 @@ struct DrawCall {
   enum Kind { Color, Polyline, Text, Circle, Arc, Pline } kind = Color;
   int color = 0;                    // Color
   std::vector<geom::Point3d> pts;   // Polyline, Pline (vertices), Arc (start, mid, end)
+  std::vector<double> bulges;       // Pline: one per vertex, the bulge of the segment that starts there
   geom::Point3d center;             // Circle
   double radius = 0;                // Circle; text height for Text
   std::wstring text;                // Text
@@ -48,8 +49,9 @@ class ViewportDraw {
               double height, double widthFactor, double oblique, const std::wstring& str);
     bool circle(const geom::Point3d& center, double radius, const geom::Vector3d& normal);
     bool circularArc(const geom::Point3d& start, const geom::Point3d& mid, const geom::Point3d& end);
-    // A lightweight polyline given by its vertices (bulges are not drawn).
-    bool pline(const std::vector<geom::Point3d>& vertices);
+    // A lightweight polyline given by its vertices and, per vertex, the bulge
+    // of the segment that starts there (missing bulges are 0: straight).
+    bool pline(const std::vector<geom::Point3d>& vertices, const std::vector<double>& bulges = {});
    private:
     ViewportDraw& d_;
   };

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "module/model/vertical_gj.h"
+
 #include "module/shell/window_lib.h"
 #include "module/toolkit/entities.h"
 #include "module/toolkit/layers.h"
@@ -71,6 +73,7 @@ class DrawEngine : public kivtest::ProjectSandbox {
     g_order.clear();
     g_decorated.clear();
     g_createNothing = false;
+    ForgetLayWindowElevations();
     g_createGjCb = &RecordCreate;
     g_decorateGjCb = &RecordDecorate;
   }
@@ -91,6 +94,13 @@ class DrawEngine : public kivtest::ProjectSandbox {
     for (const auto& p : pts) push(TokenKind::Point, p);
   }
   static void word(const wchar_t* w) { push(TokenKind::Text, {}, w); }
+  // Queues a host directive registered by the test.
+  static void directive(const wchar_t* name) {
+    ed::InputToken t;
+    t.kind = TokenKind::Directive;
+    t.text = name;
+    ed::inputQueue().push(t);
+  }
   // Live (not erased) entities of model space on a layer.
   int count(const std::wstring& layer) {
     int n = 0;
@@ -243,10 +253,90 @@ TEST_F(DrawEngine, LayWindowElevationsSlopeTheSegmentAndCarryOn) {
   getPalette(shown);
   EXPECT_EQ(shown[0], 3500);  // written back: the next segment starts where this ended
   EXPECT_EQ(shown[1], 3500);
-  // Without a new answer of the window the second segment lies at the run's z.
-  EXPECT_EQ(g_made[1].start, Point3d(1000, 0, 0));
-  EXPECT_EQ(g_made[1].end, Point3d(2000, 0, 0));
+  // Without new values in the window the second segment starts where the
+  // first ended and goes on level.
+  EXPECT_EQ(g_made[1].start, Point3d(1000, 0, 3500));
+  EXPECT_EQ(g_made[1].end, Point3d(2000, 0, 3500));
   winlib::LayLinearGj(winlib::kPaletteClose, 0, 0, start, end);
+}
+
+// A directive that types the values into the lay window when the engine
+// reads it.
+void registerTyping(const wchar_t* name, double start, double end) {
+  ed::registerDirective(name, [start, end](const ed::InputToken&, std::wstring&) {
+    os::findFunction<KivPelk_SetPalette_fn>(g_hostWindowLib, "KivPelk_SetPalette")(start, end, 0, 2);
+    return true;
+  });
+}
+
+TEST_F(DrawEngine, ElevationsCarryOnFromTheWindowThroughTheRun) {
+  // The window opens at 3000: every segment of a three-segment run lies there.
+  OpenLayWindow(0, 0, 3000);
+  points({{0, 0, 0}, {1000, 0, 0}, {1000, 1000, 0}, {0, 1000, 0}});
+  push(TokenKind::Enter);
+  EXPECT_TRUE(LayLinearGjByPoints());
+  ASSERT_EQ(g_made.size(), 3u);
+  for (const auto& m : g_made) {
+    EXPECT_EQ(m.start.z, 3000);
+    EXPECT_EQ(m.end.z, 3000);
+  }
+  // A value typed in the window during the run applies from the next segment
+  // on; the next run of the command goes on from there too.
+  g_made.clear();
+  points({{0, 0, 0}, {1000, 0, 0}});
+  registerTyping(L".type3200", 3200, 3200);
+  directive(L".type3200");
+  points({{2000, 0, 0}, {3000, 0, 0}});
+  push(TokenKind::Enter);
+  points({{0, 500, 0}, {1000, 500, 0}});
+  push(TokenKind::Enter);
+  EXPECT_TRUE(LayLinearGjByPoints());
+  EXPECT_TRUE(LayLinearGjByPoints());
+  ed::unregisterDirective(L".type3200");
+  CloseLayWindow();
+  ASSERT_EQ(g_made.size(), 4u);
+  const double expected[][2] = {{3000, 3000}, {3200, 3200}, {3200, 3200}, {3200, 3200}};
+  for (size_t i = 0; i < 4; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(g_made[i].start.z, expected[i][0]);
+    EXPECT_EQ(g_made[i].end.z, expected[i][1]);
+  }
+}
+
+TEST_F(DrawEngine, ASegmentAfterARiserStartsAtTheRisersTop) {
+  OpenLayWindow(0, 0, 2900);
+  ed::registerDirective(L".riser", [](const ed::InputToken&, std::wstring&) {
+    os::findFunction<KivPelk_SetPalette_fn>(g_hostWindowLib, "KivPelk_SetPalette")(2900, 3500, 0, 2);
+    CreateVerticalGj(0);
+    return true;
+  });
+  points({{0, 0, 0}, {1000, 0, 0}});
+  directive(L".riser");
+  points({{2000, 0, 0}});
+  // Undoing a riser brings the run back to the height it had before it.
+  directive(L".riser");
+  word(L"U");
+  points({{2000, 1000, 0}});
+  push(TokenKind::Enter);
+  EXPECT_TRUE(LayLinearGjByPoints());
+  ed::unregisterDirective(L".riser");
+  double shown[3] = {};
+  os::findFunction<KivPelk_GetPalette_fn>(g_hostWindowLib, "KivPelk_GetPalette")(shown);
+  CloseLayWindow();
+  ASSERT_EQ(g_made.size(), 5u);
+  EXPECT_EQ(g_made[0].start.z, 2900);
+  EXPECT_EQ(g_made[0].end.z, 2900);
+  EXPECT_EQ(g_made[1].vertical, 1);
+  EXPECT_EQ(g_made[1].start, Point3d(1000, 0, 2900));
+  EXPECT_EQ(g_made[1].end, Point3d(1000, 0, 3500));
+  EXPECT_EQ(g_made[2].start, Point3d(1000, 0, 3500));
+  EXPECT_EQ(g_made[2].end, Point3d(2000, 0, 3500));
+  EXPECT_TRUE(g_made[3].id.isErased());  // the second riser, undone
+  EXPECT_EQ(g_made[4].start, Point3d(2000, 0, 3500));
+  EXPECT_EQ(g_made[4].end, Point3d(2000, 1000, 3500));
+  EXPECT_EQ(shown[0], 3500);
+  EXPECT_EQ(shown[1], 3500);
+  expectHooksGone();
 }
 
 TEST_F(DrawEngine, ArcsAppendTheirFarEndWithTheBulgeAsDrawn) {
@@ -305,14 +395,11 @@ TEST_F(DrawEngine, ARiserAddedDuringTheRunIsUndoneWithoutMovingTheCurrentPoint) 
   // Stands in for the host calling the riser export while the engine waits.
   ed::registerDirective(L".riser", [](const ed::InputToken&, std::wstring&) {
     const Point3d at = g_linearRun.points.back();
-    MakeLinearGjStep(L"给水管", L"JL-1", at, Point3d(at.x, at.y, 3000), 0, 1, 1);
+    MakeLinearGjStep(L"给水管", L"JL-1", at, Point3d(at.x, at.y, 3000), 0, 1, 1, LayWindowSnapshot());
     return true;
   });
-  ed::InputToken riser;
-  riser.kind = TokenKind::Directive;
-  riser.text = L".riser";
   points({{0, 0, 0}, {1000, 0, 0}});
-  ed::inputQueue().push(riser);
+  directive(L".riser");
   word(L"U");  // takes the riser back
   points({{1000, 600, 0}});
   push(TokenKind::Enter);

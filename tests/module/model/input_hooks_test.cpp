@@ -168,12 +168,14 @@ TEST_F(InputHooks, SingleLinePreviewShowsLengthCrossAnd3dLine) {
   texts = of(calls, ed::DrawCall::Text);
   ASSERT_EQ(texts.size(), 1u);
   EXPECT_EQ(texts[0].text, L"1118.03");  // from (1000,0,3000) to (2000,0,3500)
-  // The values the preview read stay for the step of the same click.
+  // The values the preview read stay the run's for the step of the same click
+  // and after it.
   double s = 0, e = 0;
-  EXPECT_TRUE(ReadLayWindowElevations(s, e, true));
+  EXPECT_TRUE(ReadLayWindowElevations(s, e));
   EXPECT_EQ(s, 3000);
   EXPECT_EQ(e, 3500);
-  EXPECT_FALSE(ReadLayWindowElevations(s, e, true));
+  ForgetLayWindowElevations();
+  EXPECT_FALSE(ReadLayWindowElevations(s, e));
   winlib::LayLinearGj(winlib::kPaletteClose, 0, 0, zs, ze);
 
   // An inactive monitor draws nothing.
@@ -212,6 +214,11 @@ TEST_F(InputHooks, MultiLinePreviewOffsetsEveryRow) {
   ASSERT_EQ(plines[0].pts.size(), 3u);
   EXPECT_NEAR(plines[0].pts[2].y, 0, 1e-6);
   EXPECT_NEAR(std::fabs(plines[0].pts[2].x - 2000), 100, 1e-6);
+  // The band is drawn as the arc it is, not as its chord.
+  ASSERT_EQ(plines[0].bulges.size(), 3u);
+  EXPECT_EQ(plines[0].bulges[0], 0);
+  EXPECT_GT(std::fabs(plines[0].bulges[1]), 0.9) << "about a half circle, met at the corner";
+  EXPECT_EQ(plines[0].bulges[2], 0);
   monitor.lastInputPoint = Point3d(1000, 0, 0);
 
   // A row of three fields: a message and no line.

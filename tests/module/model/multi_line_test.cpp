@@ -61,6 +61,23 @@ TEST_F(MultiLine, EveryRowGetsItsOffsetSegmentBehindTheNewestPoint) {
   expectRunClosed();
 }
 
+TEST_F(MultiLine, EveryStepGoesOnAtTheHeightTheStepBeforeEnded) {
+  const StringArray rows = {L"给水管,JL-1,0,0", L"排水管,PL-1,200,0"};
+  OpenLayWindow(0, 0, 2800);
+  points({{0, 0, 0}, {1000, 0, 0}, {2000, 0, 0}, {3000, 0, 0}, {4000, 0, 0}});
+  push(TokenKind::Enter);
+  EXPECT_TRUE(LayMultiLinearGj(rows));
+  CloseLayWindow();
+  ASSERT_EQ(made().size(), 6u);  // three steps of two rows
+  for (size_t i = 0; i < made().size(); ++i) {
+    SCOPED_TRACE(i);
+    const double z = made()[i].name == L"排水管" ? 3000 : 2800;
+    EXPECT_EQ(made()[i].start.z, z);
+    EXPECT_EQ(made()[i].end.z, z);
+  }
+  expectRunClosed();
+}
+
 TEST_F(MultiLine, UndoRightAfterTheThirdPointTakesBackTheFirstSegments) {
   const StringArray rows = {L"给水管,JL-1,0,0", L"给水管,JL-1,0,300"};
   points({{0, 0, 0}, {1000, 0, 0}, {2000, 0, 0}});
@@ -83,7 +100,9 @@ TEST_F(MultiLine, AnOffsetThatCannotBeMadeDropsThePointAndKeepsNothing) {
   word(L"A");
   points({{1500, -500, 0}, {1000, -1000, 0}});
   push(TokenKind::Enter);
+  const size_t mark = ed::transcriptMark();
   EXPECT_TRUE(LayMultiLinearGj(rows));
+  EXPECT_NE(ed::transcriptSince(mark).find(kMultiLineStepFailed), std::wstring::npos) << "it says why";
   EXPECT_EQ(count(L"给水管"), 0);  // the guide row's segment was erased again
   EXPECT_EQ(g_linearRun.points.size(), 2u);
   EXPECT_EQ(g_linearRun.bulges, (std::vector<double>{0, 0}));

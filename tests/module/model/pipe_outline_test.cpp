@@ -201,6 +201,8 @@ TEST_F(PipeOutlineTest, RebuildByNumberKeepsOtherNumbersAndMakesCopiesPrimary) {
   cad::ObjectId two = CreatePipe(L"给水管", L"2", Point3d(0, 6000, 0), Point3d(1000, 6000, 0), 0, 0);
   // The copy still names the entity it was copied from.
   stamp(copy, L"1", {one.handle().text(), L"主键"});
+  StringArray ownLines{L"管径=DN65"};
+  ASSERT_TRUE(SetXdataLines(one, kXdataExternalGj, ownLines, nullptr));
   for (cad::ObjectId id : {one, copy, two}) DrawPipeOutline(L"给水管", id);
   g_checkGjOverlap = 1;
   ASSERT_EQ(labels().size(), 3u);
@@ -233,9 +235,14 @@ TEST_F(PipeOutlineTest, RebuildByNumberKeepsOtherNumbersAndMakesCopiesPrimary) {
     ++ones;
     Point3d s, e;
     ASSERT_TRUE(GetGjEndPoints3d(id, s, e));
+    StringArray carried;
+    GetXdataLines(id, kXdataExternalGj, carried);
     if (s.y == 0) {
       EXPECT_EQ(s, Point3d(0, 0, 100));
       EXPECT_EQ(e, Point3d(1000, 0, 200));
+      EXPECT_EQ(carried, ownLines) << "a component made again from itself keeps its own lines";
+    } else {
+      EXPECT_TRUE(carried.empty());
     }
   }
   EXPECT_EQ(ones, 2);

@@ -100,9 +100,33 @@ TEST_F(PointBlocksTest, DefinitionNamesFollowFigureAndNumberedTypes) {
       << "a character a block name may not hold";
   EXPECT_EQ(MakePointGjBlockName(L"配电箱", L"AL1", L""), L"sys$配电箱$箱体") << "no number suffix";
   EXPECT_EQ(MakePointGjBlockName(L"配电箱", L"AL1", L"圆"), L"sys$配电箱$圆") << "a given figure wins";
-  define(L"点状灯具", {{L"D1", L"图形=圆灯", L""}, {L"D7", L"图形=圆灯", L""}});
-  EXPECT_EQ(PointGjBlockDefName(L"点状灯具", L"D1"), L"sys$点状灯具$圆灯");
-  EXPECT_EQ(PointGjBlockDefName(L"点状灯具", L"D7"), L"sys$点状灯具$圆灯") << "shared whatever the number";
+  // Other types: one definition per figure name and figure lines.
+  define(L"点状灯具", {{L"D1", L"图形=圆灯", L"0,0|10,0"},
+                       {L"D7", L"图形=圆灯", L"0,0|10,0"},
+                       {L"D8", L"图形=圆灯", L"0,0|20,0"}});
+  const std::wstring d1 = PointGjBlockDefName(L"点状灯具", L"D1");
+  EXPECT_EQ(d1, L"sys$点状灯具$圆灯$" + FigureKey(L"0,0|10,0"));
+  EXPECT_EQ(PointGjBlockDefName(L"点状灯具", L"D7"), d1) << "the same lines share one definition";
+  EXPECT_NE(PointGjBlockDefName(L"点状灯具", L"D8"), d1) << "other lines, another definition";
+  EXPECT_EQ(FigureKey(L"0,0|10,0").size(), 8u);
+}
+
+TEST_F(PointBlocksTest, TwoNumbersSharingAFigureNameKeepTheirOwnSizes) {
+  define(L"点状灯具", {{L"D600", L"图形=方灯", L"-300,-300|300,-300|300,300|-300,300|-300,-300"},
+                       {L"D300", L"图形=方灯", L"-150,-150|150,-150|150,150|-150,150|-150,-150"}});
+  cad::ObjectId big = place(L"点状灯具", L"D600", Point3d(0, 0, 0));
+  RebuildPointGjFigure(L"点状灯具", big);
+  cad::ObjectId small = place(L"点状灯具", L"D300", Point3d(5000, 0, 0));
+  RebuildPointGjFigure(L"点状灯具", small);
+  auto widthOf = [](cad::ObjectId ref) {
+    cad::ObjectPtr<cad::Entity> e(ref, cad::OpenMode::ForRead);
+    cad::Extents3d ext;
+    if (!e || e->getGeomExtents(ext) != cad::Status::Ok) return -1.0;
+    return ext.maxPoint.x - ext.minPoint.x;
+  };
+  EXPECT_NEAR(widthOf(big), 600, 1e-6) << "placing the second leaves the first as it was";
+  EXPECT_NEAR(widthOf(small), 300, 1e-6);
+  EXPECT_NE(blockOf(big), blockOf(small));
 }
 
 TEST_F(PointBlocksTest, ScaleFactorsOfTheFigureScaleParameter) {
@@ -266,8 +290,8 @@ TEST_F(PointBlocksTest, DefinitionsHoldOneCopyOfTheirFigure) {
   cad::ObjectId d = place(L"点状灯具", L"D1", Point3d(3000, 3000, 0));
   RebuildPointGjFigure(L"点状灯具", c);
   RebuildPointGjFigure(L"点状灯具", d);
-  EXPECT_EQ(blockOf(d), L"sys$点状灯具$圆灯");
-  EXPECT_EQ(blockEntities(L"sys$点状灯具$圆灯").size(), 1u);
+  EXPECT_EQ(blockOf(d), blockOf(c));
+  EXPECT_EQ(blockEntities(blockOf(d)).size(), 1u);
 }
 
 TEST_F(PointBlocksTest, AReferenceWhoseNumberChangedMovesToItsNewDefinition) {

@@ -30,7 +30,7 @@ const char* const kFloors =
 const char* const kFloor1 =
     "构件名称:ftString:50\t编号:ftString:50\t构件分类:ftString:50\t参数\t坐标\n"
     "灯具\tD1\t电气\t图形=方灯\\r\\n底标高=层高\t-100,-100|100,-100|100,100\n"
-    "灯具\tD2\t电气\t图形=圆灯\\r\\n底标高=2500\t0,-50|0,50\n"
+    "灯具\tD2\t电气\t图形=圆灯\\r\\n底标高=2500\t0,-50:1|0,50\n"
     "灯具\tD3\t电气\t图形=圆灯\t0,0|10,0\n";
 
 class PointLayout : public kivtest::ProjectSandbox {
@@ -179,6 +179,7 @@ TEST_F(PointLayout, GhostFollowsTheComboNumberAndTheAngle) {
   ASSERT_EQ(draw.calls()[0].pts.size(), 2u);
   EXPECT_NEAR(draw.calls()[0].pts[0].x, 1050, 1e-9);
   EXPECT_NEAR(draw.calls()[0].pts[0].y, 2000, 1e-9);
+  EXPECT_EQ(draw.calls()[0].bulges, (std::vector<double>{1, 0})) << "a half circle stays an arc";
 
   // No computed point: nothing.
   ctx.pointComputed = false;

@@ -118,6 +118,8 @@ TEST_F(ProjectTables, SectionLookupInTheGraphLibrary) {
             "名称:ftString:100\t参数\n"
             "◆其它风管\t\n"
             "矩形\t其它风管的矩形\n"
+            "◆阀门附件\t\n"
+            "闸阀\t附件里的闸阀\n"
             "  ◆ 阀门 \t\n"
             "闸阀\t\n"
             "  蝶阀\t\n"
@@ -138,8 +140,8 @@ TEST_F(ProjectTables, SectionLookupInTheGraphLibrary) {
       {L"阀门", L"闸阀", true, L"闸阀"},
       {L"阀门", L"百叶", false, L"◆风口"},          // stops at the next header
       {L"风口", L"闸阀", true, L"闸阀"},
-      // A header that merely contains the name is another section.
-      {L"风管", L"矩形", false, L"◆其它风管"},
+      // With no header of the name itself, one that contains it stands in.
+      {L"风管", L"矩形", true, L"矩形"},
       {L"没有", L"矩形", false, L"◆其它风管"},      // back on the first row
   };
   for (const auto& c : cases) {
@@ -149,6 +151,8 @@ TEST_F(ProjectTables, SectionLookupInTheGraphLibrary) {
         << testing::PrintToString(std::wstring(c.section) + L"/" + c.item);
   }
   EXPECT_EQ(tablelib::FieldAsString(t, L"参数"), L"");
+  ASSERT_TRUE(LocateRuleItem(t, L"阀门", L"闸阀"));
+  EXPECT_EQ(tablelib::FieldAsString(t, L"参数"), L"") << "the section's own header wins over one containing it";
   ASSERT_TRUE(LocateRuleItem(t, L"风口", L"闸阀"));
   EXPECT_EQ(tablelib::FieldAsString(t, L"参数"), L"风口里的闸阀");
 }

@@ -59,6 +59,7 @@ class RunSandbox : public kivtest::ProjectSandbox {
     set(L"构件", L"给水管");
     set(L"编号", L"JL-1");
     made().clear();
+    ForgetLayWindowElevations();
     g_createGjCb = &RecordCreate;
     g_decorateGjCb = &RecordDecorate;
   }

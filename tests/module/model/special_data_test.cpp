@@ -86,6 +86,8 @@ TEST_F(SpecialDataTest, ANumberRestampsAndClearsAllButHostApplications) {
   StringArray extra{L"x"};
   ASSERT_TRUE(SetXdataLines(id, L"其它", extra, nullptr));
   ASSERT_TRUE(SetXdataLines(id, L"ACAD_KEEP", extra, nullptr));
+  StringArray ownLines{L"管径=DN20"};
+  ASSERT_TRUE(SetXdataLines(id, kXdataExternalGj, ownLines, nullptr));
   ASSERT_TRUE(setLinear(id, L"JL-1", L"斜管", 0.0, 100.0));
 
   std::wstring number;
@@ -94,6 +96,7 @@ TEST_F(SpecialDataTest, ANumberRestampsAndClearsAllButHostApplications) {
   EXPECT_EQ(number, L"JL-1");
   EXPECT_EQ(attrs, (StringArray{id.handle().text(), L"主键"}));
   EXPECT_TRUE(lines(id, L"其它").empty());
+  EXPECT_TRUE(lines(id, kXdataExternalGj).empty()) << "the old number's component lines go with it";
   EXPECT_EQ(lines(id, L"ACAD_KEEP"), extra);
   EXPECT_EQ(lines(id, kXdataSpecial)[2], L"终点标高=100.0");
 

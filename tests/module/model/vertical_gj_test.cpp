@@ -79,7 +79,9 @@ TEST_F(Vertical, LayVerticalGjUsesTheWindowsElevationsAndSkipsEqualOnes) {
   auto set = os::findFunction<KivPelk_SetCombo_W_fn>(g_hostWindowLib, "KivPelk_SetCombo_W");
   set(L"构件", L"给水管");
   set(L"编号", L"JL-1");
-  points({{100, 200, 0}});  // no new values: the riser keeps the point's z
+  // No new values: the risers reach between the values the window opened
+  // with, for every base point.
+  points({{100, 200, 0}});
   push(TokenKind::Point, {300, 400, 0});
   ed::InputToken typed;
   typed.kind = TokenKind::Directive;
@@ -103,8 +105,9 @@ TEST_F(Vertical, LayVerticalGjUsesTheWindowsElevationsAndSkipsEqualOnes) {
 
   ASSERT_EQ(made().size(), 3u);
   EXPECT_EQ(made()[0].start, Point3d(100, 200, 0));
-  EXPECT_EQ(made()[0].end, Point3d(100, 200, 0));
+  EXPECT_EQ(made()[0].end, Point3d(100, 200, 3000));
   EXPECT_EQ(made()[1].start, Point3d(300, 400, 0));
+  EXPECT_EQ(made()[1].end, Point3d(300, 400, 3000)) << "the second riser is made too";
   EXPECT_EQ(made()[2].start, Point3d(700, 800, 0));
   EXPECT_EQ(made()[2].end, Point3d(700, 800, 3000));
   for (const auto& m : made()) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "module/model/seams.h"
 #include "module/shell/command_table.h"
 #include "module/shell/rebuild_commands.h"
 #include "module/toolkit/entities.h"
@@ -18,6 +19,24 @@
 #include "tests/module/shell/project_fixture.h"
 
 namespace {
+
+// A rebuild of the layout commands that stands in for theirs: it records
+// what it was asked and answers that it ran.
+std::vector<std::wstring> g_rebuilds;
+bool FakeRebuildOfType(const std::wstring& type, const std::wstring& number, const cad::ObjectIdArray& ids) {
+  g_rebuilds.push_back(type + L"," + number + L"," + std::to_wstring(ids.size()));
+  return true;
+}
+bool FakeRebuildOfAll() {
+  g_rebuilds.push_back(L"all");
+  return true;
+}
+GjSeams FakeRebuilds() {
+  GjSeams s = DefaultGjSeams();
+  s.rebuildGjByType = &FakeRebuildOfType;
+  s.rebuildAllGjTypes = &FakeRebuildOfAll;
+  return s;
+}
 
 const std::filesystem::path kSibling = KIV_BINARY_DIR "/bin/Zeb.Arx";
 
@@ -59,6 +78,8 @@ class RebuildCommands : public kivtest::ProjectSandbox {
 };
 
 TEST_F(RebuildCommands, RebuildCurPassesTheCombosTypeAndNumber) {
+  ScopedGjSeams fake(FakeRebuilds());
+  g_rebuilds.clear();
   struct Case {
     std::wstring number;
     std::wstring request;
@@ -78,9 +99,25 @@ TEST_F(RebuildCommands, RebuildCurPassesTheCombosTypeAndNumber) {
     EXPECT_EQ(siblingLog(), c.request);
     EXPECT_EQ(ed::transcriptSince(mark), L"配电箱重建完成!\n");
   }
+  EXPECT_EQ(g_rebuilds, (std::vector<std::wstring>{L"配电箱,AL1,0", L"配电箱,,0"}));
+}
+
+TEST_F(RebuildCommands, NoCompletionIsReportedOverARebuildThatIsNotBuilt) {
+  showCombo(L"构件", L"配电箱");
+  showCombo(L"编号", L"AL1");
+  size_t mark = ed::transcriptMark();
+  CmdGjRebuildCur();
+  EXPECT_EQ(ed::transcriptSince(mark), L"\n配电箱的重建尚未提供\n");
+  mark = ed::transcriptMark();
+  CmdGjRebuildAll();
+  const std::wstring said = ed::transcriptSince(mark);
+  EXPECT_NE(said.find(L"\n各类构件的重建尚未提供\n"), std::wstring::npos) << os::toUtf8(said);
+  EXPECT_EQ(said.find(L"安装重建完成!"), std::wstring::npos);
 }
 
 TEST_F(RebuildCommands, RebuildAllAndDwgRebuildAreOneCommand) {
+  ScopedGjSeams fake(FakeRebuilds());
+  g_rebuilds.clear();
   for (const wchar_t* name : {L"GjRebuildAll", L"DwgRebuild"}) {
     SCOPED_TRACE(os::toUtf8(name));
     if (auto clear = os::findFunction<ZebArx_ClearCallLog_fn>(g_siblingArx, "ZebArx_ClearCallLog")) clear();
@@ -91,6 +128,7 @@ TEST_F(RebuildCommands, RebuildAllAndDwgRebuildAreOneCommand) {
     EXPECT_EQ(siblingLog(), L"ZebArx_Rebuild_W ,,") << "three empty texts rebuild all of the sibling's";
     EXPECT_NE(ed::transcriptSince(mark).find(L"\n安装重建完成!\n"), std::wstring::npos);
   }
+  EXPECT_EQ(g_rebuilds, (std::vector<std::wstring>{L"all", L"all"}));
 }
 
 TEST_F(RebuildCommands, RebuildAllFirstWritesTheComponentsIntoTheFloorTable) {
@@ -119,6 +157,7 @@ TEST_F(RebuildCommands, WithoutTheSiblingTheOwnRebuildStillRuns) {
   os::freeLibrary(g_siblingArx);
   g_siblingArx = nullptr;
   showCombo(L"构件", L"配电箱");
+  ScopedGjSeams fake(FakeRebuilds());
   const size_t mark = ed::transcriptMark();
   CmdGjRebuildCur();
   EXPECT_NE(ed::transcriptSince(mark).find(L"配电箱重建完成!\n"), std::wstring::npos);
