@@ -93,21 +93,14 @@ TEST_F(Connect, TwoBasinsGetRisersAndARunAtTheWindowsElevation) {
 
 TEST_F(Connect, SwitchOffMakesOnlyTheRunAndFixturesStopShort) {
   const cad::ObjectId lamp = basin({0, 0, 0}, 2800, L"灯具", L"D1");
-  const cad::ObjectId sw = basin({0, 3000, 0}, 1300, L"灯具", L"D1");
-  // Move the second onto the fixture layer "开关".
-  {
-    cad::ObjectPtr<cad::Entity> e(sw, cad::OpenMode::ForWrite);
-    ASSERT_TRUE(e);
-    GetOrCreateLayer(L"开关", nullptr);
-    e->setLayer(L"开关");
-  }
+  const cad::ObjectId sw = basin({0, 3000, 0}, 1300, L"开关", L"K1");  // on a fixture layer
   pipeCombo();
   typeInWindow(2800, 0, 2);
   pick(lamp);
   pick(sw);
-  ConnectGjByPipe(L"");
+  ConnectGjByPipe(L"灯具,开关");
   const auto segs = segments();
-  ASSERT_EQ(segs.size(), 1u);
+  ASSERT_EQ(segs.size(), 1u) << testing::PrintToString(ed::transcript());
   EXPECT_EQ(segs[0].s, Point3d(0, 0, 2800));
   EXPECT_EQ(segs[0].e, Point3d(0, 2985, 2800));
 }

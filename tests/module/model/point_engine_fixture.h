@@ -33,6 +33,7 @@ using ed::TokenKind;
 inline const char* const kLibrary =
     "构件分类:ftString:50\t构件名称:ftString:50\t图层\t颜色\n"
     "电气\t灯具\t灯具\t\n"
+    "电气\t开关\t开关\t\n"
     "给排水\t支架\t支架\t\n"
     "给排水\t阀门\t阀门\t\n"
     "给排水\t普通水嘴\t普通水嘴\t\n"
@@ -45,6 +46,7 @@ inline const char* const kFloors =
 inline const char* const kFloor1 =
     "构件名称:ftString:50\t编号:ftString:50\t构件分类:ftString:50\t参数\t坐标\n"
     "灯具\tD1\t电气\t图形=方灯\\r\\n底标高=2800\t-100,-100|100,-100|100,100\n"
+    "开关\tK1\t电气\t图形=开关\t0,0|10,0\n"
     "支架\tZJ1\t给排水\t图形=支架\t-50,0|50,0\n"
     "阀门\tF1\t给排水\t图形=阀门\t-60,-40|60,-40|60,40\n"
     "普通水嘴\tS1\t给排水\t图形=水嘴\t0,0|30,0\n"
