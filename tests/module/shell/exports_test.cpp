@@ -188,3 +188,23 @@ TEST_F(DispEnt, NoMatchClearsThePickfirstSelection) {
 }
 
 }  // namespace
+
+namespace {
+
+// The exports that hand work to the component model, with nothing to do.
+TEST_F(DispEnt, PickAndRiserExportsDoNothingWhenThereIsNothingToDo) {
+  const cad::ObjectId a = pipe(L"给水管", 0);
+  double elevation = 1234;
+  ed::inputQueue().push({ed::TokenKind::Escape});
+  EXPECT_EQ(ZebKivArx_PickupElev_A(&elevation), 0);
+  EXPECT_EQ(elevation, 1234);
+  EXPECT_EQ(ZebKivArx_CreateVerticalGj_W(1), 0) << "no run in progress";
+  // GjRotate cancelled at its first pick rotates nothing.
+  ed::inputQueue().push({ed::TokenKind::Escape});
+  ZebKivArx_GjRotate_W();
+  cad::ObjectPtr<cad::Polyline> pl(a, cad::OpenMode::ForRead);
+  ASSERT_TRUE(pl);
+  EXPECT_EQ(pl->endPoint(), geom::Point3d(1000, 0, 0));
+}
+
+}  // namespace
