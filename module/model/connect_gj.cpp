@@ -14,7 +14,7 @@
 #include "module/model/project_tables.h"
 #include "module/model/records.h"
 #include "module/model/special_data.h"
-#include "module/shell/neighbour_services.h"
+#include "module/model/seams.h"
 #include "module/shell/offset_input.h"
 #include "module/shell/window_lib.h"
 #include "module/toolkit/collect.h"
@@ -232,7 +232,7 @@ void ConnectGjByPipe(const std::wstring& types) {
   SplitToArray(kFixtureLayers, L",", c.fixtureLayers);
   LoadCurGjDefine();
   collectSegments(c);
-  PrepareLinearGjLayers(c.name, ed::curDatabase());
+  PrepareGjLayers(c.name, g_curLineGj, ed::curDatabase());
   GetDrawingViewOrigin(c.screenX, c.screenY);
   c.elevation = initialElevation(c.number);
   winlib::LayServicePipe(1, c.screenX, c.screenY, c.elevation, c.category.c_str(), c.name.c_str(), c.numberText,

@@ -6,7 +6,7 @@
 #include "module/model/current_gj.h"
 #include "module/model/point_blocks.h"
 #include "module/model/special_data.h"
-#include "module/shell/neighbour_services.h"
+#include "module/model/seams.h"
 #include "module/toolkit/entities.h"
 #include "module/toolkit/layers.h"
 #include "platform/cad/database.h"
@@ -19,15 +19,7 @@ constexpr double kThreeHalfPi = 4.712388975;
 constexpr double kPi = 3.14159265;
 }  // namespace
 
-void PreparePointGjLayers(const std::wstring& name) {
-  cad::Database* db = ed::curDatabase();
-  GetOrCreateLayer(name, db);
-  SetLayerColorRGB(name, g_curPointGj.colour, db);
-  GetOrCreateLayer(name + L"名", db);
-  SetLayerColorRGB(name + L"名", g_curPointGj.labelColour, db);
-  GetOrCreateLayer(name + L"边线", db);
-  SetLayerColorRGB(name + L"边线", g_curPointGj.colour, db);
-}
+void PreparePointGjLayers(const std::wstring& name) { PrepareGjLayers(name, g_curPointGj, ed::curDatabase()); }
 
 void GetDrawingViewOrigin(int& x, int& y) {
   ui::Point origin{0, 0};

@@ -11,7 +11,7 @@
 #include "module/model/point_blocks.h"
 #include "module/model/point_steps.h"
 #include "module/model/special_data.h"
-#include "module/shell/neighbour_services.h"
+#include "module/model/seams.h"
 #include "module/shell/window_lib.h"
 #include "module/toolkit/bulge.h"
 #include "module/toolkit/entities.h"

@@ -12,7 +12,7 @@
 #include "module/model/point_steps.h"
 #include "module/model/project_tables.h"
 #include "module/model/special_data.h"
-#include "module/shell/neighbour_services.h"
+#include "module/model/seams.h"
 #include "module/shell/offset_input.h"
 #include "module/shell/window_lib.h"
 #include "module/toolkit/collect.h"

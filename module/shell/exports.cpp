@@ -10,7 +10,7 @@
 #include "module/model/picking.h"
 #include "module/model/vertical_gj.h"
 #include "module/shell/command_strings.h"
-#include "module/shell/neighbour_services.h"
+#include "module/model/seams.h"
 #include "module/shell/project_paths.h"
 #include "module/shell/table_lib.h"
 #include "module/shell/window_lib.h"
@@ -71,7 +71,7 @@ int copyOut(const std::basic_string<CharT>& text, CharT* buffer, int capacity) {
 
 void rebuild(const std::wstring& type, const std::wstring& number, const std::wstring& handles) {
   if (type.empty()) {
-    RebuildAllGjTypes();
+    Seams().rebuildAllGjTypes();
     return;
   }
   cad::ObjectIdArray ids;
@@ -84,7 +84,7 @@ void rebuild(const std::wstring& type, const std::wstring& number, const std::ws
       if (!id.isNull()) ids.push_back(id);
     }
   }
-  RebuildGjByType(type, number, ids);
+  Seams().rebuildGjByType(type, number, ids);
 }
 
 void rotatePickedGjs() {
