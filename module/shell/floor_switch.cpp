@@ -5,7 +5,7 @@
 // component table gets the library's rows once, and the component layers that
 // are on are thawed.
 #include "module/shell/command_table.h"
-#include "module/shell/conversion_dialogs.h"
+#include "module/conversion/conversion_dialogs.h"
 #include "module/shell/globals.h"
 #include "module/shell/model_services.h"
 #include "module/shell/project_open.h"

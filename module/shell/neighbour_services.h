@@ -1,6 +1,6 @@
 // Services of the subsystems built later that this part of the module calls:
 // the rebuild routines of the discipline layout commands and the 3D refresh.
-// Until a subsystem lands, neighbour_stubs.cpp holds placeholders that do
+// Until a subsystem lands, neighbour_services_stubs.cpp holds placeholders that do
 // nothing; the subsystem defines the real ones with these signatures.
 #pragma once
 

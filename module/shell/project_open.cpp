@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "module/shell/command_table.h"
-#include "module/shell/conversion_dialogs.h"
+#include "module/conversion/conversion_dialogs.h"
 #include "module/shell/globals.h"
 #include "module/shell/model_services.h"
 #include "module/shell/project_open.h"

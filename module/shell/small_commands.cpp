@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "module/shell/command_table.h"
-#include "module/shell/conversion_dialogs.h"
+#include "module/conversion/conversion_dialogs.h"
 #include "module/shell/module.h"
 #include "module/shell/offset_input.h"
 #include "module/shell/window_lib.h"

@@ -2,7 +2,7 @@
 // relink, the floor switch and the archive's copy, on a sandbox project with
 // the real suite libraries.
 #include "module/shell/command_table.h"
-#include "module/shell/conversion_dialogs.h"
+#include "module/conversion/conversion_dialogs.h"
 #include "module/shell/project_open.h"
 #include "module/shell/project_paths.h"
 #include "module/shell/solid_mode.h"
