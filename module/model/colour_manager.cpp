@@ -6,9 +6,9 @@
 
 #include "module/model/module_resources.h"
 #include "module/model/project_tables.h"
-#include "module/shell/globals.h"
-#include "module/shell/module.h"
-#include "module/shell/window_lib.h"
+#include "module/toolkit/globals.h"
+#include "module/toolkit/module_scope.h"
+#include "module/toolkit/window_lib.h"
 #include "module/toolkit/layers.h"
 #include "platform/cad/object.h"
 #include "platform/editor/cmdline.h"

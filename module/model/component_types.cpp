@@ -1,8 +1,8 @@
 #include "module/model/component_types.h"
 
 #include "module/model/project_tables.h"
-#include "module/shell/globals.h"
-#include "module/shell/window_lib.h"
+#include "module/toolkit/globals.h"
+#include "module/toolkit/window_lib.h"
 
 void PrepareGjCombos(const std::wstring& typeList, const std::wstring& defaultType) {
   const std::wstring floor = winlib::CmbGetName(winlib::kComboFloor);

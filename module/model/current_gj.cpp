@@ -5,8 +5,8 @@
 
 #include "module/model/params.h"
 #include "module/model/project_tables.h"
-#include "module/shell/command_strings.h"
-#include "module/shell/window_lib.h"
+#include "module/toolkit/command_strings.h"
+#include "module/toolkit/window_lib.h"
 
 CurrentGj g_curLineGj;
 CurrentGj g_curPointGj;

@@ -4,8 +4,8 @@
 #include <cwctype>
 
 #include "module/model/current_gj.h"
-#include "module/shell/offset_input.h"
-#include "module/shell/window_lib.h"
+#include "module/toolkit/offset_input.h"
+#include "module/toolkit/window_lib.h"
 #include "module/toolkit/bulge.h"
 #include "module/toolkit/entities.h"
 #include "module/toolkit/layers.h"

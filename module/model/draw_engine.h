@@ -11,7 +11,7 @@
 // open is ended and stays in the drawing.
 #pragma once
 
-#include "module/shell/neighbour_services.h"
+#include "module/model/neighbour_services.h"
 #include <functional>
 #include <string>
 #include <vector>

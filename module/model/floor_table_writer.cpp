@@ -5,10 +5,10 @@
 #include <vector>
 
 #include "module/model/project_tables.h"
-#include "module/shell/globals.h"
-#include "module/shell/project_paths.h"
-#include "module/shell/table_lib.h"
-#include "module/shell/window_lib.h"
+#include "module/toolkit/globals.h"
+#include "module/toolkit/project_paths.h"
+#include "module/toolkit/table_lib.h"
+#include "module/toolkit/window_lib.h"
 #include "module/toolkit/collect.h"
 #include "module/toolkit/layers.h"
 #include "module/toolkit/suite_call.h"

@@ -8,8 +8,8 @@
 #include <memory>
 
 #include "module/model/draw_engine.h"
-#include "module/shell/solid_mode.h"
-#include "module/shell/window_lib.h"
+#include "module/toolkit/solid_mode.h"
+#include "module/toolkit/window_lib.h"
 #include "module/toolkit/bulge.h"
 #include "module/toolkit/entities.h"
 #include "module/toolkit/layers.h"

@@ -8,7 +8,7 @@
 #include "module/model/linear_entities.h"
 #include "module/model/params.h"
 #include "module/model/special_data.h"
-#include "module/shell/neighbour_services.h"
+#include "module/model/neighbour_services.h"
 #include "module/toolkit/bulge.h"
 #include "module/toolkit/collect.h"
 #include "module/toolkit/entities.h"

@@ -12,7 +12,7 @@
 #include "module/model/linear_entities.h"
 #include "module/model/params.h"
 #include "module/model/special_data.h"
-#include "module/shell/globals.h"
+#include "module/toolkit/globals.h"
 #include "module/toolkit/collect.h"
 #include "module/toolkit/entities.h"
 #include "module/toolkit/layers.h"

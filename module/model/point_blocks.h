@@ -21,7 +21,7 @@
 // the coordinate lines loaded at the last drawing.
 #pragma once
 
-#include "module/shell/neighbour_services.h"
+#include "module/model/neighbour_services.h"
 #include <string>
 
 #include "module/toolkit/strings.h"

@@ -4,7 +4,7 @@
 #include <cwchar>
 #include <cwctype>
 
-#include "module/shell/window_lib.h"
+#include "module/toolkit/window_lib.h"
 
 double g_floorHeight = 0.0;
 double g_floorBaseElev = 0.0;

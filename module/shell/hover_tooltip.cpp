@@ -7,10 +7,11 @@
 #include "module/model/picking.h"
 #include "module/model/project_tables.h"
 #include "module/model/special_data.h"
-#include "module/shell/globals.h"
+#include "module/toolkit/globals.h"
 #include "module/shell/module.h"
-#include "module/shell/table_lib.h"
-#include "module/shell/window_lib.h"
+#include "module/toolkit/offset_input.h"
+#include "module/toolkit/table_lib.h"
+#include "module/toolkit/window_lib.h"
 #include "module/toolkit/collect.h"
 #include "module/toolkit/entities.h"
 #include "module/toolkit/layers.h"
@@ -22,6 +23,13 @@
 TooltipInputPointFilter* g_hoverTipFilter = nullptr;
 
 namespace {
+
+// The tooltip leaves the filter slot to every point prompt with offset input
+// and comes back after it.
+[[maybe_unused]] const bool kHoverTipAroundPointPrompts = [] {
+  g_pointPromptHooks = {&RemoveHoverTip, &InstallHoverTip};
+  return true;
+}();
 
 constexpr const wchar_t* kBtnGjHint = L"BtnGjHint";
 constexpr const wchar_t* kBtnZebHint = L"BtnZebHint";

@@ -6,4 +6,4 @@
 
 #include "platform/cad/ids.h"
 
-#include "module/shell/neighbour_services.h"
+#include "module/model/neighbour_services.h"

@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "module/model/draw_engine.h"
-#include "module/shell/solid_mode.h"
-#include "module/shell/window_lib.h"
+#include "module/toolkit/solid_mode.h"
+#include "module/toolkit/window_lib.h"
 #include <cmath>
 #include "platform/editor/cmdline.h"
 #include "platform/editor/document.h"

@@ -1,6 +1,6 @@
 // Placeholders of the services declared in neighbour_services.h: they do
 // nothing until the subsystems that own them land.
-#include "module/shell/neighbour_services.h"
+#include "module/model/neighbour_services.h"
 
 #define KIV_PLACEHOLDER __attribute__((weak))
 
