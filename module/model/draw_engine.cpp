@@ -10,6 +10,7 @@
 #include "module/toolkit/entities.h"
 #include "module/toolkit/layers.h"
 #include "module/toolkit/points.h"
+#include "module/toolkit/vocabulary.h"
 #include "platform/cad/database.h"
 #include "platform/cad/entities.h"
 #include "platform/cad/object.h"
@@ -204,10 +205,10 @@ void MakeSegmentStep(const std::wstring& name, double bulge, double& startElev, 
 void PrepareLinearGjLayers(const std::wstring& name, cad::Database* db) {
   GetOrCreateLayer(name, db);
   SetLayerColorRGB(name, g_curLineGj.colour, db);
-  GetOrCreateLayer(name + L"名", db);
-  SetLayerColorRGB(name + L"名", g_curLineGj.labelColour, db);
-  GetOrCreateLayer(name + L"边线", db);
-  SetLayerColorRGB(name + L"边线", g_curLineGj.colour, db);
+  GetOrCreateLayer(name + kLabelLayerSuffix, db);
+  SetLayerColorRGB(name + kLabelLayerSuffix, g_curLineGj.labelColour, db);
+  GetOrCreateLayer(name + kEdgeLayerSuffix, db);
+  SetLayerColorRGB(name + kEdgeLayerSuffix, g_curLineGj.colour, db);
 }
 
 int GetRunStartPoint(const wchar_t* prompt, geom::Point3d& first) {

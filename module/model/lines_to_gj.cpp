@@ -16,6 +16,7 @@
 #include "module/toolkit/entities.h"
 #include "module/toolkit/layers.h"
 #include "module/toolkit/strings.h"
+#include "module/toolkit/vocabulary.h"
 #include "platform/cad/database.h"
 #include "platform/cad/entities.h"
 #include "platform/editor/cmdline.h"
@@ -69,10 +70,10 @@ void LineToGj() {
   cad::Database* db = ed::curDatabase();
   GetOrCreateLayer(name, db);
   SetLayerColorRGB(name, g_curLineGj.colour, db);
-  GetOrCreateLayer(name + L"名", db);
-  SetLayerColorRGB(name + L"名", g_curLineGj.labelColour, db);
-  GetOrCreateLayer(name + L"边线", db);
-  SetLayerColorRGB(name + L"边线", g_curLineGj.colour, db);
+  GetOrCreateLayer(name + kLabelLayerSuffix, db);
+  SetLayerColorRGB(name + kLabelLayerSuffix, g_curLineGj.labelColour, db);
+  GetOrCreateLayer(name + kEdgeLayerSuffix, db);
+  SetLayerColorRGB(name + kEdgeLayerSuffix, g_curLineGj.colour, db);
 
   ui::Point screen(0, 0);
   ui::Wnd* view = ui::drawingView();

@@ -18,6 +18,7 @@
 #include "module/toolkit/layers.h"
 #include "module/toolkit/strings.h"
 #include "module/toolkit/xdata.h"
+#include "module/toolkit/vocabulary.h"
 
 namespace {
 
@@ -27,8 +28,6 @@ constexpr const wchar_t* kFigureParam = L"图形";
 constexpr const wchar_t* kScaleParam = L"图形缩放";
 constexpr const wchar_t* kLineWidthItem = L"线宽";
 constexpr const wchar_t* kHatchItem = L"kXEQ";
-constexpr const wchar_t* kLabelLayerSuffix = L"名";
-constexpr const wchar_t* kEdgeLayerSuffix = L"边线";
 
 // The leading decimal number of a text; 0 when it starts with none.
 double leadingNumber(const std::wstring& text) {

@@ -18,6 +18,7 @@
 #include "module/toolkit/entities.h"
 #include "module/toolkit/layers.h"
 #include "module/toolkit/strings.h"
+#include "module/toolkit/vocabulary.h"
 #include "platform/cad/database.h"
 #include "platform/editor/cmdline.h"
 #include "platform/editor/document.h"
@@ -139,10 +140,10 @@ void LayPointGj() {
   cad::Database* db = ed::curDatabase();
   GetOrCreateLayer(run.name, db);
   SetLayerColorRGB(run.name, g_curPointGj.colour, db);
-  GetOrCreateLayer(run.name + L"名", db);
-  SetLayerColorRGB(run.name + L"名", g_curPointGj.labelColour, db);
-  GetOrCreateLayer(run.name + L"边线", db);
-  SetLayerColorRGB(run.name + L"边线", g_curPointGj.colour, db);
+  GetOrCreateLayer(run.name + kLabelLayerSuffix, db);
+  SetLayerColorRGB(run.name + kLabelLayerSuffix, g_curPointGj.labelColour, db);
+  GetOrCreateLayer(run.name + kEdgeLayerSuffix, db);
+  SetLayerColorRGB(run.name + kEdgeLayerSuffix, g_curPointGj.colour, db);
 
   run.elevation = InitialPointGjElevation(g_curPointGj.number);
 

@@ -17,6 +17,7 @@
 #include "module/toolkit/layers.h"
 #include "module/toolkit/strings.h"
 #include "module/toolkit/xdata.h"
+#include "module/toolkit/vocabulary.h"
 #include "platform/cad/database.h"
 #include "platform/editor/cmdline.h"
 #include "platform/editor/document.h"
@@ -37,10 +38,10 @@ void PrepareGjLayers(const std::wstring& name) {
   cad::Database* db = ed::curDatabase();
   GetOrCreateLayer(name, db);
   SetLayerColorRGB(name, g_curLineGj.colour, db);
-  GetOrCreateLayer(name + L"名", db);
-  SetLayerColorRGB(name + L"名", g_curLineGj.labelColour, db);
-  GetOrCreateLayer(name + L"边线", db);
-  SetLayerColorRGB(name + L"边线", g_curLineGj.colour, db);
+  GetOrCreateLayer(name + kLabelLayerSuffix, db);
+  SetLayerColorRGB(name + kLabelLayerSuffix, g_curLineGj.labelColour, db);
+  GetOrCreateLayer(name + kEdgeLayerSuffix, db);
+  SetLayerColorRGB(name + kEdgeLayerSuffix, g_curLineGj.colour, db);
 }
 
 cad::ObjectId MakeRiser(const std::wstring& name, const std::wstring& number, const geom::Point3d& first,
@@ -169,7 +170,7 @@ bool PickupElev(double& elevation) {
     GetXdataLines(primary.front(), kXdataSpecial, lines);
     std::wstring kind;
     FindAttrValue(lines, L"类型", kind);
-    if (kind == L"斜管" || kind == L"立管" || kind == L"贯通管") {
+    if (kind == kGjKindSloped || kind == kGjKindRiser || kind == kGjKindThrough) {
       double s = 0, e = 0;
       GetGjSpecial(primary.front(), nullptr, &s, &e);
       if (s == e) {

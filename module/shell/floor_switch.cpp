@@ -13,6 +13,7 @@
 #include "module/toolkit/window_lib.h"
 #include "module/toolkit/layers.h"
 #include "module/toolkit/strings.h"
+#include "module/toolkit/vocabulary.h"
 #include "platform/editor/document.h"
 
 void CmdKivSwitchFloor() {
@@ -34,7 +35,7 @@ void CmdKivSwitchFloor() {
       bool off = true;
       if (!GetLayerFlags(type, &off, nullptr, nullptr, nullptr) || off) continue;
       SetLayerFrozen(type, false, nullptr);
-      SetLayerFrozen(type + L"边线", false, nullptr);
+      SetLayerFrozen(type + kEdgeLayerSuffix, false, nullptr);
     }
   }
 }
