@@ -19,7 +19,7 @@
 void CmdKivSwitchFloor() {
   auto& dm = ed::docManager();
   dm.sendStringToExecute(dm.curDocument(), L"SwitchFloor\n", true, false, true);
-  g_solidMode = 3;
+  g_solidMode = SolidMode::BackToPlan;
 
   DestroyFloorConvDialogs();
   CloseColorManager();

@@ -1,4 +1,4 @@
 // The 3D display state of the current floor.
 #include "module/toolkit/solid_mode.h"
 
-int g_solidMode = 0;
+SolidMode g_solidMode = SolidMode::Plan;

@@ -153,14 +153,14 @@ TEST_F(ProjectCommands, FloorSwitchClosesTheFloorsDialogsSeedsAndThaws) {
   ShowAirDuctConv();
   ShowWaterPipeConv();
   ASSERT_NE(g_pipeLineConvDlg, nullptr);
-  g_solidMode = 1;
+  g_solidMode = SolidMode::Floor3d;
 
   CmdKivSwitchFloor();
 
   const auto& sent = ed::docManager().sentStrings();
   ASSERT_FALSE(sent.empty());
   EXPECT_EQ(sent.back(), L"SwitchFloor\n");
-  EXPECT_EQ(g_solidMode, 3);
+  EXPECT_EQ(g_solidMode, SolidMode::BackToPlan);
   EXPECT_EQ(g_convArea, nullptr);
   EXPECT_EQ(g_pipeConvDlg, nullptr);
   EXPECT_EQ(g_pipeLineConvDlg, nullptr);
