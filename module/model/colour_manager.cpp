@@ -6,10 +6,11 @@
 
 #include "module/model/module_resources.h"
 #include "module/model/project_tables.h"
-#include "module/shell/globals.h"
-#include "module/shell/module.h"
-#include "module/shell/window_lib.h"
+#include "module/toolkit/globals.h"
+#include "module/toolkit/module_scope.h"
+#include "module/toolkit/window_lib.h"
 #include "module/toolkit/layers.h"
+#include "module/toolkit/vocabulary.h"
 #include "platform/cad/object.h"
 #include "platform/editor/cmdline.h"
 #include "platform/editor/document.h"
@@ -24,8 +25,6 @@ namespace {
 
 using namespace colour_ids;
 
-constexpr const wchar_t* kNameField = L"构件名称";
-constexpr const wchar_t* kColorField = L"颜色";
 // The swatch's colour while no component type is chosen.
 constexpr int kNeutralIndex = 9;
 
@@ -243,9 +242,9 @@ void CColorManager::OnOK() {
     if (lib.handle() > 0) {
       for (size_t i = 0; i < pendingNames_.size(); ++i) {
         tablelib::First(lib);
-        if (!tablelib::Locate(lib, kNameField, pendingNames_[i])) continue;
+        if (!tablelib::Locate(lib, kFieldName, pendingNames_[i])) continue;
         StringArray lines;
-        SplitLines(tablelib::FieldAsString(lib, kColorField), lines);
+        SplitLines(tablelib::FieldAsString(lib, kFieldColour), lines);
         const std::wstring value =
             ed::format(L"%ld", static_cast<long>(rgbOfIndex(pendingColors_[i])));
         for (auto& line : lines)
@@ -253,7 +252,7 @@ void CColorManager::OnOK() {
         std::wstring joined;
         JoinLines(lines, joined);
         tablelib::Edit(lib);
-        tablelib::WriteAsString(lib, kColorField, joined);
+        tablelib::WriteAsString(lib, kFieldColour, joined);
         tablelib::Post(lib);
       }
     }
@@ -273,11 +272,11 @@ void CColorManager::OnRestoreDefaults() {
   tablelib::First(lib);
   tablelib::First(installed);
   for (; !tablelib::Eof(lib); tablelib::Next(lib)) {
-    const std::wstring name = tablelib::FieldAsString(lib, kNameField);
-    if (!tablelib::Locate(installed, kNameField, name)) continue;
+    const std::wstring name = tablelib::FieldAsString(lib, kFieldName);
+    if (!tablelib::Locate(installed, kFieldName, name)) continue;
     StringArray current, defaults;
-    SplitLines(tablelib::FieldAsString(lib, kColorField), current);
-    SplitLines(tablelib::FieldAsString(installed, kColorField), defaults);
+    SplitLines(tablelib::FieldAsString(lib, kFieldColour), current);
+    SplitLines(tablelib::FieldAsString(installed, kFieldColour), defaults);
     const std::wstring ownDefault = GetAttrValue(defaults, name);
     // Each layer line takes the installed value of the same layer; a line the
     // installed library lacks takes the component's own value. A line with no
@@ -298,14 +297,14 @@ void CColorManager::OnRestoreDefaults() {
     }
     if (!changed) continue;
     if (!ownDefault.empty()) {
-      GetOrCreateLayer(name + L"3D", nullptr);
-      SetLayerColorRGB(name + L"3D", colorRefOfText(ownDefault), nullptr);
+      GetOrCreateLayer(name + k3dLayerSuffix, nullptr);
+      SetLayerColorRGB(name + k3dLayerSuffix, colorRefOfText(ownDefault), nullptr);
       if (name == currentName_) swatch_.setColor(colorRefOfText(ownDefault));
     }
     std::wstring joined;
     JoinLines(current, joined);
     tablelib::Edit(lib);
-    tablelib::WriteAsString(lib, kColorField, joined);
+    tablelib::WriteAsString(lib, kFieldColour, joined);
     tablelib::Post(lib);
   }
 }

@@ -1,8 +1,9 @@
 #include "module/model/component_types.h"
 
 #include "module/model/project_tables.h"
-#include "module/shell/globals.h"
-#include "module/shell/window_lib.h"
+#include "module/toolkit/globals.h"
+#include "module/toolkit/window_lib.h"
+#include "module/toolkit/vocabulary.h"
 
 void PrepareGjCombos(const std::wstring& typeList, const std::wstring& defaultType) {
   const std::wstring floor = winlib::CmbGetName(winlib::kComboFloor);
@@ -14,13 +15,13 @@ void PrepareGjCombos(const std::wstring& typeList, const std::wstring& defaultTy
     if (t == current) return;
 
   StringArray category;
-  ReadGjLibraryField(category, defaultType, L"构件分类");
+  ReadGjLibraryField(category, defaultType, kFieldCategory);
   if (category.empty()) return;
 
   winlib::CmbGjType(category.front());
   winlib::CmbGjName(defaultType);
   StringArray numbers;
-  ReadFloorGjField(numbers, floor, defaultType, L"", L"编号");
+  ReadFloorGjField(numbers, floor, defaultType, L"", kFieldNumber);
   winlib::CmbGjBh(numbers.empty() ? std::wstring() : numbers.front());
 }
 

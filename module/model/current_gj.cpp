@@ -7,8 +7,9 @@
 
 #include "module/model/params.h"
 #include "module/model/project_tables.h"
-#include "module/shell/command_strings.h"
-#include "module/shell/window_lib.h"
+#include "module/toolkit/command_strings.h"
+#include "module/toolkit/window_lib.h"
+#include "module/toolkit/vocabulary.h"
 
 CurrentGj g_curLineGj;
 CurrentGj g_curPointGj;
@@ -28,13 +29,13 @@ std::uint32_t colourValue(const StringArray& lines, const std::wstring& key) {
 
 // Reads every field but the number of the named component on a floor.
 void loadDefinition(CurrentGj& gj, const std::wstring& floor) {
-  ReadFloorGjParams(gj.params, floor, gj.name, L"", L"参数");
+  ReadFloorGjParams(gj.params, floor, gj.name, L"", kFieldParams);
   ReadFloorGjField(gj.coordFormulas, floor, gj.name, L"", L"坐标");
   ComputeGjCoords(gj.coordFormulas, gj.params, gj.coords, 0.0);
   StringArray colours;
-  ReadGjLibraryField(colours, gj.name, L"颜色");
+  ReadGjLibraryField(colours, gj.name, kFieldColour);
   gj.colour = colourValue(colours, gj.name);
-  gj.labelColour = colourValue(colours, gj.name + L"名");
+  gj.labelColour = colourValue(colours, gj.name + kLabelLayerSuffix);
 }
 
 bool loadCurrent(CurrentGj& gj) {
@@ -79,8 +80,8 @@ StringArray GetGjCoordLines(const CurrentGj& gj, const std::wstring& number) { r
 void PrepareGjLayers(const std::wstring& name, const CurrentGj& def, cad::Database* db) {
   GetOrCreateLayer(name, db);
   SetLayerColorRGB(name, def.colour, db);
-  GetOrCreateLayer(name + L"名", db);
-  SetLayerColorRGB(name + L"名", def.labelColour, db);
-  GetOrCreateLayer(name + L"边线", db);
-  SetLayerColorRGB(name + L"边线", def.colour, db);
+  GetOrCreateLayer(name + kLabelLayerSuffix, db);
+  SetLayerColorRGB(name + kLabelLayerSuffix, def.labelColour, db);
+  GetOrCreateLayer(name + kEdgeLayerSuffix, db);
+  SetLayerColorRGB(name + kEdgeLayerSuffix, def.colour, db);
 }

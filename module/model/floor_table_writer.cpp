@@ -6,31 +6,21 @@
 
 #include "module/model/project_tables.h"
 #include "module/model/scope_guards.h"
-#include "module/shell/globals.h"
-#include "module/shell/project_paths.h"
-#include "module/shell/table_lib.h"
-#include "module/shell/window_lib.h"
+#include "module/toolkit/globals.h"
+#include "module/toolkit/project_paths.h"
+#include "module/toolkit/table_lib.h"
+#include "module/toolkit/window_lib.h"
 #include "module/toolkit/collect.h"
 #include "module/toolkit/layers.h"
 #include "module/toolkit/suite_call.h"
 #include "module/toolkit/xdata.h"
+#include "module/toolkit/vocabulary.h"
 #include "platform/cad/database.h"
 #include "platform/editor/progress.h"
 #include "platform/os/os.h"
 
 namespace {
 
-constexpr const wchar_t* kFieldName = L"构件名称";
-constexpr const wchar_t* kFieldNumber = L"编号";
-constexpr const wchar_t* kFieldCategory = L"构件分类";
-constexpr const wchar_t* kFieldParams = L"参数";
-constexpr const wchar_t* kFieldRules = L"定额";
-constexpr const wchar_t* kFieldCoords = L"坐标";
-constexpr const wchar_t* kFieldCoords3d = L"三维坐标";
-constexpr const wchar_t* kFieldWidth = L"图形宽";
-constexpr const wchar_t* kFieldHeight = L"图形高";
-constexpr const wchar_t* kFieldLabels = L"标注";
-constexpr const wchar_t* kFieldGrid = L"网格";
 constexpr const wchar_t* kAxisType = L"轴网";
 constexpr const wchar_t* kAxisNameType = L"轴网名";
 constexpr const wchar_t* kFigureParam = L"图形";

@@ -1,8 +1,8 @@
 #include "module/model/image_dialogs.h"
 
 #include "module/model/module_resources.h"
-#include "module/shell/module.h"
-#include "module/shell/raster_images.h"
+#include "module/toolkit/module_scope.h"
+#include "module/toolkit/picture_layer.h"
 #include "module/toolkit/collect.h"
 #include "platform/cad/entities.h"
 #include "platform/cad/object.h"

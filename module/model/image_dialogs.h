@@ -23,6 +23,16 @@ constexpr int kViewTree = 2209;
 constexpr int kViewPreviewArea = 283;
 }  // namespace image_ids
 
+// The dialogs of the picture commands:
+// The picture file dialog: true with the chosen full path.
+bool ChoosePictureFile(std::wstring& path);
+// The dialog "设置比例": true with the typed length after OK, false on Cancel.
+bool AskRealLength(double& length);
+// KivImageManage's work: opens "控制图片显示" unless it is open already.
+void OpenViewImagesDialog();
+// Destroys "控制图片显示" when it is open (at unload).
+void CloseViewImagesDialog();
+
 // The keep-focus query of the host (WM_ACAD_KEEPFOCUS): a modeless dialog
 // that answers true keeps the keyboard focus. The one shared handler.
 ui::LResult OnAcadKeepFocus(ui::WParam, ui::LParam);

@@ -8,8 +8,8 @@
 #include <memory>
 
 #include "module/model/draw_engine.h"
-#include "module/shell/solid_mode.h"
-#include "module/shell/window_lib.h"
+#include "module/toolkit/solid_mode.h"
+#include "module/toolkit/window_lib.h"
 #include "module/toolkit/bulge.h"
 #include "module/toolkit/entities.h"
 #include "module/toolkit/layers.h"
@@ -168,11 +168,11 @@ int CKivInputPointMonitor::monitorInputPoint(const ed::InputPointContext& ctx, e
 
   if (dx != 0 || dy != 0) {
     const double s = 10 * GetPixelSize();
-    if (g_solidMode == 1 && Zc != 0 && pts.size() > 1) DrawOffsetCross(draw, c.x, c.y, Zc, s);
+    if (g_solidMode == SolidMode::Floor3d && Zc != 0 && pts.size() > 1) DrawOffsetCross(draw, c.x, c.y, Zc, s);
     DrawOffsetCross(draw, c.x, c.y, 0, s);
   }
 
-  if (!pts.empty() && (S != 0 || E != 0) && g_solidMode == 1) {
+  if (!pts.empty() && (S != 0 || E != 0) && g_solidMode == SolidMode::Floor3d) {
     const geom::Point3d& L = pts.back();
     draw.subEntityTraits().setColor(90);
     geom::Point3d line[2] = {geom::Point3d(L.x, L.y, S), geom::Point3d(c.x - dx, c.y - dy, E)};

@@ -18,7 +18,7 @@
 
 #include <string>
 
-#include "module/shell/offset_input.h"
+#include "module/toolkit/offset_input.h"
 #include "module/toolkit/strings.h"
 #include "platform/editor/reactor.h"
 

@@ -9,7 +9,7 @@
 #include "module/model/module_resources.h"
 #include "module/model/picking.h"
 #include "module/model/special_data.h"
-#include "module/shell/module.h"
+#include "module/toolkit/module_scope.h"
 #include "module/toolkit/entities.h"
 #include "module/toolkit/strings.h"
 #include "module/toolkit/xdata.h"

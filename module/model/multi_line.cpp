@@ -8,8 +8,8 @@
 
 #include "module/model/current_gj.h"
 #include "module/model/picking.h"
-#include "module/shell/offset_input.h"
-#include "module/shell/window_lib.h"
+#include "module/toolkit/offset_input.h"
+#include "module/toolkit/window_lib.h"
 #include "module/toolkit/bulge.h"
 #include "module/toolkit/layers.h"
 #include "platform/cad/entities.h"

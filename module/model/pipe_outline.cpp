@@ -17,6 +17,7 @@
 #include "module/toolkit/points.h"
 #include "module/toolkit/strings.h"
 #include "module/toolkit/xdata.h"
+#include "module/toolkit/vocabulary.h"
 #include "platform/cad/database.h"
 #include "platform/cad/entities.h"
 #include "platform/cad/object.h"
@@ -25,8 +26,6 @@ namespace {
 
 constexpr double kLabelHeight = 120.0;
 constexpr double kLabelGap = 120.0;
-constexpr const wchar_t* kLabelLayerSuffix = L"名";
-constexpr const wchar_t* kEdgeLayerSuffix = L"边线";
 constexpr const wchar_t* kXdataParams = L"构件";
 
 // What every decoration of a segment shares with it.

@@ -10,7 +10,7 @@
 #include "module/model/point_steps.h"
 #include "module/model/special_data.h"
 #include "module/model/seams.h"
-#include "module/shell/window_lib.h"
+#include "module/toolkit/window_lib.h"
 #include "module/toolkit/bulge.h"
 #include "module/toolkit/collect.h"
 #include "module/toolkit/entities.h"

@@ -13,7 +13,7 @@
 
 #include <string>
 
-#include "module/shell/offset_input.h"
+#include "module/toolkit/offset_input.h"
 
 // Holds the cursor on the straight segment from start to end (an arc run's
 // chord).

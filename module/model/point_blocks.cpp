@@ -15,12 +15,13 @@
 #include "module/model/params.h"
 #include "module/model/scope_guards.h"
 #include "module/model/special_data.h"
-#include "module/shell/globals.h"
+#include "module/toolkit/globals.h"
 #include "module/toolkit/collect.h"
 #include "module/toolkit/entities.h"
 #include "module/toolkit/layers.h"
 #include "module/toolkit/strings.h"
 #include "module/toolkit/xdata.h"
+#include "module/toolkit/vocabulary.h"
 
 namespace {
 
@@ -30,8 +31,6 @@ constexpr const wchar_t* kFigureParam = L"图形";
 constexpr const wchar_t* kScaleParam = L"图形缩放";
 constexpr const wchar_t* kLineWidthItem = L"线宽";
 constexpr const wchar_t* kHatchItem = L"kXEQ";
-constexpr const wchar_t* kLabelLayerSuffix = L"名";
-constexpr const wchar_t* kEdgeLayerSuffix = L"边线";
 
 // The leading decimal number of a text; 0 when it starts with none.
 double leadingNumber(const std::wstring& text) {

@@ -11,7 +11,7 @@
 #pragma once
 #include <string>
 
-#include "module/shell/offset_input.h"
+#include "module/toolkit/offset_input.h"
 
 // Draws the figure of the number shown in the combo "编号" at the computed
 // point, turned by the angle, while the state is 1. Object snap keeps to the

@@ -4,15 +4,14 @@
 #include <cwchar>
 #include <cwctype>
 
-#include "module/shell/window_lib.h"
+#include "module/toolkit/window_lib.h"
+#include "module/toolkit/vocabulary.h"
 
 double g_floorHeight = 0.0;
 double g_floorBaseElev = 0.0;
 
 namespace {
 
-constexpr const wchar_t* kNameField = L"构件名称";
-constexpr const wchar_t* kNumberField = L"编号";
 constexpr const wchar_t* kHeaderMark = L"◆";
 
 // A decimal number at the start of the text (blanks first); 0 when none.
@@ -32,10 +31,10 @@ template <class Visit>
 void walkRowsOfName(tablelib::Handle h, const std::wstring& name, const std::wstring& number,
                     Visit visit) {
   tablelib::First(h);
-  if (!tablelib::Locate(h, kNameField, name)) return;
+  if (!tablelib::Locate(h, kFieldName, name)) return;
   while (!tablelib::Eof(h)) {
-    if (tablelib::FieldAsString(h, kNameField) != name) return;
-    std::wstring rowNumber = tablelib::FieldAsString(h, kNumberField);
+    if (tablelib::FieldAsString(h, kFieldName) != name) return;
+    std::wstring rowNumber = tablelib::FieldAsString(h, kFieldNumber);
     if (!number.empty() && rowNumber != number) {
       tablelib::Next(h);
       continue;
@@ -132,7 +131,7 @@ void ReadGjLibraryField(StringArray& out, const std::wstring& names, const std::
   if (t.handle() <= 0) return;
   for (const auto& name : nameList) {
     tablelib::First(t);
-    if (!tablelib::Locate(t, kNameField, name)) continue;
+    if (!tablelib::Locate(t, kFieldName, name)) continue;
     StringArray lines;
     SplitLines(tablelib::FieldAsString(t, field), lines);
     out.insert(out.end(), lines.begin(), lines.end());

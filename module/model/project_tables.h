@@ -10,8 +10,8 @@
 
 #include <string>
 
-#include "module/shell/project_paths.h"
-#include "module/shell/table_lib.h"
+#include "module/toolkit/project_paths.h"
+#include "module/toolkit/table_lib.h"
 #include "module/toolkit/strings.h"
 
 // The current floor's height and base elevation in millimetres, set by

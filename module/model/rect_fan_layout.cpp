@@ -12,7 +12,7 @@
 #include "module/model/point_steps.h"
 #include "module/model/special_data.h"
 #include "module/model/seams.h"
-#include "module/shell/window_lib.h"
+#include "module/toolkit/window_lib.h"
 #include "module/toolkit/bulge.h"
 #include "module/toolkit/entities.h"
 #include "platform/cad/database.h"

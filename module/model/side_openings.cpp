@@ -13,8 +13,9 @@
 #include "module/model/project_tables.h"
 #include "module/model/special_data.h"
 #include "module/model/seams.h"
-#include "module/shell/offset_input.h"
-#include "module/shell/window_lib.h"
+#include "module/toolkit/vocabulary.h"
+#include "module/toolkit/offset_input.h"
+#include "module/toolkit/window_lib.h"
 #include "module/toolkit/collect.h"
 #include "module/toolkit/entities.h"
 #include "module/toolkit/layers.h"
@@ -101,7 +102,7 @@ void DrawSideOpeningFigure(const std::wstring& name, cad::ObjectId id, double an
   StringArray own;
   GetXdataLines(id, L"构件", own);
   cad::Database* db = ed::curDatabase();
-  const std::wstring edgeLayer = name + L"边线";
+  const std::wstring edgeLayer = name + kEdgeLayerSuffix;
   for (const std::wstring& line : openingCoordLines(name, number, own)) {
     std::vector<Point3d> points;
     std::vector<double> bulges;
@@ -123,7 +124,7 @@ void DrawSideOpeningFigure(const std::wstring& name, cad::ObjectId id, double an
       if (!hatch.isNull()) tagDecoration(hatch, number, handle, visible, !own.empty());
     }
   }
-  const cad::ObjectId label = AddText(Point3d(midX, highest + 50, 0), number, 80, 0, 1, name + L"名", db,
+  const cad::ObjectId label = AddText(Point3d(midX, highest + 50, 0), number, 80, 0, 1, name + kLabelLayerSuffix, db,
                                       cad::Text::kMid, cad::Text::kVertMid);
   if (label.isNull()) return;
   SetGjXdata(label, number, handle, nullptr);

@@ -9,7 +9,7 @@
 #include "module/model/picking.h"
 #include "module/model/point_steps.h"
 #include "module/model/special_data.h"
-#include "module/shell/window_lib.h"
+#include "module/toolkit/window_lib.h"
 #include "module/toolkit/bulge.h"
 #include "module/toolkit/entities.h"
 #include "module/toolkit/points.h"

@@ -20,14 +20,11 @@
 
 #include <string>
 
+#include "module/toolkit/vocabulary.h"
 #include "platform/cad/ids.h"
 #include "platform/geom/geom.h"
 
 // Kinds of the special data.
-inline constexpr const wchar_t* kGjKindSloped = L"斜管";
-inline constexpr const wchar_t* kGjKindRiser = L"立管";
-inline constexpr const wchar_t* kGjKindThrough = L"贯通管";
-inline constexpr const wchar_t* kGjKindPoint = L"点构件";
 // The second item of a primary entity's "属性".
 inline constexpr const wchar_t* kGjPrimaryMark = L"主键";
 

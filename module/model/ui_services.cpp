@@ -1,6 +1,6 @@
 // Dialogs of the platform that the shell's commands show (the shell itself
 // does not link the window layer).
-#include "module/shell/model_services.h"
+#include "module/model/model_services.h"
 #include "platform/ui/dialog.h"
 #include "platform/ui/wnd.h"
 

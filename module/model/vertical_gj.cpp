@@ -12,12 +12,13 @@
 #include "module/model/project_tables.h"
 #include "module/model/scope_guards.h"
 #include "module/model/special_data.h"
-#include "module/shell/offset_input.h"
-#include "module/shell/window_lib.h"
+#include "module/toolkit/offset_input.h"
+#include "module/toolkit/window_lib.h"
 #include "module/toolkit/entities.h"
 #include "module/toolkit/layers.h"
 #include "module/toolkit/strings.h"
 #include "module/toolkit/xdata.h"
+#include "module/toolkit/vocabulary.h"
 #include "platform/cad/database.h"
 #include "platform/editor/cmdline.h"
 #include "platform/editor/document.h"
@@ -152,7 +153,7 @@ bool PickupElev(double& elevation) {
     GetXdataLines(primary.front(), kXdataSpecial, lines);
     std::wstring kind;
     FindAttrValue(lines, L"类型", kind);
-    if (kind == L"斜管" || kind == L"立管" || kind == L"贯通管") {
+    if (kind == kGjKindSloped || kind == kGjKindRiser || kind == kGjKindThrough) {
       double s = 0, e = 0;
       GetGjSpecial(primary.front(), nullptr, &s, &e);
       if (s == e) {

@@ -1,6 +1,9 @@
 #include "module/shell/command_table.h"
 
-#include "module/shell/neighbour_commands.h"
+#include "module/fittings/fittings_commands.h"
+#include "module/layout/layout_commands.h"
+#include "module/solid3d/solid3d_commands.h"
+#include "module/takeoff/takeoff_commands.h"
 
 const wchar_t* const kReplacedSiblingCommands[9] = {
     L"DaMain",      L"GjRebuildAll", L"DwgRebuild",  L"GjRebuildCur", L"GjParaDisp",

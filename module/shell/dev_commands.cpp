@@ -3,9 +3,9 @@
 #include <memory>
 
 #include "module/shell/command_table.h"
-#include "module/shell/globals.h"
-#include "module/shell/project_paths.h"
-#include "module/shell/table_lib.h"
+#include "module/toolkit/globals.h"
+#include "module/toolkit/project_paths.h"
+#include "module/toolkit/table_lib.h"
 #include "module/toolkit/entities.h"
 #include "module/toolkit/strings.h"
 #include "platform/cad/database.h"

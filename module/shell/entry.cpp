@@ -4,9 +4,9 @@
 #include <vector>
 
 #include "module/shell/command_table.h"
-#include "module/shell/globals.h"
+#include "module/toolkit/globals.h"
 #include "module/shell/module.h"
-#include "module/shell/window_lib.h"
+#include "module/toolkit/window_lib.h"
 #include "platform/editor/app.h"
 #include "platform/editor/commands.h"
 #include "platform/editor/document.h"
@@ -16,21 +16,7 @@
 
 #define KIV_EXPORT __attribute__((visibility("default")))
 
-void* g_dllInstance = nullptr;
-ArxModuleRecord g_arxModule;
-
-std::wstring g_baseDir;
-std::wstring g_systemDir;
-std::wstring g_projectRoot;
-std::wstring g_tempDir;
-std::wstring g_projectName;
-
 namespace {
-
-std::vector<std::function<void()>>& unloadHooks() {
-  static std::vector<std::function<void()>> hooks;
-  return hooks;
-}
 
 void* ownModule() {
   return os::moduleOfAddress(reinterpret_cast<const void*>(&acrxEntryPoint));
@@ -167,14 +153,9 @@ void RegisterCommands() {
   if (ed::runCommand(L"DaMain") == ed::kReject) CmdDaMain();
 }
 
-void AddUnloadHook(std::function<void()> hook) { unloadHooks().push_back(std::move(hook)); }
-
 void UnloadModule() {
   // Whatever could still call into the suite goes first.
-  auto hooks = std::move(unloadHooks());
-  unloadHooks().clear();
-  for (auto it = hooks.rbegin(); it != hooks.rend(); ++it)
-    if (*it) (*it)();
+  RunUnloadHooks();
 
   freeSuiteLibrary(g_hostBaseLib);
   freeSuiteLibrary(g_hostTableLib);
@@ -186,15 +167,6 @@ void UnloadModule() {
   stack.removeGroup(kGroupAcZeb);
   stack.removeGroup(kGroupKivXeb);
 }
-
-// ---------------------------------------------------------------------------
-// Resource scope
-// ---------------------------------------------------------------------------
-
-ModuleResourceScope::ModuleResourceScope() {
-  ed::docManager().pushResourceHandle(g_arxModule.resourceInstance);
-}
-ModuleResourceScope::~ModuleResourceScope() { ed::docManager().popResourceHandle(); }
 
 // ---------------------------------------------------------------------------
 // Entry points

@@ -5,20 +5,21 @@
 // component table gets the library's rows once, and the component layers that
 // are on are thawed.
 #include "module/shell/command_table.h"
-#include "module/shell/conversion_dialogs.h"
-#include "module/shell/globals.h"
-#include "module/shell/model_services.h"
+#include "module/conversion/conversion_dialogs.h"
+#include "module/toolkit/globals.h"
+#include "module/model/model_services.h"
 #include "module/shell/project_open.h"
-#include "module/shell/solid_mode.h"
-#include "module/shell/window_lib.h"
+#include "module/toolkit/solid_mode.h"
+#include "module/toolkit/window_lib.h"
 #include "module/toolkit/layers.h"
 #include "module/toolkit/strings.h"
+#include "module/toolkit/vocabulary.h"
 #include "platform/editor/document.h"
 
 void CmdKivSwitchFloor() {
   auto& dm = ed::docManager();
   dm.sendStringToExecute(dm.curDocument(), L"SwitchFloor\n", true, false, true);
-  g_solidMode = 3;
+  g_solidMode = SolidMode::BackToPlan;
 
   DestroyFloorConvDialogs();
   CloseColorManager();
@@ -34,7 +35,7 @@ void CmdKivSwitchFloor() {
       bool off = true;
       if (!GetLayerFlags(type, &off, nullptr, nullptr, nullptr) || off) continue;
       SetLayerFrozen(type, false, nullptr);
-      SetLayerFrozen(type + L"边线", false, nullptr);
+      SetLayerFrozen(type + kEdgeLayerSuffix, false, nullptr);
     }
   }
 }

@@ -7,21 +7,30 @@
 #include "module/model/picking.h"
 #include "module/model/project_tables.h"
 #include "module/model/special_data.h"
-#include "module/shell/globals.h"
+#include "module/toolkit/globals.h"
 #include "module/shell/module.h"
-#include "module/shell/table_lib.h"
-#include "module/shell/window_lib.h"
+#include "module/toolkit/offset_input.h"
+#include "module/toolkit/table_lib.h"
+#include "module/toolkit/window_lib.h"
 #include "module/toolkit/collect.h"
 #include "module/toolkit/entities.h"
 #include "module/toolkit/layers.h"
 #include "module/toolkit/suite_call.h"
 #include "module/toolkit/xdata.h"
+#include "module/toolkit/vocabulary.h"
 #include "platform/editor/document.h"
 #include "platform/editor/selection.h"
 
 TooltipInputPointFilter* g_hoverTipFilter = nullptr;
 
 namespace {
+
+// The tooltip leaves the filter slot to every point prompt with offset input
+// and comes back after it.
+[[maybe_unused]] const bool kHoverTipAroundPointPrompts = [] {
+  g_pointPromptHooks = {&RemoveHoverTip, &InstallHoverTip};
+  return true;
+}();
 
 constexpr const wchar_t* kBtnGjHint = L"BtnGjHint";
 constexpr const wchar_t* kBtnZebHint = L"BtnZebHint";
@@ -88,7 +97,7 @@ void dropFilter() {
 StringArray gjHintLines(cad::ObjectId primary, const std::wstring& floor, const std::wstring& name,
                         const std::wstring& number) {
   StringArray params;
-  ReadFloorGjParams(params, floor, name, number, L"参数");
+  ReadFloorGjParams(params, floor, name, number, kFieldParams);
   StringArray lines;
   GetXdataLines(primary, kXdataExternalGj, lines);
   if (lines.empty()) SplitLines(GetAttrValue(params, number), lines);
@@ -144,10 +153,10 @@ StringArray rebarLines(cad::ObjectId primary, const std::wstring& floor, const s
 std::wstring HoverGjNameOfLayer(const std::wstring& layer, const StringArray& attrs) {
   const std::wstring up = upper(layer);
   if (up.find(L"轴网") != std::wstring::npos) return L"";
-  std::wstring name = up.find(L"LAYER3D") != std::wstring::npos ? GetAttrValue(attrs, L"名称") : layer;
-  eraseFirstWord(name, L"名");
-  eraseFirstWord(name, L"3D");
-  eraseFirstWord(name, L"边线");
+  std::wstring name = up.find(k3dLayerMark) != std::wstring::npos ? GetAttrValue(attrs, k3dNameAttribute) : layer;
+  eraseFirstWord(name, kLabelLayerSuffix);
+  eraseFirstWord(name, k3dLayerSuffix);
+  eraseFirstWord(name, kEdgeLayerSuffix);
   return name;
 }
 
@@ -174,14 +183,14 @@ StringArray ReadHoverQuantities(const std::wstring& floor, const std::wstring& n
   tablelib::Table table(projectTable(L"构件算量.DB"));
   if (!table) return {};
   const std::wstring marker = L"■" + floor + L"=" + std::to_wstring(identical);
-  if (!tablelib::Locate(table, L"构件名称", marker)) return {};
+  if (!tablelib::Locate(table, kFieldName, marker)) return {};
   // The floor's rows run up to the next floor's marker: a component that is
   // not on this floor must not show another floor's quantities.
   bool found = false;
   for (tablelib::Next(table); !tablelib::Eof(table); tablelib::Next(table)) {
-    const std::wstring rowName = tablelib::FieldAsString(table, L"构件名称");
+    const std::wstring rowName = tablelib::FieldAsString(table, kFieldName);
     if (!rowName.empty() && rowName.front() == L'■') break;
-    if (rowName == name && tablelib::FieldAsString(table, L"编号") == number) {
+    if (rowName == name && tablelib::FieldAsString(table, kFieldNumber) == number) {
       found = true;
       break;
     }

@@ -3,8 +3,9 @@
 // commands that open dialogs.
 #pragma once
 
-#include <functional>
 #include <string>
+
+#include "module/toolkit/module_scope.h"
 
 // Process attach and detach of this library (run by the loader; tests may
 // call them again). Attach saves the instance and attaches the extension
@@ -30,24 +31,8 @@ void InitSuiteBinding();
 // no such component (or when the base library is absent).
 std::wstring BaseDirFromLibraryFolder(const std::wstring& folder);
 
-// Teardown work that must happen before the suite libraries are freed at
-// unload (point filters and monitors, editor reactors, modeless dialogs that
-// call into the suite). Parts that install such things add a hook; a hook
-// runs once, at unload.
-void AddUnloadHook(std::function<void()> hook);
-
 // The host's main window as the suite's libraries receive it at start-up.
 void* HostMainWindow();
-
-// Makes this module's resources current for a command that opens a dialog,
-// and restores the host's when the command's work returns.
-class ModuleResourceScope {
- public:
-  ModuleResourceScope();
-  ~ModuleResourceScope();
-  ModuleResourceScope(const ModuleResourceScope&) = delete;
-  ModuleResourceScope& operator=(const ModuleResourceScope&) = delete;
-};
 
 // The entry points this library exports.
 extern "C" int acrxEntryPoint(int msg, void* appId);

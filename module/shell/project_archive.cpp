@@ -3,10 +3,10 @@
 // time-stamped folder under the temporary directory, the copy is packed by the
 // base library and removed again, whether or not the user confirmed.
 #include "module/shell/command_table.h"
-#include "module/shell/globals.h"
-#include "module/shell/model_services.h"
+#include "module/toolkit/globals.h"
+#include "module/model/model_services.h"
 #include "module/shell/project_open.h"
-#include "module/shell/project_paths.h"
+#include "module/toolkit/project_paths.h"
 #include "module/toolkit/suite_call.h"
 #include "platform/editor/cmdline.h"
 #include "platform/editor/hostcmd.h"

@@ -4,9 +4,9 @@
 #include <cmath>
 
 #include "module/shell/command_table.h"
-#include "module/shell/globals.h"
+#include "module/toolkit/globals.h"
 #include "module/shell/module.h"
-#include "module/shell/project_paths.h"
+#include "module/toolkit/project_paths.h"
 #include "module/toolkit/collect.h"
 #include "module/toolkit/entities.h"
 #include "module/toolkit/layers.h"
@@ -62,29 +62,6 @@ void drawOrder(const wchar_t* option) {
 }
 
 }  // namespace
-
-bool IsPictureObject(const cad::DbObject* obj) { return obj && obj->kind() == cad::Kind::RasterImage; }
-
-void OpenPictureLayer() {
-  GetOrCreateLayer(kPictureLayerName, nullptr);
-  bool locked = false;
-  if (GetLayerFlags(kPictureLayerName, nullptr, nullptr, &locked, nullptr) && locked) {
-    SetLayerLocked(kPictureLayerName, false, nullptr);
-    SetLayerOff(kPictureLayerName, false, nullptr);
-  }
-}
-
-void ClosePictureLayer() { SetLayerLocked(kPictureLayerName, true, nullptr); }
-
-PictureLayerScope::PictureLayerScope(bool echoOff) : echoOff_(echoOff) {
-  OpenPictureLayer();
-  if (echoOff_) ed::setVar(L"CMDECHO", 0);
-}
-
-PictureLayerScope::~PictureLayerScope() {
-  if (echoOff_) ed::setVar(L"CMDECHO", 1);
-  ClosePictureLayer();
-}
 
 std::wstring ProjectPicturePath(const std::wstring& chosenPath) {
   return ProjectFolderPath() + L"\\" + os::fileNameOf(chosenPath);

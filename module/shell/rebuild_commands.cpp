@@ -6,7 +6,7 @@
 #include "module/model/floor_table_writer.h"
 #include "module/model/seams.h"
 #include "module/shell/command_table.h"
-#include "module/shell/window_lib.h"
+#include "module/toolkit/window_lib.h"
 #include "module/toolkit/suite_call.h"
 #include "platform/editor/cmdline.h"
 

@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "module/shell/command_table.h"
-#include "module/shell/conversion_dialogs.h"
+#include "module/conversion/conversion_dialogs.h"
 #include "module/shell/module.h"
-#include "module/shell/offset_input.h"
-#include "module/shell/window_lib.h"
+#include "module/toolkit/offset_input.h"
+#include "module/toolkit/window_lib.h"
 #include "module/toolkit/entities.h"
 #include "platform/cad/database.h"
 #include "platform/cad/entities.h"

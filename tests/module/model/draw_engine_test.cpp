@@ -7,7 +7,7 @@
 
 #include "module/model/vertical_gj.h"
 
-#include "module/shell/window_lib.h"
+#include "module/toolkit/window_lib.h"
 #include "module/toolkit/entities.h"
 #include "module/toolkit/layers.h"
 #include "platform/cad/entities.h"

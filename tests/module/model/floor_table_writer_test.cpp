@@ -7,7 +7,7 @@
 
 #include <fstream>
 
-#include "module/shell/table_lib.h"
+#include "module/toolkit/table_lib.h"
 #include "module/toolkit/entities.h"
 #include "module/toolkit/xdata.h"
 #include "platform/editor/progress.h"

@@ -2,7 +2,7 @@
 // definitions loaded from the combos, the floor tables and the library.
 #include "module/model/component_types.h"
 #include "module/model/current_gj.h"
-#include "module/shell/globals.h"
+#include "module/toolkit/globals.h"
 #include "platform/editor/document.h"
 #include "tests/module/shell/project_fixture.h"
 

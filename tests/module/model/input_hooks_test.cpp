@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "module/model/draw_engine.h"
-#include "module/shell/solid_mode.h"
-#include "module/shell/window_lib.h"
+#include "module/toolkit/solid_mode.h"
+#include "module/toolkit/window_lib.h"
 #include <cmath>
 #include "platform/editor/cmdline.h"
 #include "platform/editor/document.h"
@@ -27,14 +27,14 @@ class InputHooks : public kivtest::ProjectSandbox {
     if (IsSkipped()) return;
     g_linearRun = LinearRun{};
     g_multiLineRows.clear();
-    g_solidMode = 0;
+    g_solidMode = SolidMode::Plan;
     ForgetLayWindowElevations();
   }
   void TearDown() override {
     if (!IsSkipped()) setOffset(0, 0);
     g_linearRun = LinearRun{};
     g_multiLineRows.clear();
-    g_solidMode = 0;
+    g_solidMode = SolidMode::Plan;
     EndWatchCommand();
     ProjectSandbox::TearDown();
   }
@@ -158,7 +158,7 @@ TEST_F(InputHooks, SingleLinePreviewShowsLengthCrossAnd3dLine) {
   double zs = 0, ze = 0;
   winlib::LayLinearGj(winlib::kPaletteOpen, 0, 0, zs, ze);
   setPalette(3000, 3500, 0, 2);
-  g_solidMode = 1;
+  g_solidMode = SolidMode::Floor3d;
   calls = draw(monitor, at({2100, 0, 0}, {2000, 0, 0}));
   auto lines = of(calls, ed::DrawCall::Polyline);
   ASSERT_EQ(lines.size(), 5u);  // cross at 3500, cross at 0, 3D line

@@ -11,7 +11,7 @@
 #include "module/model/current_gj.h"
 #include "module/model/draw_engine.h"
 #include "module/model/project_tables.h"
-#include "module/shell/window_lib.h"
+#include "module/toolkit/window_lib.h"
 #include "platform/cad/database.h"
 #include "platform/cad/entities.h"
 #include "platform/cad/tables.h"

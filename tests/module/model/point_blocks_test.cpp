@@ -7,7 +7,7 @@
 #include "module/model/current_gj.h"
 #include "module/model/linear_entities.h"
 #include "module/model/special_data.h"
-#include "module/shell/globals.h"
+#include "module/toolkit/globals.h"
 #include "module/toolkit/entities.h"
 #include "module/toolkit/layers.h"
 #include "module/toolkit/xdata.h"

@@ -13,7 +13,7 @@
 #include "module/model/linear_entities.h"
 #include "module/model/project_tables.h"
 #include "module/model/special_data.h"
-#include "module/shell/window_lib.h"
+#include "module/toolkit/window_lib.h"
 #include "module/toolkit/entities.h"
 #include "module/toolkit/layers.h"
 #include "module/toolkit/xdata.h"

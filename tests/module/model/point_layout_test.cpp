@@ -8,7 +8,7 @@
 #include "module/model/linear_entities.h"
 #include "module/model/project_tables.h"
 #include "module/model/special_data.h"
-#include "module/shell/window_lib.h"
+#include "module/toolkit/window_lib.h"
 #include "module/toolkit/xdata.h"
 #include "platform/cad/entities.h"
 #include "platform/cad/object.h"

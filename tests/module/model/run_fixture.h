@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "module/model/draw_engine.h"
-#include "module/shell/window_lib.h"
+#include "module/toolkit/window_lib.h"
 #include "module/toolkit/entities.h"
 #include "platform/cad/entities.h"
 #include "platform/cad/object.h"

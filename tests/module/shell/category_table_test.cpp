@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <set>
 
-#include "module/shell/globals.h"
+#include "module/toolkit/globals.h"
 
 namespace {
 

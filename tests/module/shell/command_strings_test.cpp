@@ -1,6 +1,6 @@
 // Command strings typed into the host, queued and run, and the reactor that
 // follows one host command.
-#include "module/shell/command_strings.h"
+#include "module/toolkit/command_strings.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include <fstream>
 
 #include "module/shell/dev_commands.h"
-#include "module/shell/project_paths.h"
+#include "module/toolkit/project_paths.h"
 #include "platform/cad/database.h"
 #include "platform/cad/entities.h"
 #include "platform/cad/object.h"

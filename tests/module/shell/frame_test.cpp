@@ -6,7 +6,7 @@
 #include <set>
 
 #include "module/shell/command_table.h"
-#include "module/shell/globals.h"
+#include "module/toolkit/globals.h"
 #include "module/shell/module.h"
 #include "platform/editor/editor.h"
 

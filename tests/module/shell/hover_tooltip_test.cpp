@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-#include "module/shell/window_lib.h"
+#include "module/toolkit/window_lib.h"
 #include "module/toolkit/xdata.h"
 #include "platform/cad/entities.h"
 #include "platform/editor/document.h"

@@ -1,7 +1,7 @@
 // Offset input and snap filters: the offset of the offset window, the cross
 // at the cursor, the layer limit of the object snap, the one-point prompt
 // with its hooks, and the right-click message filters.
-#include "module/shell/offset_input.h"
+#include "module/toolkit/offset_input.h"
 
 #include <gtest/gtest.h>
 

@@ -2,10 +2,10 @@
 // relink, the floor switch and the archive's copy, on a sandbox project with
 // the real suite libraries.
 #include "module/shell/command_table.h"
-#include "module/shell/conversion_dialogs.h"
+#include "module/conversion/conversion_dialogs.h"
 #include "module/shell/project_open.h"
-#include "module/shell/project_paths.h"
-#include "module/shell/solid_mode.h"
+#include "module/toolkit/project_paths.h"
+#include "module/toolkit/solid_mode.h"
 #include "module/toolkit/layers.h"
 #include "platform/cad/entities.h"
 #include "platform/cad/tables.h"
@@ -153,14 +153,14 @@ TEST_F(ProjectCommands, FloorSwitchClosesTheFloorsDialogsSeedsAndThaws) {
   ShowAirDuctConv();
   ShowWaterPipeConv();
   ASSERT_NE(g_pipeLineConvDlg, nullptr);
-  g_solidMode = 1;
+  g_solidMode = SolidMode::Floor3d;
 
   CmdKivSwitchFloor();
 
   const auto& sent = ed::docManager().sentStrings();
   ASSERT_FALSE(sent.empty());
   EXPECT_EQ(sent.back(), L"SwitchFloor\n");
-  EXPECT_EQ(g_solidMode, 3);
+  EXPECT_EQ(g_solidMode, SolidMode::BackToPlan);
   EXPECT_EQ(g_convArea, nullptr);
   EXPECT_EQ(g_pipeConvDlg, nullptr);
   EXPECT_EQ(g_pipeLineConvDlg, nullptr);

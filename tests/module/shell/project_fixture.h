@@ -13,7 +13,7 @@
 #include <fstream>
 #include <string>
 
-#include "module/shell/globals.h"
+#include "module/toolkit/globals.h"
 #include "module/toolkit/suite_call.h"
 #include "platform/editor/editor.h"
 #include "platform/os/os.h"

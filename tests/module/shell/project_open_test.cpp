@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "module/shell/command_table.h"
-#include "module/shell/globals.h"
+#include "module/toolkit/globals.h"
 #include "platform/editor/editor.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "module/shell/command_table.h"
-#include "module/shell/conversion_dialogs.h"
-#include "module/shell/offset_input.h"
+#include "module/conversion/conversion_dialogs.h"
+#include "module/toolkit/offset_input.h"
 #include "platform/cad/database.h"
 #include "platform/cad/entities.h"
 #include "platform/cad/object.h"

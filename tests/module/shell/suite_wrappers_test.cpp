@@ -6,10 +6,10 @@
 #include <filesystem>
 
 #include "module/shell/command_table.h"
-#include "module/shell/globals.h"
+#include "module/toolkit/globals.h"
 #include "module/shell/module.h"
-#include "module/shell/table_lib.h"
-#include "module/shell/window_lib.h"
+#include "module/toolkit/table_lib.h"
+#include "module/toolkit/window_lib.h"
 #include "platform/editor/editor.h"
 #include "platform/suite/suite_abi.h"
 

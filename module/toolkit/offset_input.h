@@ -23,6 +23,15 @@
 // snaps. 1 at load; KivInputSnapAll / KivInputSnapPart switch it.
 extern int g_inputSnapPart;
 
+// Work of a higher layer around every point prompt of GetPointWithOffset:
+// before runs ahead of the prompt, after when it is answered (the shell's
+// hover tooltip steps out of the filter slot and back). Null does nothing.
+struct PointPromptHooks {
+  void (*before)() = nullptr;
+  void (*after)() = nullptr;
+};
+extern PointPromptHooks g_pointPromptHooks;
+
 // The snap layers of GetPointWithOffset when the caller names none.
 inline constexpr const wchar_t* kDefaultSnapLayers = L"轴网,辅助轴网,砼墙,砖墙";
 

@@ -1,8 +1,10 @@
-// The least form of the conversion dialogs: each kind is an object with a
-// window that can be destroyed, held by its global pointer. The conversion
-// subsystem replaces this file with its dialogs; the shell relies only on the
-// functions of conversion_dialogs.h.
-#include "module/shell/conversion_dialogs.h"
+// The conversion dialogs are not built yet: each kind is an object with a
+// window that can be destroyed, held by its global pointer, and showing one
+// says on the command line that its command is not built. The shell relies
+// only on the functions of conversion_dialogs.h.
+#include "module/conversion/conversion_dialogs.h"
+
+#include "module/toolkit/not_built.h"
 
 namespace {
 
@@ -24,9 +26,10 @@ void destroyDialog(T*& dlg) {
 }
 
 template <class T>
-void showDialog(T*& dlg) {
+void showDialog(T*& dlg, const wchar_t* command) {
   EnsureConvArea();
   if (!dlg) dlg = new T;
+  ReportCommandNotBuilt(command);
 }
 
 }  // namespace
@@ -62,13 +65,13 @@ void DestroyFloorConvDialogs() {
   destroyDialog(g_waterPipeConvDlg);
 }
 
-void ShowDeviceConv() { showDialog(g_deviceConvDlg); }
-void ShowPipeConv() { showDialog(g_pipeConvDlg); }
+void ShowDeviceConv() { showDialog(g_deviceConvDlg, L"DeviceConv"); }
+void ShowPipeConv() { showDialog(g_pipeConvDlg, L"PipeConv"); }
 void ShowPipeLineConv() {
   // Step 1 of the circuit conversion, and step 2 that follows from it (the
   // least form has no circuits to choose in between).
-  showDialog(g_pipeLineSelDlg);
-  showDialog(g_pipeLineConvDlg);
+  showDialog(g_pipeLineSelDlg, L"PipeLineConv");
+  g_pipeLineConvDlg = g_pipeLineConvDlg ? g_pipeLineConvDlg : new CPipeLineConv;
 }
-void ShowAirDuctConv() { showDialog(g_airDuctConvDlg); }
-void ShowWaterPipeConv() { showDialog(g_waterPipeConvDlg); }
+void ShowAirDuctConv() { showDialog(g_airDuctConvDlg, L"AirDuctConv"); }
+void ShowWaterPipeConv() { showDialog(g_waterPipeConvDlg, L"WaterPipeConv"); }

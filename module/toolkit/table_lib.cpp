@@ -1,4 +1,4 @@
-#include "module/shell/table_lib.h"
+#include "module/toolkit/table_lib.h"
 
 #include <algorithm>
 #include <vector>

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "module/toolkit/strings.h"
+#include "module/toolkit/vocabulary.h"
 #include "module/toolkit/suite_call.h"
 
 // This module's own instance: its library handle when the library layer
@@ -30,12 +31,3 @@ extern std::wstring g_projectRoot;
 extern std::wstring g_tempDir;
 extern std::wstring g_projectName;
 
-// The category table: the 31 category names in order, and parallel to them
-// the comma list of each category's component types. Built at start-up.
-extern StringArray g_gjCategories;
-extern StringArray g_gjCategoryTypes;
-// The 20 point types whose block and figure are made per component number.
-extern StringArray g_numberedPointTypes;
-
-// Empties and refills the three containers above.
-void BuildGjCategoryTable();

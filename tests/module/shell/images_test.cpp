@@ -5,7 +5,7 @@
 
 #include "module/model/image_dialogs.h"
 #include "module/shell/command_table.h"
-#include "module/shell/project_paths.h"
+#include "module/toolkit/project_paths.h"
 #include "module/shell/raster_images.h"
 #include "module/toolkit/entities.h"
 #include "module/toolkit/layers.h"

@@ -1,10 +1,8 @@
-// Handlers of the commands that the discipline layout, take-off, fittings and
-// 3D subsystems own. The command table registers them; each subsystem defines
-// its own. Until a subsystem is built, neighbour_stubs.cpp holds handlers that
-// do nothing.
+// The discipline layout commands: runs of pipes, lines, ducts and water pipes, point
+// components, supports, junction boxes and the conversions of lines into runs.
+// The command table registers these handlers.
 #pragma once
 
-// Discipline layout commands
 void CmdLayPipe();
 void CmdServicePipe();
 void CmdDrainPipe();
@@ -128,32 +126,3 @@ void CmdPipeRack_Sel();
 void CmdPipeRack_Auto();
 void CmdNT_Groove();
 void CmdNT_EquipFoundation();
-// Quantity take-off
-void CmdZebTotalAll();
-void CmdZebTotalCur();
-void CmdZebTotalGj();
-void CmdZebTotal3d();
-void CmdZebTotalArea();
-void CmdZebAllArea();
-// Fittings, component editing and checks
-void CmdKivChangeElev();
-void CmdGPS_ValidCheck();
-void CmdDQ_ValidCheck();
-void CmdGPS_Adaption();
-void CmdNT_Adaption();
-void CmdLayPFittings();
-void CmdFloorPFittings();
-void CmdLayWPFittings();
-void CmdFloorWPFittings();
-void CmdDuctJoin();
-void CmdDuctRotate();
-void CmdLinkOpening();
-void CmdDuctBend();
-void CmdDuctTee();
-void CmdDuctCross();
-void CmdDuctReducer();
-void CmdDuctFittings();
-// 3D model
-void CmdKivSolid3d();
-void CmdKivSolidAll3d();
-void CmdKivSolid2d();

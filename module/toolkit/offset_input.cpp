@@ -1,7 +1,6 @@
 // Offset input and the object snap limit (see offset_input.h).
-#include "module/shell/offset_input.h"
+#include "module/toolkit/offset_input.h"
 
-#include "module/shell/hover_tooltip.h"
 #include "module/toolkit/layers.h"
 #include "module/toolkit/strings.h"
 #include "module/toolkit/suite_call.h"
@@ -13,6 +12,7 @@
 #include "platform/editor/status.h"
 
 int g_inputSnapPart = 1;
+PointPromptHooks g_pointPromptHooks;
 
 namespace {
 
@@ -118,7 +118,7 @@ bool CAcEdInputPointMonitor::TestSnapLayers(const std::vector<cad::ObjectId>& ne
 int GetPointWithOffset(const std::wstring& prompt, geom::Point3d& point, const std::wstring& layers) {
   ed::InputPointManager& ipm = ed::curDoc()->inputPointManager();
   ed::InputPointFilter* before = ipm.currentPointFilter();
-  RemoveHoverTip();
+  if (g_pointPromptHooks.before) g_pointPromptHooks.before();
   // A filter still in the slot belongs to a running engine (the tooltip has
   // just taken out its own): set it aside for this point, put it back after.
   ed::InputPointFilter* setAside = nullptr;
@@ -150,7 +150,7 @@ int GetPointWithOffset(const std::wstring& prompt, geom::Point3d& point, const s
   if (filterIn && ipm.currentPointFilter() == filter) ipm.revokePointFilter();
   delete filter;
   if (setAside && !ipm.currentPointFilter()) ipm.registerPointFilter(setAside);
-  InstallHoverTip();
+  if (g_pointPromptHooks.after) g_pointPromptHooks.after();
   return status;
 }
 

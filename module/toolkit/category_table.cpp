@@ -2,7 +2,7 @@
 // point types. The type names are the vocabulary of the whole module (layer
 // names, table rows, rebuild dispatch, take-off, 3D): they are spelled here
 // exactly as the suite spells them.
-#include "module/shell/globals.h"
+#include "module/toolkit/vocabulary.h"
 
 namespace {
 

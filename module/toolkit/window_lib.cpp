@@ -1,4 +1,4 @@
-#include "module/shell/window_lib.h"
+#include "module/toolkit/window_lib.h"
 
 #include <algorithm>
 #include <vector>

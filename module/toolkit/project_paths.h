@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "module/shell/globals.h"
+#include "module/toolkit/globals.h"
 
 // The row of a component table whose 构件分类 opens the installation section
 // (plumbing, electrical and HVAC rows follow it). In a floor's component

@@ -1,4 +1,4 @@
-#include "module/shell/command_strings.h"
+#include "module/toolkit/command_strings.h"
 
 #include <vector>
 
