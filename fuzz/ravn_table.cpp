@@ -58,7 +58,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     DbDll_First(h);
     DbDll_FieldByName_AsString_W(h, names[0].c_str(), text.get());
     const std::wstring first = text.get();
-    FUZZ_CHECK(DbDll_Locate_W(h, names[0].c_str(), first.c_str()), "the first record's value is not found");
+    // A text that reads back whole is found again (a damaged cell may hold
+    // bytes that are no UTF-8, read as U+FFFD; an ftString cell may be longer
+    // than its field, read cut).
+    DbDll_FieldByName_AsStringN_W(h, names[0].c_str(), text.get(), kMaxRead);
+    if (first == text.get() && first.find(L'\uFFFD') == std::wstring::npos)
+      FUZZ_CHECK(DbDll_Locate_W(h, names[0].c_str(), first.c_str()), "the first record's value is not found");
   }
 
   // A change: the first field of the first record, and a record appended.
