@@ -34,6 +34,17 @@ std::optional<std::wstring> groupValue(cad::ObjectId id, const std::wstring& app
   return values[it - names.begin()];
 }
 
+// The items with their characters as code points, for messages.
+std::string shown(const StringArray& items) {
+  std::string out = "[";
+  for (const auto& s : items) {
+    out += " \"";
+    for (wchar_t c : s) out += c >= 0x20 && c < 0x7F ? std::string(1, static_cast<char>(c)) : "<" + std::to_string(c) + ">";
+    out += "\"";
+  }
+  return out + " ]";
+}
+
 bool hasLineBreak(const std::wstring& s) { return s.find_first_of(L"\r\n") != std::wstring::npos; }
 
 void checkExtendedData(const std::wstring& app, const StringArray& items) {
@@ -62,11 +73,13 @@ void checkExtendedData(const std::wstring& app, const StringArray& items) {
   FUZZ_CHECK(*value == joinedValue(kept), "the items read back differ: \"" + u8(*value) + "\"");
 
   // The lines reader gives the items back when they hold no line break, the
-  // first starts and the last ends in no white space (it trims the value).
-  if (std::none_of(kept.begin(), kept.end(), hasLineBreak) && TrimWhite(kept.front() + L"x" + kept.back()) == kept.front() + L"x" + kept.back()) {
+  // first starts and the last ends in no white space: it trims the whole
+  // value, so leading empty items and blanks are lost too (a finding).
+  const std::wstring ends = kept.front() + L"x" + kept.back();
+  if (std::none_of(kept.begin(), kept.end(), hasLineBreak) && !kept.front().empty() && TrimWhite(ends) == ends) {
     StringArray back;
     GetXdataLines(id, app, back);
-    FUZZ_CHECK(back == kept, "GetXdataLines differs from the items written");
+    FUZZ_CHECK(back == kept, "GetXdataLines differs from the items written: " + shown(back) + " / " + shown(kept));
   }
 
   // Through a drawing file: every group of the entity as before.
