@@ -754,34 +754,23 @@ Status Database::readDxfFile(const std::filesystem::path& path) {
   return s;
 }
 
-std::string Database::dxfText() const { return writeDxf(*this); }
+std::string Database::dxfText() const {
+  std::string text;
+  if (writeDxf(*this, text, impl_->error) != Status::Ok) text.clear();
+  return text;
+}
 
 Status Database::saveAs(const std::filesystem::path& path) const {
-  std::string text = writeDxf(*this);
-  std::filesystem::path tmp = path;
-  tmp += ".kivtmp";
-  {
-    std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-    if (!out) {
-      impl_->error = "cannot write " + tmp.string();
-      return Status::FileAccessError;
-    }
-    out.write(text.data(), std::streamsize(text.size()));
-    out.flush();
-    if (!out) {
-      impl_->error = "cannot write " + tmp.string();
-      std::error_code ec;
-      std::filesystem::remove(tmp, ec);
-      return Status::FileAccessError;
-    }
+  std::string text;
+  if (Status s = writeDxf(*this, text, impl_->error); s != Status::Ok) {
+    impl_->error = "cannot save " + path.string() + ": " + impl_->error;
+    return s;
   }
-  std::error_code ec;
-  std::filesystem::rename(tmp, path, ec);
-  if (ec) {
-    impl_->error = "cannot replace " + path.string() + ": " + ec.message();
-    std::filesystem::remove(tmp, ec);
+  if (!os::replaceFileAtomically(path, text)) {
+    impl_->error = os::lastError();
     return Status::FileAccessError;
   }
+  impl_->error.clear();
   impl_->fileName = path;
   return Status::Ok;
 }

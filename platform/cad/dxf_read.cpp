@@ -6,6 +6,8 @@
 #include <cstring>
 #include <set>
 #include <unordered_map>
+#include <unordered_set>
+#include <algorithm>
 
 #include "platform/cad/geomutil.h"
 #include "platform/cad/internal.h"
@@ -21,6 +23,7 @@ constexpr double kDegToRad = geom::kPi / 180.0;
 
 struct Tag {
   int code = 0;
+  std::uint32_t line = 0;  // the line of the value
   std::string_view value;
 };
 
@@ -39,7 +42,7 @@ class Tokens {
   }
   const Tag& peek() {
     if (!hasPeek_) {
-      if (!read(peek_)) peek_ = Tag{-1, {}};
+      if (!read(peek_)) peek_ = Tag{-1, 0, {}};
       hasPeek_ = true;
     }
     return peek_;
@@ -69,6 +72,7 @@ class Tokens {
       throw BadFile{"line " + std::to_string(line_) + ": a group code was expected, found \"" + std::string(c.substr(0, 40)) + "\""};
     if (!readLine(v)) throw BadFile{"line " + std::to_string(line_) + ": the file ends after a group code"};
     t.code = code;
+    t.line = std::uint32_t(line_);
     t.value = v;
     return true;
   }
@@ -108,7 +112,16 @@ struct Record {
 class Reader {
  public:
   Reader(Database& db, std::string_view text, std::vector<std::string>& notices)
-      : db_(db), d_(db.impl()), tok_(text), notices_(notices) {}
+      : db_(db), d_(db.impl()), tok_(text), notices_(notices) {
+    // The standard records exist before the file names them (or does not).
+    layers_[foldName(kLayerZero)] = d_.layerZero;
+    styles_[foldName(kStandardStyle)] = d_.standardStyle;
+    linetypes_[foldName(L"ByBlock")] = d_.byBlockLt;
+    linetypes_[foldName(L"ByLayer")] = d_.byLayerLt;
+    linetypes_[foldName(kContinuous)] = d_.continuous;
+    blocks_[foldName(kModelSpace)] = d_.modelSpace;
+    blocks_[foldName(kPaperSpace)] = d_.paperSpace;
+  }
   void run();
 
  private:
@@ -146,19 +159,8 @@ class Reader {
   std::string lastLayerRaw_;
   ObjectId lastLayerId_;
   std::unordered_map<std::string, std::wstring> knownApps_;  // raw name -> registered name
-  void dropTree(ObjectId id) {
-    Slot* s = d_.slot(id);
-    if (!s || s->vanished) return;
-    s->vanished = true;
-    DbObject::Internal::setErased(*s->obj, true);
-    d_.byHandle.erase(s->handle.value);
-    for (const auto& ref : dictRefs_)
-      if (ref.dict == id) {
-        auto it = byFileHandle_.find(ref.h);
-        if (it != byFileHandle_.end()) dropTree(it->second);
-      }
-  }
-
+  std::unordered_set<std::uint64_t> rawHandles_;  // handles of records kept as they are
+  bool nodSeen_ = false;
   [[noreturn]] void fail(const std::string& m) { throw BadFile{"line " + std::to_string(tok_.line()) + ": " + m}; }
   std::wstring wtext(std::string_view v, const char* what) {
     bool bad = false;
@@ -172,6 +174,11 @@ class Reader {
     if (bad) fail(std::string("invalid UTF-8 in ") + what + " name");
     return r;
   }
+  [[noreturn]] static void badValue(const Tag& t, const char* expected) {
+    throw BadFile{"line " + std::to_string(t.line) + ": group " + std::to_string(t.code) + ": " + expected +
+                  " was expected, found \"" + std::string(t.value.substr(0, 40)) + "\""};
+  }
+  // A real value; infinities and NaN are refused.
   static double num(const Tag& t) {
     double v = 0;
     std::string_view s = t.value;
@@ -179,17 +186,42 @@ class Reader {
     while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
     if (!s.empty() && s.front() == '+') s.remove_prefix(1);
     auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-    if (ec != std::errc()) throw BadFile{"group " + std::to_string(t.code) + ": a number was expected, found \"" + std::string(t.value.substr(0, 40)) + "\""};
-    (void)p;
+    if (ec != std::errc() || p != s.data() + s.size() || !std::isfinite(v)) badValue(t, "a number");
     return v;
   }
-  static long long inum(const Tag& t) {
+  // A whole number within the range of its group code's type (16, 32 or 64
+  // bits; unsigned values of the width are accepted too).
+  static std::int64_t inum(const Tag& t) {
     double v = num(t);
-    return (long long)std::llround(v);
+    int c = t.code;
+    double lo = -9.2e18, hi = 9.2e18;
+    if ((c >= 60 && c <= 79) || (c >= 170 && c <= 179) || (c >= 270 && c <= 289) || (c >= 370 && c <= 389) ||
+        (c >= 400 && c <= 409) || (c >= 1060 && c <= 1070)) {
+      lo = -32768;
+      hi = 65535;
+    } else if ((c >= 90 && c <= 99) || (c >= 420 && c <= 429) || (c >= 440 && c <= 449) || c == 1071) {
+      lo = -2147483648.0;
+      hi = 4294967295.0;
+    }
+    if (!(v >= lo && v <= hi)) badValue(t, "a whole number in range");
+    return std::llround(v);
+  }
+  static int inum32(const Tag& t) { return int(inum(t)); }
+  // A tag kept to be written back as it came: its value must be what its
+  // group code says, so that the saved file reads again.
+  static RawTag kept(const Tag& t) {
+    switch (valueTypeOf(t.code)) {
+      case ValueType::Point:
+      case ValueType::Real: num(t); break;
+      case ValueType::Int: inum(t); break;
+      case ValueType::Handle: hnum(t); break;
+      default: break;
+    }
+    return {t.code, std::string(t.value)};
   }
   static std::uint64_t hnum(const Tag& t) {
     auto h = Handle::parse(t.value);
-    if (!h) throw BadFile{"group " + std::to_string(t.code) + ": a handle was expected, found \"" + std::string(t.value.substr(0, 40)) + "\""};
+    if (!h) badValue(t, "a handle");
     return h->value;
   }
 
@@ -204,6 +236,12 @@ class Reader {
   void entitiesSection();
   void objectsSection();
   void skipSection();
+  void classes();
+  // Reads the tags of a record kept as it is (its handles are reserved).
+  bool readRaw(std::vector<RawTag>& out);
+  void reserveHandle(std::uint64_t h);
+  // Keeps the tags of a modelled table record that are not in `modelled`.
+  void keepExtras(ObjectId id, const Record& r, std::initializer_list<int> modelled);
   // Reads one entity starting at its type tag (already consumed into r.type);
   // follows VERTEX/ATTRIB sequences. Returns the entity or null when skipped.
   std::unique_ptr<Entity> entity(Record& r, std::vector<std::unique_ptr<Attribute>>* attrs);
@@ -214,6 +252,12 @@ class Reader {
   ObjectId layerFor(const std::wstring& name);
   std::unique_ptr<DbObject> object(Record& r, ObjectId& dictOut);
   void finish();
+  // Gives every dictionary entry and extension dictionary reference of the
+  // file an owner, repairing what would not load again: an object claimed
+  // twice keeps its first (or its own recorded) owner, and entries naming
+  // the dictionary itself, the named objects dictionary, tables, records or
+  // entities are dropped, each with a notice.
+  void resolveOwnership();
   void rekey(ObjectId id, std::uint64_t h);
 };
 
@@ -256,7 +300,8 @@ void Reader::readRecord(Record& r) {
 
 void Reader::rekey(ObjectId id, std::uint64_t h) {
   Slot* s = d_.slot(id);
-  if (byFileHandle_.count(h) && byFileHandle_[h] != id) fail("duplicate handle " + Handle(h).textUtf8());
+  if ((byFileHandle_.count(h) && byFileHandle_[h] != id) || rawHandles_.count(h))
+    fail("duplicate handle " + Handle(h).textUtf8());
   if (auto it = d_.byHandle.find(s->handle.value); it != d_.byHandle.end() && it->second == slotIndexOf(id))
     d_.byHandle.erase(it);
   if (auto it = d_.byHandle.find(h); it != d_.byHandle.end() && it->second != slotIndexOf(id)) {
@@ -271,7 +316,7 @@ void Reader::rekey(ObjectId id, std::uint64_t h) {
 }
 
 ObjectId Reader::place(std::unique_ptr<DbObject> obj, const Record& r, ObjectId owner) {
-  if (r.handle && byFileHandle_.count(r.handle)) fail("duplicate handle " + Handle(r.handle).textUtf8() + " (" + r.type + ")");
+  if (r.handle && (byFileHandle_.count(r.handle) || rawHandles_.count(r.handle))) fail("duplicate handle " + Handle(r.handle).textUtf8() + " (" + r.type + ")");
   if (r.handle && d_.byHandle.count(r.handle)) {
     // A standard object still holds that number: move it out of the way.
     std::uint32_t idx = d_.byHandle[r.handle];
@@ -288,12 +333,19 @@ ObjectId Reader::place(std::unique_ptr<DbObject> obj, const Record& r, ObjectId 
 void Reader::header() {
   Tag t;
   std::string var;
+  FileKeep::Var* var_ = nullptr;
   while (tok_.next(t)) {
     if (t.code == 0) {
       if (t.value == "ENDSEC") return;
       fail("unexpected " + std::string(t.value) + " in the header");
     }
-    if (t.code == 9) { var = std::string(t.value); continue; }
+    if (t.code == 9) {
+      var = std::string(t.value);
+      var_ = &d_.keep.header.emplace_back(FileKeep::Var{var, {}});
+      continue;
+    }
+    if (!var_) fail("a header variable name was expected");
+    // The variables the database holds must be good; others are only copied.
     if (var == "$ACADVER" && t.code == 1) version_ = std::string(t.value);
     else if (var == "$HANDSEED" && t.code == 5) handseed_ = hnum(t);
     else if (var == "$CLAYER" && t.code == 8) clayer_ = wtext(t.value, "$CLAYER");
@@ -301,9 +353,63 @@ void Reader::header() {
     else if (var == "$CELTYPE" && t.code == 6) celtype_ = wtext(t.value, "$CELTYPE");
     else if (var == "$DIMTXSTY" && t.code == 7) dimtxsty_ = wtext(t.value, "$DIMTXSTY");
     else if (var == "$LTSCALE" && t.code == 40) ltscale_ = num(t);
-    else if (var == "$INSUNITS" && t.code == 70) d_.header.insunits = int(inum(t));
+    else if (var == "$INSUNITS" && t.code == 70) d_.header.insunits = inum32(t);
+    try {
+      var_->tags.push_back(kept(t));
+    } catch (const BadFile& b) {
+      notices_.push_back(b.message + "; header variable " + var + " was dropped");
+      d_.keep.header.pop_back();
+      var_ = nullptr;
+      while (tok_.peek().code != 9 && tok_.peek().code != 0 && tok_.peek().code != -1) tok_.next(t);
+    }
   }
   fail("the file ends inside the header");
+}
+
+bool Reader::readRaw(std::vector<RawTag>& out) {
+  Tag t;
+  std::string bad;
+  while (tok_.peek().code != 0 && tok_.peek().code != -1) {
+    tok_.next(t);
+    if (!bad.empty()) continue;
+    try {
+      out.push_back(kept(t));
+    } catch (const BadFile& b) {
+      bad = b.message;
+    }
+  }
+  if (tok_.peek().code == -1) fail("the file ends inside a record");
+  if (!bad.empty()) {
+    // Data we would only copy: dropped rather than written back damaged.
+    notices_.push_back(bad + "; the record was dropped");
+    out.clear();
+    return false;
+  }
+  for (const auto& k : out)
+    if (k.code == 5 || k.code == 105) reserveHandle(Handle::parse(k.value)->value);
+  return true;
+}
+
+void Reader::reserveHandle(std::uint64_t h) {
+  if (byFileHandle_.count(h) || !rawHandles_.insert(h).second) fail("duplicate handle " + Handle(h).textUtf8());
+}
+
+void Reader::classes() {
+  Tag t;
+  while (tok_.next(t)) {
+    if (t.code != 0) fail("a class was expected");
+    if (t.value == "ENDSEC") return;
+    if (!readRaw(d_.keep.classes.emplace_back())) d_.keep.classes.pop_back();
+  }
+  fail("the file ends inside the classes");
+}
+
+void Reader::keepExtras(ObjectId id, const Record& r, std::initializer_list<int> modelled) {
+  std::vector<RawTag> extras;
+  for (const auto& t : r.tags)
+    if (t.code != 100 && std::find(modelled.begin(), modelled.end(), t.code) == modelled.end())
+      extras.push_back(kept(t));
+  if (!extras.empty()) d_.keep.recordExtras[slotIndexOf(id)] = std::move(extras);
 }
 
 void Reader::skipSection() {
@@ -322,8 +428,9 @@ ObjectId Reader::layerFor(const std::wstring& name) {
   auto rec = std::make_unique<LayerRecord>();
   rec->setName(name);
   auto* table = static_cast<SymbolTable*>(d_.slot(d_.layerTable)->obj.get());
-  table->add(rec.release(), nullptr);
-  ObjectId id = table->recordIds().back();
+  ObjectId id;
+  if (table->add(rec.get(), &id) != Status::Ok) fail("layer \"" + toUtf8(name) + "\" cannot be added");
+  rec.release();
   d_.slot(id)->writer = false;
   layers_[key] = id;
   notices_.push_back("layer \"" + toUtf8(name) + "\" was missing from the layer table and was added");
@@ -333,28 +440,43 @@ ObjectId Reader::layerFor(const std::wstring& name) {
 void Reader::tables() {
   Tag t;
   std::string table;
-  auto* lt = static_cast<SymbolTable*>(d_.slot(d_.layerTable)->obj.get());
-  (void)lt;
   Record r;
+  FileKeep::Table* raw = nullptr;  // a table kept as it is
+  FileKeep::Table droppedTable;
   while (tok_.next(t)) {
     if (t.code != 0) fail("a record was expected in the tables");
     if (t.value == "ENDSEC") return;
     if (t.value == "TABLE") {
-      r.type = "TABLE";
-      readRecord(r);
-      table.clear();
-      for (const auto& x : r.tags)
-        if (x.code == 2) table = std::string(x.value);
+      if (tok_.peek().code != 2) fail("a table name was expected");
+      table = std::string(tok_.peek().value);
       ObjectId tid = table == "LAYER" ? d_.layerTable : table == "LTYPE" ? d_.linetypeTable
                    : table == "STYLE" ? d_.textStyleTable : table == "APPID" ? d_.regAppTable
                    : table == "BLOCK_RECORD" ? d_.blockTable : ObjectId();
-      if (!tid.isNull() && r.handle) rekey(tid, r.handle);
+      if (tid.isNull()) {
+        // Viewports, views, coordinate systems, dimension styles: kept as they are.
+        raw = &d_.keep.tables.emplace_back(FileKeep::Table{table, {}, {}});
+        if (!readRaw(raw->head)) {
+          d_.keep.tables.pop_back();
+          raw = &droppedTable;  // its records go with it
+        }
+        continue;
+      }
+      raw = nullptr;
+      r.type = "TABLE";
+      readRecord(r);
+      if (r.handle) rekey(tid, r.handle);
       continue;
     }
     if (t.value == "ENDTAB") {
       r.type = "ENDTAB";
       readRecord(r);
       table.clear();
+      raw = nullptr;
+      continue;
+    }
+    if (raw) {
+      auto& rec = raw->records.emplace_back(FileKeep::Record{std::string(t.value), {}});
+      if (!readRaw(rec.tags) || raw == &droppedTable) raw->records.pop_back();
       continue;
     }
     r.type = std::string(t.value);
@@ -363,7 +485,7 @@ void Reader::tables() {
     int flags = 0;
     for (const auto& x : r.tags) {
       if (x.code == 2) name = wname(x.value, r.type.c_str());
-      else if (x.code == 70) flags = int(inum(x));
+      else if (x.code == 70) flags = inum32(x);
     }
     if (r.type == "LAYER") {
       if (!isValidSymbolName(name)) fail("invalid layer name \"" + toUtf8(name) + "\"");
@@ -383,11 +505,11 @@ void Reader::tables() {
       long long rgb = -1;
       for (const auto& x : r.tags) {
         switch (x.code) {
-          case 62: ci = int(inum(x)); break;
+          case 62: ci = inum32(x); break;
           case 420: rgb = inum(x); break;
           case 6: l->setLinetype(wtext(x.value, "linetype")); break;
           case 290: l->setIsPlottable(inum(x) != 0); break;
-          case 370: l->setLineWeight(int(inum(x))); break;
+          case 370: l->setLineWeight(inum32(x)); break;
           default: break;
         }
       }
@@ -405,6 +527,7 @@ void Reader::tables() {
         if (r.handle) rekey(id, r.handle);
       }
       applyXData(*d_.slot(id)->obj, r, nullptr);
+      keepExtras(id, r, {2, 70, 62, 420, 6, 290, 370});
       layers_[foldName(name)] = id;
     } else if (r.type == "LTYPE") {
       if (!isValidSymbolName(name)) fail("invalid linetype name \"" + toUtf8(name) + "\"");
@@ -454,7 +577,7 @@ void Reader::tables() {
       for (std::size_t i = 0; i + 1 < r.xdata.size(); ++i) {
         if (r.xdata[i].code == 1001 && r.xdata[i].value == "ACAD" && r.xdata[i + 1].code == 1000) {
           int bits = 0;
-          if (i + 2 < r.xdata.size() && r.xdata[i + 2].code == 1071) bits = int(inum(r.xdata[i + 2]));
+          if (i + 2 < r.xdata.size() && r.xdata[i + 2].code == 1071) bits = inum32(r.xdata[i + 2]);
           s->setFont(wtext(r.xdata[i + 1].value, "font face"), (bits & 0x2000000) != 0, (bits & 0x1000000) != 0,
                      (bits >> 8) & 0xFF, bits & 0xFF);
         }
@@ -466,6 +589,7 @@ void Reader::tables() {
         d_.slot(id)->writer = false;
         if (r.handle) rekey(id, r.handle);
       }
+      keepExtras(id, r, {2, 40, 41, 50, 3, 4});
       styles_[foldName(name)] = id;
     } else if (r.type == "APPID") {
       if (namesEqual(name, kShapeApp)) continue;
@@ -493,9 +617,9 @@ void Reader::tables() {
         static_cast<SymbolTable*>(d_.slot(d_.blockTable)->obj.get())->recordsMutable().push_back(id);
       }
       applyXData(*d_.slot(id)->obj, r, nullptr);
+      keepExtras(id, r, {2});
       blocks_[foldName(name)] = id;
-    } else if (r.type != "VPORT" && r.type != "VIEW" && r.type != "UCS" && r.type != "DIMSTYLE") {
-      // Viewports, views, UCSs and dimension styles are made afresh on save.
+    } else {
       ++skipped_[r.type];
     }
   }
@@ -552,9 +676,9 @@ void Reader::common(Entity& e, const Record& r) {
     switch (t.code) {
       case 8: layerRaw = t.value; break;
       case 6: DbObject::Internal::setLinetypeRaw(e, wtext(t.value, "linetype")); break;
-      case 62: DbObject::Internal::setColorRaw(e, Color::fromIndex(int(inum(t)))); break;
+      case 62: DbObject::Internal::setColorRaw(e, Color::fromIndex(inum32(t))); break;
       case 420: DbObject::Internal::setColorRaw(e, Color::fromRgb(Rgb::fromPacked(std::uint32_t(inum(t))))); break;
-      case 370: DbObject::Internal::setLineWeightRaw(e, int(inum(t))); break;
+      case 370: DbObject::Internal::setLineWeightRaw(e, inum32(t)); break;
       case 48: if (num(t) > 0) DbObject::Internal::setLtScaleRaw(e, num(t)); break;
       case 60: DbObject::Internal::setVisibleRaw(e, inum(t) == 0); break;
       default: break;
@@ -579,6 +703,11 @@ std::unique_ptr<Entity> Reader::entity(Record& r, std::vector<std::unique_ptr<At
   const auto& T = r.tags;
   auto get = [&](int code, double def = 0) {
     for (const auto& t : T) if (t.code == code) return num(t);
+    return def;
+  };
+  // A whole number of the record (checked against its group code's range).
+  auto geti = [&](int code, int def = 0) {
+    for (const auto& t : T) if (t.code == code) return inum32(t);
     return def;
   };
   auto has = [&](int code) {
@@ -612,7 +741,7 @@ std::unique_ptr<Entity> Reader::entity(Record& r, std::vector<std::unique_ptr<At
     p->setNormal(n);
     p->setElevation(get(38));
     p->setThickness(get(39));
-    int flags = int(get(70));
+    int flags = geti(70);
     p->setClosed(flags & 1);
     double cw = get(43);
     std::vector<Polyline::Vertex> v;
@@ -629,7 +758,7 @@ std::unique_ptr<Entity> Reader::entity(Record& r, std::vector<std::unique_ptr<At
     for (unsigned i = 0; i < v.size(); ++i) p->addVertexAt(i, v[i].pt, v[i].bulge, v[i].startWidth, v[i].endWidth);
     e = std::move(p);
   } else if (type == "POLYLINE") {
-    int flags = int(get(70));
+    int flags = geti(70);
     Vector3d n = nrm();
     double elev = get(30);
     struct V { Point3d p; double sw, ew, b; int flags; int idx[4]; };
@@ -649,8 +778,8 @@ std::unique_ptr<Entity> Reader::entity(Record& r, std::vector<std::unique_ptr<At
           case 40: v.sw = num(x); break;
           case 41: v.ew = num(x); break;
           case 42: v.b = num(x); break;
-          case 70: v.flags = int(inum(x)); break;
-          case 71: case 72: case 73: case 74: v.idx[x.code - 71] = int(inum(x)); break;
+          case 70: v.flags = inum32(x); break;
+          case 71: case 72: case 73: case 74: v.idx[x.code - 71] = inum32(x); break;
           default: break;
         }
       }
@@ -678,7 +807,7 @@ std::unique_ptr<Entity> Reader::entity(Record& r, std::vector<std::unique_ptr<At
       std::vector<Point3d> pts;
       for (const auto& v : verts) pts.push_back(v.p);
       auto m = std::make_unique<PolygonMesh>();
-      int M = int(get(71)), N = int(get(72));
+      int M = geti(71), N = geti(72);
       if (m->set(M, N, pts, flags & 1, flags & 32) != Status::Ok) fail("a polygon mesh has the wrong vertex count");
       e = std::move(m);
     } else if (flags & 8) {
@@ -722,8 +851,8 @@ std::unique_ptr<Entity> Reader::entity(Record& r, std::vector<std::unique_ptr<At
   } else if (type == "SPLINE") {
     auto s = std::make_unique<Spline>();
     s->normal = nrm();
-    s->flags = int(get(70));
-    s->degree = int(get(71, 3));
+    s->flags = geti(70);
+    s->degree = geti(71, 3);
     for (std::size_t i = 0; i < T.size(); ++i) {
       const Tag& t = T[i];
       if (t.code == 40) s->knots.push_back(num(t));
@@ -750,8 +879,8 @@ std::unique_ptr<Entity> Reader::entity(Record& r, std::vector<std::unique_ptr<At
     tx->setRotation(get(50) * kDegToRad);
     if (get(41, 1) > 0) tx->setWidthFactor(get(41, 1));
     tx->setOblique(get(51) * kDegToRad);
-    tx->setGenerationFlags(int(get(71)));
-    int hm = int(get(72)), vm = int(get(type == "TEXT" ? 73 : 74));
+    tx->setGenerationFlags(geti(71));
+    int hm = geti(72), vm = geti(type == "TEXT" ? 73 : 74);
     if (hm >= 0 && hm <= 5) tx->setHorizontalMode(hm);
     if (vm >= 0 && vm <= 3) tx->setVerticalMode(vm);
     tx->setThickness(get(39));
@@ -759,10 +888,10 @@ std::unique_ptr<Entity> Reader::entity(Record& r, std::vector<std::unique_ptr<At
     if (auto* ad = dynamic_cast<AttributeDefinition*>(tx.get())) {
       ad->setTag(text(2));
       ad->setPrompt(text(3));
-      ad->setAttributeFlags(int(get(70)));
+      ad->setAttributeFlags(geti(70));
     } else if (auto* at = dynamic_cast<Attribute*>(tx.get())) {
       at->setTag(text(2));
-      at->setAttributeFlags(int(get(70)));
+      at->setAttributeFlags(geti(70));
     }
     e = std::move(tx);
   } else if (type == "MTEXT") {
@@ -772,7 +901,7 @@ std::unique_ptr<Entity> Reader::entity(Record& r, std::vector<std::unique_ptr<At
     m->setLocation(pt(10));
     if (get(40) > 0) m->setTextHeight(get(40));
     m->setWidth(get(41));
-    int att = int(get(71, 1));
+    int att = geti(71, 1);
     if (att >= 1 && att <= 9) m->setAttachment(att);
     std::string contents;
     for (const auto& t : T) if (t.code == 3) contents += std::string(t.value);
@@ -825,26 +954,27 @@ std::unique_ptr<Entity> Reader::entity(Record& r, std::vector<std::unique_ptr<At
     h->setNormal(nrm());
     h->setElevation(get(30));
     std::wstring pattern = text(2);
-    h->setPattern(int(get(76, 1)) >= 0 && int(get(76, 1)) <= 2 ? int(get(76, 1)) : 1, pattern.empty() ? L"SOLID" : pattern);
+    int patternType = geti(76, 1);
+    h->setPattern(patternType >= 0 && patternType <= 2 ? patternType : 1, pattern.empty() ? L"SOLID" : pattern);
     h->setAssociative(get(71) != 0);
     if (get(41, 1) > 0) h->setPatternScale(get(41, 1));
     h->setPatternAngle(get(52) * kDegToRad);
     std::size_t i = 0;
     while (i < T.size() && T[i].code != 91) ++i;
-    int loops = i < T.size() ? int(inum(T[i++])) : 0;
+    int loops = i < T.size() ? inum32(T[i++]) : 0;
     std::vector<Hatch::Loop> parsed;
     for (int L = 0; L < loops; ++L) {
       while (i < T.size() && T[i].code != 92) ++i;
       if (i >= T.size()) fail("a HATCH loop is missing");
       Hatch::Loop loop;
-      loop.type = int(inum(T[i++]));
+      loop.type = inum32(T[i++]);
       std::vector<std::uint64_t> srcs;
       if (loop.type & Hatch::kPolyline) {
         bool bul = false;
         int n = 0;
         while (i < T.size() && T[i].code != 10) {
           if (T[i].code == 72) bul = inum(T[i]) != 0;
-          if (T[i].code == 93) n = int(inum(T[i]));
+          if (T[i].code == 93) n = inum32(T[i]);
           ++i;
         }
         for (int k = 0; k < n && i < T.size(); ++k) {
@@ -860,11 +990,11 @@ std::unique_ptr<Entity> Reader::entity(Record& r, std::vector<std::unique_ptr<At
         // Edge loops: lines and arcs become vertices with bulges.
         int edges = 0;
         while (i < T.size() && T[i].code != 93) ++i;
-        if (i < T.size()) edges = int(inum(T[i++]));
+        if (i < T.size()) edges = inum32(T[i++]);
         for (int k = 0; k < edges; ++k) {
           while (i < T.size() && T[i].code != 72) ++i;
           if (i >= T.size()) break;
-          int et = int(inum(T[i++]));
+          int et = inum32(T[i++]);
           auto val = [&](int code) { while (i < T.size() && T[i].code != code) ++i; return i < T.size() ? num(T[i++]) : 0.0; };
           if (et == 1) {
             Point2d a{val(10), val(20)};
@@ -886,7 +1016,7 @@ std::unique_ptr<Entity> Reader::entity(Record& r, std::vector<std::unique_ptr<At
         }
       }
       while (i < T.size() && T[i].code != 97) ++i;
-      int ns = i < T.size() ? int(inum(T[i++])) : 0;
+      int ns = i < T.size() ? inum32(T[i++]) : 0;
       for (int k = 0; k < ns && i < T.size() && T[i].code == 330; ++k) srcs.push_back(hnum(T[i++]));
       parsed.push_back(loop);
       if (!srcs.empty()) hatchRefs_.push_back({ObjectId(), parsed.size() - 1, srcs});
@@ -907,7 +1037,7 @@ std::unique_ptr<Entity> Reader::entity(Record& r, std::vector<std::unique_ptr<At
     auto im = std::make_unique<RasterImage>();
     im->setOrientation(pt(10), pt(11).asVector(), pt(12).asVector());
     if (get(13) > 0 && get(23) > 0) im->setImageSize({get(13), get(23)});
-    im->setDisplayOptions(int(get(70, 7)));
+    im->setDisplayOptions(geti(70, 7));
     for (const auto& t : T)
       if (t.code == 340) imageRefs_.push_back({ObjectId(), hnum(t)});
     e = std::move(im);
@@ -919,7 +1049,7 @@ std::unique_ptr<Entity> Reader::entity(Record& r, std::vector<std::unique_ptr<At
   } else {
     auto u = std::make_unique<UnknownEntity>();
     u->dxfType = type;
-    for (const auto& t : T) u->tags.push_back({t.code, std::string(t.value)});
+    for (const auto& t : T) u->tags.push_back(kept(t));
     ++unknownCount_;
     ++skipped_[type];
     unknownTypes_.insert(type);
@@ -1085,7 +1215,7 @@ std::unique_ptr<DbObject> Reader::object(Record& r, ObjectId&) {
     std::size_t i = 0;
     // Data follows the subclass marker and the cloning flag.
     while (i < T.size() && !(T[i].code == 100 && T[i].value == "AcDbXrecord")) ++i;
-    if (i < T.size()) ++i;
+    i = i < T.size() ? i + 1 : 0;  // a file without the marker: data from the start
     if (i < T.size() && T[i].code == 280) ++i;
     for (; i < T.size(); ++i) {
       const Tag& t = T[i];
@@ -1127,13 +1257,12 @@ std::unique_ptr<DbObject> Reader::object(Record& r, ObjectId&) {
   }
   auto u = std::make_unique<UnknownObject>();
   u->dxfType = r.type;
-  for (const auto& t : r.tags) u->tags.push_back({t.code, std::string(t.value)});
+  for (const auto& t : r.tags) u->tags.push_back(kept(t));
   return u;
 }
 
 void Reader::objectsSection() {
   Tag t;
-  bool first = true;
   while (tok_.next(t)) {
     if (t.code != 0) fail("an object was expected");
     if (t.value == "ENDSEC") return;
@@ -1146,17 +1275,16 @@ void Reader::objectsSection() {
       for (const auto& x : r.tags) if (x.code == 280 && inum(x) != 0) loaded = true;
     if (auto* def = dynamic_cast<RasterImageDef*>(o.get())) def->markLoaded(loaded);
     ObjectId id;
-    if (first && r.type == "DICTIONARY") {
+    if (!nodSeen_ && r.type == "DICTIONARY") {
       // The named objects dictionary.
       id = d_.nod;
       if (r.handle) rekey(id, r.handle);
       if (r.xdict) xdictRefs_.push_back({id, r.xdict});
-      first = false;
     } else {
-      first = false;
       id = place(std::move(o), r, ObjectId());
       if (r.owner) ownerRefs_.push_back({id, r.owner});
     }
+    nodSeen_ = true;
     applyXData(*d_.slot(id)->obj, r, nullptr);
     if (r.type == "DICTIONARY") {
       std::wstring key;
@@ -1172,37 +1300,91 @@ void Reader::objectsSection() {
   fail("the file ends inside the objects");
 }
 
+void Reader::resolveOwnership() {
+  auto resolve = [&](std::uint64_t h) -> ObjectId {
+    auto it = byFileHandle_.find(h);
+    return it == byFileHandle_.end() ? ObjectId() : it->second;
+  };
+  std::unordered_map<std::uint32_t, std::uint64_t> fileOwner;  // object -> the owner handle it names
+  for (const auto& ref : ownerRefs_) fileOwner[slotIndexOf(ref.obj)] = ref.h;
+  std::unordered_set<std::uint32_t> owned;
+  auto ownable = [&](ObjectId target) {
+    Kind k = d_.slot(target)->obj->kind();
+    return target != d_.nod &&
+           (k == Kind::Dictionary || k == Kind::Xrecord || k == Kind::RasterImageDef || k == Kind::UnknownObject);
+  };
+  // True when the target names its claimant as owner in the file.
+  auto ownClaim = [&](ObjectId target, ObjectId claimant) {
+    auto it = fileOwner.find(slotIndexOf(target));
+    return it != fileOwner.end() && it->second == claimant.handle().value;
+  };
+  struct Claim {
+    ObjectId target;
+    bool keep = false;
+  };
+  std::vector<Claim> entryClaims(dictRefs_.size()), xdictClaims(xdictRefs_.size());
+  for (std::size_t i = 0; i < dictRefs_.size(); ++i) {
+    const auto& ref = dictRefs_[i];
+    ObjectId target = resolve(ref.h);
+    std::string key = toUtf8(ref.key);
+    if (target.isNull()) notices_.push_back("dictionary entry \"" + key + "\" points at nothing and was dropped");
+    else if (target == ref.dict || !ownable(target))
+      notices_.push_back("dictionary entry \"" + key + "\" names an object no dictionary may own and was dropped");
+    else entryClaims[i].target = target;
+  }
+  for (std::size_t i = 0; i < xdictRefs_.size(); ++i) {
+    const auto& ref = xdictRefs_[i];
+    ObjectId target = resolve(ref.h);
+    if (target.isNull() || target == ref.obj || !ownable(target) || d_.slot(target)->obj->kind() != Kind::Dictionary)
+      notices_.push_back("an extension dictionary reference was dropped");
+    else xdictClaims[i].target = target;
+  }
+  // Claims the file confirms from the owned side first, then the others in file order.
+  auto take = [&](Claim& c, ObjectId claimant, bool confirmedOnly) {
+    if (c.target.isNull() || c.keep) return;
+    if (confirmedOnly && !ownClaim(c.target, claimant)) return;
+    if (owned.insert(slotIndexOf(c.target)).second) c.keep = true;
+  };
+  for (bool confirmedOnly : {true, false}) {
+    for (std::size_t i = 0; i < xdictRefs_.size(); ++i) take(xdictClaims[i], xdictRefs_[i].obj, confirmedOnly);
+    for (std::size_t i = 0; i < dictRefs_.size(); ++i) take(entryClaims[i], dictRefs_[i].dict, confirmedOnly);
+  }
+  for (std::size_t i = 0; i < dictRefs_.size(); ++i) {
+    const auto& ref = dictRefs_[i];
+    const Claim& c = entryClaims[i];
+    if (c.target.isNull()) continue;
+    if (!c.keep) {
+      notices_.push_back("dictionary entry \"" + toUtf8(ref.key) + "\" names an object owned elsewhere and was dropped");
+      continue;
+    }
+    auto* d = static_cast<Dictionary*>(d_.slot(ref.dict)->obj.get());
+    d->entriesMutable().push_back({ref.key, c.target});
+    DbObject::Internal::setOwner(*d_.slot(c.target)->obj, ref.dict);
+  }
+  for (std::size_t i = 0; i < xdictRefs_.size(); ++i) {
+    const Claim& c = xdictClaims[i];
+    if (c.target.isNull()) continue;
+    if (!c.keep) {
+      notices_.push_back("an extension dictionary owned elsewhere was dropped");
+      continue;
+    }
+    DbObject::Internal::setExtDict(*d_.slot(xdictRefs_[i].obj)->obj, c.target);
+    DbObject::Internal::setOwner(*d_.slot(c.target)->obj, xdictRefs_[i].obj);
+  }
+  // Other objects keep the owner they name, when it exists.
+  for (const auto& ref : ownerRefs_) {
+    if (owned.count(slotIndexOf(ref.obj))) continue;
+    ObjectId o = resolve(ref.h);
+    if (!o.isNull()) DbObject::Internal::setOwner(*d_.slot(ref.obj)->obj, o);
+  }
+}
+
 void Reader::finish() {
   auto resolve = [&](std::uint64_t h) -> ObjectId {
     auto it = byFileHandle_.find(h);
     return it == byFileHandle_.end() ? ObjectId() : it->second;
   };
-  // Dictionary entries. The file's housekeeping entries of the named objects
-  // dictionary (groups, layouts, styles of other programs) are not kept: they
-  // are made afresh on save.
-  for (const auto& ref : dictRefs_) {
-    if (d_.slot(ref.dict)->vanished) continue;
-    ObjectId target = resolve(ref.h);
-    if (!target.isNull() && d_.slot(target)->vanished) continue;
-    if (target.isNull()) { notices_.push_back("dictionary entry \"" + toUtf8(ref.key) + "\" points at nothing and was dropped"); continue; }
-    if (ref.dict == d_.nod) {
-      const std::wstring& k = ref.key;
-      bool housekeeping = (k.rfind(L"ACAD_", 0) == 0 || k.rfind(L"AcDb", 0) == 0) && k != L"ACAD_IMAGE_DICT";
-      if (housekeeping) { dropTree(target); continue; }
-    }
-    auto* d = static_cast<Dictionary*>(d_.slot(ref.dict)->obj.get());
-    d->entriesMutable().push_back({ref.key, target});
-    DbObject::Internal::setOwner(*d_.slot(target)->obj, ref.dict);
-  }
-  for (const auto& ref : xdictRefs_) {
-    ObjectId target = resolve(ref.h);
-    if (target.isNull() || d_.slot(target)->obj->kind() != Kind::Dictionary) {
-      notices_.push_back("an extension dictionary reference was dropped");
-      continue;
-    }
-    DbObject::Internal::setExtDict(*d_.slot(ref.obj)->obj, target);
-    DbObject::Internal::setOwner(*d_.slot(target)->obj, ref.obj);
-  }
+  resolveOwnership();
   for (const auto& ref : insertRefs_) {
     if (ref.ref.isNull()) continue;
     auto it = blocks_.find(foldName(ref.name));
@@ -1245,13 +1427,6 @@ void Reader::finish() {
     }
     h->loopsMutable()[ref.loop].sources = ids;
   }
-  for (const auto& ref : ownerRefs_) {
-    Slot* s = d_.slot(ref.obj);
-    if (s->obj->ownerId().isNull()) {
-      ObjectId o = resolve(ref.h);
-      if (!o.isNull()) DbObject::Internal::setOwner(*s->obj, o);
-    }
-  }
   // Header values.
   if (!clayer_.empty()) {
     auto it = layers_.find(foldName(clayer_));
@@ -1270,6 +1445,7 @@ void Reader::finish() {
   // Standard objects the file did not name get numbers above the file's.
   std::uint64_t next = std::max<std::uint64_t>(handseed_, 1);
   for (const auto& [h, id] : byFileHandle_) next = std::max(next, h + 1);
+  for (std::uint64_t h : rawHandles_) next = std::max(next, h + 1);
   for (std::uint32_t i = 0; i < d_.slots.size(); ++i) {
     Slot& s = d_.slots[i];
     if (s.vanished) continue;
@@ -1304,6 +1480,7 @@ void Reader::run() {
     else if (name == "BLOCKS") blocksSection();
     else if (name == "ENTITIES") entitiesSection();
     else if (name == "OBJECTS") objectsSection();
+    else if (name == "CLASSES") classes();
     else skipSection();
   }
   if (!any) fail("not a drawing file");
