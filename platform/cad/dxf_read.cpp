@@ -386,6 +386,7 @@ void Reader::tables() {
 void Reader::applyXData(DbObject& o, const Record& r, ValueChain* shape) {
   if (r.xdata.empty()) return;
   ValueChain chain;
+  chain.reserve(r.xdata.size());
   ValueChain* target = &chain;
   for (std::size_t i = 0; i < r.xdata.size(); ++i) {
     const Tag& t = r.xdata[i];

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -48,7 +49,9 @@ class Writer {
  public:  // the entity kinds write through it
   explicit Writer(const Database& db) : db_(db), d_(db.impl()) {
     next_ = d_.nextHandle;
-    out_.reserve(1 << 20);
+    // About 300 bytes an object: the text grows without copying.
+    out_.reserve(std::max<std::size_t>(1 << 20, d_.slots.size() * 320));
+    written_.reserve(d_.slots.size() * 2);
   }
 
   void run();
@@ -91,9 +94,13 @@ class Writer {
     if (!o || o->isErased()) throw WriteError{std::string("the drawing has no ") + what};
     return *o;
   }
+  // Group codes right-aligned in three columns, as other writers do.
   void code(int c) {
-    int n = std::snprintf(buf_, sizeof buf_, "%3d\n", c);
-    out_.append(buf_, std::size_t(n));
+    char* end = std::to_chars(buf_ + 8, buf_ + sizeof buf_, c).ptr;
+    char* begin = buf_ + 8;
+    while (end - begin < 3) *--begin = ' ';
+    *end++ = '\n';
+    out_.append(begin, std::size_t(end - begin));
   }
   void str(int c, std::string_view v) {
     code(c);
@@ -103,13 +110,15 @@ class Writer {
   void wstr(int c, const std::wstring& v) { str(c, escapeText(toUtf8(v))); }
   void integer(int c, long long v) {
     code(c);
-    int n = std::snprintf(buf_, sizeof buf_, "%lld\n", v);
-    out_.append(buf_, std::size_t(n));
+    char* end = std::to_chars(buf_, buf_ + sizeof buf_, v).ptr;
+    *end++ = '\n';
+    out_.append(buf_, std::size_t(end - buf_));
   }
   void real(int c, double v) {
     code(c);
     if (v == 0) v = 0;  // no "-0"
-    int n = std::snprintf(buf_, sizeof buf_, "%.17g", v);
+    // The shortest text that reads back as the same number.
+    int n = int(std::to_chars(buf_, buf_ + 40, v).ptr - buf_);
     // Keep a decimal point so that readers see a real.
     if (!std::memchr(buf_, '.', std::size_t(n)) && !std::memchr(buf_, 'e', std::size_t(n)) &&
         !std::memchr(buf_, 'n', std::size_t(n)) && !std::memchr(buf_, 'i', std::size_t(n))) {
