@@ -161,7 +161,8 @@ class Reader {
   [[noreturn]] void fail(const std::string& m) { throw BadFile{"line " + std::to_string(tok_.line()) + ": " + m}; }
   std::wstring wtext(std::string_view v, const char* what) {
     bool bad = false;
-    std::wstring r = fromUtf8(unescape(v), &bad);
+    // Most texts hold no caret escapes: decoded without a copy.
+    std::wstring r = v.find('^') == std::string_view::npos ? fromUtf8(v, &bad) : fromUtf8(unescape(v), &bad);
     if (bad) notices_.push_back(std::string("invalid UTF-8 in ") + what + " replaced");
     return r;
   }
