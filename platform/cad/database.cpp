@@ -7,6 +7,11 @@
 #include <sstream>
 #include <unordered_set>
 
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "platform/cad/internal.h"
 #include "platform/os/os.h"
 
@@ -729,59 +734,45 @@ Status Database::readDxfFile(const std::filesystem::path& path) {
     impl_->error = "no such file: " + path.string();
     return Status::FileNotFound;
   }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
+  // The text is mapped, not copied: the reader parses it in place.
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  struct stat st {};
+  if (fd < 0 || ::fstat(fd, &st) != 0) {
+    if (fd >= 0) ::close(fd);
     impl_->error = "cannot open " + path.string();
     return Status::FileAccessError;
   }
-  std::string text;
-  in.seekg(0, std::ios::end);
-  auto size = in.tellg();
-  if (size < 0) {
+  std::size_t size = std::size_t(st.st_size);
+  void* map = size ? ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0) : nullptr;
+  ::close(fd);
+  if (size && map == MAP_FAILED) {
     impl_->error = "cannot read " + path.string();
     return Status::FileAccessError;
   }
-  text.resize(std::size_t(size));
-  in.seekg(0);
-  in.read(text.data(), size);
-  if (!in) {
-    impl_->error = "cannot read " + path.string();
-    return Status::FileAccessError;
-  }
-  Status s = readDxfText(text);
+  Status s = readDxfText(std::string_view(static_cast<const char*>(map), size));
+  if (size) ::munmap(map, size);
   if (s == Status::Ok) impl_->fileName = path;
   else impl_->error = path.string() + ": " + impl_->error;
   return s;
 }
 
-std::string Database::dxfText() const { return writeDxf(*this); }
+std::string Database::dxfText() const {
+  std::string text;
+  if (writeDxf(*this, text, impl_->error) != Status::Ok) text.clear();
+  return text;
+}
 
 Status Database::saveAs(const std::filesystem::path& path) const {
-  std::string text = writeDxf(*this);
-  std::filesystem::path tmp = path;
-  tmp += ".kivtmp";
-  {
-    std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-    if (!out) {
-      impl_->error = "cannot write " + tmp.string();
-      return Status::FileAccessError;
-    }
-    out.write(text.data(), std::streamsize(text.size()));
-    out.flush();
-    if (!out) {
-      impl_->error = "cannot write " + tmp.string();
-      std::error_code ec;
-      std::filesystem::remove(tmp, ec);
-      return Status::FileAccessError;
-    }
+  std::string text;
+  if (Status s = writeDxf(*this, text, impl_->error); s != Status::Ok) {
+    impl_->error = "cannot save " + path.string() + ": " + impl_->error;
+    return s;
   }
-  std::error_code ec;
-  std::filesystem::rename(tmp, path, ec);
-  if (ec) {
-    impl_->error = "cannot replace " + path.string() + ": " + ec.message();
-    std::filesystem::remove(tmp, ec);
+  if (!os::replaceFileAtomically(path, text)) {
+    impl_->error = os::lastError();
     return Status::FileAccessError;
   }
+  impl_->error.clear();
   impl_->fileName = path;
   return Status::Ok;
 }

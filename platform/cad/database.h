@@ -190,13 +190,22 @@ class Database {
 
   // Files (DXF text, whatever the extension). readDxfFile parses into a fresh
   // database and swaps it in only when the whole file is good: on any error
-  // this database is left as it was. Ids of this database's objects become
-  // invalid after a successful read. Notices (skipped records, repairs) are
-  // kept in lastFileNotices(); lastFileError() holds the error text.
+  // this database is left as it was (a number out of its group code's range
+  // is such an error, named with its line). Ids of this database's objects
+  // become invalid after a successful read. Notices (skipped records,
+  // repairs such as dictionary entries dropped because they name an object
+  // owned elsewhere, the dictionary itself or a table) are kept in
+  // lastFileNotices(); lastFileError() holds the error text.
   Status readDxfFile(const std::filesystem::path& path);
   // Alias used by callers that speak of drawing files.
   Status readDwgFile(const std::filesystem::path& path) { return readDxfFile(path); }
-  // Writes to a temporary file beside the target, then renames it over it.
+  // Writes to a temporary file beside the target, flushed to disk, then
+  // renames it over it. What a file held that the database does not model
+  // (header variables, classes, layouts and page setups, viewport, view,
+  // coordinate system and dimension style tables, objects of other kinds) is
+  // written back as it came. Refused, leaving the old file, when the target
+  // is read-only (FileAccessError) or the database cannot be written as a
+  // file that loads again (BadFile); lastFileError() tells why.
   Status saveAs(const std::filesystem::path& path) const;
   Status readDxfText(std::string_view text);
   std::string dxfText() const;

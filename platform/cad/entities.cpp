@@ -1208,7 +1208,7 @@ Status PolygonMesh::transformBy(const Matrix3d& m) {
 Status PolyfaceMesh::set(std::vector<Point3d> v, std::vector<Face> f) {
   for (const auto& face : f)
     for (int i : face)
-      if (std::abs(i) > int(v.size())) return Status::InvalidInput;
+      if (i < -int(v.size()) || i > int(v.size())) return Status::InvalidInput;
   for (const auto& face : f)
     if (face[0] == 0 || face[1] == 0 || face[2] == 0) return Status::InvalidInput;
   KIV_WRITE;

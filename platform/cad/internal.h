@@ -19,6 +19,33 @@ struct Slot {
   bool vanished = false;  // created in an aborted transaction
 };
 
+// What a drawing file held that the database does not model, kept so that a
+// save writes it back as it came: header variables, classes, whole tables
+// (viewports, views, coordinate systems, dimension styles) and the record
+// data of modelled tables beyond what the records hold.
+struct FileKeep {
+  struct Var {
+    std::string name;  // "$LUNITS"
+    std::vector<RawTag> tags;
+  };
+  std::vector<Var> header;
+  std::vector<std::vector<RawTag>> classes;  // each CLASS's tags
+  struct Record {
+    std::string type;
+    std::vector<RawTag> tags;  // everything after the type, handle included
+  };
+  struct Table {
+    std::string name;               // "VPORT"
+    std::vector<RawTag> head;       // the TABLE record's tags after the type
+    std::vector<Record> records;
+  };
+  std::vector<Table> tables;
+  // Tags of modelled table records that the writer does not make itself
+  // (a layer's plot style, a block record's layout and units), by slot.
+  std::unordered_map<std::uint32_t, std::vector<RawTag>> recordExtras;
+  bool empty() const { return header.empty() && classes.empty() && tables.empty() && recordExtras.empty(); }
+};
+
 struct Database::Impl {
   Database* self = nullptr;
   std::uint32_t serial = 0;
@@ -32,6 +59,7 @@ struct Database::Impl {
   std::vector<std::string> notices;
   std::string error;
   std::filesystem::path fileName;
+  FileKeep keep;
 
   Slot* slot(ObjectId id);
   ObjectId idOf(std::uint32_t index) const;
@@ -86,8 +114,10 @@ std::string toUtf8(std::wstring_view s);
 // Decodes UTF-8; invalid sequences give U+FFFD and set *bad when given.
 std::wstring fromUtf8(std::string_view s, bool* bad = nullptr);
 
-// Reading and writing DXF text; the reader fills a fresh database.
+// Reading and writing DXF text; the reader fills a fresh database. The
+// writer refuses (BadFile, with the reason in error) a database that cannot be
+// written as a file that loads again.
 Status readDxfInto(Database& db, std::string_view text, std::vector<std::string>& notices, std::string& error);
-std::string writeDxf(const Database& db);
+Status writeDxf(const Database& db, std::string& out, std::string& error);
 
 }  // namespace cad

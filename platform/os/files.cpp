@@ -1,11 +1,14 @@
 // Files, folders, temporary names and the local clock.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <fstream>
 #include <mutex>
@@ -179,32 +182,72 @@ std::optional<std::string> readFile(std::wstring_view path) {
 }
 
 bool writeFile(std::wstring_view path, std::string_view bytes) {
-  fs::path p = nativePath(path);
-  std::error_code ec;
-  if (fs::is_directory(p, ec)) return fail(describe(path, "is a folder"));
-  fs::path dir = p.parent_path();
-  if (dir.empty()) dir = ".";
-  if (!fs::is_directory(dir, ec)) return fail(describe(path, "no such folder for"));
-  static std::atomic<unsigned> counter{0};
-  fs::path tmp = dir / ("." + p.filename().string() + "." + std::to_string(getpid()) + "." +
-                        std::to_string(counter++) + ".part");
-  {
-    std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-    if (!out) return fail(describe(path, "cannot write"));
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.flush();
-    if (!out) {
-      out.close();
-      fs::remove(tmp, ec);
-      return fail(describe(path, "cannot write"));
+  return replaceFileAtomically(nativePath(path), bytes);
+}
+
+fs::path atomicTempPath(const fs::path& target) {
+  fs::path tmp = target;
+  tmp += ".kivtmp";
+  return tmp;
+}
+
+namespace {
+// Writes all bytes to a file descriptor, retrying short writes and signals.
+bool writeAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
     }
+    bytes.remove_prefix(std::size_t(n));
   }
-  fs::rename(tmp, p, ec);
-  if (ec) {
-    std::error_code ec2;
-    fs::remove(tmp, ec2);
-    return fail(describe(path, "cannot replace", ec));
+  return true;
+}
+// Flushes a folder's entries (the rename) to disk.
+void syncFolder(const fs::path& dir) {
+  int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+std::string describeNative(const fs::path& p, const char* what, int err = 0) {
+  std::string m = std::string(what) + ": " + p.string();
+  if (err) m += std::string(" (") + std::strerror(err) + ")";
+  return m;
+}
+}  // namespace
+
+bool replaceFileAtomically(const fs::path& target, std::string_view bytes) {
+  std::error_code ec;
+  auto st = fs::status(target, ec);
+  if (fs::is_directory(st)) return fail(describeNative(target, "is a folder"));
+  if (fs::exists(st) && (st.permissions() & (fs::perms::owner_write | fs::perms::group_write |
+                                             fs::perms::others_write)) == fs::perms::none)
+    return fail(describeNative(target, "the file is read-only"));
+  fs::path dir = target.parent_path();
+  if (dir.empty()) dir = ".";
+  if (!fs::is_directory(dir, ec)) return fail(describeNative(target, "no such folder for"));
+  fs::path tmp = atomicTempPath(target);
+  ::unlink(tmp.c_str());  // a leftover of an interrupted save
+  int fd = ::open(tmp.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0644);
+  if (fd < 0) return fail(describeNative(target, "cannot write", errno));
+  bool ok = writeAll(fd, bytes) && ::fsync(fd) == 0;
+  int err = errno;
+  if (::close(fd) != 0 && ok) {
+    ok = false;
+    err = errno;
   }
+  if (ok && fs::exists(st)) ::chmod(tmp.c_str(), static_cast<mode_t>(st.permissions() & fs::perms::mask));
+  if (ok && ::rename(tmp.c_str(), target.c_str()) != 0) {
+    ok = false;
+    err = errno;
+  }
+  if (!ok) {
+    ::unlink(tmp.c_str());
+    return fail(describeNative(target, "cannot write", err));
+  }
+  syncFolder(dir);
   return true;
 }
 

@@ -120,6 +120,16 @@ std::optional<std::vector<DirEntry>> listDirectory(std::wstring_view path,
 // temporary file beside the target and renames it over the target.
 std::optional<std::string> readFile(std::wstring_view path);
 bool writeFile(std::wstring_view path, std::string_view bytes);
+// The same on a native path, as a drawing or table save needs it: the bytes go
+// to "<target>.kivtmp" beside the target (a leftover of an interrupted save is
+// removed first), the file and then its folder are flushed to disk before and
+// after the rename, so that a crash leaves either the old file or the new one.
+// A read-only target (no write permission bit) is refused and left alone, as
+// is a target that is a folder. On failure the target is unchanged and the
+// temporary file removed.
+bool replaceFileAtomically(const std::filesystem::path& target, std::string_view bytes);
+// The temporary file replaceFileAtomically writes beside a target.
+std::filesystem::path atomicTempPath(const std::filesystem::path& target);
 
 // The folder for temporary files (TMPDIR or /tmp), in Windows style.
 std::wstring tempDirectory();
