@@ -74,7 +74,12 @@ cad::Status RegisterAppInDb(cad::Database* db, const std::wstring& app);
 // Every application group of the object in order: its name, and its value
 // (items each followed by "\r\n"). Both arrays are emptied first.
 void ReadAllXdata(cad::ObjectId id, StringArray& names, StringArray& values);
+// The two line readers take the application's value trimmed of white space
+// at both ends before they split it (as SplitLines does): blanks before the
+// first line and after the last one, and empty items before the first
+// non-empty one, do not read back. Every reader of this data does the same,
+// so positional lists must not begin with an empty item.
 // number = first line of "编号"; attrs = all lines of "属性".
 void GetGjNumberAndAttrs(cad::ObjectId id, std::wstring& number, StringArray& attrs);
-// The lines of the application's value (white space at its end removed).
+// The lines of the application's value (trimmed at both ends, see above).
 void GetXdataLines(cad::ObjectId id, const std::wstring& app, StringArray& lines);

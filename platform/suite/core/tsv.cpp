@@ -44,6 +44,25 @@ bool splitCells(std::string_view line, std::vector<std::string>& cells, std::str
   return true;
 }
 
+// The table file stores each field as a column beside its own order column
+// "_ord", and its column names ignore the case of ASCII letters: a name that
+// meets "_ord" or an earlier field that way cannot be stored. "" when the
+// last field of the table is free of both.
+std::string columnClash(const Table& t, const std::string& name) {
+  auto folded = [](std::string s) {
+    for (char& c : s)
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return s;
+  };
+  const std::string key = folded(name);
+  if (key == "_ord") return "field name \"" + name + "\" is taken by the table's own order column \"_ord\"";
+  for (size_t i = 0; i + 1 < t.fields.size(); ++i)
+    if (folded(t.fields[i].name) == key)
+      return "field \"" + name + "\" differs from field \"" + t.fields[i].name +
+             "\" only in case; field names must differ in more than case";
+  return {};
+}
+
 }  // namespace
 
 std::string escapeCell(std::string_view s) {
@@ -141,6 +160,10 @@ bool parseTsv(std::string_view text, const std::filesystem::path& baseDir, Table
         }
         if (!out.addField(f)) {
           error = "line " + std::to_string(lineNo) + ": field \"" + f.name + "\" named twice";
+          return false;
+        }
+        if (std::string why = columnClash(out, f.name); !why.empty()) {
+          error = "line " + std::to_string(lineNo) + ": " + why;
           return false;
         }
       }

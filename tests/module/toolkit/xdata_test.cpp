@@ -139,6 +139,14 @@ TEST_F(XdataTest, ReadersTrimTheEnds) {
   GetGjNumberAndAttrs(line_, number, back);
   EXPECT_EQ(number, L"B-2");
   EXPECT_EQ(back, (StringArray{L"管径=DN50", L"材质=钢"}));
+
+  // The value is trimmed as a whole: empty items in front are stored but do
+  // not read back, inner ones do.
+  StringArray special{L"", L"", L"  x", L"", L"y"};
+  ASSERT_TRUE(SetXdataLines(line_, kXdataSpecial, special, nullptr));
+  EXPECT_EQ(records(line_, kXdataSpecial), (std::vector<std::wstring>{L"", L"", L"  x", L"", L"y"}));
+  GetXdataLines(line_, kXdataSpecial, back);
+  EXPECT_EQ(back, (StringArray{L"x", L"", L"y"}));
 }
 
 TEST_F(XdataTest, HandleRecordsReadLikeStrings) {

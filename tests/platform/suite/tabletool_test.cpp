@@ -71,6 +71,10 @@ TEST(Tabletool, BadInputIsReportedWithItsLineAndLeavesTheTable) {
       {"名称:ftString:2147483647\n", "line 1: field \"名称\" declares size 2147483647; sizes run from 1 to 1000000"},
       {"a\t名称:ftString:99999999999999999999\n", "field \"名称\" declares size"},
       {"a\tb\\tc\n", "line 1: field name \"b\\x09c\" holds a control character"},
+      {"a\t_ord\n", "line 1: field name \"_ord\" is taken by the table's own order column"},
+      {"_ORD:ftInteger\n", "field name \"_ORD\" is taken"},
+      {"b:ftString:10\tB\n", "line 1: field \"B\" differs from field \"b\" only in case"},
+      {"a\tb\x01\n", "line 1: field name \"b\\x01\" holds a control character"},
   };
   for (const auto& c : cases) {
     writeText(dir / "bad.tsv", c.tsv);
