@@ -836,6 +836,11 @@ void Reader::finish() {
 
 void Reader::run() {
   for (auto& sl : d_.slots) sl.writer = true;  // the reader fills objects through their setters
+  // A record takes a few hundred bytes of text: sizing the handle maps for
+  // that up front spares rehashing them again and again while they grow.
+  std::size_t expected = tok_.size() / 256;
+  byFileHandle_.reserve(expected);
+  d_.byHandle.reserve(d_.byHandle.size() + expected);
   Tag t;
   bool sawEof = false;
   bool any = false;
