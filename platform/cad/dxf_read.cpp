@@ -385,8 +385,12 @@ void Reader::tables() {
 
 void Reader::applyXData(DbObject& o, const Record& r, ValueChain* shape) {
   if (r.xdata.empty()) return;
+  // One value per group, a point's y and z groups folded into its x: the chain
+  // is kept with the object, so it is sized exactly.
+  std::size_t values = 0;
+  for (const Tag& t : r.xdata) values += !(t.code >= 1020 && t.code <= 1033);
   ValueChain chain;
-  chain.reserve(r.xdata.size());
+  chain.reserve(values);
   ValueChain* target = &chain;
   for (std::size_t i = 0; i < r.xdata.size(); ++i) {
     const Tag& t = r.xdata[i];
