@@ -112,7 +112,11 @@ std::string toUtf8(std::wstring_view s) { return os::toUtf8(s); }
 
 std::wstring fromUtf8(std::string_view s, bool* bad) {
   if (bad && !os::isValidUtf8(s)) *bad = true;
-  return os::fromUtf8(s);
+  std::wstring w = os::fromUtf8(s);
+  // The conversion reserves a character per byte; texts outside ASCII keep
+  // far less, and a drawing holds hundreds of thousands of them.
+  if (w.capacity() > w.size() + 4) w.shrink_to_fit();
+  return w;
 }
 
 // ---------------------------------------------------------------- opening

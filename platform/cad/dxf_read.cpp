@@ -385,8 +385,12 @@ void Reader::tables() {
 
 void Reader::applyXData(DbObject& o, const Record& r, ValueChain* shape) {
   if (r.xdata.empty()) return;
+  // One value per group, a point's y and z groups folded into its x: the chain
+  // is kept with the object, so it is sized exactly.
+  std::size_t values = 0;
+  for (const Tag& t : r.xdata) values += !(t.code >= 1020 && t.code <= 1033);
   ValueChain chain;
-  chain.reserve(r.xdata.size());
+  chain.reserve(values);
   ValueChain* target = &chain;
   for (std::size_t i = 0; i < r.xdata.size(); ++i) {
     const Tag& t = r.xdata[i];
@@ -836,6 +840,11 @@ void Reader::finish() {
 
 void Reader::run() {
   for (auto& sl : d_.slots) sl.writer = true;  // the reader fills objects through their setters
+  // A record takes a few hundred bytes of text: sizing the handle maps for
+  // that up front spares rehashing them again and again while they grow.
+  std::size_t expected = tok_.size() / 256;
+  byFileHandle_.reserve(expected);
+  d_.byHandle.reserve(d_.byHandle.size() + expected);
   Tag t;
   bool sawEof = false;
   bool any = false;

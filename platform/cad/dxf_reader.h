@@ -47,6 +47,7 @@ class Tokens {
     return peek_;
   }
   std::size_t line() const { return line_; }
+  std::size_t size() const { return text_.size(); }
 
   bool readLine(std::string_view& out) {
     if (pos_ >= text_.size()) return false;

@@ -69,6 +69,9 @@ Document* DocumentManager::openDocument(const std::wstring& path, std::wstring& 
     if (!db->lastFileError().empty()) error += L" (" + os::fromUtf8(db->lastFileError()) + L")";
     return nullptr;
   }
+  // What the reader repaired or dropped is shown, one line each, so the user
+  // knows the drawing differs from the file.
+  for (const auto& notice : db->lastFileNotices()) printText(os::fromUtf8(notice) + L"\n");
   // A fresh session's untouched empty drawing is replaced rather than kept.
   if (docs_.size() == 1 && docs_.front()->fileName().empty() &&
       docs_.front()->database()->modelSpaceEntities().empty() && !isCommandActive()) {

@@ -260,3 +260,17 @@ TEST(DxfSave, ReadOnlyTargetsAreRefusedAndLeftoversCleared) {
   ASSERT_EQ(back.readDxfFile(file), Status::Ok);
   EXPECT_EQ(back.modelSpaceEntities().size(), 1u);
 }
+
+// Blocks named in the BLOCKS section without a block record table are the
+// standard spaces when their names say so, not second copies beside them.
+TEST(DxfRepair, BlocksWithoutABlockTableMapOntoTheStandardSpaces) {
+  Database db;
+  ASSERT_EQ(db.readDxfFile(fixture("dxf-blocks-section-without-block-table.dxf")), Status::Ok) << db.lastFileError();
+  Database back;
+  ASSERT_EQ(back.readDxfText(db.dxfText()), Status::Ok) << back.lastFileError();
+  for (Database* d : {&db, &back}) {
+    ObjectPtr<BlockTable> bt(d->blockTableId(), OpenMode::ForRead);
+    EXPECT_EQ(bt->recordIds().size(), 2u);
+    EXPECT_EQ(d->modelSpaceEntities().size(), 1u);
+  }
+}

@@ -1,7 +1,9 @@
 #include <cmath>
+#include <filesystem>
 #include <numbers>
 
 #include "fixture.h"
+#include "platform/os/os.h"
 
 using namespace edtest;
 using ed::TokenKind;
@@ -142,3 +144,16 @@ TEST_F(HostCommands, QueuedLispCommandForm) {
 }
 
 }  // namespace
+
+TEST_F(HostCommands, OpeningADrawingPrintsWhatTheReaderRepaired) {
+  auto path = std::filesystem::path(KIV_SOURCE_DIR) / "tests/fixtures/cad/dxf-shared-dictionary-entry-saved-file-unreadable-min.dxf";
+  size_t mark = ed::transcriptMark();
+  std::wstring error;
+  ed::Document* doc = ed::docManager().openDocument(os::fromUtf8(path.string()), error);
+  ASSERT_NE(doc, nullptr) << os::toUtf8(error);
+  const auto& notices = doc->database()->lastFileNotices();
+  ASSERT_FALSE(notices.empty());
+  std::wstring expected;
+  for (const auto& n : notices) expected += os::fromUtf8(n) + L"\n";
+  EXPECT_EQ(ed::transcriptSince(mark), expected);
+}
