@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "platform/cad/cad.h"
+#include "tests/platform/cad/dxf_test_support.h"
 
 using namespace cad;
 namespace fs = std::filesystem;
@@ -19,18 +20,8 @@ namespace {
 
 fs::path fixture(const std::string& name) { return fs::path(KIV_SOURCE_DIR) / "tests/fixtures/cad" / name; }
 
-fs::path tempDir() {
-  fs::path d = fs::path(KIV_BINARY_DIR) / "tests" / "cad_repair_tmp";
-  fs::create_directories(d);
-  return d;
-}
-
-std::string slurp(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
+fs::path tempDir() { return cadtest::scratchDir("cad_repair_tmp"); }
+using cadtest::slurp;
 
 // Runs a helper script of this folder with the system python (and its ezdxf).
 int runPython(const std::string& script, const std::vector<fs::path>& args, std::string& out) {

@@ -8,24 +8,15 @@
 #include <sstream>
 
 #include "platform/cad/cad.h"
+#include "tests/platform/cad/dxf_test_support.h"
 
 using namespace cad;
 namespace fs = std::filesystem;
 
 namespace {
 
-fs::path tempDir() {
-  fs::path d = fs::path(KIV_BINARY_DIR) / "tests" / "cad_tmp";
-  fs::create_directories(d);
-  return d;
-}
-
-std::string slurp(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
+fs::path tempDir() { return cadtest::scratchDir("cad_tmp"); }
+using cadtest::slurp;
 
 template <class T>
 T* first(Database& db, std::vector<ObjectPtr<Entity>>& keep) {
