@@ -93,16 +93,6 @@ class PointEngines : public kivtest::ProjectSandbox {
     set(L"构件", name.c_str());
     set(L"编号", number.c_str());
   }
-  static void push(TokenKind kind, Point3d p = {}, std::wstring text = L"") {
-    ed::InputToken t;
-    t.kind = kind;
-    t.p1 = p;
-    t.text = std::move(text);
-    ed::inputQueue().push(t);
-  }
-  static void point(const Point3d& p) { push(TokenKind::Point, p); }
-  static void word(const std::wstring& w) { push(TokenKind::Text, {}, w); }
-  static void pick(cad::ObjectId id) { push(TokenKind::Pick, {}, id.handle().text()); }
   // The user types into an edit of the open palette when the input reaches it.
   static void typeInto(int control, const std::wstring& text) {
     ed::InputToken t;

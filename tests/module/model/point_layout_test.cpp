@@ -65,13 +65,6 @@ class PointLayout : public kivtest::ProjectSandbox {
     set(L"构件", L"灯具");
     set(L"编号", number.c_str());
   }
-  static void push(TokenKind kind, Point3d p = {}, std::wstring text = L"") {
-    ed::InputToken t;
-    t.kind = kind;
-    t.p1 = p;
-    t.text = std::move(text);
-    ed::inputQueue().push(t);
-  }
   // Live block references on the component's layer.
   std::vector<cad::ObjectId> placed() {
     std::vector<cad::ObjectId> out;

@@ -69,17 +69,6 @@ class RunSandbox : public kivtest::ProjectSandbox {
     ProjectSandbox::TearDown();
   }
   cad::Database& db() { return *ed::curDatabase(); }
-  static void push(TokenKind kind, Point3d p = {}, std::wstring text = L"") {
-    ed::InputToken t;
-    t.kind = kind;
-    t.p1 = p;
-    t.text = std::move(text);
-    ed::inputQueue().push(t);
-  }
-  static void points(std::initializer_list<Point3d> pts) {
-    for (const auto& p : pts) push(TokenKind::Point, p);
-  }
-  static void word(const wchar_t* w) { push(TokenKind::Text, {}, w); }
   // The user types elevations into the open lay window.
   void typeElevations(double start, double end) {
     auto setPalette = os::findFunction<KivPelk_SetPalette_fn>(g_hostWindowLib, "KivPelk_SetPalette");

@@ -10,12 +10,14 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <initializer_list>
 #include <fstream>
 #include <string>
 
 #include "module/toolkit/globals.h"
 #include "module/toolkit/suite_call.h"
 #include "platform/editor/editor.h"
+#include "platform/editor/input.h"
 #include "platform/os/os.h"
 #include "platform/suite/suite_abi.h"
 
@@ -115,6 +117,21 @@ class ProjectSandbox : public testing::Test {
   }
 
   fs::path root_;
+
+  // Scripted input: the next tokens the prompts read.
+  static void push(ed::TokenKind kind, geom::Point3d p = {}, std::wstring text = L"") {
+    ed::InputToken t;
+    t.kind = kind;
+    t.p1 = p;
+    t.text = std::move(text);
+    ed::inputQueue().push(t);
+  }
+  static void point(const geom::Point3d& p) { push(ed::TokenKind::Point, p); }
+  static void points(std::initializer_list<geom::Point3d> pts) {
+    for (const auto& p : pts) point(p);
+  }
+  static void word(const std::wstring& w) { push(ed::TokenKind::Text, {}, w); }
+  static void pick(cad::ObjectId id) { push(ed::TokenKind::Pick, {}, id.handle().text()); }
 
  private:
   static int& counter() {

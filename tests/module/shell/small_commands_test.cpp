@@ -37,15 +37,6 @@ class SmallCommands : public kivtest::ProjectSandbox {
     ProjectSandbox::TearDown();
   }
   cad::Database& db() { return *ed::curDatabase(); }
-  static void push(TokenKind kind, Point3d p = {}, std::wstring text = L"") {
-    ed::InputToken t;
-    t.kind = kind;
-    t.p1 = p;
-    t.text = std::move(text);
-    ed::inputQueue().push(t);
-  }
-  static void point(Point3d p) { push(TokenKind::Point, p); }
-  static void word(const wchar_t* w) { push(TokenKind::Text, {}, w); }
   struct Seg {
     Point3d start, end;
     std::wstring layer;
