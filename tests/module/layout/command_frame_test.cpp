@@ -276,6 +276,12 @@ LayoutEngines fakeEngines() {
   return e;
 }
 
+// Every engine of the frame replaced by its recording fake for the scope.
+struct RecordingEngines {
+  ScopedGjSeams seams{fakeSeams()};
+  ScopedLayoutEngines engines{fakeEngines()};
+};
+
 // --- the sandbox ----------------------------------------------------------------
 
 class CommandFrame : public ProjectSandbox {
@@ -383,9 +389,7 @@ TEST_F(CommandFrame, EveryRowOfTheTableIsExpectedOnce) {
 }
 
 TEST_F(CommandFrame, EveryRowPreparesItsCombosStoresItsPairAndRunsItsEngine) {
-  GjSeams seams = fakeSeams();
-  ScopedGjSeams fakes(seams);
-  ScopedLayoutEngines engines(fakeEngines());
+  RecordingEngines recording;
   // The support rows expand a category into these types.
   const StringArray savedCategories = g_gjCategories, savedTypes = g_gjCategoryTypes;
   g_gjCategories = {L"管道", L"风管", L"水管"};
@@ -422,9 +426,7 @@ TEST_F(CommandFrame, EveryRowPreparesItsCombosStoresItsPairAndRunsItsEngine) {
 }
 
 TEST_F(CommandFrame, TheCommandFunctionsRunTheirRows) {
-  GjSeams seams = fakeSeams();
-  ScopedGjSeams fakes(seams);
-  ScopedLayoutEngines engines(fakeEngines());
+  RecordingEngines recording;
   show(L"测试类", L"给水管", L"N1");
   CmdLayPipe();
   CmdGPS_Acc();
@@ -434,9 +436,7 @@ TEST_F(CommandFrame, TheCommandFunctionsRunTheirRows) {
 }
 
 TEST_F(CommandFrame, ATypeOfTheListKeepsTheCombos) {
-  GjSeams seams = fakeSeams();
-  ScopedGjSeams fakes(seams);
-  ScopedLayoutEngines engines(fakeEngines());
+  RecordingEngines recording;
   struct Case {
     const wchar_t *command, *shown, *after;
   };
@@ -457,9 +457,7 @@ TEST_F(CommandFrame, ATypeOfTheListKeepsTheCombos) {
 }
 
 TEST_F(CommandFrame, TheTrayCommandsChooseTheirPairByTheComponentCombo) {
-  GjSeams seams = fakeSeams();
-  ScopedGjSeams fakes(seams);
-  ScopedLayoutEngines engines(fakeEngines());
+  RecordingEngines recording;
   for (const wchar_t* command : {L"Bridge_Hor", L"Bridge_Vert", L"LineToBridge"}) {
     for (const wchar_t* type : {L"托盘", L"桥架", L"组合式桥架"}) {
       SCOPED_TRACE(os::toUtf8(command) + " " + os::toUtf8(type));
@@ -473,9 +471,7 @@ TEST_F(CommandFrame, TheTrayCommandsChooseTheirPairByTheComponentCombo) {
 }
 
 TEST_F(CommandFrame, AnEmptyNumberAsksForOneAndOpensNothing) {
-  GjSeams seams = fakeSeams();
-  ScopedGjSeams fakes(seams);
-  ScopedLayoutEngines engines(fakeEngines());
+  RecordingEngines recording;
   // Every draw-by-points row, and the tray risers, which load first.
   for (const auto& row : LayoutCommandRows()) {
     const bool loads = row.form == LayoutForm::DrawByPoints ||
@@ -494,8 +490,7 @@ TEST_F(CommandFrame, AnEmptyNumberAsksForOneAndOpensNothing) {
 }
 
 TEST_F(CommandFrame, TheStartElevationComesFromTheNumbersBaseElevation) {
-  GjSeams seams = fakeSeams();
-  ScopedGjSeams fakes(seams);
+  RecordingEngines recording;
   struct Case {
     const char* what;
     std::wstring params;  // the number's 参数
@@ -539,8 +534,7 @@ TEST_F(CommandFrame, TheStartElevationComesFromTheNumbersBaseElevation) {
 }
 
 TEST_F(CommandFrame, ANumberTheFloorDoesNotDefineLaysNothing) {
-  GjSeams seams = fakeSeams();
-  ScopedGjSeams fakes(seams);
+  RecordingEngines recording;
   for (const wchar_t* command : {L"LayPipe", L"LayWaterPipe"}) {
     const LayoutCommandRow* row = FindLayoutCommandRow(command);
     show(L"测试类", row->defaultType, L"N7");
@@ -554,8 +548,7 @@ TEST_F(CommandFrame, ANumberTheFloorDoesNotDefineLaysNothing) {
 }
 
 TEST_F(CommandFrame, RunsEndedWithEnterFollowOneAnotherInTheOpenWindowWithThePairRestored) {
-  GjSeams seams = fakeSeams();
-  ScopedGjSeams fakes(seams);
+  RecordingEngines recording;
   show(L"测试类", L"电缆", L"N1");
   g_runsEndedWithEnter = 2;
   run(L"Cable_Hor");
@@ -600,8 +593,7 @@ TEST_F(CommandFrame, EscapeWithTheRealEngineClosesTheWindowAndLeavesTheDrawingAl
 }
 
 TEST_F(CommandFrame, TheWaterHoseCommandTurnsItsLayerOnWithoutMakingIt) {
-  GjSeams seams = fakeSeams();
-  ScopedGjSeams fakes(seams);
+  RecordingEngines recording;
   cad::Database* db = ed::curDatabase();
   show(L"测试类", L"软水管", L"N1");
   run(L"HoseWaterP");
@@ -617,9 +609,7 @@ TEST_F(CommandFrame, TheWaterHoseCommandTurnsItsLayerOnWithoutMakingIt) {
 }
 
 TEST_F(CommandFrame, CommandsThatDoNothingTouchNothing) {
-  GjSeams seams = fakeSeams();
-  ScopedGjSeams fakes(seams);
-  ScopedLayoutEngines engines(fakeEngines());
+  RecordingEngines recording;
   for (const auto& row : LayoutCommandRows()) {
     if (row.form != LayoutForm::Nothing && row.form != LayoutForm::OwnHandler) continue;
     SCOPED_TRACE(os::toUtf8(row.name));
