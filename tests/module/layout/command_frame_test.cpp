@@ -637,3 +637,39 @@ TEST(BaseElevation, ReadsTheFloorHeightALeadingNumberOrRefuses) {
 }
 
 }  // namespace
+
+namespace {
+
+struct Segment {
+  geom::Point3d start, end;
+};
+std::vector<Segment>& segments() {
+  static std::vector<Segment> s;
+  return s;
+}
+cad::ObjectId RecordSegment(const std::wstring&, const std::wstring&, const geom::Point3d& s,
+                            const geom::Point3d& e, double, int) {
+  segments().push_back({s, e});
+  return cad::ObjectId();
+}
+void DecorateNothing(const std::wstring&, cad::ObjectId) {}
+
+TEST_F(CommandFrame, TheWindowsElevationsCarryOnFromOneRunToTheNext) {
+  show(L"测试类", L"给水管", L"N1");
+  segments().clear();
+  os::findFunction<KivPelk_SetPalette_fn>(g_hostWindowLib, "KivPelk_SetPalette")(2800, 2800, 0, 2);
+  points({{0, 0, 0}, {1000, 0, 0}});
+  push(ed::TokenKind::Enter);
+  points({{0, 500, 0}, {1000, 500, 0}, {1000, 900, 0}});
+  push(ed::TokenKind::Escape);
+  RunLinearGjByPoints(&RecordSegment, &DecorateNothing, 0);
+  ASSERT_EQ(segments().size(), 3u) << "Escape keeps the steps made before it";
+  for (const auto& s : segments()) {
+    EXPECT_EQ(s.start.z, 2800);
+    EXPECT_EQ(s.end.z, 2800);
+  }
+  EXPECT_EQ(layWindowCalls(), openedAt(L"0"));
+  EXPECT_TRUE(ed::inputQueue().empty());
+}
+
+}  // namespace
