@@ -345,10 +345,12 @@ void RunWithLayWindow(CreateGjCb create, DecorateGjCb decorate, double elevation
   if (ui::Wnd* view = ui::drawingView()) view->ClientToScreen(&corner);
   OpenLayWindow(corner.x, corner.y, elevation);
   ScopeExit close([] { CloseLayWindow(); });
-  g_createGjCb = create;
-  g_decorateGjCb = decorate;
-  while (runOnce()) {
-  }
+  // The pair is stored again before every run: whatever ran in between (a
+  // transparent command, a rebuild) finds the command's own pair in place.
+  do {
+    g_createGjCb = create;
+    g_decorateGjCb = decorate;
+  } while (runOnce());
 }
 
 }  // namespace
