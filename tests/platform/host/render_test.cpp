@@ -32,6 +32,8 @@ class Picture {
  public:
   explicit Picture(const fs::path& file) : s_(cairo_image_surface_create_from_png(file.string().c_str())) {}
   ~Picture() { cairo_surface_destroy(s_); }
+  Picture(const Picture&) = delete;
+  Picture& operator=(const Picture&) = delete;
   bool ok() const { return cairo_surface_status(s_) == CAIRO_STATUS_SUCCESS; }
   int width() const { return cairo_image_surface_get_width(s_); }
   int height() const { return cairo_image_surface_get_height(s_); }
@@ -162,16 +164,26 @@ void buildDrawing(Database& db) {
   ASSERT_EQ(r->appendAttribute(std::move(a)), Status::Ok);
 }
 
+// Renders db into NAME.png and reads it back, checking its size.
+std::unique_ptr<Picture> render(const Database& db, const std::string& name, int width = 800, int height = 600) {
+  fs::path file = outDir() / (name + ".png");
+  std::wstring error;
+  EXPECT_TRUE(host::renderDrawingToPng(db, file, width, height, error)) << os::toUtf8(error);
+  auto pic = std::make_unique<Picture>(file);
+  EXPECT_TRUE(pic->ok()) << name;
+  if (pic->ok()) {
+    EXPECT_EQ(pic->width(), width);
+    EXPECT_EQ(pic->height(), height);
+  }
+  return pic;
+}
+
 TEST(Render, DrawsEachKindInItsColourAndLeavesHiddenOnesOut) {
   Database db;
   buildDrawing(db);
-  fs::path file = outDir() / "kinds.png";
-  std::wstring error;
-  ASSERT_TRUE(host::renderDrawingToPng(db, file, 800, 600, error)) << os::toUtf8(error);
-  Picture pic(file);
-  ASSERT_TRUE(pic.ok());
-  EXPECT_EQ(pic.width(), 800);
-  EXPECT_EQ(pic.height(), 600);
+  auto shot = render(db, "kinds");
+  ASSERT_TRUE(shot->ok());
+  const Picture& pic = *shot;
 
   struct Probe {
     double x, y;
@@ -218,10 +230,7 @@ std::unique_ptr<Picture> renderFramed(const std::function<void(Database&)>& buil
   Database db;
   addFrame(db);
   build(db);
-  fs::path file = outDir() / (std::string(name) + ".png");
-  std::wstring error;
-  EXPECT_TRUE(host::renderDrawingToPng(db, file, 800, 600, error)) << os::toUtf8(error);
-  return std::make_unique<Picture>(file);
+  return render(db, name);
 }
 
 // The other kinds, each alone in the frame: boxes (in drawing units) where
@@ -309,6 +318,7 @@ TEST(Render, PatternHatchShowsLines) {
         add(db, std::move(h));
       },
       "hatch");
+  ASSERT_TRUE(pic->ok());
   int area = (px(140) - px(60) + 1) * (py(35) - py(115) + 1);
   int n = pic->ink(px(60), py(115), px(140), py(35));
   EXPECT_GT(n, area / 10);
@@ -318,14 +328,9 @@ TEST(Render, PatternHatchShowsLines) {
 
 TEST(Render, EmptyDrawingGivesABlankPicture) {
   Database db;
-  fs::path file = outDir() / "empty.png";
-  std::wstring error;
-  ASSERT_TRUE(host::renderDrawingToPng(db, file, 320, 200, error)) << os::toUtf8(error);
-  Picture pic(file);
-  ASSERT_TRUE(pic.ok());
-  EXPECT_EQ(pic.width(), 320);
-  EXPECT_EQ(pic.height(), 200);
-  EXPECT_EQ(pic.count(0, 0, 319, 199, host::kRenderBackground), 320 * 200);
+  auto pic = render(db, "empty", 320, 200);
+  ASSERT_TRUE(pic->ok());
+  EXPECT_EQ(pic->count(0, 0, 319, 199, host::kRenderBackground), 320 * 200);
 }
 
 // The directive in a script: the default size, a size given, and the errors.
