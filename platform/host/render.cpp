@@ -8,11 +8,9 @@
 #include "platform/host/render.h"
 
 #include <cairo.h>
-#include <fontconfig/fontconfig.h>
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <limits>
 #include <unordered_map>
 #include <vector>
@@ -21,6 +19,7 @@
 #include "platform/editor/editor.h"
 #include "platform/geom/curves.h"
 #include "platform/os/os.h"
+#include "platform/ui/render.h"
 
 namespace host {
 
@@ -586,18 +585,6 @@ void draw(cairo_t* cr, const View& v, const Prim& p) {
   }
 }
 
-// Font configuration loaded for the texts is handed back at exit, so leak
-// checkers see a clean process.
-void releaseFontCachesAtExit() {
-  static bool registered = false;
-  if (registered) return;
-  registered = true;
-  std::atexit([] {
-    cairo_debug_reset_static_data();
-    FcFini();
-  });
-}
-
 bool parseSide(const std::wstring& s, int& out) {
   if (s.empty() || s.size() > 5 || !std::all_of(s.begin(), s.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; }))
     return false;
@@ -625,7 +612,7 @@ bool renderDrawingToPng(const cad::Database& db, const fs::path& file, int width
   walker.walk(db.modelSpaceEntities(), {});
   View view = fitView(walker.prims, width, height);
 
-  releaseFontCachesAtExit();
+  ui::releaseFontCachesAtExit();
   cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
   cairo_t* cr = cairo_create(s);
   setColor(cr, kRenderBackground);

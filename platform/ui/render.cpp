@@ -33,7 +33,6 @@ void applyClip(cairo_t* cr, const DrawCall& c) {
   }
 }
 
-void releaseFontCachesAtExit();
 void selectFont(cairo_t* cr, const LogFont& f) {
   releaseFontCachesAtExit();
   cairo_select_font_face(cr, "WenQuanYi Micro Hei", f.lfItalic ? CAIRO_FONT_SLANT_ITALIC : CAIRO_FONT_SLANT_NORMAL,
@@ -337,18 +336,6 @@ void renderTree(cairo_t* cr, Wnd* w, Point origin, bool top) {
   }
 }
 
-// Text rendering loads the font configuration once; hand its caches back at
-// exit so leak checkers see a clean process.
-void releaseFontCachesAtExit() {
-  static bool registered = false;
-  if (registered) return;
-  registered = true;
-  std::atexit([] {
-    cairo_debug_reset_static_data();
-    FcFini();
-  });
-}
-
 bool writeSurface(cairo_surface_t* s, const std::filesystem::path& file, std::wstring* error) {
   std::error_code ec;
   if (file.has_parent_path()) std::filesystem::create_directories(file.parent_path(), ec);
@@ -361,6 +348,16 @@ bool writeSurface(cairo_surface_t* s, const std::filesystem::path& file, std::ws
 }
 
 }  // namespace
+
+void releaseFontCachesAtExit() {
+  static bool registered = false;
+  if (registered) return;
+  registered = true;
+  std::atexit([] {
+    cairo_debug_reset_static_data();
+    FcFini();
+  });
+}
 
 bool renderRecordingToPng(const Recording& rec, const std::filesystem::path& file, Size size, std::wstring* error) {
   if (size.cx <= 0 || size.cy <= 0) size = rec.size;

@@ -19,5 +19,8 @@ bool renderRecordingToPng(const Recording& rec, const std::filesystem::path& fil
 // client area) and renders them, with a frame and caption for top-level
 // windows, into a PNG file.
 bool renderWindowToPng(Wnd* wnd, const std::filesystem::path& file, std::wstring* error = nullptr);
+// Text rendering loads the font configuration once; call this before drawing
+// text to hand its caches back at exit, so leak checkers see a clean process.
+void releaseFontCachesAtExit();
 
 }  // namespace ui

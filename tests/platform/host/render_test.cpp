@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <sstream>
 
@@ -31,6 +32,8 @@ class Picture {
  public:
   explicit Picture(const fs::path& file) : s_(cairo_image_surface_create_from_png(file.string().c_str())) {}
   ~Picture() { cairo_surface_destroy(s_); }
+  Picture(const Picture&) = delete;
+  Picture& operator=(const Picture&) = delete;
   bool ok() const { return cairo_surface_status(s_) == CAIRO_STATUS_SUCCESS; }
   int width() const { return cairo_image_surface_get_width(s_); }
   int height() const { return cairo_image_surface_get_height(s_); }
@@ -50,6 +53,10 @@ class Picture {
     return n;
   }
   bool near(int x, int y, Rgb c, int r = 2) const { return count(x - r, y - r, x + r, y + r, c) > 0; }
+  // Pixels that are not background in the box.
+  int ink(int x0, int y0, int x1, int y1) const {
+    return (x1 - x0 + 1) * (y1 - y0 + 1) - count(x0, y0, x1, y1, host::kRenderBackground);
+  }
   // Nothing but background within r pixels.
   bool blank(int x, int y, int r = 3) const {
     return count(x - r, y - r, x + r, y + r, host::kRenderBackground) == (2 * r + 1) * (2 * r + 1);
@@ -81,23 +88,34 @@ void add(Database& db, std::unique_ptr<E> e, const wchar_t* layer = nullptr, Col
 constexpr Rgb kWhite{255, 255, 255}, kRed{255, 0, 0}, kOrange{255, 128, 0}, kBlue{0, 0, 255}, kGreen{0, 255, 0},
     kMagenta{255, 0, 255}, kYellow{255, 255, 0};
 
-// A 200 x 150 frame and, inside it, one of each kind the check looks at. At
-// 800 x 600 the frame fills the picture less a 5% margin: 3.6 pixels a unit.
+std::unique_ptr<Polyline> polyline(std::initializer_list<Point2d> pts) {
+  auto p = std::make_unique<Polyline>();
+  for (auto q : pts) p->addVertexAt(p->numVerts(), q);
+  return p;
+}
+
+// A 200 x 150 frame: at 800 x 600 it fills the picture less a 5% margin, 3.6
+// pixels a unit.
+void addFrame(Database& db) {
+  auto frame = polyline({{0, 0}, {200, 0}, {200, 150}, {0, 150}});
+  frame->setClosed(true);
+  add(db, std::move(frame), nullptr, Color::fromIndex(7));
+}
+
+// Drawing units to pixels for the 800 x 600 picture of the frame.
+int px(double x) { return int(std::lround(400 + (x - 100) * 3.6)); }
+int py(double y) { return int(std::lround(300 - (y - 75) * 3.6)); }
+
+// The frame and, inside it, one of each kind the check looks at.
 void buildDrawing(Database& db) {
   addLayer(db, L"蓝", 5);
   addLayer(db, L"关", 1, true);
   addLayer(db, L"冻结", 1, false, true);
-
-  auto frame = std::make_unique<Polyline>();
-  for (auto p : {Point2d(0, 0), Point2d(200, 0), Point2d(200, 150), Point2d(0, 150)}) frame->addVertexAt(frame->numVerts(), p);
-  frame->setClosed(true);
-  add(db, std::move(frame), nullptr, Color::fromIndex(7));
+  addFrame(db);
 
   add(db, std::make_unique<Line>(Point3d(10, 130), Point3d(90, 130)), nullptr, Color::fromIndex(1));
 
-  auto wide = std::make_unique<Polyline>();
-  wide->addVertexAt(0, {10, 100});
-  wide->addVertexAt(1, {90, 100});
+  auto wide = polyline({{10, 100}, {90, 100}});
   wide->setConstantWidth(6);
   add(db, std::move(wide), nullptr, Color::fromRgb(kOrange));
 
@@ -146,20 +164,26 @@ void buildDrawing(Database& db) {
   ASSERT_EQ(r->appendAttribute(std::move(a)), Status::Ok);
 }
 
-// Drawing units to pixels for the 800 x 600 picture of the frame.
-int px(double x) { return int(std::lround(400 + (x - 100) * 3.6)); }
-int py(double y) { return int(std::lround(300 - (y - 75) * 3.6)); }
+// Renders db into NAME.png and reads it back, checking its size.
+std::unique_ptr<Picture> render(const Database& db, const std::string& name, int width = 800, int height = 600) {
+  fs::path file = outDir() / (name + ".png");
+  std::wstring error;
+  EXPECT_TRUE(host::renderDrawingToPng(db, file, width, height, error)) << os::toUtf8(error);
+  auto pic = std::make_unique<Picture>(file);
+  EXPECT_TRUE(pic->ok()) << name;
+  if (pic->ok()) {
+    EXPECT_EQ(pic->width(), width);
+    EXPECT_EQ(pic->height(), height);
+  }
+  return pic;
+}
 
 TEST(Render, DrawsEachKindInItsColourAndLeavesHiddenOnesOut) {
   Database db;
   buildDrawing(db);
-  fs::path file = outDir() / "kinds.png";
-  std::wstring error;
-  ASSERT_TRUE(host::renderDrawingToPng(db, file, 800, 600, error)) << os::toUtf8(error);
-  Picture pic(file);
-  ASSERT_TRUE(pic.ok());
-  EXPECT_EQ(pic.width(), 800);
-  EXPECT_EQ(pic.height(), 600);
+  auto shot = render(db, "kinds");
+  ASSERT_TRUE(shot->ok());
+  const Picture& pic = *shot;
 
   struct Probe {
     double x, y;
@@ -201,16 +225,112 @@ TEST(Render, DrawsEachKindInItsColourAndLeavesHiddenOnesOut) {
   EXPECT_GT(pic.count(px(150), py(18), px(160), py(12), kYellow), 20);
 }
 
+// Renders the frame and what build adds at 800 x 600.
+std::unique_ptr<Picture> renderFramed(const std::function<void(Database&)>& build, const char* name) {
+  Database db;
+  addFrame(db);
+  build(db);
+  return render(db, name);
+}
+
+// The other kinds, each alone in the frame: boxes (in drawing units) where
+// something must be drawn and where nothing may be.
+TEST(Render, CurvesTextsAndPointsLandWhereTheyBelong) {
+  struct Box {
+    double x0, y0, x1, y1;
+    bool drawn;
+  };
+  struct Case {
+    const char* name;
+    std::function<void(Database&)> build;
+    std::vector<Box> boxes;
+  };
+  const Case cases[] = {
+      {"bulge",  // a half circle over the chord 150,75 - 50,75
+       [](Database& db) {
+         auto p = polyline({{150, 75}, {50, 75}});
+         p->setBulgeAt(0, 1);
+         add(db, std::move(p));
+       },
+       {{99, 124, 101, 126, true}, {149, 74, 151, 76, true}, {90, 74, 110, 76, false}, {90, 24, 110, 26, false}}},
+      {"taper",  // a segment widening from 0 to 20
+       [](Database& db) {
+         auto p = polyline({{20, 75}, {180, 75}});
+         p->setWidthsAt(0, 0, 20);
+         add(db, std::move(p));
+       },
+       {{169, 82, 171, 83, true}, {169, 67, 171, 68, true}, {29, 79, 31, 81, false}, {169, 87, 171, 89, false}}},
+      {"arc",  // a quarter from 0 to 90 degrees
+       [](Database& db) { add(db, std::make_unique<Arc>(Point3d(100, 75), 40, 0, geom::kPi / 2)); },
+       {{127, 102, 129, 104, true}, {59, 74, 61, 76, false}, {99, 34, 101, 36, false}}},
+      {"ellipse",
+       [](Database& db) {
+         add(db, std::make_unique<Ellipse>(Point3d(100, 75), Vector3d(0, 0, 1), Vector3d(60, 0, 0), 0.5));
+       },
+       {{159, 74, 161, 76, true}, {99, 104, 101, 106, true}, {99, 114, 101, 120, false}, {95, 70, 105, 80, false}}},
+      {"polyline3d",
+       [](Database& db) {
+         add(db, std::make_unique<Polyline3d>(Polyline3d::Type::Simple,
+                                              std::vector<Point3d>{{20, 20, 5}, {180, 130, -5}}));
+       },
+       {{99, 74, 101, 76, true}, {99, 54, 101, 56, false}}},
+      {"polyline2d",  // a closed triangle with a default width of 4
+       [](Database& db) {
+         add(db, std::make_unique<Polyline2d>(Polyline2d::Type::Simple,
+                                              std::vector<Point3d>{{40, 40}, {160, 40}, {100, 120}}, 0, true, 4, 4));
+       },
+       {{99, 38.5, 101, 41.5, true}, {99, 34, 101, 36, false}, {95, 70, 105, 80, false}}},
+      {"point", [](Database& db) { add(db, std::make_unique<PointEntity>(Point3d(100, 75))); },
+       {{99.5, 74.5, 100.5, 75.5, true}, {104, 74, 106, 76, false}}},
+      {"rotated text",  // 90 degrees: it reads upwards, left of its position
+       [](Database& db) {
+         add(db, std::make_unique<Text>(Point3d(100, 75), L"给水", ObjectId{}, 20, geom::kPi / 2));
+       },
+       {{80, 75, 100, 115, true}, {102, 75, 125, 115, false}, {80, 50, 100, 73, false}}},
+      {"mtext",  // two lines from the top left corner 20,130, 1.667 heights apart
+       [](Database& db) {
+         auto m = std::make_unique<MText>();
+         m->setLocation({20, 130});
+         m->setContents(L"上\\P下");
+         m->setTextHeight(10);
+         add(db, std::move(m));
+       },
+       {{20, 120, 30, 130, true}, {20, 103.3, 30, 113.3, true}, {20, 114.5, 30, 118.5, false}, {35, 95, 60, 135, false}}},
+  };
+  for (const auto& c : cases) {
+    auto pic = renderFramed(c.build, c.name);
+    ASSERT_TRUE(pic->ok()) << c.name;
+    for (const auto& b : c.boxes) {
+      int n = pic->ink(px(b.x0), py(b.y1), px(b.x1), py(b.y0));
+      if (b.drawn) EXPECT_GT(n, 0) << c.name << " at " << b.x0 << "," << b.y0;
+      else EXPECT_EQ(n, 0) << c.name << " at " << b.x0 << "," << b.y0;
+    }
+  }
+}
+
+// A pattern hatch shows as lines across its area, not as a fill.
+TEST(Render, PatternHatchShowsLines) {
+  auto pic = renderFramed(
+      [](Database& db) {
+        auto h = std::make_unique<Hatch>();
+        h->setPattern(Hatch::kPreDefined, L"ANSI31");
+        h->appendLoop(Hatch::kExternal, {{50, 25}, {150, 25}, {150, 125}, {50, 125}});
+        add(db, std::move(h));
+      },
+      "hatch");
+  ASSERT_TRUE(pic->ok());
+  int area = (px(140) - px(60) + 1) * (py(35) - py(115) + 1);
+  int n = pic->ink(px(60), py(115), px(140), py(35));
+  EXPECT_GT(n, area / 10);
+  EXPECT_LT(n, area / 2);
+  EXPECT_EQ(pic->ink(px(155), py(115), px(190), py(35)), 0);
+}
+
 TEST(Render, EmptyDrawingGivesABlankPicture) {
   Database db;
-  fs::path file = outDir() / "empty.png";
-  std::wstring error;
-  ASSERT_TRUE(host::renderDrawingToPng(db, file, 320, 200, error)) << os::toUtf8(error);
-  Picture pic(file);
-  ASSERT_TRUE(pic.ok());
-  EXPECT_EQ(pic.width(), 320);
-  EXPECT_EQ(pic.height(), 200);
-  EXPECT_EQ(pic.count(0, 0, 319, 199, host::kRenderBackground), 320 * 200);
+  auto pic = render(db, "empty", 320, 200);
+  ASSERT_TRUE(pic->ok());
+  EXPECT_EQ(pic->count(0, 0, 319, 199, host::kRenderBackground), 320 * 200);
 }
 
 // The directive in a script: the default size, a size given, and the errors.
