@@ -736,10 +736,19 @@ Status MText::explode(std::vector<std::unique_ptr<Entity>>& out) const {
   std::size_t start = 0;
   int line = 0;
   Vector3d ax = direction_.normal(), ay = normal_.cross(ax).normal();
+  // Each line sits where the extents put it: the attachment point names the
+  // corner, edge middle or centre of the text's box that the location is.
+  int lines = 1 + static_cast<int>(std::count(t.begin(), t.end(), L'\n'));
+  double h = height_ * (lines + (lines - 1) * 0.667 * spacing_);
+  int col = (attachment_ - 1) % 3, row = (attachment_ - 1) / 3;
+  double top = row == 0 ? 0 : row == 1 ? h / 2 : h;
   for (std::size_t i = 0; i <= t.size(); ++i) {
     if (i == t.size() || t[i] == L'\n') {
-      auto tx = std::make_unique<Text>(location_ - ay * (height_ * (1 + line * 1.667 * spacing_)),
-                                       t.substr(start, i - start), style_, height_, rotation());
+      std::wstring piece = t.substr(start, i - start);
+      double w = textWidth(piece, height_, 1.0);
+      double x = col == 0 ? 0 : col == 1 ? -w / 2 : -w;
+      double y = top - height_ * (1 + line * (1 + 0.667 * spacing_));
+      auto tx = std::make_unique<Text>(location_ + ax * x + ay * y, piece, style_, height_, rotation());
       tx->setNormal(normal_);
       tx->copyPropertiesFrom(*this);
       out.push_back(std::move(tx));

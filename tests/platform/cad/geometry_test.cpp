@@ -152,6 +152,31 @@ TEST(Geometry, BlockReferenceExplodesAndMeasuresThroughItsTransform) {
   expectNear(e.minPoint, {3, 4, 0});
 }
 
+// Exploding a multiline text keeps its lines inside the text's own extents,
+// whichever attachment point the location names.
+TEST(Geometry, ExplodedMTextLinesStayInsideItsExtents) {
+  for (int attachment : {1, 5, 9}) {
+    MText m;
+    m.setLocation(Point3d(100, 200));
+    m.setTextHeight(10);
+    m.setContents(L"DN25\\Pde50 long");
+    m.setAttachment(attachment);
+    Extents3d whole;
+    ASSERT_EQ(m.getGeomExtents(whole), Status::Ok);
+    std::vector<std::unique_ptr<Entity>> lines;
+    ASSERT_EQ(m.explode(lines), Status::Ok);
+    ASSERT_EQ(lines.size(), 2u) << attachment;
+    for (auto& line : lines) {
+      Extents3d e;
+      ASSERT_EQ(line->getGeomExtents(e), Status::Ok);
+      EXPECT_GE(e.minPoint.x, whole.minPoint.x - 1e-6) << attachment;
+      EXPECT_LE(e.maxPoint.x, whole.maxPoint.x + 1e-6) << attachment;
+      EXPECT_GE(e.minPoint.y, whole.minPoint.y - 1e-6) << attachment;
+      EXPECT_LE(e.maxPoint.y, whole.maxPoint.y + 1e-6) << attachment;
+    }
+  }
+}
+
 TEST(Geometry, PointAtDistanceFailsPastTheEnd) {
   auto p = poly({{0, 0}, {3, 4}});
   Point3d q;
