@@ -229,6 +229,22 @@ TEST(DxfRepair, AMadeUpLayoutDictionaryKeepsItsPlaceOnTheNextSave) {
   EXPECT_EQ(back.numObjects(), db.numObjects() + 3);  // the dictionary and its two layouts
 }
 
+// A reference naming no record (here 30, the file's own handle seed) keeps
+// naming none: the records a save makes up take handles above it.
+TEST(DxfRepair, ADanglingReferenceIsNotGivenToANewRecord) {
+  Database db;
+  ASSERT_EQ(db.readDxfFile(fixture("dxf-dangling-reference-taken-by-new-record.dxf")), Status::Ok)
+      << db.lastFileError();
+  EXPECT_GT(db.handseed().value, 0x30u);
+  const std::string saved = db.dxfText();
+  EXPECT_EQ(saved.find("\n  5\n30\n"), std::string::npos) << "a record took the handle the reference names";
+  EXPECT_NE(saved.find("\n340\n30\n"), std::string::npos);
+  Database back;
+  ASSERT_EQ(back.readDxfText(saved), Status::Ok) << back.lastFileError();
+  EXPECT_TRUE(back.getObjectId(L"30").isNull());
+  EXPECT_EQ(fuzz::canonicalHandles(back.dxfText()), fuzz::canonicalHandles(saved));
+}
+
 // A database that cannot be written as a loadable file is not saved, and the
 // old file stays.
 TEST(DxfSave, AnUnwritableDatabaseKeepsTheOldFile) {
