@@ -341,6 +341,25 @@ TEST_F(Ravn, AnOutOfRangeFieldSizeIsRefusedNamingTheField) {
   SUITE(ravn(), DbDll_Close)(h);
 }
 
+// A damaged field list naming one column for two fields (an edit of the
+// first would be overwritten by the second when stored) makes the table
+// unreadable: it is refused with the field named and never written.
+TEST_F(Ravn, AFieldListedTwiceIsRefusedNamingTheField) {
+  auto fixture = std::filesystem::path(KIV_SOURCE_DIR) / "tests" / "fixtures" / "suite" / "ravn-field-listed-twice-edit-lost.DB";
+  std::filesystem::copy_file(fixture, dir / "构件.DB");
+  const std::string before = readText(dir / "构件.DB");
+  ::testing::internal::CaptureStderr();
+  int h = open(dir / "构件.DB");
+  std::string notice = ::testing::internal::GetCapturedStderr();
+  EXPECT_NE(notice.find("cannot be read (field \"数量\" is listed twice)"), std::string::npos) << notice;
+  EXPECT_EQ(SUITE(ravn(), DbDll_FieldCount)(h), 0);
+  EXPECT_TRUE(SUITE(ravn(), DbDll_Eof)(h));
+  EXPECT_FALSE(SUITE(ravn(), DbDll_Edit)(h));
+  SUITE(ravn(), DbDll_WriteByName_AsString_W)(h, L"数量", L"改");
+  SUITE(ravn(), DbDll_Close)(h);
+  EXPECT_EQ(readText(dir / "构件.DB"), before);
+}
+
 // A writer killed in the middle of its changes leaves the table as it was
 // before it began, whole, and the next writer carries on.
 TEST_F(Ravn, AKilledWriterLeavesTheTableWhole) {
