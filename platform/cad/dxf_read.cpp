@@ -133,7 +133,10 @@ bool Reader::readRaw(std::vector<RawTag>& out) {
       out.push_back(kept(t));
     } catch (const dxf::BadFile& b) {
       bad = b.message;
+      continue;
     }
+    if ((t.code == 5 || t.code == 105) && Handle::parse(t.value)->value == 0)
+      bad = "line " + std::to_string(tok_.line()) + ": handle 0, which no record can have";
   }
   if (tok_.peek().code == -1) fail("the file ends inside a record");
   if (!bad.empty()) {

@@ -80,8 +80,9 @@ TEST(DxfKeep, HeaderVariablesAndPageSetupsSurviveASave) {
 }
 
 // Dictionary references that would make the saved file unloadable (or the
-// save crash) are repaired at load with a notice; the repaired drawing saves
-// and loads again, and the independent reader accepts it.
+// save crash or fail) are repaired at load with a notice, as is a record kept
+// as it came that claims handle 0; the repaired drawing saves and loads
+// again, and the independent reader accepts it.
 TEST(DxfRepair, DamagedDictionaryReferencesAreRepairedAtLoad) {
   struct Case {
     const char* file;
@@ -91,6 +92,7 @@ TEST(DxfRepair, DamagedDictionaryReferencesAreRepairedAtLoad) {
       {"dxf-shared-dictionary-entry-saved-file-unreadable-min.dxf", "owned elsewhere"},
       {"dxf-self-dictionary-save-stack-overflow.dxf", "no dictionary may own"},
       {"dxf-dictionary-names-layer-table-save-null-deref.dxf", "no dictionary may own"},
+      {"dxf-kept-record-handle-zero-save-refused.dxf", "line 22: handle 0, which no record can have"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.file);
