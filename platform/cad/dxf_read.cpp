@@ -133,7 +133,10 @@ bool Reader::readRaw(std::vector<RawTag>& out) {
       out.push_back(kept(t));
     } catch (const dxf::BadFile& b) {
       bad = b.message;
+      continue;
     }
+    if ((t.code == 5 || t.code == 105) && Handle::parse(t.value)->value == 0)
+      bad = "line " + std::to_string(tok_.line()) + ": handle 0, which no record can have";
   }
   if (tok_.peek().code == -1) fail("the file ends inside a record");
   if (!bad.empty()) {
@@ -421,6 +424,8 @@ void Reader::applyXData(DbObject& o, const Record& r, ValueChain* shape) {
     } else if (t.code == 1070 || t.code == 1071) {
       target->emplace_back(t.code, std::int64_t(inum(t)));
     } else if (t.code >= 1000 && t.code <= 1005) {
+      if (t.code == 1005)
+        if (auto h = Handle::parse(t.value)) noteReference(h->value);
       target->emplace_back(t.code, wtext(t.value, "extended data"));
     } else {
       notices_.push_back("extended data group " + std::to_string(t.code) + " skipped");
@@ -607,7 +612,10 @@ std::unique_ptr<DbObject> Reader::object(Record& r, ObjectId&) {
         case ValueType::Real: chain.emplace_back(t.code, num(t)); break;
         case ValueType::Int: chain.emplace_back(t.code, std::int64_t(inum(t))); break;
         case ValueType::String:
-        case ValueType::Handle: chain.emplace_back(t.code, wtext(t.value, "xrecord")); break;
+        case ValueType::Handle:
+          if (auto h = Handle::parse(t.value)) noteReference(h->value);
+          chain.emplace_back(t.code, wtext(t.value, "xrecord"));
+          break;
         case ValueType::None: notices_.push_back("xrecord group " + std::to_string(t.code) + " skipped"); break;
       }
     }
@@ -822,6 +830,7 @@ void Reader::finish() {
   std::uint64_t next = std::max<std::uint64_t>(handseed_, 1);
   for (const auto& [h, id] : byFileHandle_) next = std::max(next, h + 1);
   for (std::uint64_t h : rawHandles_) next = std::max(next, h + 1);
+  next = std::max(next, referenced_);
   for (std::uint32_t i = 0; i < d_.slots.size(); ++i) {
     Slot& s = d_.slots[i];
     if (s.vanished) continue;

@@ -158,6 +158,13 @@ class Reader {
   ObjectId lastLayerId_;
   std::unordered_map<std::string, std::wstring> knownApps_;  // raw name -> registered name
   std::unordered_set<std::uint64_t> rawHandles_;  // handles of records kept as they are
+  // One above the highest handle a kept value names. A reference may name
+  // no record (a damaged file); the handles given to new records start above
+  // it, or such a reference would come to name one of them.
+  std::uint64_t referenced_ = 0;
+  void noteReference(std::uint64_t h) {
+    if (h < 0xFFFFFFF00000ull && h >= referenced_) referenced_ = h + 1;
+  }
   bool nodSeen_ = false;
   [[noreturn]] void fail(const std::string& m) { throw BadFile{"line " + std::to_string(tok_.line()) + ": " + m}; }
   std::wstring wtext(std::string_view v, const char* what) {
@@ -208,12 +215,12 @@ class Reader {
   static int inum32(const Tag& t) { return int(inum(t)); }
   // A tag kept to be written back as it came: its value must be what its
   // group code says, so that the saved file reads again.
-  static RawTag kept(const Tag& t) {
+  RawTag kept(const Tag& t) {
     switch (valueTypeOf(t.code)) {
       case ValueType::Point:
       case ValueType::Real: num(t); break;
       case ValueType::Int: inum(t); break;
-      case ValueType::Handle: hnum(t); break;
+      case ValueType::Handle: noteReference(hnum(t)); break;
       default: break;
     }
     return {t.code, std::string(t.value)};

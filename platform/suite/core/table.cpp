@@ -321,6 +321,12 @@ int readLayout(sqlite3* db, TableLayout& out, std::string& error) {
         error = "field \"" + f.name + "\" has no column in records";
         return SQLITE_FORMAT;
       }
+      // Two fields on one column: whatever is written into the first would
+      // be overwritten by the second when the record is stored.
+      if (std::any_of(out.fields.begin(), out.fields.end(), [&](const Field& g) { return g.name == f.name; })) {
+        error = "field \"" + f.name + "\" is listed twice";
+        return SQLITE_FORMAT;
+      }
       out.fields.push_back(f);
     }
   }

@@ -80,8 +80,9 @@ TEST(DxfKeep, HeaderVariablesAndPageSetupsSurviveASave) {
 }
 
 // Dictionary references that would make the saved file unloadable (or the
-// save crash) are repaired at load with a notice; the repaired drawing saves
-// and loads again, and the independent reader accepts it.
+// save crash or fail) are repaired at load with a notice, as is a record kept
+// as it came that claims handle 0; the repaired drawing saves and loads
+// again, and the independent reader accepts it.
 TEST(DxfRepair, DamagedDictionaryReferencesAreRepairedAtLoad) {
   struct Case {
     const char* file;
@@ -91,6 +92,7 @@ TEST(DxfRepair, DamagedDictionaryReferencesAreRepairedAtLoad) {
       {"dxf-shared-dictionary-entry-saved-file-unreadable-min.dxf", "owned elsewhere"},
       {"dxf-self-dictionary-save-stack-overflow.dxf", "no dictionary may own"},
       {"dxf-dictionary-names-layer-table-save-null-deref.dxf", "no dictionary may own"},
+      {"dxf-kept-record-handle-zero-save-refused.dxf", "line 22: handle 0, which no record can have"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.file);
@@ -227,6 +229,22 @@ TEST(DxfRepair, AMadeUpLayoutDictionaryKeepsItsPlaceOnTheNextSave) {
   EXPECT_EQ(root->getAt(L"*CAD_LAYOUT"), back.getObjectId(L"D"));
   for (const wchar_t* h : {L"D", L"1A", L"1E"}) EXPECT_FALSE(back.getObjectId(h).isNull()) << h;
   EXPECT_EQ(back.numObjects(), db.numObjects() + 3);  // the dictionary and its two layouts
+}
+
+// A reference naming no record (here 30, the file's own handle seed) keeps
+// naming none: the records a save makes up take handles above it.
+TEST(DxfRepair, ADanglingReferenceIsNotGivenToANewRecord) {
+  Database db;
+  ASSERT_EQ(db.readDxfFile(fixture("dxf-dangling-reference-taken-by-new-record.dxf")), Status::Ok)
+      << db.lastFileError();
+  EXPECT_GT(db.handseed().value, 0x30u);
+  const std::string saved = db.dxfText();
+  EXPECT_EQ(saved.find("\n  5\n30\n"), std::string::npos) << "a record took the handle the reference names";
+  EXPECT_NE(saved.find("\n340\n30\n"), std::string::npos);
+  Database back;
+  ASSERT_EQ(back.readDxfText(saved), Status::Ok) << back.lastFileError();
+  EXPECT_TRUE(back.getObjectId(L"30").isNull());
+  EXPECT_EQ(fuzz::canonicalHandles(back.dxfText()), fuzz::canonicalHandles(saved));
 }
 
 // A database that cannot be written as a loadable file is not saved, and the
