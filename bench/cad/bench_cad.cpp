@@ -7,8 +7,13 @@
 //   bench_cad [--benchmark_filter=...]      the figures
 //   bench_cad --write FILE                  writes the component drawing (to time other readers on it)
 //   bench_cad --write-mixed FILE            writes the mixed floor drawing
+//   bench_cad --read FILE                   loads FILE once: "load_s=..." and the entity count
+//   bench_cad --save IN OUT                 loads IN, then saves it as OUT once: "save_s=..."
+//
+// compare_ezdxf.py beside this file times the last two against ezdxf.
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -222,8 +227,24 @@ int main(int argc, char** argv) {
   }
   if (argc == 3 && std::strcmp(argv[1], "--read") == 0) {
     Database db(false);
+    auto t0 = std::chrono::steady_clock::now();
     Status s = db.readDxfFile(argv[2]);
-    std::printf("%s: %s, %zu entities\n", argv[2], statusText(s), db.modelSpaceEntities().size());
+    std::chrono::duration<double> took = std::chrono::steady_clock::now() - t0;
+    std::printf("%s: %s, %zu entities\nload_s=%.6f\n", argv[2], statusText(s), db.modelSpaceEntities().size(),
+                took.count());
+    return s == Status::Ok ? 0 : 1;
+  }
+  if (argc == 4 && std::strcmp(argv[1], "--save") == 0) {
+    Database db(false);
+    Status s = db.readDxfFile(argv[2]);
+    if (s != Status::Ok) {
+      std::printf("%s: %s %s\n", argv[2], statusText(s), db.lastFileError().c_str());
+      return 1;
+    }
+    auto t0 = std::chrono::steady_clock::now();
+    s = db.saveAs(argv[3]);
+    std::chrono::duration<double> took = std::chrono::steady_clock::now() - t0;
+    std::printf("%s: %s\nsave_s=%.6f\n", argv[3], statusText(s), took.count());
     return s == Status::Ok ? 0 : 1;
   }
   benchmark::Initialize(&argc, argv);

@@ -30,30 +30,31 @@ std::unordered_set<cad::ObjectId> layerIdsOf(const StringList& names, cad::Datab
   return out;
 }
 
-// The component number of an entity already open: the first line of its
-// "编号" group, read as the xdata line readers read it, without opening the
-// entity again or reading its other groups.
-std::wstring gjNumber(const cad::Entity& ent) {
-  const cad::ValueChain group = ent.xData(kXdataNumber);
-  if (group.empty()) return {};
-  std::wstring value;
+// Whether the component number of an entity already open is one of the
+// list: the first line of its "编号" group, read as the xdata line readers
+// read it (lines joined, white space around the whole trimmed), without
+// opening the entity again, copying its extended data or reading its other
+// groups. value is room the caller reuses from entity to entity.
+bool numberIn(const cad::Entity& ent, const StringList& numbers, std::wstring& value) {
+  const auto group = ent.xDataView(kXdataNumber);
+  if (group.empty()) return false;
+  value.clear();
+  const std::wstring_view marker = kXdataContinuation;
   for (size_t i = 1; i < group.size(); ++i) {
     const cad::TypedValue& v = group[i];
     if (v.code != cad::xd::kString && v.code != cad::xd::kHandle) continue;
-    const std::wstring& text = v.str();
-    const std::wstring marker = kXdataContinuation;
-    if (text.size() >= marker.size() && text.compare(text.size() - marker.size(), marker.size(), marker) == 0) {
-      value.append(text, 0, text.size() - marker.size());
+    const std::wstring_view text = v.str();
+    if (text.ends_with(marker)) {
+      value.append(text.substr(0, text.size() - marker.size()));
     } else {
       value += text;
       value += L"\r\n";
     }
   }
   // The first of the value's lines once white space around it is gone.
-  std::wstring trimmed = TrimWhite(value);
-  const size_t cut = trimmed.find(L"\r\n");
-  if (cut != std::wstring::npos) trimmed.resize(cut);
-  return trimmed;
+  std::wstring_view number = TrimWhiteView(value);
+  number = number.substr(0, number.find(L"\r\n"));
+  return !number.empty() && std::find(numbers.begin(), numbers.end(), number) != numbers.end();
 }
 
 // A window-message watch registered while a pick waits.
@@ -87,17 +88,12 @@ void CollectIdsByLayerAndNumber(const std::wstring& layers, const std::wstring& 
   // One pass over model space's own list, without copying it: an erased
   // entity refuses the open, so the list need not be filtered first.
   const cad::ObjectIdArray& all = space->entitiesMutable();
-  // Without a filter nearly every entity is taken: room for all of them at
-  // once, instead of growing (and moving) a large array step by step.
-  if (!byLayer && !byNumber) ids.reserve(ids.size() + all.size());
+  std::wstring value;
   for (cad::ObjectId id : all) {
     cad::ObjectPtr<cad::Entity> ent(id, cad::OpenMode::ForRead);
     if (!ent) continue;
     if (byLayer && !layerIds.count(ent->layerId())) continue;
-    if (byNumber) {
-      const std::wstring number = gjNumber(*ent);
-      if (number.empty() || !contains(numberList, number)) continue;
-    }
+    if (byNumber && !numberIn(*ent, numberList, value)) continue;
     ids.push_back(id);
   }
 }
@@ -111,14 +107,14 @@ void SelectIdsByLayerAndNumber(const std::wstring& layers, const std::wstring& n
   ed::SelSet ss = 0;
   if (ed::ssGet(L"X", {}, filter, ss) != ed::kNormal) return;
   std::int32_t n = 0;
+  std::wstring value;
   if (ed::ssLength(ss, n) == ed::kNormal) {
     for (std::int32_t i = 0; i < n; ++i) {
       cad::ObjectId id;
       if (ed::ssName(ss, i, id) != ed::kNormal || id.isNull()) continue;
       if (!numbers.empty()) {
         cad::ObjectPtr<cad::Entity> ent(id, cad::OpenMode::ForRead);
-        const std::wstring number = ent ? gjNumber(*ent) : std::wstring();
-        if (number.empty() || !contains(numberList, number)) continue;
+        if (!ent || !numberIn(*ent, numberList, value)) continue;
       }
       ids.push_back(id);
     }

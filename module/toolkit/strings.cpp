@@ -135,12 +135,14 @@ void ReplaceAll(std::wstring& text, const std::wstring& searched, const std::wst
     text.replace(pos, searched.size(), replacement);
 }
 
-std::wstring TrimWhite(const std::wstring& text) {
+std::wstring_view TrimWhiteView(std::wstring_view text) {
   size_t b = 0, e = text.size();
   while (b < e && isWhite(text[b])) ++b;
   while (e > b && isWhite(text[e - 1])) --e;
   return text.substr(b, e - b);
 }
+
+std::wstring TrimWhite(const std::wstring& text) { return std::wstring(TrimWhiteView(text)); }
 
 std::wstring TrimWhiteRight(const std::wstring& text) {
   size_t e = text.size();

@@ -15,6 +15,7 @@
 
 #include <list>
 #include <string>
+#include <string_view>
 #include <vector>
 
 using StringArray = std::vector<std::wstring>;
@@ -65,6 +66,8 @@ void ReplaceAll(std::wstring& text, const std::wstring& searched, const std::wst
 // Removes white space at the start and at the end (the platform's wide
 // character classification of space).
 std::wstring TrimWhite(const std::wstring& text);
+// The same as a view into text (no copy).
+std::wstring_view TrimWhiteView(std::wstring_view text);
 std::wstring TrimWhiteRight(const std::wstring& text);
 
 // ---------------------------------------------------------------------------

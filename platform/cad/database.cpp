@@ -254,10 +254,19 @@ std::vector<std::pair<std::size_t, std::size_t>> groups(const ValueChain& c) {
 }
 }  // namespace
 
-ValueChain DbObject::xData(std::wstring_view app) const {
-  for (auto [b, e] : groups(xdata_))
-    if (namesEqual(xdata_[b].str(), app)) return ValueChain(xdata_.begin() + std::ptrdiff_t(b), xdata_.begin() + std::ptrdiff_t(e));
+std::span<const TypedValue> DbObject::xDataView(std::wstring_view app) const {
+  const std::size_t n = xdata_.size();
+  for (std::size_t b = 0; b < n; ++b) {
+    if (xdata_[b].code != xd::kAppName || !namesEqual(xdata_[b].str(), app)) continue;
+    std::size_t e = b + 1;
+    while (e < n && xdata_[e].code != xd::kAppName) ++e;
+    return std::span<const TypedValue>(xdata_.data() + b, e - b);
+  }
   return {};
+}
+ValueChain DbObject::xData(std::wstring_view app) const {
+  auto group = xDataView(app);
+  return ValueChain(group.begin(), group.end());
 }
 ValueChain DbObject::xData() const { return xdata_; }
 std::vector<std::wstring> DbObject::xDataApps() const {
@@ -706,11 +715,13 @@ const std::filesystem::path& Database::fileName() const { return impl_->fileName
 
 // ---------------------------------------------------------------- files
 
-Status Database::readDxfText(std::string_view text) {
+Status Database::readDxfText(std::string_view text) { return readText(text, false); }
+
+Status Database::readText(std::string_view text, bool mapped) {
   Database fresh(false);
   std::vector<std::string> notices;
   std::string error;
-  Status s = readDxfInto(fresh, text, notices, error);
+  Status s = readDxfInto(fresh, text, notices, error, mapped);
   if (s != Status::Ok) {
     impl_->error = error;
     impl_->notices = std::move(notices);
@@ -753,7 +764,7 @@ Status Database::readDxfFile(const std::filesystem::path& path) {
     impl_->error = "cannot read " + path.string();
     return Status::FileAccessError;
   }
-  Status s = readDxfText(std::string_view(static_cast<const char*>(map), size));
+  Status s = readText(std::string_view(static_cast<const char*>(map), size), size != 0);
   if (size) ::munmap(map, size);
   if (s == Status::Ok) impl_->fileName = path;
   else impl_->error = path.string() + ": " + impl_->error;

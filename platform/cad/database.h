@@ -221,6 +221,7 @@ class Database {
   const Impl& impl() const { return *impl_; }
 
  private:
+  Status readText(std::string_view text, bool mapped);
   std::unique_ptr<Impl> impl_;
 };
 

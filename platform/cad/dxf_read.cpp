@@ -399,15 +399,15 @@ void Reader::applyXData(DbObject& o, const Record& r, ValueChain* shape) {
     const Tag& t = r.xdata[i];
     if (t.code == 1001) {
       auto known = knownApps_.find(std::string(t.value));
-      std::wstring app = known != knownApps_.end() ? known->second : wname(t.value, "application");
-      bool isShape = namesEqual(app, kShapeApp);
+      SharedText app = known != knownApps_.end() ? known->second : SharedText(wname(t.value, "application"));
+      bool isShape = namesEqual(app.str(), kShapeApp);
       target = isShape ? shape : &chain;
       if (!target) { target = nullptr; continue; }
       target->emplace_back(1001, app);
       if (!isShape && known == knownApps_.end()) {
-        if (!db_.isRegApp(app)) {
-          if (db_.registerApp(app) != Status::Ok) fail("invalid application name in extended data");
-          notices_.push_back("application \"" + toUtf8(app) + "\" was not registered and was added");
+        if (!db_.isRegApp(app.str())) {
+          if (db_.registerApp(app.str()) != Status::Ok) fail("invalid application name in extended data");
+          notices_.push_back("application \"" + toUtf8(app.str()) + "\" was not registered and was added");
         }
         knownApps_.emplace(std::string(t.value), app);
       }
@@ -426,7 +426,7 @@ void Reader::applyXData(DbObject& o, const Record& r, ValueChain* shape) {
     } else if (t.code >= 1000 && t.code <= 1005) {
       if (t.code == 1005)
         if (auto h = Handle::parse(t.value)) noteReference(h->value);
-      target->emplace_back(t.code, wtext(t.value, "extended data"));
+      target->emplace_back(t.code, sharedText(t.value, "extended data"));
     } else {
       notices_.push_back("extended data group " + std::to_string(t.code) + " skipped");
     }
@@ -614,7 +614,7 @@ std::unique_ptr<DbObject> Reader::object(Record& r, ObjectId&) {
         case ValueType::String:
         case ValueType::Handle:
           if (auto h = Handle::parse(t.value)) noteReference(h->value);
-          chain.emplace_back(t.code, wtext(t.value, "xrecord"));
+          chain.emplace_back(t.code, sharedText(t.value, "xrecord"));
           break;
         case ValueType::None: notices_.push_back("xrecord group " + std::to_string(t.code) + " skipped"); break;
       }
@@ -882,9 +882,10 @@ void Reader::run() {
 
 }  // namespace dxf
 
-Status readDxfInto(Database& db, std::string_view text, std::vector<std::string>& notices, std::string& error) {
+Status readDxfInto(Database& db, std::string_view text, std::vector<std::string>& notices, std::string& error,
+                   bool mapped) {
   try {
-    dxf::Reader r(db, text, notices);
+    dxf::Reader r(db, text, notices, mapped);
     r.run();
   } catch (const dxf::BadFile& b) {
     error = b.message;

@@ -5,6 +5,8 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <sys/mman.h>
+#include <unistd.h>
 #include <set>
 #include <unordered_map>
 #include <unordered_set>
@@ -32,7 +34,9 @@ struct BadFile {
 
 class Tokens {
  public:
-  explicit Tokens(std::string_view t) : text_(t) {
+  // mapped: the text is a private read-only mapping of the file, whose pages
+  // may be handed back once read.
+  explicit Tokens(std::string_view t, bool mapped = false) : text_(t), mapped_(mapped) {
     if (text_.size() >= 3 && std::memcmp(text_.data(), "\xEF\xBB\xBF", 3) == 0) pos_ = 3;
   }
   bool next(Tag& t) {
@@ -60,7 +64,18 @@ class Tokens {
     ++line_;
     return true;
   }
+  // The pages of a mapped file well behind the reader go back to the kernel,
+  // so a load does not keep the whole file resident beside what it built.
+  // Touched again they read again from the file: nothing is lost.
+  static constexpr std::size_t kDropStep = std::size_t(1) << 20;
+  void dropBehind() {
+    const std::size_t page = std::size_t(::sysconf(_SC_PAGESIZE));
+    const std::size_t end = (pos_ - kDropStep) / page * page;
+    if (end > dropped_) ::madvise(const_cast<char*>(text_.data()) + dropped_, end - dropped_, MADV_DONTNEED);
+    dropped_ = end;
+  }
   bool read(Tag& t) {
+    if (mapped_ && pos_ > dropped_ + 2 * kDropStep) dropBehind();
     std::string_view c, v;
     if (!readLine(c)) return false;
     while (!c.empty() && (c.front() == ' ' || c.front() == '\t')) c.remove_prefix(1);
@@ -76,6 +91,8 @@ class Tokens {
     return true;
   }
   std::string_view text_;
+  bool mapped_ = false;
+  std::size_t dropped_ = 0;  // the mapping's pages before this went back
   std::size_t pos_ = 0;
   std::size_t line_ = 0;
   Tag peek_;
@@ -110,8 +127,8 @@ struct Record {
 
 class Reader {
  public:  // the entity kinds read through it
-  Reader(Database& db, std::string_view text, std::vector<std::string>& notices)
-      : db_(db), d_(db.impl()), tok_(text), notices_(notices) {
+  Reader(Database& db, std::string_view text, std::vector<std::string>& notices, bool mapped = false)
+      : db_(db), d_(db.impl()), tok_(text, mapped), notices_(notices) {
     // The standard records exist before the file names them (or does not).
     layers_[foldName(kLayerZero)] = d_.layerZero;
     styles_[foldName(kStandardStyle)] = d_.standardStyle;
@@ -156,7 +173,7 @@ class Reader {
   std::set<std::string> unknownTypes_;
   std::string lastLayerRaw_;
   ObjectId lastLayerId_;
-  std::unordered_map<std::string, std::wstring> knownApps_;  // raw name -> registered name
+  std::unordered_map<std::string, SharedText> knownApps_;  // raw name -> registered name
   std::unordered_set<std::uint64_t> rawHandles_;  // handles of records kept as they are
   // One above the highest handle a kept value names. A reference may name
   // no record (a damaged file); the handles given to new records start above
@@ -173,6 +190,28 @@ class Reader {
     std::wstring r = v.find('^') == std::string_view::npos ? fromUtf8(v, &bad) : fromUtf8(unescape(v), &bad);
     if (bad) notices_.push_back(std::string("invalid UTF-8 in ") + what + " replaced");
     return r;
+  }
+  // Texts of extended data and xrecords repeat from record to record ("主键",
+  // "管径=DN100"): a small cache by the file's bytes makes each such text once
+  // and lets the values share it. Entries are replaced as others come, so the
+  // cache stays small however many distinct texts a file has.
+  struct CachedText {
+    std::string_view raw;
+    SharedText text;
+  };
+  static constexpr std::size_t kTextCache = 1024;
+  std::vector<CachedText> textCache_ = std::vector<CachedText>(kTextCache);
+  SharedText sharedText(std::string_view v, const char* what) {
+    CachedText& c = textCache_[std::hash<std::string_view>()(v) % kTextCache];
+    if (c.raw.data() && c.raw == v) {
+      c.raw = v;  // the latest place: it stays in the pages the reader still holds
+      return c.text;
+    }
+    const std::size_t notices = notices_.size();
+    c.text = SharedText(wtext(v, what));
+    // A text that needed repair is made afresh each time, each with its notice.
+    c.raw = notices_.size() == notices ? v : std::string_view();
+    return c.text;
   }
   std::wstring wname(std::string_view v, const char* what) {
     bool bad = false;

@@ -117,7 +117,10 @@ std::wstring fromUtf8(std::string_view s, bool* bad = nullptr);
 // Reading and writing DXF text; the reader fills a fresh database. The
 // writer refuses (BadFile, with the reason in error) a database that cannot be
 // written as a file that loads again.
-Status readDxfInto(Database& db, std::string_view text, std::vector<std::string>& notices, std::string& error);
+// mapped: text is a private read-only mapping of a file (its pages may be
+// handed back to the kernel as the reader passes them).
+Status readDxfInto(Database& db, std::string_view text, std::vector<std::string>& notices, std::string& error,
+                   bool mapped = false);
 Status writeDxf(const Database& db, std::string& out, std::string& error);
 
 }  // namespace cad

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -74,6 +75,10 @@ class DbObject {
   // object's database (a non-resident object checks on append).
   ValueChain xData(std::wstring_view app) const;
   ValueChain xData() const;
+  // The same without a copy, for readers that only look: valid until the
+  // object's extended data changes or the object goes.
+  std::span<const TypedValue> xDataView(std::wstring_view app) const;
+  std::span<const TypedValue> xDataView() const { return xdata_; }
   Status setXData(const ValueChain& chain);
   std::vector<std::wstring> xDataApps() const;
   std::size_t xDataSize() const;

@@ -36,10 +36,26 @@ ValueType valueTypeOf(int code) {
   return ValueType::None;
 }
 
-const std::wstring& TypedValue::str() const {
+namespace {
+const std::wstring& emptyText() {
   static const std::wstring empty;
-  if (auto p = std::get_if<std::wstring>(&value)) return *p;
   return empty;
+}
+}  // namespace
+
+SharedText::SharedText(std::wstring s) {
+  if (s.empty()) return;
+  // Kept for long: no room beyond the characters.
+  if (s.capacity() > s.size() + 4) s.shrink_to_fit();
+  rep_ = new Rep;
+  rep_->text = std::move(s);
+}
+
+const std::wstring& SharedText::str() const { return rep_ ? rep_->text : emptyText(); }
+
+const std::wstring& TypedValue::str() const {
+  if (auto p = std::get_if<SharedText>(&value)) return p->str();
+  return emptyText();
 }
 double TypedValue::real() const {
   if (auto p = std::get_if<double>(&value)) return *p;

@@ -1,6 +1,7 @@
 // Typed value chains: the group-coded values of extended data and xrecords.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <variant>
@@ -32,20 +33,52 @@ constexpr std::size_t kMaxBytesPerObject = 16383;
 enum class ValueType { None, String, Real, Int, Point, Handle };
 ValueType valueTypeOf(int code);
 
-// One group-coded value. Strings are wide text; handles are kept as text.
+// Wide text that copies share: a copy takes a reference, not the characters.
+// The text never changes once made, so sharing is safe; the count is atomic,
+// so copies may live in different threads.
+class SharedText {
+ public:
+  SharedText() = default;  // the empty text
+  explicit SharedText(std::wstring s);
+  SharedText(const SharedText& o) noexcept : rep_(o.rep_) {
+    if (rep_) rep_->refs.fetch_add(1, std::memory_order_relaxed);
+  }
+  SharedText(SharedText&& o) noexcept : rep_(o.rep_) { o.rep_ = nullptr; }
+  SharedText& operator=(SharedText o) noexcept {
+    std::swap(rep_, o.rep_);
+    return *this;
+  }
+  ~SharedText() {
+    if (rep_ && rep_->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) delete rep_;
+  }
+
+  const std::wstring& str() const;
+  bool operator==(const SharedText& o) const { return rep_ == o.rep_ || str() == o.str(); }
+
+ private:
+  struct Rep {
+    std::atomic<std::uint32_t> refs{1};
+    std::wstring text;
+  };
+  Rep* rep_ = nullptr;
+};
+
+// One group-coded value. Strings are wide text (shared between copies of the
+// value); handles are kept as text.
 struct TypedValue {
   int code = 0;
-  std::variant<std::monostate, std::wstring, double, std::int64_t, geom::Point3d> value;
+  std::variant<std::monostate, SharedText, double, std::int64_t, geom::Point3d> value;
 
   TypedValue() = default;
-  TypedValue(int c, std::wstring s) : code(c), value(std::move(s)) {}
-  TypedValue(int c, const wchar_t* s) : code(c), value(std::wstring(s)) {}
+  TypedValue(int c, std::wstring s) : code(c), value(SharedText(std::move(s))) {}
+  TypedValue(int c, const wchar_t* s) : code(c), value(SharedText(s)) {}
+  TypedValue(int c, SharedText s) : code(c), value(std::move(s)) {}
   TypedValue(int c, double d) : code(c), value(d) {}
   TypedValue(int c, int i) : code(c), value(std::int64_t(i)) {}
   TypedValue(int c, std::int64_t i) : code(c), value(i) {}
   TypedValue(int c, const geom::Point3d& p) : code(c), value(p) {}
 
-  bool isString() const { return std::holds_alternative<std::wstring>(value); }
+  bool isString() const { return std::holds_alternative<SharedText>(value); }
   bool isReal() const { return std::holds_alternative<double>(value); }
   bool isInt() const { return std::holds_alternative<std::int64_t>(value); }
   bool isPoint() const { return std::holds_alternative<geom::Point3d>(value); }

@@ -277,10 +277,7 @@ bool facts(cad::ObjectId id, EntityFacts& f) {
   return true;
 }
 
-std::wstring valueText(const cad::TypedValue& v) {
-  if (auto* s = std::get_if<std::wstring>(&v.value)) return *s;
-  return {};
-}
+std::wstring valueText(const cad::TypedValue& v) { return v.str(); }
 
 bool itemMatches(const cad::TypedValue& v, const EntityFacts& f) {
   switch (v.code) {

@@ -276,7 +276,7 @@ std::string xdataJson(const cad::Entity* e) {
       if (v.code == cad::xd::kAppName) continue;
       if (!first) out += ",";
       first = false;
-      if (auto* s = std::get_if<std::wstring>(&v.value)) out += jstr(*s);
+      if (v.isString()) out += jstr(v.str());
       else if (auto* d = std::get_if<double>(&v.value)) out += num(*d);
       else if (auto* i = std::get_if<std::int64_t>(&v.value)) out += std::to_string(*i);
       else if (auto* p = std::get_if<geom::Point3d>(&v.value)) out += pt(*p);

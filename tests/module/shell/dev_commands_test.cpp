@@ -162,7 +162,7 @@ TEST_F(DevCommands, ReadDwgWritesTheTestXrecordIntoACopy) {
   ASSERT_EQ(chain.size(), 6u);
   const int codes[] = {1, 10, 40, 50, 62, 70};
   for (size_t i = 0; i < 6; ++i) EXPECT_EQ(chain[i].code, codes[i]);
-  EXPECT_EQ(std::get<std::wstring>(chain[0].value), L"This is a test Xrecord list");
+  EXPECT_EQ(chain[0].str(), L"This is a test Xrecord list");
   EXPECT_EQ(std::get<geom::Point3d>(chain[1].value), geom::Point3d(1, 2, 0));
   EXPECT_DOUBLE_EQ(std::get<double>(chain[2].value), 3.14159);
   EXPECT_EQ(std::get<std::int64_t>(chain[5].value), 180);
