@@ -27,6 +27,7 @@
 #include "platform/cad/object.h"
 #include "platform/cad/tables.h"
 #include "platform/editor/document.h"
+#include "platform/editor/reactor.h"
 #include "tests/module/shell/project_fixture.h"
 
 namespace {
@@ -572,6 +573,31 @@ TEST_F(RunCallbacks, OverlapSwitchErasesADuplicateSegmentOnlyWhileOn) {
   layRun(L"照明导线", L"WL1", &CreatePipeLineGj, &DecoratePipeLineGj, {{0, 0, 0}, {3000, 0, 0}});
   layRun(L"照明导线", L"WL1", &CreatePipeLineGj, &DecoratePipeLineGj, {{0, 0, 0}, {3000, 0, 0}});
   EXPECT_EQ(on(L"照明导线").size(), 2u);
+}
+
+TEST_F(RunCallbacks, DuplicateCheckSeesWhatAnotherCommandMovedOrTheUserErased) {
+  layRun(L"桥架", L"QJ1", &CreateBridgeGj, &DecorateBridgeGj, {{0, 0, 0}, {3000, 0, 0}});
+  layRun(L"桥架", L"QJ1", &CreateBridgeGj, &DecorateBridgeGj, {{0, 9000, 0}, {3000, 9000, 0}});
+  ASSERT_EQ(on(L"桥架").size(), 2u);
+  // Another command moves the first segment 5000 up, in place.
+  ed::fireCommandWillStart(L"MOVE");
+  {
+    cad::ObjectPtr<cad::Entity> e(on(L"桥架")[0], cad::OpenMode::ForWrite);
+    ASSERT_TRUE(e);
+    e->transformBy(geom::Matrix3d::translation(geom::Vector3d(0, 5000, 0)));
+  }
+  ed::fireCommandEnded(L"MOVE");
+  // A segment laid over it where it now lies is a duplicate; where it was
+  // it is not.
+  layRun(L"桥架", L"QJ1", &CreateBridgeGj, &DecorateBridgeGj, {{0, 5000, 0}, {3000, 5000, 0}});
+  EXPECT_EQ(on(L"桥架").size(), 2u);
+  layRun(L"桥架", L"QJ1", &CreateBridgeGj, &DecorateBridgeGj, {{0, 0, 0}, {3000, 0, 0}});
+  EXPECT_EQ(on(L"桥架").size(), 3u);
+  // An erased segment is no duplicate.
+  EraseEntity(on(L"桥架")[1]);
+  layRun(L"桥架", L"QJ1", &CreateBridgeGj, &DecorateBridgeGj, {{0, 9000, 0}, {3000, 9000, 0}});
+  EXPECT_EQ(on(L"桥架").size(), 3u);
+  EXPECT_EQ(labels(L"桥架名").size(), 4u);
 }
 
 TEST_F(RunCallbacks, RiserOutlinesAndLabels) {
