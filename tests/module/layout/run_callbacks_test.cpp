@@ -67,6 +67,16 @@ std::string insertAfterName(const char* const (&row)[5]) {
          row[1] + "','" + row[2] + "','" + row[3] + "','" + row[4] + "');";
 }
 
+// Runs a shell command; its output (with errors) goes to out. The exit status.
+int capture(const std::string& cmd, std::string& out) {
+  FILE* p = ::popen((cmd + " 2>&1").c_str(), "r");
+  if (!p) return -1;
+  char buf[4096];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+  return ::pclose(p);
+}
+
 struct Label {
   cad::ObjectId id;
   std::wstring text, number, owner;
@@ -106,13 +116,7 @@ class RunCallbacks : public kivtest::ProjectSandbox {
 
   std::string sql(const fs::path& table, const std::string& statements) {
     std::string out;
-    const std::string cmd = "sqlite3 '" + table.string() + "' \"" + statements + "\" 2>&1";
-    if (FILE* p = ::popen(cmd.c_str(), "r")) {
-      char buf[4096];
-      size_t n;
-      while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-      ::pclose(p);
-    }
+    capture("sqlite3 '" + table.string() + "' \"" + statements + "\"", out);
     return out;
   }
 
@@ -135,6 +139,16 @@ class RunCallbacks : public kivtest::ProjectSandbox {
               std::initializer_list<Point3d> pts, double elevation = 3000) {
     lay(name, number, create, decorate, elevation, [&] {
       points(pts);
+      push(TokenKind::Enter);
+    });
+  }
+  // One arc run from the origin through mid to end.
+  void layArc(const std::wstring& name, const std::wstring& number, CreateGjCb create, DecorateGjCb decorate,
+              const Point3d& mid, const Point3d& end) {
+    lay(name, number, create, decorate, 0, [&] {
+      points({{0, 0, 0}});
+      word(L"A");
+      points({mid, end});
       push(TokenKind::Enter);
     });
   }
@@ -330,12 +344,7 @@ TEST_F(RunCallbacks, SectionWidthsOfTheRunDecoration) {
 }
 
 TEST_F(RunCallbacks, ArcSegmentIsLabelledAtItsChord) {
-  lay(L"照明导线", L"WL1", &CreatePipeLineGj, &DecoratePipeLineGj, 0, [&] {
-    points({{0, 0, 0}});
-    word(L"A");
-    points({{500, -500, 0}, {1000, 0, 0}});
-    push(TokenKind::Enter);
-  });
+  layArc(L"照明导线", L"WL1", &CreatePipeLineGj, &DecoratePipeLineGj, {500, -500, 0}, {1000, 0, 0});
   const auto runs = on(L"照明导线");
   ASSERT_EQ(runs.size(), 1u);
   PointList pts;
@@ -518,12 +527,7 @@ TEST_F(RunCallbacks, BandWidthsAndOutlinesOfStraightSegments) {
 }
 
 TEST_F(RunCallbacks, ArcBandFollowsTheArc) {
-  lay(L"送风管", L"SF1", &CreateDuctGj, &DecorateDuctGj, 0, [&] {
-    points({{0, 0, 0}});
-    word(L"A");
-    points({{2000, -2000, 0}, {4000, 0, 0}});
-    push(TokenKind::Enter);
-  });
+  layArc(L"送风管", L"SF1", &CreateDuctGj, &DecorateDuctGj, {2000, -2000, 0}, {4000, 0, 0});
   const auto outlines = on(L"送风管边线");
   ASSERT_EQ(outlines.size(), 1u);
   PointList pts;
@@ -705,14 +709,11 @@ TEST_F(RunCallbacks, SavedDrawingCarriesWidthsLayersAndComponentData) {
   const fs::path saved = root_ / "runs.dxf";
   ASSERT_EQ(db().saveAs(saved), cad::Status::Ok);
   std::string out;
-  const std::string cmd = "/usr/bin/python3 '" + std::string(KIV_SOURCE_DIR) +
-                          "/tests/module/layout/run_callbacks_dxf.py' '" + saved.string() + "' 2>&1";
-  if (FILE* p = ::popen(cmd.c_str(), "r")) {
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    ASSERT_EQ(::pclose(p), 0) << out;
-  }
+  ASSERT_EQ(capture("/usr/bin/python3 '" + std::string(KIV_SOURCE_DIR) + "/tests/module/layout/run_callbacks_dxf.py' '" +
+                        saved.string() + "'",
+                    out),
+            0)
+      << out;
   // One line per model-space entity: type, layer, widths or text, and the
   // component data.
   for (const char* line : {
