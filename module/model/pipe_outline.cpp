@@ -1,6 +1,7 @@
 // Pipe labels, riser outlines and the rebuild of linear components.
 #include "module/model/pipe_outline.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -65,6 +66,9 @@ void DrawPipeOutline(const std::wstring& name, cad::ObjectId id) {
   look.visible = IsEntityVisible(id);
   StringArray paramLines;
   GetXdataLines(id, kXdataParams, paramLines);
+  // A component with parameter lines of its own is drawn ByLayer, and its
+  // decorations with it.
+  if (!paramLines.empty()) SetEntityColorRGB(id, 0);
   GetEntityColor(id, look.colour);
   double z1 = 0, z2 = 0;
   GetGjSpecial(id, nullptr, &z1, &z2);
@@ -121,7 +125,7 @@ void DrawPipeOutline(const std::wstring& name, cad::ObjectId id) {
     cad::ObjectPtr<cad::Entity> ent(outline, cad::OpenMode::ForWrite);
     if (!ent) continue;
     cad::Extents3d ext;
-    if (ent->getGeomExtents(ext) == cad::Status::Ok && ext.isValid()) h = ext.maxPoint.y;
+    if (ent->getGeomExtents(ext) == cad::Status::Ok && ext.isValid()) h = std::max(h, ext.maxPoint.y);
     ent->transformBy(blockTransform);
   }
   addLabel(name,

@@ -423,6 +423,22 @@ TEST_F(RunCallbacks, OwnParameterLinesGiveTheSectionAndByLayer) {
   EXPECT_FALSE(e->color().isByLayer());
 }
 
+TEST_F(RunCallbacks, PipeWithOwnParameterLinesIsDrawnByLayer) {
+  g_checkGjOverlap = 0;
+  LoadGjDefineByName(L"给水管", true);
+  cad::ObjectId run = CreatePipeGj(L"给水管", L"J1", {0, 0, 0}, {1000, 0, 0}, 0, 0);
+  StringArray own{L"公称管径D_0(mm)=40"};
+  SetXdataLines(run, kXdataExternalGj, own, nullptr);
+  SetEntityColorRGB(run, 0x0000FF);
+  DecoratePipeGj(L"给水管", run);
+  cad::ObjectPtr<cad::Entity> e(run, cad::OpenMode::ForRead);
+  EXPECT_TRUE(e->color().isByLayer());
+  e.close();
+  const auto got = labels(L"给水管名");
+  ASSERT_EQ(got.size(), 1u);
+  EXPECT_TRUE(got[0].byLayer);
+}
+
 TEST_F(RunCallbacks, ComponentWithoutAttributeLinesLendsItsOwnHandle) {
   g_checkGjOverlap = 0;
   LoadGjDefineByName(L"照明导线", true);
