@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <unordered_set>
 #include <vector>
 
 #include "module/model/current_gj.h"
@@ -141,11 +142,25 @@ void RebuildGjByName(const std::wstring& name, const std::wstring& number, Creat
   SetLayerColorRGB(name + kLabelLayerSuffix, g_curLineGj.labelColour, nullptr);
 
   cad::ObjectIdArray work = ids;
-  if (work.empty())
+  cad::ObjectIdArray toErase, made;
+  if (work.empty()) {
     CollectIdsByLayerAndNumber(name + L"," + name + kLabelLayerSuffix + L"," + name + kEdgeLayerSuffix, number,
                                work, nullptr);
+  } else {
+    // The labels and outlines of the listed components go too, or the new
+    // ones would stand beside them.
+    std::unordered_set<std::wstring> listed;
+    for (cad::ObjectId id : work) listed.insert(GetHandleText(id));
+    cad::ObjectIdArray decorations;
+    CollectIdsByLayerAndNumber(name + kLabelLayerSuffix + L"," + name + kEdgeLayerSuffix, L"", decorations, nullptr);
+    for (cad::ObjectId id : decorations) {
+      std::wstring num;
+      StringArray attrs;
+      GetGjNumberAndAttrs(id, num, attrs);
+      if (attrs.size() < 2 && !attrs.empty() && listed.count(attrs.front())) toErase.push_back(id);
+    }
+  }
 
-  cad::ObjectIdArray toErase, made;
   {
     OverlapCheckOff rebuilding;
     for (cad::ObjectId id : work) {

@@ -17,6 +17,7 @@
 #include "module/model/draw_engine.h"
 #include "module/model/floor_table_writer.h"
 #include "module/model/linear_entities.h"
+#include "module/model/pipe_outline.h"
 #include "module/model/special_data.h"
 #include "module/model/vertical_gj.h"
 #include "module/toolkit/bulge.h"
@@ -437,6 +438,20 @@ TEST_F(RunCallbacks, PipeWithOwnParameterLinesIsDrawnByLayer) {
   const auto got = labels(L"给水管名");
   ASSERT_EQ(got.size(), 1u);
   EXPECT_TRUE(got[0].byLayer);
+}
+
+TEST_F(RunCallbacks, RebuildOfListedComponentsReplacesTheirDecorations) {
+  layRun(L"桥架", L"QJ2", &CreateBridgeGj, &DecorateBridgeGj, {{0, 0, 0}, {2000, 0, 0}, {2000, 2000, 0}});
+  const auto before = on(L"桥架");
+  ASSERT_EQ(before.size(), 2u);
+  const auto keptLabel = labels(L"桥架名")[1].id;
+  RebuildGjByName(L"桥架", L"", &CreateBridgeGj, &DecorateBridgeGj, {before[0]});
+  EXPECT_EQ(on(L"桥架").size(), 2u);
+  EXPECT_EQ(on(L"桥架边线").size(), 2u) << "one band per segment, not a second one";
+  const auto got = labels(L"桥架名");
+  ASSERT_EQ(got.size(), 2u);
+  EXPECT_EQ(got[0].id, keptLabel) << "the other segment's label stays";
+  EXPECT_EQ(got[1].owner, on(L"桥架")[1].handle().text());
 }
 
 TEST_F(RunCallbacks, ComponentWithoutAttributeLinesLendsItsOwnHandle) {
