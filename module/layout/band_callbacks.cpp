@@ -15,7 +15,6 @@
 
 namespace {
 
-constexpr double kLabelGap = 120.0;
 constexpr double kLinetypeScale = 10.0;
 constexpr ColorRef kBlue = 0x00FF0000;  // red 0, green 0, blue 255
 
@@ -78,16 +77,10 @@ void decorateBand(const std::wstring& name, cad::ObjectId id, WidthRule rule, bo
                             bandBulges);
       cad::ObjectId outline = AddPolyline(band, bandBulges, false, 0, name + kEdgeLayerSuffix, nullptr);
       if (!outline.isNull()) gjdeco::Tag(outline, look);
-      gjdeco::AddSegmentLabel(name, vertices[i], vertices[i + 1], w / 2 + kLabelGap, z, look);
+      gjdeco::AddSegmentLabel(name, vertices[i], vertices[i + 1], w / 2, z, look);
     }
-  } else if (auto* riser = cad::cast<cad::BlockReference>(ent.get())) {
-    const geom::Matrix3d transform = riser->blockTransform();
-    const geom::Point3d position = riser->position();
-    const double rotation = riser->rotation();
-    ent.close();
-    const double z = gjdeco::MidElevation(id);
-    const double ymax = gjdeco::AddRiserOutlines(name, coordText, transform, look);
-    gjdeco::AddRiserLabel(name, position, rotation, (measureRiser ? ymax : 0.0) + kLabelGap, z, look);
+  } else if (cad::isKindOf<cad::BlockReference>(ent.get())) {
+    gjdeco::DecorateRiser(name, ent, coordText, look, measureRiser);
   }
 }
 

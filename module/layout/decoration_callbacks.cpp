@@ -24,11 +24,21 @@ namespace {
 
 constexpr double kLabelHeight = 120.0;
 constexpr double kLabelWidthFactor = 1.0;
+constexpr double kLabelGap = 120.0;
 
 void addLabel(const std::wstring& name, const geom::Point3d& at, double rotation, const Look& look) {
   cad::ObjectId label = AddText(at, look.number, kLabelHeight, rotation, kLabelWidthFactor, name + kLabelLayerSuffix,
                                 nullptr, cad::Text::kMid, cad::Text::kVertMid);
   if (!label.isNull()) Tag(label, look);
+}
+
+// One label beside a riser block at position, turned by rotation, offset
+// along (-sin, cos) of the rotation, at z.
+void AddRiserLabel(const std::wstring& name, const geom::Point3d& position, double rotation, double offset,
+                   double z, const Look& look) {
+  addLabel(name,
+           geom::Point3d(position.x - std::sin(rotation) * offset, position.y + std::cos(rotation) * offset, z),
+           rotation, look);
 }
 
 }  // namespace
@@ -63,8 +73,9 @@ double MidElevation(cad::ObjectId id) {
   return (z1 + z2) / 2;
 }
 
-void AddSegmentLabel(const std::wstring& name, const geom::Point3d& from, const geom::Point3d& to, double offset,
+void AddSegmentLabel(const std::wstring& name, const geom::Point3d& from, const geom::Point3d& to, double halfWidth,
                      double z, const Look& look) {
+  const double offset = halfWidth + kLabelGap;
   // The chord's midpoint: an arc segment is labelled along its chord.
   const double mx = (from.x + to.x) / 2, my = (from.y + to.y) / 2;
   double a = AngleFromXAxis(to - from, geom::Vector3d(0, 0, 1));
@@ -74,15 +85,16 @@ void AddSegmentLabel(const std::wstring& name, const geom::Point3d& from, const 
   addLabel(name, geom::Point3d(mx - std::sin(a) * offset, my + std::cos(a) * offset, z), a, look);
 }
 
-void AddRiserLabel(const std::wstring& name, const geom::Point3d& position, double rotation, double offset,
-                   double z, const Look& look) {
-  addLabel(name,
-           geom::Point3d(position.x - std::sin(rotation) * offset, position.y + std::cos(rotation) * offset, z),
-           rotation, look);
-}
 
-double AddRiserOutlines(const std::wstring& name, const std::wstring& coordText, const geom::Matrix3d& transform,
-                        const Look& look) {
+void DecorateRiser(const std::wstring& name, cad::ObjectPtr<cad::Entity>& riser, const std::wstring& coordText,
+                   const Look& look, bool measure) {
+  const auto* ref = cad::cast<cad::BlockReference>(riser.get());
+  if (!ref) return;
+  const cad::ObjectId id = ref->objectId();
+  const geom::Matrix3d transform = ref->blockTransform();
+  const geom::Point3d position = ref->position();
+  const double rotation = ref->rotation();
+  riser.close();
   double ymax = 0;
   StringArray lines;
   SplitLines(coordText, lines);
@@ -99,7 +111,7 @@ double AddRiserOutlines(const std::wstring& name, const std::wstring& coordText,
     if (ent->getGeomExtents(ext) == cad::Status::Ok && ext.isValid()) ymax = std::max(ymax, ext.maxPoint.y);
     ent->transformBy(transform);
   }
-  return ymax;
+  AddRiserLabel(name, position, rotation, (measure ? ymax : 0.0) + kLabelGap, MidElevation(id), look);
 }
 
 }  // namespace gjdeco

@@ -17,7 +17,6 @@ namespace {
 
 // A run's band when its section gives no width.
 constexpr double kDefaultRunWidth = 15.0;
-constexpr double kLabelGap = 120.0;
 
 bool isOneOf(const std::wstring& name, std::initializer_list<const wchar_t*> names) {
   for (const wchar_t* n : names)
@@ -102,14 +101,8 @@ void DecorateConduitGj(const std::wstring& name, cad::ObjectId id) {
     BulgeList bulges;
     if (GetEntityVertices(id, vertices, bulges) != cad::Status::Ok) return;
     for (size_t i = 0; i + 1 < vertices.size(); ++i)
-      gjdeco::AddSegmentLabel(name, vertices[i], vertices[i + 1], w / 2 + kLabelGap, z, look);
-  } else if (auto* riser = cad::cast<cad::BlockReference>(ent.get())) {
-    const geom::Matrix3d transform = riser->blockTransform();
-    const geom::Point3d position = riser->position();
-    const double rotation = riser->rotation();
-    ent.close();
-    const double z = gjdeco::MidElevation(id);
-    const double ymax = gjdeco::AddRiserOutlines(name, coordText, transform, look);
-    gjdeco::AddRiserLabel(name, position, rotation, ymax + kLabelGap, z, look);
+      gjdeco::AddSegmentLabel(name, vertices[i], vertices[i + 1], w / 2, z, look);
+  } else if (cad::isKindOf<cad::BlockReference>(ent.get())) {
+    gjdeco::DecorateRiser(name, ent, coordText, look, true);
   }
 }

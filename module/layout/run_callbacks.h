@@ -16,7 +16,9 @@
 
 #include <string>
 
+#include "platform/cad/entities.h"
 #include "platform/cad/ids.h"
+#include "platform/cad/object.h"
 #include "platform/geom/geom.h"
 
 // Pipes and hoses, earth buses, lightning bands: a plain segment entity.
@@ -90,19 +92,19 @@ std::wstring ReadLook(cad::ObjectId id, Look& look);
 void Tag(cad::ObjectId decoration, const Look& look);
 // The middle of the component's two elevations (0 for a missing one).
 double MidElevation(cad::ObjectId id);
-// The number label of one run segment: at the chord's midpoint, offset to the
-// left of the reading direction by offset, turned to read rightwards, at z.
-void AddSegmentLabel(const std::wstring& name, const geom::Point3d& from, const geom::Point3d& to, double offset,
+// The number label of one run segment: at the chord's midpoint, turned to
+// read rightwards, to the left of the reading direction by half the band's
+// width and the gap of 120, at z.
+void AddSegmentLabel(const std::wstring& name, const geom::Point3d& from, const geom::Point3d& to, double halfWidth,
                      double z, const Look& look);
-// One label beside a riser block at position, turned by rotation, offset
-// along (-sin, cos) of the rotation, at z.
-void AddRiserLabel(const std::wstring& name, const geom::Point3d& position, double rotation, double offset,
-                   double z, const Look& look);
-// Each coordinate line as a closed outline on name + "边线", drawn in the
-// block's own coordinates and moved by the block transform; lines that make
-// no outline are skipped. Answers the largest y of the outlines' extents in
-// the block's coordinates, at least 0.
-double AddRiserOutlines(const std::wstring& name, const std::wstring& coordText, const geom::Matrix3d& transform,
-                        const Look& look);
+// The decoration of a riser block reference: each coordinate line as a
+// closed outline on name + "边线", drawn in the block's own coordinates and
+// moved by the block transform (lines that make no outline are skipped), and
+// one label at the middle elevation, 120 beyond the outlines' largest local
+// y (at least 0) when measure is true, else 120 from the riser's position.
+// The riser is given open (for read or write); it is closed before anything
+// is drawn.
+void DecorateRiser(const std::wstring& name, cad::ObjectPtr<cad::Entity>& riser, const std::wstring& coordText,
+                   const Look& look, bool measure);
 
 }  // namespace gjdeco

@@ -3,14 +3,19 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <memory>
+#include <unordered_map>
 #include <utility>
+#include <vector>
 
 #include "module/model/special_data.h"
 #include "module/toolkit/entities.h"
 #include "module/toolkit/layers.h"
 #include "module/toolkit/points.h"
 #include "module/toolkit/strings.h"
+#include "platform/editor/document.h"
+#include "platform/editor/reactor.h"
 #include "platform/editor/selection.h"
 
 int g_checkGjOverlap = 1;
@@ -54,6 +59,127 @@ bool blockNameOf(const cad::BlockReference* ref, std::wstring& name) {
 }
 
 bool isRiserKind(const std::wstring& kind) { return kind == kGjKindRiser || kind == kGjKindThrough; }
+
+// A grid over the plan extents of the current drawing's model-space
+// entities, so that the duplicate check looks only at the entities near a
+// new one instead of at the whole drawing. It narrows the candidates only:
+// each is tested afterwards on its live state exactly as a crossing selection
+// tests it. Entities made since the last look are added by their handles
+// (handles grow with every new object); erased ones stay listed and are
+// passed over by the test (an undo may bring them back). Entities changed in
+// place may have moved, so the grid is dropped whenever a host command starts
+// or ends and built again at the next look, and whenever the drawing changes.
+class PlanGrid {
+ public:
+  // Model-space entities whose plan extents may meet the rectangle, in the
+  // order they were made.
+  cad::ObjectIdArray near(cad::Database* db, const geom::Point3d& lo, const geom::Point3d& hi) {
+    keepWatching();
+    const std::uint64_t key = db->modelSpaceId().raw();
+    if (key != dbKey_ || stale_) {
+      *this = PlanGrid();
+      dbKey_ = key;
+    }
+    catchUp(db);
+    cad::ObjectIdArray out = loose_;
+    const Range r = range(lo.x, lo.y, hi.x, hi.y);
+    for (std::int64_t ix = r.x0; ix <= r.x1; ++ix)
+      for (std::int64_t iy = r.y0; iy <= r.y1; ++iy)
+        if (auto it = cells_.find(cellKey(ix, iy)); it != cells_.end())
+          out.insert(out.end(), it->second.begin(), it->second.end());
+    std::sort(out.begin(), out.end(), [](cad::ObjectId a, cad::ObjectId b) { return a.raw() < b.raw(); });
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+    return out;
+  }
+
+ private:
+  static constexpr double kCell = 1000.0;
+  // An entity over more cells than this is listed once, for every look.
+  static constexpr std::int64_t kMaxCells = 64;
+  // Extents are widened by this before they are put in cells.
+  static constexpr double kMargin = 1.0;
+
+  struct Range {
+    std::int64_t x0, y0, x1, y1;
+  };
+  static std::int64_t cellOf(double v) {
+    return static_cast<std::int64_t>(std::floor(std::clamp(v / kCell, -1e9, 1e9)));
+  }
+  static Range range(double x0, double y0, double x1, double y1) {
+    return {cellOf(x0 - kMargin), cellOf(y0 - kMargin), cellOf(x1 + kMargin), cellOf(y1 + kMargin)};
+  }
+  static std::uint64_t cellKey(std::int64_t ix, std::int64_t iy) {
+    return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(ix)) << 32) | static_cast<std::uint32_t>(iy);
+  }
+
+  // Drops the grid when a host command starts or ends. The editor forgets
+  // its reactors when it is reset, so the watch is put back at every look.
+  struct CommandWatch : ed::EditorReactor {
+    PlanGrid* grid = nullptr;
+    void commandWillStart(const std::wstring&) override { grid->stale_ = true; }
+    void commandEnded(const std::wstring&) override { grid->stale_ = true; }
+    void commandCancelled(const std::wstring&) override { grid->stale_ = true; }
+    void commandFailed(const std::wstring&) override { grid->stale_ = true; }
+  };
+  static void keepWatching();
+
+  void catchUp(cad::Database* db) {
+    const cad::ObjectId space = db->modelSpaceId();
+    const std::uint64_t end = db->handseed().value;
+    for (; nextHandle_ < end; ++nextHandle_) {
+      const cad::ObjectId id = db->getObjectId(cad::Handle(nextHandle_));
+      if (id.isNull()) continue;
+      cad::ObjectPtr<cad::Entity> ent(id, cad::OpenMode::ForRead, true);
+      if (!ent) {
+        // Not an entity, or open elsewhere right now: an entity is kept for
+        // every look rather than missed.
+        cad::ObjectPtr<cad::DbObject> obj(id, cad::OpenMode::ForRead, true);
+        if (!obj) loose_.push_back(id);
+        continue;
+      }
+      if (ent->ownerId() != space) continue;
+      cad::Extents3d ext;
+      if (ent->getGeomExtents(ext) != cad::Status::Ok || !ext.isValid()) {
+        loose_.push_back(id);
+        continue;
+      }
+      const Range r = range(ext.minPoint.x, ext.minPoint.y, ext.maxPoint.x, ext.maxPoint.y);
+      if ((r.x1 - r.x0 + 1) * (r.y1 - r.y0 + 1) > kMaxCells) {
+        loose_.push_back(id);
+        continue;
+      }
+      for (std::int64_t ix = r.x0; ix <= r.x1; ++ix)
+        for (std::int64_t iy = r.y0; iy <= r.y1; ++iy) cells_[cellKey(ix, iy)].push_back(id);
+    }
+  }
+
+  std::uint64_t dbKey_ = 0;
+  std::uint64_t nextHandle_ = 1;
+  bool stale_ = false;
+  std::unordered_map<std::uint64_t, cad::ObjectIdArray> cells_;
+  cad::ObjectIdArray loose_;
+};
+
+PlanGrid& planGrid() {
+  static PlanGrid grid;
+  return grid;
+}
+
+void PlanGrid::keepWatching() {
+  static CommandWatch watch;
+  watch.grid = &planGrid();
+  ed::removeReactor(&watch);
+  ed::addReactor(&watch);
+}
+
+// The entities of the layer that a crossing selection of the rectangle would
+// select in the current drawing, in model-space order.
+cad::ObjectIdArray crossingOnLayer(const std::wstring& layer, const geom::Point3d& lo, const geom::Point3d& hi) {
+  cad::Database* db = ed::curDatabase();
+  if (!db) return {};
+  const ed::SelFilter filter{cad::TypedValue(8, layer)};
+  return ed::selectAmong(planGrid().near(db, lo, hi), true, lo, hi, filter);
+}
 
 }  // namespace
 
@@ -161,15 +287,7 @@ bool CheckGjOverlap(const std::wstring& layer, cad::ObjectId id) {
     lo = geom::Point3d(lo.x - 10, lo.y - 10, 0);
     hi = geom::Point3d(hi.x + 10, hi.y + 10, 0);
   }
-  cad::ObjectIdArray candidates;
-  {
-    ed::SelFilter filter{cad::TypedValue(8, layer)};
-    ed::SelSet ss = 0;
-    if (ed::ssGet(L"C", {lo, hi}, filter, ss) == ed::kNormal) {
-      SSToIds(ss, candidates);
-      ed::ssFree(ss);
-    }
-  }
+  const cad::ObjectIdArray candidates = crossingOnLayer(layer, lo, hi);
 
   std::wstring kind;
   double z1 = 0, z2 = 0;

@@ -1,7 +1,9 @@
 // Pipe labels, riser outlines and the rebuild of linear components.
 #include "module/model/pipe_outline.h"
 
+#include <algorithm>
 #include <cmath>
+#include <unordered_set>
 #include <vector>
 
 #include "module/model/current_gj.h"
@@ -65,6 +67,9 @@ void DrawPipeOutline(const std::wstring& name, cad::ObjectId id) {
   look.visible = IsEntityVisible(id);
   StringArray paramLines;
   GetXdataLines(id, kXdataParams, paramLines);
+  // A component with parameter lines of its own is drawn ByLayer, and its
+  // decorations with it.
+  if (!paramLines.empty()) SetEntityColorRGB(id, 0);
   GetEntityColor(id, look.colour);
   double z1 = 0, z2 = 0;
   GetGjSpecial(id, nullptr, &z1, &z2);
@@ -121,7 +126,7 @@ void DrawPipeOutline(const std::wstring& name, cad::ObjectId id) {
     cad::ObjectPtr<cad::Entity> ent(outline, cad::OpenMode::ForWrite);
     if (!ent) continue;
     cad::Extents3d ext;
-    if (ent->getGeomExtents(ext) == cad::Status::Ok && ext.isValid()) h = ext.maxPoint.y;
+    if (ent->getGeomExtents(ext) == cad::Status::Ok && ext.isValid()) h = std::max(h, ext.maxPoint.y);
     ent->transformBy(blockTransform);
   }
   addLabel(name,
@@ -137,11 +142,25 @@ void RebuildGjByName(const std::wstring& name, const std::wstring& number, Creat
   SetLayerColorRGB(name + kLabelLayerSuffix, g_curLineGj.labelColour, nullptr);
 
   cad::ObjectIdArray work = ids;
-  if (work.empty())
+  cad::ObjectIdArray toErase, made;
+  if (work.empty()) {
     CollectIdsByLayerAndNumber(name + L"," + name + kLabelLayerSuffix + L"," + name + kEdgeLayerSuffix, number,
                                work, nullptr);
+  } else {
+    // The labels and outlines of the listed components go too, or the new
+    // ones would stand beside them.
+    std::unordered_set<std::wstring> listed;
+    for (cad::ObjectId id : work) listed.insert(GetHandleText(id));
+    cad::ObjectIdArray decorations;
+    CollectIdsByLayerAndNumber(name + kLabelLayerSuffix + L"," + name + kEdgeLayerSuffix, L"", decorations, nullptr);
+    for (cad::ObjectId id : decorations) {
+      std::wstring num;
+      StringArray attrs;
+      GetGjNumberAndAttrs(id, num, attrs);
+      if (attrs.size() < 2 && !attrs.empty() && listed.count(attrs.front())) toErase.push_back(id);
+    }
+  }
 
-  cad::ObjectIdArray toErase, made;
   {
     OverlapCheckOff rebuilding;
     for (cad::ObjectId id : work) {

@@ -773,6 +773,26 @@ int ssGet(const std::wstring& modeIn, const std::vector<Point3d>& points, const 
   return kNormal;
 }
 
+std::vector<cad::ObjectId> selectAmong(const std::vector<cad::ObjectId>& candidates, bool crossing,
+                                       const Point3d& corner1, const Point3d& corner2, const SelFilter& flt) {
+  std::vector<cad::ObjectId> out;
+  cad::Database* db = curDatabase();
+  if (!db) return out;
+  const std::vector<Point2d> poly = rectangle(corner1, corner2);
+  const cad::ObjectId space = db->modelSpaceId();
+  for (cad::ObjectId id : candidates) {
+    bool hit = false;
+    {
+      cad::ObjectPtr<cad::Entity> ent(id, cad::OpenMode::ForRead);
+      if (!ent || ent->ownerId() != space || !selectable(ent.get())) continue;
+      Outline o = outlineOf(ent.get());
+      hit = crossing ? outlineCrosses(o, poly) : outlineInside(o, poly);
+    }
+    if (hit && entityMatchesFilter(id, flt)) out.push_back(id);
+  }
+  return out;
+}
+
 int ssGetWithPrompts(const std::wstring& modeIn, const std::wstring& addPrompt, const std::wstring& removePrompt,
                      const SelFilter& flt, SelSet& out) {
   std::wstring mode = os::toUpper(modeIn);

@@ -73,6 +73,15 @@ using SelFilter = std::vector<cad::TypedValue>;
 // kCancel on Escape.
 int ssGet(const std::wstring& mode, const std::vector<geom::Point3d>& points,
           const SelFilter& filter, SelSet& out);
+// What a window (crossing false) or crossing (true) selection of the
+// rectangle of the two corners with the filter would select among the
+// candidates, by the same tests as ssGet ("W" / "C"): the candidates that are
+// selectable entities of the current drawing's model space, in the
+// candidates' order. Makes no set. For callers that narrow the candidates
+// with a spatial index of their own instead of scanning the drawing.
+std::vector<cad::ObjectId> selectAmong(const std::vector<cad::ObjectId>& candidates, bool crossing,
+                                       const geom::Point3d& corner1, const geom::Point3d& corner2,
+                                       const SelFilter& filter);
 // The interactive forms with the prompts for adding and removing.
 int ssGetWithPrompts(const std::wstring& mode, const std::wstring& addPrompt,
                      const std::wstring& removePrompt, const SelFilter& filter, SelSet& out);

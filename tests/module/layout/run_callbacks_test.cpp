@@ -17,6 +17,7 @@
 #include "module/model/draw_engine.h"
 #include "module/model/floor_table_writer.h"
 #include "module/model/linear_entities.h"
+#include "module/model/pipe_outline.h"
 #include "module/model/special_data.h"
 #include "module/model/vertical_gj.h"
 #include "module/toolkit/bulge.h"
@@ -27,6 +28,7 @@
 #include "platform/cad/object.h"
 #include "platform/cad/tables.h"
 #include "platform/editor/document.h"
+#include "platform/editor/reactor.h"
 #include "tests/module/shell/project_fixture.h"
 
 namespace {
@@ -64,6 +66,16 @@ std::string insertAfterName(const char* const (&row)[5]) {
   return "UPDATE records SET _ord=-_ord-1 WHERE _ord>" + last + ";UPDATE records SET _ord=-_ord WHERE _ord<0;" +
          "INSERT INTO records(_ord,构件名称,编号,构件分类,参数,坐标) VALUES(" + last + "+1,'" + row[0] + "','" +
          row[1] + "','" + row[2] + "','" + row[3] + "','" + row[4] + "');";
+}
+
+// Runs a shell command; its output (with errors) goes to out. The exit status.
+int capture(const std::string& cmd, std::string& out) {
+  FILE* p = ::popen((cmd + " 2>&1").c_str(), "r");
+  if (!p) return -1;
+  char buf[4096];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+  return ::pclose(p);
 }
 
 struct Label {
@@ -105,13 +117,7 @@ class RunCallbacks : public kivtest::ProjectSandbox {
 
   std::string sql(const fs::path& table, const std::string& statements) {
     std::string out;
-    const std::string cmd = "sqlite3 '" + table.string() + "' \"" + statements + "\" 2>&1";
-    if (FILE* p = ::popen(cmd.c_str(), "r")) {
-      char buf[4096];
-      size_t n;
-      while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-      ::pclose(p);
-    }
+    capture("sqlite3 '" + table.string() + "' \"" + statements + "\"", out);
     return out;
   }
 
@@ -134,6 +140,16 @@ class RunCallbacks : public kivtest::ProjectSandbox {
               std::initializer_list<Point3d> pts, double elevation = 3000) {
     lay(name, number, create, decorate, elevation, [&] {
       points(pts);
+      push(TokenKind::Enter);
+    });
+  }
+  // One arc run from the origin through mid to end.
+  void layArc(const std::wstring& name, const std::wstring& number, CreateGjCb create, DecorateGjCb decorate,
+              const Point3d& mid, const Point3d& end) {
+    lay(name, number, create, decorate, 0, [&] {
+      points({{0, 0, 0}});
+      word(L"A");
+      points({mid, end});
       push(TokenKind::Enter);
     });
   }
@@ -329,12 +345,7 @@ TEST_F(RunCallbacks, SectionWidthsOfTheRunDecoration) {
 }
 
 TEST_F(RunCallbacks, ArcSegmentIsLabelledAtItsChord) {
-  lay(L"照明导线", L"WL1", &CreatePipeLineGj, &DecoratePipeLineGj, 0, [&] {
-    points({{0, 0, 0}});
-    word(L"A");
-    points({{500, -500, 0}, {1000, 0, 0}});
-    push(TokenKind::Enter);
-  });
+  layArc(L"照明导线", L"WL1", &CreatePipeLineGj, &DecoratePipeLineGj, {500, -500, 0}, {1000, 0, 0});
   const auto runs = on(L"照明导线");
   ASSERT_EQ(runs.size(), 1u);
   PointList pts;
@@ -411,6 +422,36 @@ TEST_F(RunCallbacks, OwnParameterLinesGiveTheSectionAndByLayer) {
   EXPECT_TRUE(got[1].visible);
   cad::ObjectPtr<cad::Entity> e(plain, cad::OpenMode::ForRead);
   EXPECT_FALSE(e->color().isByLayer());
+}
+
+TEST_F(RunCallbacks, PipeWithOwnParameterLinesIsDrawnByLayer) {
+  g_checkGjOverlap = 0;
+  LoadGjDefineByName(L"给水管", true);
+  cad::ObjectId run = CreatePipeGj(L"给水管", L"J1", {0, 0, 0}, {1000, 0, 0}, 0, 0);
+  StringArray own{L"公称管径D_0(mm)=40"};
+  SetXdataLines(run, kXdataExternalGj, own, nullptr);
+  SetEntityColorRGB(run, 0x0000FF);
+  DecoratePipeGj(L"给水管", run);
+  cad::ObjectPtr<cad::Entity> e(run, cad::OpenMode::ForRead);
+  EXPECT_TRUE(e->color().isByLayer());
+  e.close();
+  const auto got = labels(L"给水管名");
+  ASSERT_EQ(got.size(), 1u);
+  EXPECT_TRUE(got[0].byLayer);
+}
+
+TEST_F(RunCallbacks, RebuildOfListedComponentsReplacesTheirDecorations) {
+  layRun(L"桥架", L"QJ2", &CreateBridgeGj, &DecorateBridgeGj, {{0, 0, 0}, {2000, 0, 0}, {2000, 2000, 0}});
+  const auto before = on(L"桥架");
+  ASSERT_EQ(before.size(), 2u);
+  const auto keptLabel = labels(L"桥架名")[1].id;
+  RebuildGjByName(L"桥架", L"", &CreateBridgeGj, &DecorateBridgeGj, {before[0]});
+  EXPECT_EQ(on(L"桥架").size(), 2u);
+  EXPECT_EQ(on(L"桥架边线").size(), 2u) << "one band per segment, not a second one";
+  const auto got = labels(L"桥架名");
+  ASSERT_EQ(got.size(), 2u);
+  EXPECT_EQ(got[0].id, keptLabel) << "the other segment's label stays";
+  EXPECT_EQ(got[1].owner, on(L"桥架")[1].handle().text());
 }
 
 TEST_F(RunCallbacks, ComponentWithoutAttributeLinesLendsItsOwnHandle) {
@@ -517,12 +558,7 @@ TEST_F(RunCallbacks, BandWidthsAndOutlinesOfStraightSegments) {
 }
 
 TEST_F(RunCallbacks, ArcBandFollowsTheArc) {
-  lay(L"送风管", L"SF1", &CreateDuctGj, &DecorateDuctGj, 0, [&] {
-    points({{0, 0, 0}});
-    word(L"A");
-    points({{2000, -2000, 0}, {4000, 0, 0}});
-    push(TokenKind::Enter);
-  });
+  layArc(L"送风管", L"SF1", &CreateDuctGj, &DecorateDuctGj, {2000, -2000, 0}, {4000, 0, 0});
   const auto outlines = on(L"送风管边线");
   ASSERT_EQ(outlines.size(), 1u);
   PointList pts;
@@ -572,6 +608,31 @@ TEST_F(RunCallbacks, OverlapSwitchErasesADuplicateSegmentOnlyWhileOn) {
   layRun(L"照明导线", L"WL1", &CreatePipeLineGj, &DecoratePipeLineGj, {{0, 0, 0}, {3000, 0, 0}});
   layRun(L"照明导线", L"WL1", &CreatePipeLineGj, &DecoratePipeLineGj, {{0, 0, 0}, {3000, 0, 0}});
   EXPECT_EQ(on(L"照明导线").size(), 2u);
+}
+
+TEST_F(RunCallbacks, DuplicateCheckSeesWhatAnotherCommandMovedOrTheUserErased) {
+  layRun(L"桥架", L"QJ1", &CreateBridgeGj, &DecorateBridgeGj, {{0, 0, 0}, {3000, 0, 0}});
+  layRun(L"桥架", L"QJ1", &CreateBridgeGj, &DecorateBridgeGj, {{0, 9000, 0}, {3000, 9000, 0}});
+  ASSERT_EQ(on(L"桥架").size(), 2u);
+  // Another command moves the first segment 5000 up, in place.
+  ed::fireCommandWillStart(L"MOVE");
+  {
+    cad::ObjectPtr<cad::Entity> e(on(L"桥架")[0], cad::OpenMode::ForWrite);
+    ASSERT_TRUE(e);
+    e->transformBy(geom::Matrix3d::translation(geom::Vector3d(0, 5000, 0)));
+  }
+  ed::fireCommandEnded(L"MOVE");
+  // A segment laid over it where it now lies is a duplicate; where it was
+  // it is not.
+  layRun(L"桥架", L"QJ1", &CreateBridgeGj, &DecorateBridgeGj, {{0, 5000, 0}, {3000, 5000, 0}});
+  EXPECT_EQ(on(L"桥架").size(), 2u);
+  layRun(L"桥架", L"QJ1", &CreateBridgeGj, &DecorateBridgeGj, {{0, 0, 0}, {3000, 0, 0}});
+  EXPECT_EQ(on(L"桥架").size(), 3u);
+  // An erased segment is no duplicate.
+  EraseEntity(on(L"桥架")[1]);
+  layRun(L"桥架", L"QJ1", &CreateBridgeGj, &DecorateBridgeGj, {{0, 9000, 0}, {3000, 9000, 0}});
+  EXPECT_EQ(on(L"桥架").size(), 3u);
+  EXPECT_EQ(labels(L"桥架名").size(), 4u);
 }
 
 TEST_F(RunCallbacks, RiserOutlinesAndLabels) {
@@ -679,14 +740,11 @@ TEST_F(RunCallbacks, SavedDrawingCarriesWidthsLayersAndComponentData) {
   const fs::path saved = root_ / "runs.dxf";
   ASSERT_EQ(db().saveAs(saved), cad::Status::Ok);
   std::string out;
-  const std::string cmd = "/usr/bin/python3 '" + std::string(KIV_SOURCE_DIR) +
-                          "/tests/module/layout/run_callbacks_dxf.py' '" + saved.string() + "' 2>&1";
-  if (FILE* p = ::popen(cmd.c_str(), "r")) {
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    ASSERT_EQ(::pclose(p), 0) << out;
-  }
+  ASSERT_EQ(capture("/usr/bin/python3 '" + std::string(KIV_SOURCE_DIR) + "/tests/module/layout/run_callbacks_dxf.py' '" +
+                        saved.string() + "'",
+                    out),
+            0)
+      << out;
   // One line per model-space entity: type, layer, widths or text, and the
   // component data.
   for (const char* line : {
