@@ -3,9 +3,5 @@
 #include "module/takeoff/takeoff_commands.h"
 #include "module/toolkit/not_built.h"
 
-KIV_COMMAND_NOT_BUILT(ZebTotalAll)
-KIV_COMMAND_NOT_BUILT(ZebTotalCur)
-KIV_COMMAND_NOT_BUILT(ZebTotalGj)
-KIV_COMMAND_NOT_BUILT(ZebTotal3d)
 KIV_COMMAND_NOT_BUILT(ZebTotalArea)
 KIV_COMMAND_NOT_BUILT(ZebAllArea)

@@ -9,3 +9,6 @@ void CmdZebTotalGj();
 void CmdZebTotal3d();
 void CmdZebTotalArea();
 void CmdZebAllArea();
+
+// The take-off of the mode in g_totalMode (run by the commands above).
+void RunQuantityTakeoff();

@@ -490,6 +490,7 @@ void Writer::objectTree(ObjectId id, std::uint64_t owner) {
   const DbObject* o = get<DbObject>(id);
   if (!o || o->isErased() || !objectsDone_.insert(slotIndexOf(id)).second) return;
   object(*o, owner);
+  if (id == d_.nod) madeUpObjects();
   if (o->kind() != Kind::Dictionary) return;
   for (const auto& en : static_cast<const Dictionary*>(o)->entries()) {
     const DbObject* target = get<DbObject>(en.id);
@@ -582,12 +583,11 @@ void Writer::object(const DbObject& o, std::uint64_t owner) {
   }
 }
 
-void Writer::objects() {
-  str(0, "SECTION");
-  str(2, "OBJECTS");
+// The housekeeping dictionaries every drawing file carries, when the drawing
+// has none: right after the root dictionary and in the order it names them,
+// which is where the entries read back from the file are written next time.
+void Writer::madeUpObjects() {
   std::uint64_t root = h(d_.nod);
-  objectTree(d_.nod, 0);
-  // The housekeeping dictionaries every drawing file carries, when the drawing has none.
   if (groupDict_) {
     str(0, "DICTIONARY");
     ownHandle(5, groupDict_);
@@ -660,6 +660,12 @@ void Writer::objects() {
     }
     for (ObjectId id : looseImageDefs_) objectTree(id, imageDict_);
   }
+}
+
+void Writer::objects() {
+  str(0, "SECTION");
+  str(2, "OBJECTS");
+  objectTree(d_.nod, 0);
   // Every other object: extension dictionaries wherever their owners are,
   // and objects a file held outside the named objects tree. Objects whose
   // owner is gone went with it.

@@ -185,6 +185,7 @@ class Writer {
   void blockEntities(const BlockRecord& b, bool paper);
   void entities();
   void objects();
+  void madeUpObjects();
   void xdata(const DbObject& o, const ValueChain* extra = nullptr);
   void extDictRef(const DbObject& o);
   void entityHead(const char* type, std::uint64_t handle, const Entity& e, std::uint64_t owner, bool paper);

@@ -7,6 +7,7 @@
 
 #include "platform/cad/database.h"
 #include "platform/editor/editor.h"
+#include "platform/host/render.h"
 #include "platform/os/os.h"
 
 namespace host {
@@ -356,6 +357,7 @@ void registerHostDirectives() {
     err = L".expect: the command line lacks \"" + want + L"\"";
     return false;
   });
+  registerRenderDirective();
 }
 
 std::vector<ScriptError> runTokens(const std::vector<ed::InputToken>& tokens) {

@@ -25,7 +25,7 @@ bool parseLine(const std::wstring& line, int lineNo, std::vector<ed::InputToken>
 bool parseScript(const std::wstring& text, std::vector<ed::InputToken>& out, ScriptError& error);
 
 // Registers the host's own directives (.save .saveas .open .commands .dump
-// .echo .expect) with the input layer. Called once by the runner.
+// .echo .expect .render) with the input layer. Called once by the runner.
 void registerHostDirectives();
 
 // Writes every model-space entity of the current drawing as one JSON line

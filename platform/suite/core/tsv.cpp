@@ -183,8 +183,17 @@ bool parseTsv(std::string_view text, const std::filesystem::path& baseDir, Table
         if (c[0] == '@') {
           std::wstring rel = widen(std::string_view(c).substr(1));
           auto full = os::nativePath(os::windowsPath(baseDir) + L"\\" + rel);
-          std::ifstream in(full, std::ios::binary);
-          if (!in) {
+          // A name cut short by a zero byte, or naming a folder, would read
+          // as an empty blob.
+          if (rel.find(L'\0') != std::wstring::npos) {
+            error = "line " + std::to_string(lineNo) + ": the blob file name in field \"" + f.name +
+                    "\" holds a zero byte";
+            return false;
+          }
+          std::error_code ec;
+          std::ifstream in;
+          if (std::filesystem::is_regular_file(full, ec)) in.open(full, std::ios::binary);
+          if (!in.is_open()) {
             error = "line " + std::to_string(lineNo) + ": cannot read blob file " + full.string();
             return false;
           }
@@ -260,7 +269,12 @@ bool writeTsv(const Table& t, std::ostream& out, const TsvWriteOptions& opt, std
       const Cell& c = i < r.size() ? r[i] : kEmpty;
       if (!c) continue;
       if (t.fields[i].type == FieldType::Blob) {
-        if (c->empty()) continue;
+        // An empty cell is no blob at all; a blob of no bytes (from an empty
+        // file) is written so that it comes back as one.
+        if (c->empty()) {
+          line += "base64:";
+          continue;
+        }
         if (opt.blobDir.empty()) {
           line += "base64:" + base64Encode(*c);
           continue;

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "fuzz/dxf_canonical.h"
 #include "platform/cad/cad.h"
 #include "tests/platform/cad/dxf_test_support.h"
 
@@ -181,8 +182,8 @@ std::string withoutHandles(const std::string& text) {
 }
 
 // Every fixture either loads, saves and loads again with the same entities
-// (and a second save writes the same drawing), or is refused with a message
-// naming the line.
+// (and a second save writes the same drawing, records in the same places),
+// or is refused with a message naming the line.
 TEST(DxfRepair, EveryFixtureRoundTripsOrIsRefused) {
   int loaded = 0;
   for (const auto& entry : fs::directory_iterator(fs::path(KIV_SOURCE_DIR) / "tests/fixtures/cad")) {
@@ -200,12 +201,32 @@ TEST(DxfRepair, EveryFixtureRoundTripsOrIsRefused) {
     ASSERT_EQ(back.readDxfFile(saved), Status::Ok) << back.lastFileError();
     EXPECT_EQ(handles(back), handles(db));
     std::string first = back.dxfText();
+    EXPECT_EQ(fuzz::canonicalHandles(first), fuzz::canonicalHandles(slurp(saved)));
     Database again;
     ASSERT_EQ(again.readDxfText(first), Status::Ok) << again.lastFileError();
     EXPECT_EQ(again.numObjects(), back.numObjects());
     EXPECT_EQ(withoutHandles(again.dxfText()), withoutHandles(first));
   }
   EXPECT_GE(loaded, 7);
+}
+
+// A root dictionary without "ACAD_LAYOUT" (here the entry's name is damaged)
+// gets a layout dictionary made up at the save, written where the next save
+// writes it as read back; the damaged entry and its layouts stay.
+TEST(DxfRepair, AMadeUpLayoutDictionaryKeepsItsPlaceOnTheNextSave) {
+  Database db;
+  ASSERT_EQ(db.readDxfFile(fixture("dxf-layout-dictionary-renamed-resave-moves-handles.dxf")), Status::Ok)
+      << db.lastFileError();
+  const std::string saved = db.dxfText();
+  Database back;
+  ASSERT_EQ(back.readDxfText(saved), Status::Ok) << back.lastFileError();
+  EXPECT_EQ(fuzz::canonicalHandles(back.dxfText()), fuzz::canonicalHandles(saved));
+  ObjectPtr<Dictionary> root(back.namedObjectsDictionaryId(), OpenMode::ForRead);
+  ASSERT_TRUE(root);
+  EXPECT_TRUE(root->has(L"ACAD_LAYOUT"));
+  EXPECT_EQ(root->getAt(L"*CAD_LAYOUT"), back.getObjectId(L"D"));
+  for (const wchar_t* h : {L"D", L"1A", L"1E"}) EXPECT_FALSE(back.getObjectId(h).isNull()) << h;
+  EXPECT_EQ(back.numObjects(), db.numObjects() + 3);  // the dictionary and its two layouts
 }
 
 // A database that cannot be written as a loadable file is not saved, and the

@@ -2,6 +2,7 @@
 // and clear errors that leave the target alone.
 #include <gtest/gtest.h>
 
+#include "platform/suite/core/table.h"
 #include "tests/platform/suite/suite_test_util.h"
 
 using namespace suitetest;
@@ -65,6 +66,7 @@ TEST(Tabletool, BadInputIsReportedWithItsLineAndLeavesTheTable) {
       {"a:ftFloat\n1\nabc\n", "line 3: \"abc\" is no number"},
       {"a:ftBlob\nplain\n", "line 2: blob field"},
       {"a:ftBlob\n@missing.bin\n", "line 2: cannot read blob file"},
+      {"a:ftBlob\n@\n", "line 2: cannot read blob file"},
       {"a\ta\n", "line 1: field \"a\" named twice"},
       {"", "no header line"},
       {"a\n\xff\xfe\n", "not UTF-8"},
@@ -116,4 +118,38 @@ TEST(Tabletool, ATableDeclaringAnOutOfRangeFieldSizeIsRefused) {
   EXPECT_EQ(runTabletool("export \"" + db.string() + "\"", dir / "err.txt"), 1);
   EXPECT_NE(readText(dir / "err.txt").find("field \"楼层\" declares size 2147483647"), std::string::npos)
       << readText(dir / "err.txt");
+}
+
+// A blob of no bytes (a component drawing loaded from an empty file) and no
+// blob at all stay apart through export and import, with blob files and
+// embedded; a blob file name holding a zero byte is refused, not read as the
+// folder it was cut down to.
+TEST(Tabletool, AnEmptyBlobAndNoBlobStayApart) {
+  auto dir = scratch();
+  writeText(dir / "src" / "空.bin", "");
+  writeText(dir / "src" / "t.tsv", "名称\t图:ftBlob\n文件\t@空.bin\n空\tbase64:\n无\t\n有\tbase64:AAEC\n");
+  ASSERT_EQ(runTabletool("import \"" + (dir / "src" / "t.tsv").string() + "\" \"" + (dir / "T.DB").string() + "\""), 0);
+  ASSERT_EQ(runTabletool("export \"" + (dir / "T.DB").string() + "\" \"" + (dir / "out" / "t.tsv").string() + "\""), 0);
+  ASSERT_EQ(runTabletool("import \"" + (dir / "out" / "t.tsv").string() + "\" \"" + (dir / "T2.DB").string() + "\""), 0);
+  ASSERT_EQ(runTabletool("export \"" + (dir / "T2.DB").string() + "\"", dir / "embedded.tsv"), 0);
+  EXPECT_EQ(readText(dir / "embedded.tsv"), "名称:ftMemo\t图:ftBlob\n文件\tbase64:\n空\tbase64:\n无\t\n有\tbase64:AAEC\n");
+  ASSERT_EQ(runTabletool("import \"" + (dir / "embedded.tsv").string() + "\" \"" + (dir / "T3.DB").string() + "\""), 0);
+  for (const char* db : {"T.DB", "T2.DB", "T3.DB"}) {
+    suite::Table t;
+    std::string error;
+    ASSERT_TRUE(suite::loadTable(dir / db, t, error)) << error;
+    ASSERT_EQ(t.records.size(), 4u);
+    EXPECT_EQ(t.records[0][1], std::string()) << db;
+    EXPECT_EQ(t.records[1][1], std::string()) << db;
+    EXPECT_EQ(t.records[2][1], std::nullopt) << db;
+    EXPECT_EQ(t.records[3][1], std::string("\0\1\2", 3)) << db;
+  }
+
+  auto fixture = std::filesystem::path(KIV_SOURCE_DIR) / "tests" / "fixtures" / "suite" /
+                 "tsv-blob-name-zero-byte-read-as-empty-blob.tsv";
+  EXPECT_EQ(runTabletool("import \"" + fixture.string() + "\" \"" + (dir / "Z.DB").string() + "\"", dir / "err.txt"), 1);
+  EXPECT_NE(readText(dir / "err.txt").find("line 5: the blob file name in field \"图\" holds a zero byte"),
+            std::string::npos)
+      << readText(dir / "err.txt");
+  EXPECT_FALSE(std::filesystem::exists(dir / "Z.DB"));
 }

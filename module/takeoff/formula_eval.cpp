@@ -1,0 +1,234 @@
+#include "module/takeoff/formula_eval.h"
+
+#include <algorithm>
+#include <cwchar>
+#include <vector>
+
+#include "module/takeoff/takeoff_state.h"
+#include "module/toolkit/suite_call.h"
+
+namespace {
+
+// While a formula is worked on, each value's name is one character of the
+// private use plane, standing for the name in a side list: operators and
+// brackets inside names then never take part in the term scans.
+constexpr wchar_t kNameMarkBase = 0xF0000;
+
+bool isNameMark(wchar_t c) { return c >= kNameMarkBase && c < kNameMarkBase + 0xFFFD; }
+
+struct Work {
+  std::wstring text;
+  StringArray marks;  // name of mark k
+
+  wchar_t mark(const std::wstring& name) {
+    marks.push_back(name);
+    return static_cast<wchar_t>(kNameMarkBase + marks.size() - 1);
+  }
+};
+
+double numberOf(const std::wstring& text) { return std::wcstod(text.c_str(), nullptr); }
+
+// Removes the term around the "0" at p: from the operator before it (or the
+// bracket or start) to the operator or closing bracket after it.
+void removeTermAt(std::wstring& t, size_t p) {
+  size_t start = 0;
+  for (size_t k = p; k-- > 0;) {
+    wchar_t c = t[k];
+    if (c == L'(' || c == L')') {
+      start = p;
+      break;
+    }
+    if (c == L'+' || c == L'-') {
+      start = k;
+      break;
+    }
+  }
+  size_t end = t.size() - 1;
+  for (size_t k = p + 1; k < t.size(); ++k) {
+    wchar_t c = t[k];
+    if (c == L'(') {
+      end = p;
+      break;
+    }
+    if (c == L'+' || c == L'-' || c == L')') {
+      end = k - 1;
+      break;
+    }
+  }
+  if (end + 1 > start) t.erase(start, end + 1 - start);
+}
+
+void repairBrackets(std::wstring& t) {
+  size_t p = t.find(L"()");
+  if (p != std::wstring::npos) t.insert(p + 1, L"0");
+  p = t.find(L"(+");
+  if (p != std::wstring::npos) t.erase(p + 1, 1);
+}
+
+// Replaces the reference at [p, p + len) by "0" and removes its term.
+void dropReference(std::wstring& t, size_t p, size_t len) {
+  t.replace(p, len, L"0");
+  removeTermAt(t, p);
+  repairBrackets(t);
+}
+
+// The first reference open..close from the start: its position and length
+// (npos when none is left).
+size_t findReference(const std::wstring& t, wchar_t open, wchar_t close, size_t& len) {
+  size_t a = t.find(open);
+  if (a == std::wstring::npos) return a;
+  size_t b = t.find(close, a + 1);
+  if (b == std::wstring::npos) return b;
+  len = b - a + 1;
+  return a;
+}
+
+bool isAsciiAlnum(wchar_t c) {
+  return (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z');
+}
+
+// The text the base library evaluates: values without their names, no
+// ">0.3" condition, and no annotation (a run starting at a character of code
+// 160 or above over such characters and ASCII letters and digits).
+std::wstring evaluationText(const std::wstring& t) {
+  std::wstring s;
+  for (wchar_t c : t)
+    if (!isNameMark(c)) s += c;
+  for (size_t p = s.find(L">0.3"); p != std::wstring::npos; p = s.find(L">0.3", p)) {
+    wchar_t next = p + 4 < s.size() ? s[p + 4] : L'\0';
+    if ((next >= L'0' && next <= L'9') || next == L'.') {
+      ++p;
+      continue;
+    }
+    s.erase(p, 4);
+  }
+  std::wstring out;
+  for (size_t i = 0; i < s.size();) {
+    if (static_cast<unsigned>(s[i]) >= 160) {
+      ++i;
+      while (i < s.size() && (static_cast<unsigned>(s[i]) >= 160 || isAsciiAlnum(s[i]))) ++i;
+      continue;
+    }
+    out += s[i++];
+  }
+  return out;
+}
+
+std::wstring displayText(const Work& w) {
+  std::wstring s;
+  for (wchar_t c : w.text) {
+    if (isNameMark(c))
+      s += w.marks[c - kNameMarkBase];
+    else
+      s += c;
+  }
+  return s;
+}
+
+double evaluate(const std::wstring& expression) {
+  std::wstring buf(256, L'\0');
+  SuiteCall<int(const wchar_t*, wchar_t*, int)>::call(SuiteModule::Base, "Dll_ExpressMath_W", 0,
+                                                       expression.c_str(), buf.data(), 0);
+  return numberOf(buf.c_str());
+}
+
+}  // namespace
+
+void EvaluateCalcFormula(const std::wstring& type, const std::wstring& formula, StringArray& names,
+                         StringArray& values, StringArray& lines) {
+  if (formula.empty()) return;
+  const size_t n = std::min(names.size(), values.size());
+  Work w;
+  for (wchar_t c : formula)
+    if (!isNameMark(c)) w.text += c;
+
+  if (w.text.find(L'{') != std::wstring::npos) {
+    for (size_t i = 0; i < n; ++i) {
+      const std::wstring ref = L"{" + names[i] + L"}";
+      for (size_t p = w.text.find(ref); p != std::wstring::npos; p = w.text.find(ref, p)) {
+        std::wstring insert = values[i];
+        insert += w.mark(names[i]);
+        w.text.replace(p, ref.size(), insert);
+        p += insert.size();
+      }
+    }
+    size_t len = 0;
+    for (size_t p; (p = findReference(w.text, L'{', L'}', len)) != std::wstring::npos;)
+      dropReference(w.text, p, len);
+  }
+  for (size_t i = 0; i < n; ++i) {
+    const std::wstring ref = L"[" + names[i] + L"]";
+    for (size_t p = w.text.find(ref); p != std::wstring::npos; p = w.text.find(ref, p)) {
+      const std::wstring& v = values[i];
+      if (!v.empty() && v[0] >= L'0' && v[0] <= L'9' && numberOf(v) < 0.001) {
+        dropReference(w.text, p, ref.size());
+        continue;
+      }
+      std::wstring name = names[i];
+      if (!name.empty() && (name[0] == L'扣' || name[0] == L'加')) name.erase(0, 1);
+      std::wstring insert = v;
+      insert += w.mark(name);
+      w.text.replace(p, ref.size(), insert);
+      p += insert.size();
+    }
+  }
+  // A deduction or addition that names no given value does not apply.
+  size_t len = 0;
+  for (size_t p; (p = findReference(w.text, L'[', L']', len)) != std::wstring::npos;)
+    dropReference(w.text, p, len);
+
+  double result = evaluate(evaluationText(w.text));
+  if (result < 0.003) result = 0;
+  const std::wstring resultText = PrecStr(result, 5);
+  const std::wstring head = names.empty() ? std::wstring() : names[0];
+  names.push_back(type);
+  values.push_back(resultText);
+  lines.push_back(head + L"=" + displayText(w) + L"=" + resultText);
+}
+
+void EvaluateCalcItem(const std::wstring& kind, const std::wstring& item, StringArray& names,
+                      StringArray& values, StringArray& lines) {
+  (void)kind;
+  std::wstring head, tail;
+  if (!names.empty()) {
+    const std::wstring& h = names[0];
+    size_t first = h.find(L'=');
+    if (first == std::wstring::npos) return;
+    head = h.substr(0, first);
+    size_t second = h.find(L'=', first + 1);
+    tail = h.substr((second == std::wstring::npos ? first : second) + 1);
+  }
+  size_t eq = item.find(L'=');
+  if (eq == std::wstring::npos) return;
+  const std::wstring formula = item.substr(eq + 1);
+  StringArray f;
+  SplitToArray(item.substr(0, eq), L":", f);
+  if (f.size() < 4) return;
+  const std::wstring& section = f[0];
+  const std::wstring& flag = f[1];
+  const std::wstring& type = f[2];
+  std::wstring param = f[3];
+  for (size_t i = 4; i < f.size(); ++i) param += L":" + f[i];
+
+  if (!param.empty()) {
+    int i = TStrsIndexOf(names, param);
+    if (i < 0 || i >= static_cast<int>(values.size())) {
+      param.clear();
+    } else if (values[i] != L"默认" && !values[i].empty()) {
+      param = values[i];
+    } else {
+      if (param.find(L"砼等级") != std::wstring::npos) param = g_runConcreteGrade;
+      if (param.find(L"砂浆等级") != std::wstring::npos) param = g_runMortarGrade;
+    }
+  }
+  for (size_t i = 1; i < values.size(); ++i)
+    if (numberOf(values[i]) < 0) values[i] = L"0";
+  std::wstring newHead = head + L"=" + section + L"=" + flag + L"=" + type + L"=" + param + L"=" + tail;
+  if (names.empty()) {
+    names.push_back(newHead);
+    values.push_back(L"");
+  } else {
+    names[0] = newHead;
+  }
+  EvaluateCalcFormula(type, formula, names, values, lines);
+}

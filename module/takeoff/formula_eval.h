@@ -1,0 +1,26 @@
+// Evaluation of calculation items into quantity lines.
+//
+// A formula is arithmetic over named values: {name} is replaced by the
+// value (a name not given removes its whole term); [name] likewise, but a
+// value below 0.001 removes the term (deductions and additions that do not
+// apply), and so does a name not given. The expression text of the quantity
+// line keeps each value followed by its name ("2.5给水管长*2"); the text the
+// base library evaluates holds the values alone, so names made of any
+// characters (brackets, ASCII letters, operators) never reach the arithmetic.
+#pragma once
+
+#include <string>
+
+#include "module/toolkit/strings.h"
+
+// One item (section:flag:type:parameter=formula) for one measured entity.
+// names[0] is the head "label==location" (values[0] empty); names[i] and
+// values[i] from 1 on are the values the formula may use. The item's
+// parameter is resolved among them (a value "默认" or empty gives the floor's
+// concrete or mortar grade for those parameters). Negative values become "0";
+// names[0] becomes the head of the quantity line, the result is appended as a
+// named value, and the line is appended to lines.
+void EvaluateCalcItem(const std::wstring& kind, const std::wstring& item, StringArray& names,
+                      StringArray& values, StringArray& lines);
+void EvaluateCalcFormula(const std::wstring& type, const std::wstring& formula, StringArray& names,
+                         StringArray& values, StringArray& lines);
