@@ -47,6 +47,7 @@ inline const char* const kFloor1 =
     "阀门\tF1\t管道附件\t图形=阀门\t-60,-40|60,-40|60,40\n"
     "阀门\tF2\t管道附件\t图形=阀门\\r\\n宽=abc\t-宽/2,0|宽/2,0\n"
     "导管\tG1\t管线\t管径=20\t0,0|20,0\n"
+    "导管\tG2\t管线\t管径=32\t0,0|32,0\n"
     "给水管\tJ1\t管道\t管径=25\t\n";
 
 class RebuildSandbox : public kivtest::ProjectSandbox {
