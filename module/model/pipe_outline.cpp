@@ -50,6 +50,23 @@ void addLabel(const std::wstring& name, const geom::Point3d& at, double rotation
   if (!label.isNull()) giveLook(label, look);
 }
 
+// Gives a remade primary entity what its old entity carried beyond the
+// create stamp: the attribute lines after the first two (wire counts, sizes)
+// and every other application (its own "构件" lines among them).
+void carryGjData(cad::ObjectId newId, const StringArray& attrs, const StringArray& apps,
+                 const StringArray& values) {
+  if (attrs.size() > 2) {
+    StringArray extra(attrs.begin() + 2, attrs.end());
+    SetXdataLines(newId, kXdataAttrs, extra, nullptr);
+  }
+  for (size_t i = 0; i < apps.size() && i < values.size(); ++i) {
+    if (apps[i] == kXdataNumber || apps[i] == kXdataAttrs || apps[i] == kXdataSpecial) continue;
+    StringArray lines;
+    SplitLines(values[i], lines);
+    if (!lines.empty()) SetXdataLines(newId, apps[i], lines, nullptr);
+  }
+}
+
 }  // namespace
 
 void DrawPipeOutline(const std::wstring& name, cad::ObjectId id) {
@@ -177,8 +194,9 @@ void RebuildGjByName(const std::wstring& name, const std::wstring& number, Creat
       ClearXdata(id, kXdataAttrs);
       SetXdataLines(id, kXdataAttrs, attrs, nullptr);
 
-      StringArray ownLines;
-      GetXdataLines(id, kXdataParams, ownLines);
+      // What the create stamp does not write goes over to the new entity.
+      StringArray apps, values;
+      ReadAllXdata(id, apps, values);
       geom::Point3d start, end;
       if (!GetGjEndPoints3d(id, start, end)) {
         toErase.push_back(id);
@@ -203,9 +221,10 @@ void RebuildGjByName(const std::wstring& name, const std::wstring& number, Creat
         }
       }
       if (!newId.isNull()) {
-        // The component is made again from itself: its own component lines
-        // stay with it (the create stamp starts the new entity without them).
-        if (!ownLines.empty()) SetXdataLines(newId, kXdataParams, ownLines, nullptr);
+        // The component is made again from itself: its data stays with it
+        // (the create stamp starts the new entity with its number, its
+        // primary stamp and its elevations only).
+        carryGjData(newId, attrs, apps, values);
         made.push_back(newId);
         if (decorate) decorate(name, newId);
       }

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "module/layout/rebuild_gj.h"
 #include "module/shell/command_table.h"
 #include "module/toolkit/globals.h"
 #include "module/shell/module.h"
@@ -138,6 +139,9 @@ void RegisterCommands() {
   }
 
   InitSuiteBinding();
+  // The rebuild commands and the exported rebuild reach the discipline
+  // rebuild routines through the component model's seams.
+  InstallRebuildSeams();
 
   // The background drawing of the installation. Without a base directory the
   // name would point at the root of the file system: nothing is opened then.
