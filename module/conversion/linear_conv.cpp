@@ -1,6 +1,7 @@
 #include "module/conversion/linear_conv.h"
 
 #include <algorithm>
+#include <map>
 #include <cmath>
 
 #include "module/conversion/conversion_dialogs.h"
@@ -16,6 +17,7 @@
 #include "module/toolkit/window_lib.h"
 #include "platform/cad/entities.h"
 #include "platform/editor/cmdline.h"
+#include "platform/editor/document.h"
 
 using namespace linear_ids;
 
@@ -28,6 +30,28 @@ bool ParseElevationCell(const std::wstring& cell, double& start, double& end) {
   start = *a;
   end = *b;
   return true;
+}
+
+void ReportMadeComponents(const std::unordered_set<cad::ObjectId>& made) {
+  std::map<std::wstring, int> runs;
+  int risers = 0;
+  for (cad::ObjectId id : made) {
+    if (id.isErased()) continue;
+    std::wstring kind, number;
+    StringArray attrs;
+    GetGjSpecial(id, &kind, nullptr, nullptr);
+    if (kind == L"立管") {
+      ++risers;
+      continue;
+    }
+    GetGjNumberAndAttrs(id, number, attrs);
+    ++runs[number];
+  }
+  if (runs.empty() && risers == 0) return;
+  std::wstring text = L"\n转换出的管段(按编号):";
+  for (const auto& [number, count] : runs) text += L" " + number + L" " + std::to_wstring(count) + L"段";
+  if (risers > 0) text += L"; 立管 " + std::to_wstring(risers) + L"根";
+  ed::printText(text);
 }
 
 namespace {
@@ -277,6 +301,7 @@ void CAirDuctConv::OnConvert() {
   std::vector<bool> taken(std::size_t(rowList.GetItemCount()), false);
   int made = 0, skipped = 0;
   std::vector<int> converted;
+  const cad::ObjectIdArray before = ed::docManager().curDocument()->database()->modelSpaceEntities();
   auto cells = [&](int r) {
     return StringArray{rowList.GetItemText(r, kColName), rowList.GetItemText(r, kColNumber),
                        rowList.GetItemText(r, kColElev), rowList.GetItemText(r, kColRiser)};
@@ -301,6 +326,12 @@ void CAirDuctConv::OnConvert() {
     StringArray layers;
     ReadGjLibraryField(layers, key[0], L"图层");
     for (const auto& l : layers) SetLayerOff(l, false, nullptr);
+  }
+  {
+    std::unordered_set<cad::ObjectId> existed(before.begin(), before.end()), ducts;
+    for (cad::ObjectId id : ed::docManager().curDocument()->database()->modelSpaceEntities())
+      if (!existed.count(id)) ducts.insert(id);
+    ReportMadeComponents(ducts);
   }
   // The view goes back to the extents as a queued command string: a
   // modeless handler runs outside any command.
@@ -355,6 +386,7 @@ void CPipeNetworkConv::OnConvert() {
       ed::print(L"\n%d段管道旁没有可读的管径标注，编号取构件名称", network.unlabelledRuns);
   }
   const int skipped = network.skippedEntities;
+  ReportMadeComponents(network.made);
   network.clear();
   SendCommandToAcad(L"zoom\np\n");
   finish(rows, made, skipped);

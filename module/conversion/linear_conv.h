@@ -109,6 +109,10 @@ class CLinearConvEdit : public ui::Dialog {
   CLinearConv* owner_;
 };
 
+// Prints how many runs of each number and how many risers the entities
+// (those made by one conversion) hold.
+void ReportMadeComponents(const std::unordered_set<cad::ObjectId>& made);
+
 // The elevations of an elevation cell ("start;end"): false unless it has two
 // parts that both read as numbers.
 bool ParseElevationCell(const std::wstring& cell, double& start, double& end);

@@ -1,6 +1,7 @@
 #include "module/conversion/network_passes.h"
 
 #include <algorithm>
+#include <cwctype>
 #include <cmath>
 #include <deque>
 #include <set>
@@ -596,6 +597,107 @@ class EndGrid {
   std::unordered_map<std::uint64_t, std::vector<std::size_t>> cells_;
 };
 
+// The TEXT entities of the drawing in a plan R-tree, to find the label
+// beside a run as FindSegmentLabel does (the nearest text crossing the band
+// of the half-width around the run, beginning with the prefix in any case,
+// parallel within 10 degrees, by distance minus half its height) without a
+// crossing selection over the whole drawing per run.
+class LabelIndex {
+ public:
+  LabelIndex() {
+    ed::SelSet ss = 0;
+    if (ed::ssGet(L"X", {}, {cad::TypedValue(0, L"TEXT")}, ss) != ed::kNormal) return;
+    cad::ObjectIdArray ids;
+    SSToIds(ss, ids);
+    ed::ssFree(ss);
+    std::vector<Value> values;
+    for (cad::ObjectId id : ids) {
+      cad::ObjectPtr<cad::Text> text(id, cad::OpenMode::ForRead);
+      if (!text) continue;
+      Entry e;
+      e.text = text->textString();
+      e.upper = e.text;
+      for (wchar_t& c : e.upper) c = wchar_t(std::towupper(c));
+      e.height = text->height();
+      e.rotation = text->rotation();
+      e.at = text->position();
+      cad::Extents3d ext;
+      if (text->getGeomExtents(ext) == cad::Status::Ok && ext.isValid()) {
+        e.at = Point3d((ext.minPoint.x + ext.maxPoint.x) / 2, (ext.minPoint.y + ext.maxPoint.y) / 2, 0);
+        e.box = BBox(BPoint(ext.minPoint.x, ext.minPoint.y), BPoint(ext.maxPoint.x, ext.maxPoint.y));
+      } else {
+        e.box = BBox(BPoint(e.at.x, e.at.y), BPoint(e.at.x, e.at.y));
+      }
+      values.emplace_back(e.box, entries_.size());
+      entries_.push_back(std::move(e));
+    }
+    tree_ = bgi::rtree<Value, bgi::rstar<16>>(values.begin(), values.end());
+  }
+
+  std::wstring find(const std::wstring& prefix, const Point3d& start, const Point3d& end, double halfWidth) const {
+    std::wstring head = prefix;
+    for (wchar_t& c : head) c = wchar_t(std::towupper(c));
+    const Point3d s(start.x, start.y, 0), e(end.x, end.y, 0);
+    const bool isLong = s.distanceTo(e) > 1;
+    BPolygon band;
+    if (isLong) {
+      const Vector3d d = (e - s).normal();
+      const Vector3d n(-d.y * halfWidth, d.x * halfWidth, 0);
+      for (const Point3d& p : {s + n, s - n, e - n, e + n, s + n}) bg::append(band.outer(), BPoint(p.x, p.y));
+    } else {
+      for (const auto& [dx, dy] : {std::pair{-1, -1}, {1, -1}, {1, 1}, {-1, 1}, {-1, -1}})
+        bg::append(band.outer(), BPoint(s.x + dx * halfWidth, s.y + dy * halfWidth));
+    }
+    bg::correct(band);
+    BBox reach;
+    bg::envelope(band, reach);
+    std::vector<Value> hits;
+    tree_.query(bgi::intersects(reach), std::back_inserter(hits));
+    std::sort(hits.begin(), hits.end(), [](const Value& a, const Value& b) { return a.second < b.second; });
+    const double parallelTol = std::sin(0.174532925);
+    const Vector3d direction = e - s;
+    double best = halfWidth;
+    const Entry* winner = nullptr;
+    for (const Value& h : hits) {
+      const Entry& t = entries_[h.second];
+      if (t.upper.compare(0, head.size(), head) != 0 || t.text.size() < head.size()) continue;
+      if (!bg::intersects(band, t.box)) continue;
+      double distance;
+      if (isLong) {
+        if (!IsParallel(DirectionFromAngle(t.rotation, Vector3d(0, 0, 1)), direction, parallelTol)) continue;
+        Point3d foot;
+        distance = GetPerpFootOnSegment(t.at, s, e, 0.0, foot);
+        if (distance < 0) continue;
+      } else {
+        distance = t.at.distanceTo(s);
+      }
+      distance -= t.height / 2;
+      if (distance < best) {
+        best = distance;
+        winner = &t;
+      }
+    }
+    if (!winner || winner->text.size() == head.size()) return L"";
+    const std::size_t cut = winner->text.find_first_of(L" =", head.size());
+    if (cut == head.size()) return L"";
+    return cut == std::wstring::npos ? winner->text : winner->text.substr(0, cut);
+  }
+
+ private:
+  using BPoint = bg::model::point<double, 2, bg::cs::cartesian>;
+  using BBox = bg::model::box<BPoint>;
+  using BPolygon = bg::model::polygon<BPoint>;
+  using Value = std::pair<BBox, std::size_t>;
+  struct Entry {
+    std::wstring text, upper;
+    double height = 0, rotation = 0;
+    Point3d at;
+    BBox box;
+  };
+  std::vector<Entry> entries_;
+  bgi::rtree<Value, bgi::rstar<16>> tree_;
+};
+
 double unsignedAngle(const Vector3d& u, const Vector3d& v) {
   const double lu = u.length(), lv = v.length();
   if (lu < 1e-12 || lv < 1e-12) return 0;
@@ -613,13 +715,12 @@ void ApplyDiameterAnnotations(PipeNetwork& net) {
 
   // Own labels, last to first, searched beside the source lines.
   std::vector<bool> labelled(pending.size(), false);
-  std::vector<std::wstring> labels(pending.size());
+  const LabelIndex texts;
   for (std::size_t n = pending.size(); n-- > 0;) {
     GjSegment& s = pending[n];
     const Point3d a = s.start - t, b = s.end - t;
-    std::wstring label;
-    FindSegmentLabel(L"DN", a, b, 300.0, label);
-    if (label.empty() || label == kAutoNumber) FindSegmentLabel(L"de", a, b, 300.0, label);
+    std::wstring label = texts.find(L"DN", a, b, 300.0);
+    if (label.empty() || label == kAutoNumber) label = texts.find(L"de", a, b, 300.0);
     if (label.empty() || label == kAutoNumber) continue;
     double d = 32.0;
     DiameterOfLabel(label, d);
