@@ -68,14 +68,15 @@ void appendAttrs(cad::ObjectId id, const StringArray& extra) {
   SetXdataLines(id, kXdataAttrs, lines, nullptr);
 }
 
-// Collinearity of two lines (point tolerance 1.0, vector tolerance sin 5°).
+// Collinearity of two lines as the geometry library tests it: parallel
+// within the vector tolerance (sin 5°) and the second line's start point on
+// the first line within the point tolerance (1.0).
 bool collinear(const Point3d& as, const Point3d& ae, const Point3d& bs, const Point3d& be) {
   Vector3d u = ae - as, v = be - bs;
   const double lu = u.length(), lv = v.length();
   if (lu < 1e-9 || lv < 1e-9) return false;
   if (u.cross(v).length() > kSin5 * lu * lv) return false;
-  auto offLine = [&](const Point3d& p) { return (p - as).cross(u).length() / lu; };
-  return offLine(bs) <= 1.0 && offLine(be) <= 1.0;
+  return (bs - as).cross(u).length() / lu <= 1.0;
 }
 
 // Closest points of two 3D segments; false when they are parallel.
