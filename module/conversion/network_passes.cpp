@@ -261,12 +261,15 @@ void AutoConnectPipes(PipeNetwork& net) {
   std::deque<GjSegment> queue(net.newSegments.begin(), net.newSegments.end());
   // The queue's entries by id, to take a joined B out of it.
   std::unordered_multiset<cad::ObjectId> dropped;
+  std::unordered_map<cad::ObjectId, int> queued;  // how often each id waits in the queue
+  for (const GjSegment& s : queue) ++queued[s.id];
   Progress progress(L"自动连接", int(queue.size()));
   const int total = int(queue.size());
   const bool pipe = net.variant == NetworkVariant::Pipe;
   while (!queue.empty()) {
     GjSegment a = queue.front();
     queue.pop_front();
+    --queued[a.id];
     progress.at(total - int(queue.size()));
     if (auto it = dropped.find(a.id); it != dropped.end()) {
       dropped.erase(it);
@@ -334,11 +337,13 @@ void AutoConnectPipes(PipeNetwork& net) {
         EraseEntity(a.id);
       }
       // B leaves the queue when it is still waiting there.
-      if (std::find_if(queue.begin(), queue.end(), [&](const GjSegment& g) { return g.id == b.id; }) !=
-          queue.end())
+      if (queued[b.id] > 0) {
         dropped.insert(b.id);
+        --queued[b.id];
+      }
       net.made.insert(joined.id);
       queue.push_back(joined);
+      ++queued[joined.id];
       all.append(joined);
       break;
     }
