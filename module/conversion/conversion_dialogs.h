@@ -3,8 +3,8 @@
 //
 // The shared conversion area g_convArea is destroyed by the project open and
 // the floor switch while conversion dialogs may stay open. So no dialog keeps
-// the area's pointer: every use reaches it through EnsureConvArea(), which
-// makes a new area when there is none.
+// the area's pointer: every use reaches it through ConvAreaObject() or
+// EnsureConvArea(), which make a new area when there is none.
 #pragma once
 
 class CConvArea;
@@ -23,8 +23,11 @@ extern CPipeLineConv* g_pipeLineConvDlg;
 extern CAirDuctConv* g_airDuctConvDlg;
 extern CWaterPipeConv* g_waterPipeConvDlg;
 
-// The conversion area, made when there is none.
-CConvArea* EnsureConvArea();
+// The conversion area object, made (not yet saved) when there is none.
+CConvArea* ConvAreaObject();
+// 1 when a conversion area is saved (now or before), 2 when the user quit
+// the area dialog.
+int EnsureConvArea();
 // Destroys the area's window, deletes it and clears g_convArea.
 void DestroyConvArea();
 // Destroys and clears, in this order, the area, the pipe dialog, step 2 of the
@@ -33,7 +36,7 @@ void DestroyConvArea();
 void DestroyFloorConvDialogs();
 
 // The conversion launchers: each makes sure of the area, then shows its own
-// dialog (one instance per kind).
+// dialog (one instance per kind; a hidden earlier one is destroyed first).
 void ShowDeviceConv();
 void ShowPipeConv();
 void ShowPipeLineConv();

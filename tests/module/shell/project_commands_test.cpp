@@ -2,6 +2,7 @@
 // relink, the floor switch and the archive's copy, on a sandbox project with
 // the real suite libraries.
 #include "module/shell/command_table.h"
+#include "module/conversion/conv_base.h"
 #include "module/conversion/conversion_dialogs.h"
 #include "module/shell/project_open.h"
 #include "module/toolkit/project_paths.h"
@@ -147,12 +148,16 @@ TEST_F(ProjectCommands, FloorSwitchClosesTheFloorsDialogsSeedsAndThaws) {
   for (const wchar_t* l : {L"给水管", L"给水管边线", L"热给水管边线"}) SetLayerFrozen(l, true, db);
   SetLayerOff(L"热给水管", true, db);  // a type whose layer is off stays as it is
 
+  ConvAreaObject()->saved = 1;  // an area saved earlier: the dialogs open at once
   ShowDeviceConv();
   ShowPipeConv();
   ShowPipeLineConv();
   ShowAirDuctConv();
   ShowWaterPipeConv();
   ASSERT_NE(g_pipeLineConvDlg, nullptr);
+  ASSERT_NE(g_pipeConvDlg, nullptr);
+  ASSERT_NE(g_airDuctConvDlg, nullptr);
+  ASSERT_NE(g_waterPipeConvDlg, nullptr);
   g_solidMode = SolidMode::Floor3d;
 
   CmdKivSwitchFloor();
@@ -169,7 +174,7 @@ TEST_F(ProjectCommands, FloorSwitchClosesTheFloorsDialogsSeedsAndThaws) {
   EXPECT_NE(g_deviceConvDlg, nullptr);   // left open
   EXPECT_NE(g_pipeLineSelDlg, nullptr);  // left open
   // The conversion area comes back when a dialog that stayed open needs it.
-  EXPECT_NE(EnsureConvArea(), nullptr);
+  EXPECT_NE(ConvAreaObject(), nullptr);
 
   EXPECT_EQ(column(floorDb("F2"), "构件名称"), "轴网\n\n给水管\n阀门\n");
   bool frozen = true;

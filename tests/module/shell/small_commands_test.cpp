@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "module/shell/command_table.h"
+#include "module/conversion/conv_base.h"
 #include "module/conversion/conversion_dialogs.h"
 #include "module/toolkit/offset_input.h"
 #include "platform/cad/database.h"
@@ -180,6 +181,7 @@ TEST_F(SmallCommands, LaunchersCallTheirWindowsAndBalanceTheResources) {
   EXPECT_EQ(db().modelSpaceEntities().size(), entities);
   EXPECT_TRUE(ui::messageBoxLog().empty());
 
+  ConvAreaObject()->saved = 1;  // an area saved earlier: the dialogs open at once
   CmdDeviceConv();
   CmdPipeConv();
   CmdPipeLineConv();

@@ -1,0 +1,847 @@
+#include "module/conversion/network_passes.h"
+
+#include <algorithm>
+#include <cwctype>
+#include <cmath>
+#include <deque>
+#include <set>
+#include <unordered_map>
+
+#include <boost/geometry.hpp>
+#include <boost/geometry/index/rtree.hpp>
+
+#include "module/conversion/segment_index.h"
+#include "module/model/component_types.h"
+#include "module/model/linear_entities.h"
+#include "module/model/picking.h"
+#include "module/model/special_data.h"
+#include "module/toolkit/bulge.h"
+#include "module/toolkit/entities.h"
+#include "module/toolkit/layers.h"
+#include "module/toolkit/points.h"
+#include "module/toolkit/xdata.h"
+#include "platform/cad/entities.h"
+#include "platform/editor/progress.h"
+#include "platform/editor/selection.h"
+
+namespace bg = boost::geometry;
+namespace bgi = boost::geometry::index;
+
+namespace {
+
+using geom::Point3d;
+using geom::Vector3d;
+
+constexpr const wchar_t* kDiameterKey = L"公称管径D_0(mm)";
+constexpr double kSin5 = 0.0871557427;  // sin(0.0872664625)
+
+double planLength(const Point3d& a, const Point3d& b) { return std::hypot(b.x - a.x, b.y - a.y); }
+
+Point3d moved(const Point3d& p, const Vector3d& t) { return {p.x + t.x, p.y + t.y, p.z + t.z}; }
+
+// Progress on the status bar for the time of one pass.
+class Progress {
+ public:
+  Progress(const wchar_t* label, int max) { ed::setStatusBarProgressMeter(label, 0, max); }
+  ~Progress() { ed::restoreStatusBar(); }
+  void at(int pos) { ed::setStatusBarProgressMeterPos(pos); }
+};
+
+cad::ObjectId createRun(const GjSegment& like, const Point3d& a, const Point3d& b, int vertical) {
+  cad::ObjectId id;
+  CreateLinearGjEntity(id, like.name, like.number, a, b, 0.0, vertical);
+  return id;
+}
+
+// The attribute lines of a component beyond its primary stamp (the handle
+// and "主键"): what a re-made piece must carry on.
+StringArray extraAttrs(cad::ObjectId id) {
+  StringArray lines;
+  GetXdataLines(id, kXdataAttrs, lines);
+  if (lines.size() <= 2) return {};
+  return StringArray(lines.begin() + 2, lines.end());
+}
+
+void appendAttrs(cad::ObjectId id, const StringArray& extra) {
+  if (extra.empty()) return;
+  StringArray lines = extra;
+  SetXdataLines(id, kXdataAttrs, lines, nullptr);
+}
+
+// Collinearity of two lines as the geometry library tests it: parallel
+// within the vector tolerance (sin 5°) and the second line's start point on
+// the first line within the point tolerance (1.0).
+bool collinear(const Point3d& as, const Point3d& ae, const Point3d& bs, const Point3d& be) {
+  Vector3d u = ae - as, v = be - bs;
+  const double lu = u.length(), lv = v.length();
+  if (lu < 1e-9 || lv < 1e-9) return false;
+  if (u.cross(v).length() > kSin5 * lu * lv) return false;
+  return (bs - as).cross(u).length() / lu <= 1.0;
+}
+
+// Closest points of two 3D segments; false when they are parallel.
+bool closestOnSegments(const Point3d& p1, const Point3d& q1, const Point3d& p2, const Point3d& q2, Point3d& c1,
+                       Point3d& c2) {
+  const Vector3d d1 = q1 - p1, d2 = q2 - p2, r = p1 - p2;
+  const double a = d1.dot(d1), e = d2.dot(d2), f = d2.dot(r);
+  if (a < 1e-12 || e < 1e-12) return false;
+  const double c = d1.dot(r), b = d1.dot(d2);
+  const double denom = a * e - b * b;
+  if (denom <= 1e-12 * a * e) return false;  // parallel: no single crossing
+  double s = std::clamp((b * f - c * e) / denom, 0.0, 1.0);
+  double t = (b * s + f) / e;
+  if (t < 0) {
+    t = 0;
+    s = std::clamp(-c / a, 0.0, 1.0);
+  } else if (t > 1) {
+    t = 1;
+    s = std::clamp((b - c) / a, 0.0, 1.0);
+  }
+  c1 = p1 + d1 * s;
+  c2 = p2 + d2 * t;
+  return true;
+}
+
+// Inserts x into a run's point list at the place along the run (first k
+// with |p[k+1] - p[k]| > |x - p[k]|); points within 1 of a listed point
+// add nothing, so a run touched at its end is not cut there.
+void insertCut(std::vector<Point3d>& pts, const Point3d& x) {
+  for (const Point3d& p : pts)
+    if (p.distanceTo(x) < 1.0) return;
+  for (std::size_t k = 0; k + 1 < pts.size(); ++k) {
+    if (pts[k + 1].distanceTo(pts[k]) > x.distanceTo(pts[k])) {
+      pts.insert(pts.begin() + long(k) + 1, x);
+      return;
+    }
+  }
+}
+
+// Writes the label as the run's number and its diameter line (the other
+// attribute lines and the special data stay). False when the write failed.
+bool relabel(cad::ObjectId id, const std::wstring& label, const double* diameter) {
+  ClearXdata(id, kXdataNumber);
+  StringArray number{label};
+  if (!SetXdataLines(id, kXdataNumber, number, nullptr)) return false;
+  if (!diameter) return true;
+  StringArray attrs, kept;
+  GetXdataLines(id, kXdataAttrs, attrs);
+  const std::wstring key = std::wstring(kDiameterKey) + L"=";
+  for (const auto& line : attrs)
+    if (line.rfind(key, 0) != 0) kept.push_back(line);
+  wchar_t buf[96];
+  std::swprintf(buf, 96, L"%ls=%f", kDiameterKey, *diameter);
+  kept.push_back(buf);
+  ClearXdata(id, kXdataAttrs);
+  return SetXdataLines(id, kXdataAttrs, kept, nullptr);
+}
+
+}  // namespace
+
+const wchar_t* FixtureCategories(NetworkVariant v) {
+  return v == NetworkVariant::Pipe ? L"管道附件,卫生器具" : L"水暖附件,水暖设备";
+}
+
+int FindSegmentIndex(const GjSegmentArray& segments, cad::ObjectId id) {
+  for (std::size_t i = 0; i < segments.size(); ++i)
+    if (segments[i].id == id) return int(i);
+  return -1;
+}
+
+bool DiameterOfLabel(const std::wstring& label, double& diameter) {
+  const auto digit = label.find_first_of(L"0123456789");
+  if (digit == std::wstring::npos) return false;
+  const double d = std::wcstod(label.c_str() + digit, nullptr);
+  if (!(d > 0)) return false;
+  diameter = d;
+  return true;
+}
+
+void CollectLinearComponents(PipeNetwork& net, const StringArray& names) {
+  ed::SelSet ss = 0;
+  if (ed::ssGet(L"X", {}, {}, ss) != ed::kNormal) return;
+  cad::ObjectIdArray ids;
+  SSToIds(ss, ids);
+  ed::ssFree(ss);
+  for (cad::ObjectId id : ids) {
+    std::wstring layer;
+    GetEntityLayer(id, layer);
+    if (std::find(names.begin(), names.end(), layer) == names.end()) continue;
+    StringArray special;
+    GetXdataLines(id, kXdataSpecial, special);
+    const std::wstring kind = GetAttrValue(special, L"类型");
+    if (kind != L"斜管" && kind != L"立管" && kind != L"贯通管") continue;
+    Point3d s, e;
+    if (!GetGjEndPoints3d(id, s, e)) continue;
+    std::wstring number;
+    StringArray attrs;
+    GetGjNumberAndAttrs(id, number, attrs);
+    net.allSegments.emplace_back(id, s, e, layer, number);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Recognition
+// ---------------------------------------------------------------------------
+
+void RecognisePipeRuns(PipeNetwork& net, const cad::ObjectIdArray* rowIds, const std::wstring& name,
+                       const std::wstring& number, bool riser, double startElev, double endElev) {
+  if (!rowIds) return;
+  const Vector3d t = net.translation();
+  SegmentIndex all(net.allSegments), made(net.newSegments);
+  Progress progress(L"识别", int(rowIds->size()));
+  auto offer = [&](const Point3d& a, const Point3d& b, int vertical) {
+    if (!RemoveOverlappedIndexed(all, a, b) || !RemoveOverlappedIndexed(made, a, b)) return;
+    GjSegment seg(cad::ObjectId(), a, b, name, number);
+    seg.id = createRun(seg, a, b, vertical);
+    if (seg.id.isNull()) return;
+    net.made.insert(seg.id);
+    made.append(seg);
+  };
+  int index = 0;
+  for (cad::ObjectId id : *rowIds) {
+    progress.at(index++);
+    PointList pts;
+    BulgeList bulges;
+    bool isCircle = false, isLinear = false;
+    Point3d centre;
+    {
+      cad::ObjectPtr<cad::Entity> ent(id, cad::OpenMode::ForRead);
+      if (!ent) {
+        ++net.skippedEntities;
+        continue;
+      }
+      if (auto* c = cad::cast<cad::Circle>(ent.get())) {
+        isCircle = true;
+        centre = c->center();
+      }
+      isLinear = cad::isKindOf<cad::Line>(ent.get()) || cad::isKindOf<cad::Polyline>(ent.get()) ||
+                 cad::isKindOf<cad::Arc>(ent.get());
+      if (isLinear) GetEntityVerticesOpen(ent.get(), pts, bulges);
+    }
+    if (riser) {
+      if (!isCircle) {
+        if (pts.size() < 2 || !IsEqualPoint(pts.front(), pts.back(), 1.0) ||
+            !GetOutlineCentroid(pts, bulges, centre)) {
+          ++net.skippedEntities;
+          continue;
+        }
+      }
+      offer(moved({centre.x, centre.y, startElev}, t), moved({centre.x, centre.y, endElev}, t), 1);
+      continue;
+    }
+    if (!isLinear || pts.size() < 2) {
+      ++net.skippedEntities;
+      continue;
+    }
+    // The elevation runs from the start to the end elevation along the
+    // whole outline, so that the pieces of a polyline join without steps.
+    double total = 0;
+    for (std::size_t i = 0; i + 1 < pts.size(); ++i) total += planLength(pts[i], pts[i + 1]);
+    double along = 0;
+    for (std::size_t i = 0; i + 1 < pts.size(); ++i) {
+      const double len = planLength(pts[i], pts[i + 1]);
+      const double z0 = total > 0 ? startElev + (endElev - startElev) * along / total : startElev;
+      along += len;
+      const double z1 = total > 0 ? startElev + (endElev - startElev) * along / total : endElev;
+      if (len < 1e-9) continue;
+      offer(moved({pts[i].x, pts[i].y, z0}, t), moved({pts[i + 1].x, pts[i + 1].y, z1}, t), 0);
+    }
+  }
+  HighlightEntities(*rowIds, 0);
+  net.allSegments = all.segments();
+  net.newSegments = made.segments();
+}
+
+// ---------------------------------------------------------------------------
+// Auto-connect
+// ---------------------------------------------------------------------------
+
+void AutoConnectPipes(PipeNetwork& net) {
+  SegmentIndex all(net.allSegments);
+  std::deque<GjSegment> queue(net.newSegments.begin(), net.newSegments.end());
+  // The queue's entries by id, to take a joined B out of it.
+  std::unordered_multiset<cad::ObjectId> dropped;
+  std::unordered_map<cad::ObjectId, int> queued;  // how often each id waits in the queue
+  for (const GjSegment& s : queue) ++queued[s.id];
+  Progress progress(L"自动连接", int(queue.size()));
+  const int total = int(queue.size());
+  const bool pipe = net.variant == NetworkVariant::Pipe;
+  while (!queue.empty()) {
+    GjSegment a = queue.front();
+    queue.pop_front();
+    --queued[a.id];
+    progress.at(total - int(queue.size()));
+    if (auto it = dropped.find(a.id); it != dropped.end()) {
+      dropped.erase(it);
+      continue;
+    }
+    if (all.size() == 0) continue;
+    auto slots = all.query(a.start, a.end, net.gapLimit);
+    for (auto it = slots.rbegin(); it != slots.rend(); ++it) {
+      const std::size_t slot = *it;
+      if (!all.alive(slot)) continue;
+      const GjSegment b = all.at(slot);
+      if (b.name != a.name || b.id == a.id) continue;
+      if (!collinear(a.start, a.end, b.start, b.end)) continue;
+      Point3d ja, jb, p, q;
+      if (pipe) {
+        const Point3d pairs[4][2] = {{a.start, b.start}, {a.start, b.end}, {a.end, b.start}, {a.end, b.end}};
+        double best = -1;
+        for (const auto& pr : pairs) {
+          const double d = pr[0].distanceTo(pr[1]);
+          if (best < 0 || d < best) {
+            best = d;
+            ja = pr[0];
+            jb = pr[1];
+          }
+        }
+        const Point3d pts[4] = {a.start, a.end, b.start, b.end};
+        const int order[6][2] = {{0, 1}, {0, 2}, {0, 3}, {1, 2}, {1, 3}, {2, 3}};
+        double far = -1;
+        for (const auto& o : order) {
+          const double d = pts[o[0]].distanceTo(pts[o[1]]);
+          if (d > far) {
+            far = d;
+            p = pts[o[0]];
+            q = pts[o[1]];
+          }
+        }
+      } else {
+        ja = a.end.distanceTo(b.start) > a.start.distanceTo(b.start) ? a.start : a.end;
+        jb = b.end.distanceTo(ja) > b.start.distanceTo(ja) ? b.start : b.end;
+        p = a.end.distanceTo(b.start) < a.start.distanceTo(b.start) ? a.start : a.end;
+        q = b.end.distanceTo(p) < b.start.distanceTo(p) ? b.start : b.end;
+      }
+      const double gap = ja.distanceTo(jb);
+      if (!(gap > 10.0 && gap < net.gapLimit)) continue;
+      const int vertical = planLength(p, q) < 1.0 ? 1 : 0;
+      GjSegment joined(cad::ObjectId(), p, q, a.name, a.number);
+      if (pipe) {
+        // A kinked join need not cover A and B by the overlap rule: make the
+        // new run first and erase the two it replaces explicitly.
+        joined.id = createRun(joined, p, q, vertical);
+        if (joined.id.isNull()) continue;
+        for (cad::ObjectId old : {a.id, b.id}) {
+          long s = all.find(old);
+          if (s >= 0) all.remove(std::size_t(s));
+          EraseEntity(old);
+        }
+        RemoveOverlappedIndexed(all, p, q);  // third runs lying on the join
+      } else {
+        joined.id = createRun(joined, p, q, vertical);
+        if (joined.id.isNull()) continue;
+        all.remove(slot);
+        EraseEntity(b.id);
+        long s = all.find(a.id);
+        if (s >= 0) all.remove(std::size_t(s));
+        EraseEntity(a.id);
+      }
+      // B leaves the queue when it is still waiting there.
+      if (queued[b.id] > 0) {
+        dropped.insert(b.id);
+        --queued[b.id];
+      }
+      net.made.insert(joined.id);
+      queue.push_back(joined);
+      ++queued[joined.id];
+      all.append(joined);
+      break;
+    }
+  }
+  net.allSegments = all.segments();
+  net.newSegments.clear();
+}
+
+// ---------------------------------------------------------------------------
+// Risers at fixtures
+// ---------------------------------------------------------------------------
+
+namespace {
+
+struct Fixture {
+  GjNode node;
+  bool live = true;
+};
+
+using BPoint = bg::model::point<double, 2, bg::cs::cartesian>;
+using BBox = bg::model::box<BPoint>;
+using FixtureValue = std::pair<BBox, std::size_t>;
+
+}  // namespace
+
+void GenerateRisersAtFixtures(PipeNetwork& net) {
+  StringArray types;
+  ExpandGjCategories(FixtureCategories(net.variant), types);
+  cad::ObjectIdArray ids;
+  for (const auto& type : types) {
+    SetLayerOff(type, false, nullptr);
+    ed::SelSet ss = 0;
+    if (ed::ssGet(L"X", {}, {cad::TypedValue(8, type)}, ss) != ed::kNormal) continue;
+    cad::ObjectIdArray some;
+    SSToIds(ss, some);
+    ed::ssFree(ss);
+    ids.insert(ids.end(), some.begin(), some.end());
+  }
+  std::vector<Fixture> fixtures;
+  for (cad::ObjectId id : ids) {
+    Point3d pos;
+    if (!IsPointGj(id, pos)) continue;
+    cad::ObjectPtr<cad::BlockReference> ref(id, cad::OpenMode::ForRead);
+    if (!ref) continue;
+    Fixture f;
+    f.node.id = id;
+    f.node.position = pos;
+    cad::Extents3d ext;
+    if (ref->getGeomExtents(ext) == cad::Status::Ok && ext.isValid()) {
+      f.node.boxMin = ext.minPoint;
+      f.node.boxMax = ext.maxPoint;
+    } else {
+      f.node.boxMin = {pos.x - 300, pos.y - 300, 0};
+      f.node.boxMax = {pos.x + 300, pos.y + 300, 0};
+    }
+    fixtures.push_back(f);
+  }
+  // Fixtures by insertion point, and by the reach of their boxes.
+  std::vector<FixtureValue> atPoint, reach;
+  for (std::size_t i = 0; i < fixtures.size(); ++i) {
+    const GjNode& n = fixtures[i].node;
+    atPoint.emplace_back(BBox(BPoint(n.position.x, n.position.y), BPoint(n.position.x, n.position.y)), i);
+    const Point3d c = n.boxMin + (n.boxMax - n.boxMin) * 0.5;
+    const double r = n.boxMin.distanceTo(n.boxMax) / 2 + 30.0;
+    reach.emplace_back(BBox(BPoint(c.x - r, c.y - r), BPoint(c.x + r, c.y + r)), i);
+  }
+  bgi::rtree<FixtureValue, bgi::rstar<16>> pointTree(atPoint.begin(), atPoint.end());
+  bgi::rtree<FixtureValue, bgi::rstar<16>> reachTree(reach.begin(), reach.end());
+  auto queryFixtures = [&](const auto& tree, double x0, double y0, double x1, double y1) {
+    std::vector<FixtureValue> hits;
+    tree.query(bgi::intersects(BBox(BPoint(std::min(x0, x1), std::min(y0, y1)), BPoint(std::max(x0, x1), std::max(y0, y1)))),
+               std::back_inserter(hits));
+    std::vector<std::size_t> out;
+    for (const auto& h : hits)
+      if (fixtures[h.second].live) out.push_back(h.second);
+    std::sort(out.begin(), out.end());
+    return out;
+  };
+
+  // Fixtures that already have a riser.
+  for (const GjSegment& s : net.allSegments) {
+    if (planLength(s.start, s.end) >= 1.0) continue;
+    auto near = queryFixtures(pointTree, s.start.x - 100, s.start.y - 100, s.start.x + 100, s.start.y + 100);
+    for (std::size_t i : near) {
+      const Point3d& p = fixtures[i].node.position;
+      if (p.distanceTo(s.start) < 100.0 || p.distanceTo(s.end) < 100.0) {
+        fixtures[i].live = false;
+        break;
+      }
+    }
+  }
+
+  SegmentIndex all(net.allSegments), risers;
+  Progress progress(L"生成立管", int(all.slotCount()));
+  const std::size_t runs = all.slotCount();
+  for (std::size_t slot = 0; slot < runs; ++slot) {
+    progress.at(int(slot));
+    if (!all.alive(slot)) continue;
+    const GjSegment original = all.at(slot);
+    const double length = planLength(original.start, original.end);
+    if (length < 1.0) continue;
+    const Point3d ls(original.start.x, original.start.y, 0), le(original.end.x, original.end.y, 0);
+    for (std::size_t i : queryFixtures(reachTree, ls.x, ls.y, le.x, le.y)) {
+      if (!fixtures[i].live || !all.alive(slot)) continue;
+      const GjNode& n = fixtures[i].node;
+      const Point3d centre = n.boxMin + (n.boxMax - n.boxMin) * 0.5;
+      const Point3d c0(centre.x, centre.y, 0);
+      const Vector3d dir = le - ls;
+      const double u = std::clamp((c0 - ls).dot(dir) / dir.dot(dir), 0.0, 1.0);
+      const Point3d k = ls + dir * u;
+      const double r = n.boxMin.distanceTo(n.boxMax) / 2 + 30.0;
+      if (c0.distanceTo(k) > r) continue;
+      const Point3d& np = n.position;
+      Point3d rs, re;
+      int where;  // 0 start, 1 end, 2 middle
+      if (k.distanceTo(ls) < 10.0) {
+        where = 0;
+        rs = {np.x, np.y, original.start.z};
+        re = np;
+      } else if (k.distanceTo(le) < 10.0) {
+        where = 1;
+        rs = np;
+        re = {np.x, np.y, original.end.z};
+      } else {
+        where = 2;
+        const double zk = original.start.z + (original.end.z - original.start.z) * k.distanceTo(ls) / length;
+        rs = {k.x, k.y, zk};
+        re = {k.x, k.y, np.z};
+      }
+      if (!RemoveOverlappedIndexed(all, rs, re) || !RemoveOverlappedIndexed(risers, rs, re)) continue;
+      GjSegment riser(cad::ObjectId(), rs, re, original.name, original.number);
+      riser.id = createRun(riser, rs, re, 1);
+      if (!riser.id.isNull()) {
+        net.made.insert(riser.id);
+        risers.append(riser);
+      }
+      if (where < 2 && all.alive(slot)) {
+        GjSegment cur = all.at(slot);
+        const Point3d a = where == 0 ? Point3d(np.x, np.y, original.start.z) : cur.start;
+        const Point3d b = where == 0 ? cur.end : Point3d(np.x, np.y, original.end.z);
+        const StringArray extra = extraAttrs(cur.id);
+        cad::ObjectId remade = createRun(cur, a, b, 0);
+        if (!remade.isNull()) {
+          // The replacement exists: only now the old run goes.
+          appendAttrs(remade, extra);
+          if (net.made.erase(cur.id)) net.made.insert(remade);
+          EraseEntity(cur.id);
+          cur.id = remade;
+          cur.start = a;
+          cur.end = b;
+          all.update(slot, cur);
+        }
+      } else if (where == 2 && !riser.id.isNull()) {
+        cad::ObjectPtr<cad::BlockReference> ref(n.id, cad::OpenMode::ForWrite);
+        if (ref) ref->setPosition({k.x, k.y, 0});
+      }
+      fixtures[i].live = false;
+    }
+  }
+  net.allSegments = all.segments();
+  GjSegmentArray made = risers.segments();
+  net.allSegments.insert(net.allSegments.end(), made.begin(), made.end());
+}
+
+// ---------------------------------------------------------------------------
+// Breaking at crossings
+// ---------------------------------------------------------------------------
+
+void BreakPipesAtIntersections(PipeNetwork& net) {
+  GjSegmentArray& runs = net.allSegments;
+  const double tol = net.variant == NetworkVariant::Pipe ? 10.0 : 1e-10;
+  std::vector<std::vector<Point3d>> points(runs.size());
+  for (std::size_t i = 0; i < runs.size(); ++i) points[i] = {runs[i].start, runs[i].end};
+  Progress progress(L"相交打断", int(2 * runs.size()));
+  // Each crossing pair once: run i meets every other run of its name still
+  // listed, then leaves the crossing test.
+  SegmentIndex index(runs);
+  for (std::size_t n = runs.size(); n-- > 0;) {
+    progress.at(int(runs.size() - 1 - n));
+    const GjSegment& ri = runs[n];
+    if (ri.id.isNull()) continue;
+    for (std::size_t j : index.query(ri.start, ri.end, tol)) {
+      if (j == n) continue;
+      const GjSegment& rj = runs[j];
+      if (rj.name != ri.name) continue;
+      Point3d ci, cj;
+      if (!closestOnSegments(ri.start, ri.end, rj.start, rj.end, ci, cj)) continue;
+      if (ci.distanceTo(cj) > tol) continue;
+      insertCut(points[n], ci);
+      insertCut(points[j], cj);
+    }
+    index.remove(n);
+  }
+  GjSegmentArray out;
+  for (std::size_t i = 0; i < runs.size(); ++i) {
+    progress.at(int(runs.size() + i));
+    const GjSegment& r = runs[i];
+    if (points[i].size() <= 2) {  // no crossing inside: the run stays as it is
+      out.push_back(r);
+      continue;
+    }
+    std::wstring kind;
+    GetGjSpecial(r.id, &kind, nullptr, nullptr);
+    const StringArray extra = extraAttrs(r.id);
+    GjSegmentArray pieces;
+    bool failed = false;
+    for (std::size_t k = 0; k + 1 < points[i].size(); ++k) {
+      const Point3d& a = points[i][k];
+      const Point3d& b = points[i][k + 1];
+      GjSegment piece(cad::ObjectId(), a, b, r.name, r.number);
+      piece.id = createRun(piece, a, b, planLength(a, b) < 1.0 ? 1 : 0);
+      if (piece.id.isNull()) {
+        if (a.distanceTo(b) >= 1.0) failed = true;
+        continue;
+      }
+      appendAttrs(piece.id, extra);
+      if (kind == L"贯通管") SetGjSpecial(nullptr, &kind, piece.id, nullptr, nullptr);
+      pieces.push_back(piece);
+    }
+    if (failed) {  // keep the whole run rather than lose a part of it
+      for (const GjSegment& p : pieces) EraseEntity(p.id);
+      out.push_back(r);
+      continue;
+    }
+    const bool wasMade = net.made.erase(r.id) > 0;
+    EraseEntity(r.id);
+    for (const GjSegment& p : pieces) {
+      if (wasMade) net.made.insert(p.id);
+      out.push_back(p);
+    }
+  }
+  runs = std::move(out);
+}
+
+// ---------------------------------------------------------------------------
+// Diameters from the annotations
+// ---------------------------------------------------------------------------
+
+namespace {
+
+// End points of the annotated runs, in a grid of 5 mm cells.
+class EndGrid {
+ public:
+  void add(const Point3d& p, std::size_t run) { cells_[key(cell(p.x), cell(p.y))].push_back(run); }
+  template <class F>
+  void near(const Point3d& p, F&& f) const {
+    const long cx = cell(p.x), cy = cell(p.y);
+    for (long dx = -1; dx <= 1; ++dx)
+      for (long dy = -1; dy <= 1; ++dy)
+        if (auto it = cells_.find(key(cx + dx, cy + dy)); it != cells_.end())
+          for (std::size_t r : it->second) f(r);
+  }
+
+ private:
+  static long cell(double v) { return long(std::floor(v / 5.0)); }
+  static std::uint64_t key(long x, long y) { return (std::uint64_t(std::uint32_t(x)) << 32) | std::uint32_t(y); }
+  std::unordered_map<std::uint64_t, std::vector<std::size_t>> cells_;
+};
+
+// The TEXT entities of the drawing in a plan R-tree, to find the label
+// beside a run as FindSegmentLabel does (the nearest text crossing the band
+// of the half-width around the run, beginning with the prefix in any case,
+// parallel within 10 degrees, by distance minus half its height) without a
+// crossing selection over the whole drawing per run.
+class LabelIndex {
+ public:
+  LabelIndex() {
+    ed::SelSet ss = 0;
+    if (ed::ssGet(L"X", {}, {cad::TypedValue(0, L"TEXT")}, ss) != ed::kNormal) return;
+    cad::ObjectIdArray ids;
+    SSToIds(ss, ids);
+    ed::ssFree(ss);
+    std::vector<Value> values;
+    for (cad::ObjectId id : ids) {
+      cad::ObjectPtr<cad::Text> text(id, cad::OpenMode::ForRead);
+      if (!text) continue;
+      Entry e;
+      e.text = text->textString();
+      e.upper = e.text;
+      for (wchar_t& c : e.upper) c = wchar_t(std::towupper(c));
+      e.height = text->height();
+      e.rotation = text->rotation();
+      e.at = text->position();
+      cad::Extents3d ext;
+      if (text->getGeomExtents(ext) == cad::Status::Ok && ext.isValid()) {
+        e.at = Point3d((ext.minPoint.x + ext.maxPoint.x) / 2, (ext.minPoint.y + ext.maxPoint.y) / 2, 0);
+        e.box = BBox(BPoint(ext.minPoint.x, ext.minPoint.y), BPoint(ext.maxPoint.x, ext.maxPoint.y));
+      } else {
+        e.box = BBox(BPoint(e.at.x, e.at.y), BPoint(e.at.x, e.at.y));
+      }
+      values.emplace_back(e.box, entries_.size());
+      entries_.push_back(std::move(e));
+    }
+    tree_ = bgi::rtree<Value, bgi::rstar<16>>(values.begin(), values.end());
+  }
+
+  std::wstring find(const std::wstring& prefix, const Point3d& start, const Point3d& end, double halfWidth) const {
+    std::wstring head = prefix;
+    for (wchar_t& c : head) c = wchar_t(std::towupper(c));
+    const Point3d s(start.x, start.y, 0), e(end.x, end.y, 0);
+    const bool isLong = s.distanceTo(e) > 1;
+    BPolygon band;
+    if (isLong) {
+      const Vector3d d = (e - s).normal();
+      const Vector3d n(-d.y * halfWidth, d.x * halfWidth, 0);
+      for (const Point3d& p : {s + n, s - n, e - n, e + n, s + n}) bg::append(band.outer(), BPoint(p.x, p.y));
+    } else {
+      for (const auto& [dx, dy] : {std::pair{-1, -1}, {1, -1}, {1, 1}, {-1, 1}, {-1, -1}})
+        bg::append(band.outer(), BPoint(s.x + dx * halfWidth, s.y + dy * halfWidth));
+    }
+    bg::correct(band);
+    BBox reach;
+    bg::envelope(band, reach);
+    std::vector<Value> hits;
+    tree_.query(bgi::intersects(reach), std::back_inserter(hits));
+    std::sort(hits.begin(), hits.end(), [](const Value& a, const Value& b) { return a.second < b.second; });
+    const double parallelTol = std::sin(0.174532925);
+    const Vector3d direction = e - s;
+    double best = halfWidth;
+    const Entry* winner = nullptr;
+    for (const Value& h : hits) {
+      const Entry& t = entries_[h.second];
+      if (t.upper.compare(0, head.size(), head) != 0 || t.text.size() < head.size()) continue;
+      if (!bg::intersects(band, t.box)) continue;
+      double distance;
+      if (isLong) {
+        if (!IsParallel(DirectionFromAngle(t.rotation, Vector3d(0, 0, 1)), direction, parallelTol)) continue;
+        Point3d foot;
+        distance = GetPerpFootOnSegment(t.at, s, e, 0.0, foot);
+        if (distance < 0) continue;
+      } else {
+        distance = t.at.distanceTo(s);
+      }
+      distance -= t.height / 2;
+      if (distance < best) {
+        best = distance;
+        winner = &t;
+      }
+    }
+    if (!winner || winner->text.size() == head.size()) return L"";
+    const std::size_t cut = winner->text.find_first_of(L" =", head.size());
+    if (cut == head.size()) return L"";
+    return cut == std::wstring::npos ? winner->text : winner->text.substr(0, cut);
+  }
+
+ private:
+  using BPoint = bg::model::point<double, 2, bg::cs::cartesian>;
+  using BBox = bg::model::box<BPoint>;
+  using BPolygon = bg::model::polygon<BPoint>;
+  using Value = std::pair<BBox, std::size_t>;
+  struct Entry {
+    std::wstring text, upper;
+    double height = 0, rotation = 0;
+    Point3d at;
+    BBox box;
+  };
+  std::vector<Entry> entries_;
+  bgi::rtree<Value, bgi::rstar<16>> tree_;
+};
+
+double unsignedAngle(const Vector3d& u, const Vector3d& v) {
+  const double lu = u.length(), lv = v.length();
+  if (lu < 1e-12 || lv < 1e-12) return 0;
+  return std::acos(std::clamp(u.dot(v) / (lu * lv), -1.0, 1.0));
+}
+
+}  // namespace
+
+void ApplyDiameterAnnotations(PipeNetwork& net) {
+  const Vector3d t = net.translation();
+  GjSegmentArray pending;
+  GjSegmentArray annotated;
+  GjSegmentArray untouched;  // runs this conversion did not make
+  for (const GjSegment& s : net.allSegments) (net.made.count(s.id) ? pending : untouched).push_back(s);
+
+  // Own labels, last to first, searched beside the source lines.
+  std::vector<bool> labelled(pending.size(), false);
+  const LabelIndex texts;
+  for (std::size_t n = pending.size(); n-- > 0;) {
+    GjSegment& s = pending[n];
+    const Point3d a = s.start - t, b = s.end - t;
+    std::wstring label = texts.find(L"DN", a, b, 300.0);
+    if (label.empty() || label == kAutoNumber) label = texts.find(L"de", a, b, 300.0);
+    if (label.empty() || label == kAutoNumber) continue;
+    double d = 32.0;
+    DiameterOfLabel(label, d);
+    if (!relabel(s.id, label, &d)) EraseEntity(s.id);
+    s.number = label;
+    labelled[n] = true;
+  }
+  // The annotated list in the order the runs were labelled (last to first).
+  std::vector<std::size_t> queue;
+  for (std::size_t n = pending.size(); n-- > 0;)
+    if (labelled[n]) annotated.push_back(pending[n]);
+  for (std::size_t n = 0; n < pending.size(); ++n)
+    if (!labelled[n]) queue.push_back(n);
+
+  if (!annotated.empty() && !queue.empty()) {
+    // Propagation. The queue is visited in cyclic order; a run without an
+    // annotated neighbour is passed over, and the walk ends after a whole
+    // round without a label. Passing over changes nothing, so the walk can
+    // jump from one run that has an annotated neighbour to the next one.
+    EndGrid grid;
+    for (std::size_t a = 0; a < annotated.size(); ++a) {
+      grid.add(annotated[a].start, a);
+      grid.add(annotated[a].end, a);
+    }
+    // Runs by their ends, to learn which queued runs a new label reaches.
+    EndGrid queuedEnds;
+    std::vector<std::size_t> order(pending.size(), 0);  // position in the cycle
+    for (std::size_t q = 0; q < queue.size(); ++q) {
+      order[queue[q]] = q;
+      queuedEnds.add(pending[queue[q]].start, queue[q]);
+      queuedEnds.add(pending[queue[q]].end, queue[q]);
+    }
+    std::set<std::size_t> waiting(queue.begin(), queue.end());
+    auto cyclePos = [&](std::size_t run) { return order[run]; };
+    std::set<std::size_t> ready;  // cycle positions of runs worth a visit
+    auto touchesAnnotated = [&](std::size_t run) {
+      bool any = false;
+      const GjSegment& s = pending[run];
+      for (const Point3d& p : {s.start, s.end})
+        grid.near(p, [&](std::size_t a) {
+          const GjSegment& A = annotated[a];
+          if (p.distanceTo(A.start) < 5.0 || p.distanceTo(A.end) < 5.0) any = true;
+        });
+      return any;
+    };
+    for (std::size_t run : queue)
+      if (touchesAnnotated(run)) ready.insert(cyclePos(run));
+    std::size_t cursor = 0;
+    Progress progress(L"识别标注", int(queue.size()));
+    while (!ready.empty() && !waiting.empty()) {
+      auto it = ready.lower_bound(cursor);
+      if (it == ready.end()) it = ready.begin();
+      const std::size_t pos = *it;
+      ready.erase(it);
+      const std::size_t run = queue[pos];
+      cursor = pos + 1;
+      if (!waiting.count(run)) continue;
+      GjSegment& s = pending[run];
+      // The straightest continuation among the annotated runs at its ends.
+      std::vector<std::size_t> candidates;
+      for (const Point3d& p : {s.start, s.end}) grid.near(p, [&](std::size_t a) { candidates.push_back(a); });
+      std::sort(candidates.begin(), candidates.end());
+      candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
+      double best = 0;
+      std::wstring label;
+      for (std::size_t a : candidates) {
+        const GjSegment& A = annotated[a];
+        bool atStart, atAStart;
+        if (s.start.distanceTo(A.start) < 5.0) atStart = true, atAStart = true;
+        else if (s.start.distanceTo(A.end) < 5.0) atStart = true, atAStart = false;
+        else if (s.end.distanceTo(A.start) < 5.0) atStart = false, atAStart = true;
+        else if (s.end.distanceTo(A.end) < 5.0) atStart = false, atAStart = false;
+        else continue;
+        const Vector3d u = atStart ? s.end - s.start : s.start - s.end;
+        const Vector3d v = atAStart ? A.end - A.start : A.start - A.end;
+        const double angle = unsignedAngle(u, v);
+        if (angle > best) {
+          best = angle;
+          label = A.number;
+        }
+      }
+      if (best <= 0) continue;  // waits for a new neighbour
+      if (s.name == L"喷淋管" && planLength(s.start, s.end) < 1.0) label = L"DN25";
+      double d = 0;
+      const bool hasDiameter = DiameterOfLabel(label, d);
+      if (!relabel(s.id, label, hasDiameter ? &d : nullptr)) EraseEntity(s.id);
+      s.number = label;
+      waiting.erase(run);
+      const std::size_t a = annotated.size();
+      annotated.push_back(s);
+      grid.add(s.start, a);
+      grid.add(s.end, a);
+      progress.at(int(queue.size() - waiting.size()));
+      for (const Point3d& p : {s.start, s.end})
+        queuedEnds.near(p, [&](std::size_t other) {
+          if (!waiting.count(other)) return;
+          const GjSegment& o = pending[other];
+          if (p.distanceTo(o.start) < 5.0 || p.distanceTo(o.end) < 5.0) ready.insert(cyclePos(other));
+        });
+    }
+    queue.assign(waiting.begin(), waiting.end());
+    std::sort(queue.begin(), queue.end(), [&](std::size_t x, std::size_t y) { return order[x] < order[y]; });
+  }
+  // Runs that found no label keep a number of their own: the component name
+  // stands for the placeholder.
+  net.unlabelledRuns = 0;
+  GjSegmentArray left;
+  for (std::size_t run : queue) {
+    GjSegment& s = pending[run];
+    if (s.number == kAutoNumber) {
+      relabel(s.id, s.name, nullptr);
+      s.number = s.name;
+    }
+    ++net.unlabelledRuns;
+    left.push_back(s);
+  }
+  net.allSegments = std::move(left);
+}

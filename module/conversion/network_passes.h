@@ -1,0 +1,72 @@
+// The pipe-network passes of the pipe and water-pipe conversions:
+// recognition (source entities of one row into runs and risers),
+// auto-connect (collinear runs of one name across small gaps), risers at
+// fixtures, breaking at crossings, and diameters from the "DN"/"de" texts.
+//
+// The passes work on a PipeNetwork: the segment lists that the conversion
+// dialog holds while it converts, its translation and its gap limit. Every
+// pass keeps the order of its lists as the scans of the whole list would,
+// but finds its candidates through a plan R-tree or an end-point grid, so
+// that a pass costs n log n rather than n².
+//
+// The passes act only on components whose name is one of the converted rows'
+// names (CollectLinearComponents), so pipes of other names and disciplines
+// are never joined, cut, erased or relabelled; the diameter pass only
+// relabels runs that this conversion made.
+#pragma once
+
+#include <string>
+#include <unordered_set>
+
+#include "module/model/records.h"
+#include "module/toolkit/strings.h"
+#include "platform/cad/ids.h"
+
+enum class NetworkVariant { Pipe, Water };
+
+struct PipeNetwork {
+  NetworkVariant variant = NetworkVariant::Pipe;
+  double sourceX = 0, sourceY = 0, targetX = 0, targetY = 0;
+  double gapLimit = 1500.0;
+  GjSegmentArray allSegments;
+  GjSegmentArray newSegments;
+  // Entities made by this conversion (runs, risers, pieces).
+  std::unordered_set<cad::ObjectId> made;
+  // Counts for the closing report.
+  int skippedEntities = 0;
+  int unlabelledRuns = 0;
+
+  geom::Vector3d translation() const { return {targetX - sourceX, targetY - sourceY, 0}; }
+  void clear() {
+    allSegments.clear();
+    newSegments.clear();
+    made.clear();
+    skippedEntities = unlabelledRuns = 0;
+  }
+};
+
+// The placeholder number of rows whose runs take their number from the
+// drawing's texts.
+inline constexpr const wchar_t* kAutoNumber = L"自动识别";
+
+// The fixture categories of the riser pass.
+const wchar_t* FixtureCategories(NetworkVariant v);
+
+// Every linear component of the drawing (special type 斜管, 立管 or 贯通管)
+// whose name is in names, appended to allSegments in model-space order.
+void CollectLinearComponents(PipeNetwork& net, const StringArray& names);
+
+// The passes, in the order the conversion runs them.
+void RecognisePipeRuns(PipeNetwork& net, const cad::ObjectIdArray* rowIds, const std::wstring& name,
+                       const std::wstring& number, bool riser, double startElev, double endElev);
+void AutoConnectPipes(PipeNetwork& net);
+void GenerateRisersAtFixtures(PipeNetwork& net);
+void BreakPipesAtIntersections(PipeNetwork& net);
+void ApplyDiameterAnnotations(PipeNetwork& net);
+
+// Index of the first segment with the id; -1 when none.
+int FindSegmentIndex(const GjSegmentArray& segments, cad::ObjectId id);
+
+// The diameter of a label: the number from its first decimal digit on, or
+// nothing when it holds no digit or the number is not above 0.
+bool DiameterOfLabel(const std::wstring& label, double& diameter);

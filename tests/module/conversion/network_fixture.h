@@ -1,0 +1,104 @@
+// A drawing for the pipe-network passes: design lines and texts on source
+// layers, pipe runs made by the entity creation, fixtures as point
+// components, and readers of what the passes left.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+
+#include "module/conversion/network_passes.h"
+#include "module/model/linear_entities.h"
+#include "module/model/special_data.h"
+#include "module/toolkit/entities.h"
+#include "module/toolkit/layers.h"
+#include "module/toolkit/vocabulary.h"
+#include "module/toolkit/xdata.h"
+#include "platform/cad/database.h"
+#include "platform/cad/entities.h"
+#include "platform/cad/tables.h"
+#include "platform/editor/cmdline.h"
+#include "platform/editor/document.h"
+#include "platform/editor/editor.h"
+
+namespace convtest {
+
+using geom::Point3d;
+
+class NetworkDrawing : public testing::Test {
+ protected:
+  void SetUp() override {
+    ed::resetEditor();
+    db_ = ed::docManager().curDocument()->database();
+    BuildGjCategoryTable();
+  }
+
+  cad::Database* db() { return db_; }
+
+  cad::ObjectId line(const std::wstring& layer, Point3d a, Point3d b) { return AddLine(a, b, layer, db_); }
+  cad::ObjectId polyline(const std::wstring& layer, const PointList& pts, bool closed = false) {
+    return AddPolyline(pts, {}, closed, kDefaultWidth, layer, db_);
+  }
+  cad::ObjectId circle(const std::wstring& layer, Point3d c, double r) {
+    auto* e = new cad::Circle(c, geom::Vector3d(0, 0, 1), r);
+    cad::ObjectId id = AppendToModelSpace(e, layer, db_);
+    if (!id.isNull()) e->close();
+    return id;
+  }
+  cad::ObjectId text(const std::wstring& s, Point3d at, double rotation = 0, const std::wstring& layer = L"ZEB_文字") {
+    return AddText(at, s, 250, rotation, 1.0, layer, db_, 0, 0);
+  }
+  // A pipe component of the drawing.
+  GjSegment run(const std::wstring& name, const std::wstring& number, Point3d a, Point3d b) {
+    cad::ObjectId id;
+    CreateLinearGjEntity(id, name, number, a, b, 0.0, std::hypot(b.x - a.x, b.y - a.y) < 1 ? 1 : 0);
+    EXPECT_FALSE(id.isNull());
+    return GjSegment(id, a, b, name, number);
+  }
+  // A fixture point component: a 400 x 400 square block on the type's layer.
+  cad::ObjectId fixture(const std::wstring& type, Point3d at, double elevation) {
+    const std::wstring block = L"测试_" + type;
+    {
+      cad::ObjectPtr<cad::BlockTable> table(db_->blockTableId(), cad::OpenMode::ForWrite);
+      if (!table->has(block)) {
+        auto rec = std::make_unique<cad::BlockRecord>();
+        rec->setName(block);
+        cad::ObjectId recId;
+        table->add(std::move(rec), &recId);
+        cad::ObjectPtr<cad::BlockRecord> open(recId, cad::OpenMode::ForWrite);
+        open->appendEntity(MakePolyline({{-200, -200, 0}, {200, -200, 0}, {200, 200, 0}, {-200, 200, 0}}, {}, true,
+                                        kDefaultWidth));
+      }
+    }
+    GetOrCreateLayer(type, db_);
+    cad::ObjectId id = InsertBlockRef(block, at, 0, cad::Scale3d{}, geom::Vector3d(0, 0, 1), type, db_);
+    const std::wstring number = L"F1";
+    SetPointGjSpecial(&number, id, &elevation, nullptr);
+    return id;
+  }
+
+  static double planLength(const GjSegment& s) { return std::hypot(s.end.x - s.start.x, s.end.y - s.start.y); }
+  static std::wstring numberOf(cad::ObjectId id) {
+    std::wstring n;
+    StringArray attrs;
+    GetGjNumberAndAttrs(id, n, attrs);
+    return n;
+  }
+  static StringArray attrsOf(cad::ObjectId id) {
+    std::wstring n;
+    StringArray attrs;
+    GetGjNumberAndAttrs(id, n, attrs);
+    return attrs;
+  }
+  // The live runs of the drawing on a layer, as segments.
+  GjSegmentArray runsOn(const std::wstring& layer) {
+    PipeNetwork net;
+    CollectLinearComponents(net, {layer});
+    return net.allSegments;
+  }
+
+  cad::Database* db_ = nullptr;
+};
+
+}  // namespace convtest
