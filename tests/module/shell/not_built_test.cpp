@@ -20,7 +20,7 @@ std::wstring notBuilt(const std::wstring& name) { return L"命令 " + name + L" 
 
 TEST(NotBuilt, EachSubsystemsCommandsSayTheyAreNotBuilt) {
   // The first and last rows of each owner in the command table.
-  for (const wchar_t* name : {L"LayPipe", L"GPS_Acc", L"NT_EquipFoundation", L"ZebTotalAll", L"ZebAllArea",
+  for (const wchar_t* name : {L"LayPipe", L"GPS_Acc", L"NT_EquipFoundation", L"ZebTotalArea", L"ZebAllArea",
                               L"KivChangeElev", L"DuctRotate", L"DuctFittings", L"KivSolid3d", L"KivSolid2d"}) {
     CommandHandler handler = handlerOf(name);
     ASSERT_NE(handler, nullptr) << testing::PrintToString(std::wstring(name));
