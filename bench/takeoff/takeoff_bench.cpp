@@ -200,6 +200,7 @@ void BM_ReadFloorDrawings(benchmark::State& state) {
       entities += db.modelSpaceEntities().size();
     }
     benchmark::DoNotOptimize(entities);
+    state.counters["entities"] = double(entities);
   }
   state.counters["components"] = double(floors) * kComponents;
 }

@@ -142,35 +142,50 @@ void EvaluateCalcFormula(const std::wstring& type, const std::wstring& formula, 
   for (wchar_t c : formula)
     if (!isNameMark(c)) w.text += c;
 
+  // The first name equal to the text between a pair of brackets at [a, b).
+  auto nameAt = [&](size_t a, size_t b) -> int {
+    for (size_t i = 0; i < n; ++i)
+      if (names[i].size() == b - a && w.text.compare(a, b - a, names[i]) == 0) return static_cast<int>(i);
+    return -1;
+  };
   if (w.text.find(L'{') != std::wstring::npos) {
-    for (size_t i = 0; i < n; ++i) {
-      const std::wstring ref = L"{" + names[i] + L"}";
-      for (size_t p = w.text.find(ref); p != std::wstring::npos; p = w.text.find(ref, p)) {
-        std::wstring insert = values[i];
-        insert += w.mark(names[i]);
-        w.text.replace(p, ref.size(), insert);
-        p += insert.size();
+    // Each reference to a given name becomes its value and the name's mark.
+    for (size_t p = w.text.find(L'{'); p != std::wstring::npos; p = w.text.find(L'{', p)) {
+      size_t close = w.text.find(L'}', p + 1);
+      if (close == std::wstring::npos) break;
+      int i = nameAt(p + 1, close);
+      if (i < 0) {
+        ++p;
+        continue;
       }
+      std::wstring insert = values[i];
+      insert += w.mark(names[i]);
+      w.text.replace(p, close + 1 - p, insert);
+      p += insert.size();
     }
     size_t len = 0;
     for (size_t p; (p = findReference(w.text, L'{', L'}', len)) != std::wstring::npos;)
       dropReference(w.text, p, len);
   }
-  for (size_t i = 0; i < n; ++i) {
-    const std::wstring ref = L"[" + names[i] + L"]";
-    for (size_t p = w.text.find(ref); p != std::wstring::npos; p = w.text.find(ref, p)) {
-      const std::wstring& v = values[i];
-      if (!v.empty() && v[0] >= L'0' && v[0] <= L'9' && numberOf(v) < 0.001) {
-        dropReference(w.text, p, ref.size());
-        continue;
-      }
-      std::wstring name = names[i];
-      if (!name.empty() && (name[0] == L'扣' || name[0] == L'加')) name.erase(0, 1);
-      std::wstring insert = v;
-      insert += w.mark(name);
-      w.text.replace(p, ref.size(), insert);
-      p += insert.size();
+  for (size_t p = w.text.find(L'['); p != std::wstring::npos; p = w.text.find(L'[', p)) {
+    size_t close = w.text.find(L']', p + 1);
+    if (close == std::wstring::npos) break;
+    int i = nameAt(p + 1, close);
+    if (i < 0) {
+      ++p;
+      continue;
     }
+    const std::wstring& v = values[i];
+    if (!v.empty() && v[0] >= L'0' && v[0] <= L'9' && numberOf(v) < 0.001) {
+      dropReference(w.text, p, close + 1 - p);
+      continue;
+    }
+    std::wstring name = names[i];
+    if (!name.empty() && (name[0] == L'扣' || name[0] == L'加')) name.erase(0, 1);
+    std::wstring insert = v;
+    insert += w.mark(name);
+    w.text.replace(p, close + 1 - p, insert);
+    p += insert.size();
   }
   // A deduction or addition that names no given value does not apply.
   size_t len = 0;
@@ -211,7 +226,10 @@ void EvaluateCalcItem(const std::wstring& kind, const std::wstring& item, String
   for (size_t i = 4; i < f.size(); ++i) param += L":" + f[i];
 
   if (!param.empty()) {
-    int i = TStrsIndexOf(names, param);
+    // The first name equal to the parameter (an exact search, as the base
+    // library's line lookup does).
+    int i = static_cast<int>(std::find(names.begin(), names.end(), param) - names.begin());
+    if (i == static_cast<int>(names.size())) i = -1;
     if (i < 0 || i >= static_cast<int>(values.size())) {
       param.clear();
     } else if (values[i] != L"默认" && !values[i].empty()) {
