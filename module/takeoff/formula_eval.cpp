@@ -148,45 +148,40 @@ void EvaluateCalcFormula(const std::wstring& type, const std::wstring& formula, 
       if (names[i].size() == b - a && w.text.compare(a, b - a, names[i]) == 0) return static_cast<int>(i);
     return -1;
   };
+  // Walks the references open..close from the start; each that names a given
+  // value is handed to use (position, length, index), which answers where the
+  // walk goes on.
+  auto eachReference = [&](wchar_t open, wchar_t close, auto&& use) {
+    for (size_t p = w.text.find(open); p != std::wstring::npos; p = w.text.find(open, p)) {
+      size_t end = w.text.find(close, p + 1);
+      if (end == std::wstring::npos) break;
+      int i = nameAt(p + 1, end);
+      p = i < 0 ? p + 1 : use(p, end + 1 - p, static_cast<size_t>(i));
+    }
+  };
+  auto insertValue = [&](size_t p, size_t len, const std::wstring& value, const std::wstring& name) {
+    std::wstring insert = value;
+    insert += w.mark(name);
+    w.text.replace(p, len, insert);
+    return p + insert.size();
+  };
   if (w.text.find(L'{') != std::wstring::npos) {
     // Each reference to a given name becomes its value and the name's mark.
-    for (size_t p = w.text.find(L'{'); p != std::wstring::npos; p = w.text.find(L'{', p)) {
-      size_t close = w.text.find(L'}', p + 1);
-      if (close == std::wstring::npos) break;
-      int i = nameAt(p + 1, close);
-      if (i < 0) {
-        ++p;
-        continue;
-      }
-      std::wstring insert = values[i];
-      insert += w.mark(names[i]);
-      w.text.replace(p, close + 1 - p, insert);
-      p += insert.size();
-    }
+    eachReference(L'{', L'}', [&](size_t p, size_t len, size_t i) { return insertValue(p, len, values[i], names[i]); });
     size_t len = 0;
     for (size_t p; (p = findReference(w.text, L'{', L'}', len)) != std::wstring::npos;)
       dropReference(w.text, p, len);
   }
-  for (size_t p = w.text.find(L'['); p != std::wstring::npos; p = w.text.find(L'[', p)) {
-    size_t close = w.text.find(L']', p + 1);
-    if (close == std::wstring::npos) break;
-    int i = nameAt(p + 1, close);
-    if (i < 0) {
-      ++p;
-      continue;
-    }
+  eachReference(L'[', L']', [&](size_t p, size_t len, size_t i) {
     const std::wstring& v = values[i];
     if (!v.empty() && v[0] >= L'0' && v[0] <= L'9' && numberOf(v) < 0.001) {
-      dropReference(w.text, p, close + 1 - p);
-      continue;
+      dropReference(w.text, p, len);
+      return p;
     }
     std::wstring name = names[i];
     if (!name.empty() && (name[0] == L'扣' || name[0] == L'加')) name.erase(0, 1);
-    std::wstring insert = v;
-    insert += w.mark(name);
-    w.text.replace(p, close + 1 - p, insert);
-    p += insert.size();
-  }
+    return insertValue(p, len, v, name);
+  });
   // A deduction or addition that names no given value does not apply.
   size_t len = 0;
   for (size_t p; (p = findReference(w.text, L'[', L']', len)) != std::wstring::npos;)
