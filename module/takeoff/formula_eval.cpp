@@ -126,10 +126,13 @@ std::wstring displayText(const Work& w) {
 }
 
 double evaluate(const std::wstring& expression) {
-  std::wstring buf(256, L'\0');
+  // On the stack: a heap block of this size per evaluation makes the
+  // allocator sweep its small free blocks each time.
+  wchar_t buf[256] = {};
   SuiteCall<int(const wchar_t*, wchar_t*, int)>::call(SuiteModule::Base, "Dll_ExpressMath_W", 0,
-                                                       expression.c_str(), buf.data(), 0);
-  return numberOf(buf.c_str());
+                                                       expression.c_str(), buf, 0);
+  buf[255] = L'\0';
+  return numberOf(buf);
 }
 
 }  // namespace

@@ -114,7 +114,16 @@ void RunCalculatorSkeleton(StringArray& doneKinds, const std::wstring& kind, con
     int count = 0;
     auto group = byNumber.find(number);
     if (group != byNumber.end()) {
+      // The record's values: the head and the quantity (set per entity),
+      // then the parameters. An evaluation rewrites the head, turns negative
+      // values into "0" (for good: the parameters stay the record's) and
+      // appends its result, which is taken off again for the next item.
       recordParams(paramNames, paramValues);
+      names.assign({L"", L""});
+      values.assign({L"", L""});
+      names.insert(names.end(), paramNames.begin(), paramNames.end());
+      values.insert(values.end(), paramValues.begin(), paramValues.end());
+      const size_t base = names.size();
       for (const GjData* e : group->second) {
         auto [it, fresh] = measured.try_emplace(e->id.raw());
         Measure& m = it->second;
@@ -127,11 +136,12 @@ void RunCalculatorSkeleton(StringArray& doneKinds, const std::wstring& kind, con
         }
         for (const std::wstring& item : items) {
           if (filterItems && item.find(itemFilter) == std::wstring::npos) continue;
-          // Fresh lists per item: the evaluation rewrites the head and appends.
-          names.assign({m.head, m.name});
-          values.assign({L"", m.text});
-          names.insert(names.end(), paramNames.begin(), paramNames.end());
-          values.insert(values.end(), paramValues.begin(), paramValues.end());
+          names.resize(base);
+          values.resize(base);
+          names[0] = m.head;
+          names[1] = m.name;
+          values[0].clear();
+          values[1] = m.text;
           EvaluateCalcItem(kind, item, names, values, lines);
         }
         ++count;
