@@ -308,7 +308,7 @@ def floor_rows(floor, library, graph):
         # the project open or the floor switch copies them in.
         return [["轴网", "", "轴网"] + [""] * (len(FLOOR_FIELDS) - 3)]
     numbered = {}
-    for t, no, values in NUMBERED[floor]:
+    for t, no, values in NUMBERED[floor] + run_records(floor):
         numbered.setdefault(t, []).append((no, values))
     rows = [["", "", lib.MARKER_CATEGORY] + [""] * (len(FLOOR_FIELDS) - 3)]
     seen_marker = False
@@ -341,7 +341,7 @@ def floor_rows(floor, library, graph):
             row = list(template)
             row[1] = no
             row[3] = CRLF.join(lines)
-            row[4] = rule_ini(category, name, no)
+            row[4] = norm_ini(category, name, no, row[3])
             rows.append(row)
     return rows
 
@@ -405,7 +405,151 @@ def write_floor_drawing(floor, index):
                            dxfattribs={"layer": "照明-设计"})
         msp.add_text("WL1 BV-3×2.5 PC20", height=300,
                      dxfattribs={"layer": "照明-设计", "insert": (3200, 15200)})
+    add_floor_components(doc, floor)
     save(doc, os.path.join(PROJECT, f"{floor}.DWG"))
+
+
+# ---------------------------------------------------------------- laid runs
+
+# Linear components already laid on the floors, measured by the take-off:
+# floor -> [(type, number, {parameter: value}, [run, ...])]; a run is
+# ("斜管", (x0, y0), (x1, y1), bulge, start elevation, end elevation) in plan,
+# or ("立管", (x, y), start elevation, end elevation) for a riser.
+# The numbers already in NUMBERED only gain their runs here.
+LAID_RUNS = {
+    "1层": [
+        ("给水管", "J1", None, [("立管", (1500, 1500), 0, 2800),
+                               ("斜管", (1500, 1500), (1500, 9000), 0, 2800, 2800),
+                               ("斜管", (1500, 9000), (10500, 9000), 0, 2800, 2800)]),
+        ("给水管", "J2", None, [("斜管", (4500, 9000), (4500, 12000), 0, 2800, 2800),
+                               ("斜管", (7500, 9000), (7500, 12000), 0, 2800, 2600)]),
+        ("给水管", "J3", {"公称管径D_0(mm)": "20"},
+         [("斜管", (10500, 9000), (12000, 10500), 0.41421356, 2800, 2800),
+          ("立管", (12000, 10500), 2800, 1000)]),
+        ("热给水管", "RJ1", {"公称管径D_0(mm)": "25", "保温厚度(mm)": "20"},
+         [("斜管", (1800, 1500), (1800, 8700), 0, 2900, 2900),
+          ("斜管", (1800, 8700), (7500, 8700), 0, 2900, 2900)]),
+        ("污水管", "W1", None, [("斜管", (10000, 8000), (10000, 1000), 0, 600, 460),
+                               ("立管", (10000, 1000), 460, -1200)]),
+        ("导管", "SC1", {"导管规格(mm)": "20"},
+         [("斜管", (3000, 3000), (3000, 15000), 0, 3600, 3600),
+          ("斜管", (3000, 15000), (27000, 15000), 0, 3600, 3600)]),
+        ("导管", "SC2", {"导管材质": "SC管", "导管规格(mm)": "32"},
+         [("斜管", (29000, 1000), (29000, 12000), 0, 3500, 3500)]),
+        ("桥架", "QJ1", {"B": "300", "H": "100"},
+         [("斜管", (1000, 17000), (29000, 17000), 0, 3300, 3300)]),
+        ("线槽", "XC1", {}, [("斜管", (12000, 4000), (18000, 4000), 0, 3300, 3300)]),
+        ("送风管", "SF1", None, [("斜管", (2000, 16000), (20000, 16000), 0, 3200, 3200)]),
+    ],
+    "地下1层": [
+        ("消防管", "XH1", None, [("斜管", (1000, 3000), (29000, 3000), 0, 3600, 3600),
+                                ("立管", (1000, 3000), 3600, -800)]),
+        ("喷淋管", "ZP1", None, [("斜管", (x, 3000), (x, 15000), 0, 3800, 3800)
+                                for x in range(3000, 28000, 3000)]),
+        ("喷淋管", "ZP2", None, [("斜管", (1000, 15000), (29000, 15000), 0, 3800, 3800)]),
+        ("冷供水管", "LG1", {"公称管径D_0(mm)": "100"},
+         [("斜管", (2000, 12000), (20000, 12000), 0, 3400, 3400),
+          ("斜管", (20000, 12000), (24000, 14000), -0.2, 3400, 3400)]),
+        ("桥架", "QJ2", {"B": "400", "H": "150"},
+         [("斜管", (1000, 17500), (29000, 17500), 0, 3700, 3700),
+          ("立管", (29000, 17500), 3700, 4200)]),
+        ("接地母线", "JD1", None, [("斜管", (0, 0), (30000, 0), 0, -800, -800),
+                                 ("斜管", (30000, 0), (30000, 18000), 0, -800, -800)]),
+        ("排风管", "PF1", None, [("斜管", (1000, 16500), (29000, 16500), 0, 3500, 3500)]),
+    ],
+}
+
+
+def run_records(floor):
+    """The floor-table records of the laid runs that NUMBERED does not hold."""
+    known = {(t, no) for t, no, _ in NUMBERED.get(floor, [])}
+    return [(t, no, values) for t, no, values, _ in LAID_RUNS.get(floor, [])
+            if values is not None and (t, no) not in known]
+
+
+def param_value(params, key):
+    for line in params.split(CRLF):
+        k, _, v = line.partition("=")
+        if k == key:
+            return v.partition(":")[0]
+    return ""
+
+
+def norm_title(name, type_, params):
+    """The norm name of a rule item of a run, worded from the record's parameters."""
+    p = lambda key: param_value(params, key)  # noqa: E731
+    if type_ == "长度" and p("公称管径D_0(mm)"):
+        place = "室外" if p("安装部位") == "室外" else "室内"
+        return f"{place}{name} {p('材质')}({p('连接方式')}连接) DN{p('公称管径D_0(mm)')}"
+    if type_ == "保温":
+        return f"管道绝热 {p('保温材料')} δ={p('保温厚度(mm)')}mm 管径DN{p('公称管径D_0(mm)')}以下"
+    if type_ == "长度" and p("导管规格(mm)"):
+        return f"砖、混凝土结构暗配 {p('导管材质')} 公称口径{p('导管规格(mm)')}mm以内"
+    if type_ == "长度" and name in ("桥架", "托盘", "组合式桥架"):
+        return f"{p('材质')}桥架安装 宽+高({p('B')}+{p('H')})mm以下"
+    if type_ == "长度" and name == "线槽":
+        return f"{p('材质')}敷设 宽{p('B')}mm以下"
+    if type_ == "长度" and p("规格"):
+        return f"{name}敷设 {p('材质')} {p('规格')}"
+    if type_ == "面积":
+        return f"{p('材质')}矩形风管制作安装 δ={p('板厚(mm)')}mm 长边长{p('B')}mm以下"
+    return ""
+
+
+NORM_UNITS = {"长度": "10m", "保温": "m3", "面积": "10m2"}
+NORM_NOTES = {"长度": "含管件安装、支吊架制作安装以外的全部工作内容", "保温": "含防潮层",
+              "面积": "含法兰、加固框及吊托支架"}
+
+
+def norm_ini(category, name, number, params, mode="定额"):
+    """The 定额 text of a numbered row; runs get norm names from their parameters."""
+    sections = []
+    for i, line in enumerate(lib.rule_lines(category, name, mode), start=1):
+        f = line.split("=")
+        title, code = f[3].split("||")
+        worded = norm_title(name, f[1], params) if category in lib.RUN_KINDS | {"管线", "防雷接地"} else ""
+        unit = NORM_UNITS.get(f[1], f[4]) if worded else f[4]
+        lines = [f"[{i:03d}]", f"标志={f[0]}", f"类型={f[1]}", f"编号={code}", f"名称={worded or title}",
+                 f"单位={unit}"]
+        if worded:
+            lines.append(f"附注信息={NORM_NOTES.get(f[1], '')}")
+        sections.append(CRLF.join(lines))
+    return CRLF.join(sections)
+
+
+def add_floor_components(doc, floor):
+    """The laid runs of the floor as component entities, and the axis labels."""
+    msp = doc.modelspace()
+    for app in ("编号", "属性", "特殊"):
+        if app not in doc.appids:
+            doc.appids.new(app)
+    # Grid axes carry their label (轴号) for the location of the quantity lines.
+    xs = sorted({round(e.dxf.start.x) for e in msp.query('LINE[layer=="轴网"]') if e.dxf.start.x == e.dxf.end.x})
+    ys = sorted({round(e.dxf.start.y) for e in msp.query('LINE[layer=="轴网"]') if e.dxf.start.y == e.dxf.end.y})
+    for e in msp.query('LINE[layer=="轴网"]'):
+        if e.dxf.start.x == e.dxf.end.x:
+            label = str(xs.index(round(e.dxf.start.x)) + 1)
+        else:
+            label = "ABCDEFGH"[ys.index(round(e.dxf.start.y))]
+        e.set_xdata("特殊", [(1000, f"轴号={label}")])
+    for kind, number, _, runs in LAID_RUNS.get(floor, []):
+        if kind not in doc.layers:
+            doc.layers.add(kind)
+        for run in runs:
+            if run[0] == "立管":
+                _, (x, y), z0, z1 = run
+                block = number
+                if block not in doc.blocks:
+                    doc.blocks.new(block).add_point((0, 0))
+                ent = msp.add_blockref(block, (x, y), dxfattribs={"layer": kind})
+            else:
+                _, a, b, bulge, z0, z1 = run
+                ent = msp.add_lwpolyline([(a[0], a[1], 0, 0, bulge), (b[0], b[1], 0, 0, 0)],
+                                         format="xyseb", dxfattribs={"layer": kind})
+            ent.set_xdata("编号", [(1000, number)])
+            ent.set_xdata("属性", [(1000, ent.dxf.handle), (1000, "主键")])
+            ent.set_xdata("特殊", [(1000, f"类型={run[0]}"), (1000, f"起点标高={z0:.1f}"),
+                                 (1000, f"终点标高={z1:.1f}")])
 
 
 def write_back_drawing():

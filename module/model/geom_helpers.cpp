@@ -43,10 +43,8 @@ StringArray axisLabelsAt(const cad::ObjectIdArray& axisIds, const geom::Point3d&
 
 }  // namespace
 
-std::wstring GetAxisLocation(const cad::ObjectIdArray& axisIds, cad::ObjectId gjId) {
-  PointList vertices;
-  BulgeList bulges;
-  GetEntityVertices(gjId, vertices, bulges);
+std::wstring JoinAxisLocation(const PointList& vertices,
+                             const std::function<StringArray(const geom::Point3d&)>& labelsAt) {
   if (vertices.empty()) return {};
   PointList points;
   if (vertices.size() <= 2)
@@ -56,7 +54,7 @@ std::wstring GetAxisLocation(const cad::ObjectIdArray& axisIds, cad::ObjectId gj
 
   std::wstring text;
   for (size_t i = 0; i < points.size(); ++i) {
-    StringArray labels = axisLabelsAt(axisIds, points[i]);
+    StringArray labels = labelsAt(points[i]);
     if (labels.size() > 2) labels.resize(2);
     std::wstring joined;
     JoinArray(labels, L",", joined);
@@ -64,6 +62,13 @@ std::wstring GetAxisLocation(const cad::ObjectIdArray& axisIds, cad::ObjectId gj
     if (i + 1 < points.size() && !text.empty()) text += L"~";
   }
   return text;
+}
+
+std::wstring GetAxisLocation(const cad::ObjectIdArray& axisIds, cad::ObjectId gjId) {
+  PointList vertices;
+  BulgeList bulges;
+  GetEntityVertices(gjId, vertices, bulges);
+  return JoinAxisLocation(vertices, [&](const geom::Point3d& p) { return axisLabelsAt(axisIds, p); });
 }
 
 bool CheckDuplicateInput(const std::wstring& layerFilter, cad::ObjectId newId, bool primaryOnly) {

@@ -4,7 +4,11 @@
 // in an id list, and the nearest and farthest end-point pairs of two segments.
 #pragma once
 
+#include <functional>
 #include <string>
+
+#include "module/toolkit/bulge.h"
+#include "module/toolkit/strings.h"
 
 #include "platform/cad/database.h"
 #include "platform/geom/geom.h"
@@ -14,6 +18,10 @@
 // "特殊" data) of the grid axes through the point (within 300), joined with
 // ",", the points joined by "~".
 std::wstring GetAxisLocation(const cad::ObjectIdArray& axisIds, cad::ObjectId gjId);
+// The same label from the component's vertices, with the labels of the axes
+// through a point given by labelsAt (for callers that keep the axes read).
+std::wstring JoinAxisLocation(const PointList& vertices,
+                             const std::function<StringArray(const geom::Point3d&)>& labelsAt);
 
 // True when no entity on the layers of the filter (a host layer pattern)
 // repeats the new entity: a candidate repeats it when every vertex of the new

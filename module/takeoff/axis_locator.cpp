@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "module/model/geom_helpers.h"
 #include "module/toolkit/curve_queries.h"
 #include "module/toolkit/xdata.h"
 
@@ -29,15 +30,7 @@ AxisLocator::AxisLocator(const cad::ObjectIdArray& axisIds) {
 }
 
 std::wstring AxisLocator::locate(const PointList& vertices) const {
-  if (vertices.empty()) return {};
-  PointList points;
-  if (vertices.size() <= 2)
-    points = vertices;
-  else
-    points = {vertices.front(), vertices.back()};
-  std::wstring text;
-  for (size_t i = 0; i < points.size(); ++i) {
-    const geom::Point3d& p = points[i];
+  return JoinAxisLocation(vertices, [this](const geom::Point3d& p) {
     StringArray labels;
     for (const Axis& a : axes_) {
       bool inBox = p.x > a.ext.minPoint.x - kAxisReach && p.x < a.ext.maxPoint.x + kAxisReach &&
@@ -45,12 +38,6 @@ std::wstring AxisLocator::locate(const PointList& vertices) const {
       if (!inBox || !IsPointOnCurve(p, a.id, kAxisReach)) continue;
       if (std::find(labels.begin(), labels.end(), a.label) == labels.end()) labels.push_back(a.label);
     }
-    if (labels.size() > 2) labels.resize(2);
-    std::wstring joined;
-    JoinArray(labels, L",", joined);
-    text += joined;
-    if (i + 1 < points.size() && !text.empty()) text += L"~";
-  }
-  return text;
+    return labels;
+  });
 }
-

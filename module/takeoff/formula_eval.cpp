@@ -126,10 +126,13 @@ std::wstring displayText(const Work& w) {
 }
 
 double evaluate(const std::wstring& expression) {
-  std::wstring buf(256, L'\0');
+  // On the stack: a heap block of this size per evaluation makes the
+  // allocator sweep its small free blocks each time.
+  wchar_t buf[256] = {};
   SuiteCall<int(const wchar_t*, wchar_t*, int)>::call(SuiteModule::Base, "Dll_ExpressMath_W", 0,
-                                                       expression.c_str(), buf.data(), 0);
-  return numberOf(buf.c_str());
+                                                       expression.c_str(), buf, 0);
+  buf[255] = L'\0';
+  return numberOf(buf);
 }
 
 }  // namespace
@@ -142,36 +145,46 @@ void EvaluateCalcFormula(const std::wstring& type, const std::wstring& formula, 
   for (wchar_t c : formula)
     if (!isNameMark(c)) w.text += c;
 
-  if (w.text.find(L'{') != std::wstring::npos) {
-    for (size_t i = 0; i < n; ++i) {
-      const std::wstring ref = L"{" + names[i] + L"}";
-      for (size_t p = w.text.find(ref); p != std::wstring::npos; p = w.text.find(ref, p)) {
-        std::wstring insert = values[i];
-        insert += w.mark(names[i]);
-        w.text.replace(p, ref.size(), insert);
-        p += insert.size();
-      }
+  // The first name equal to the text between a pair of brackets at [a, b).
+  auto nameAt = [&](size_t a, size_t b) -> int {
+    for (size_t i = 0; i < n; ++i)
+      if (names[i].size() == b - a && w.text.compare(a, b - a, names[i]) == 0) return static_cast<int>(i);
+    return -1;
+  };
+  // Walks the references open..close from the start; each that names a given
+  // value is handed to use (position, length, index), which answers where the
+  // walk goes on.
+  auto eachReference = [&](wchar_t open, wchar_t close, auto&& use) {
+    for (size_t p = w.text.find(open); p != std::wstring::npos; p = w.text.find(open, p)) {
+      size_t end = w.text.find(close, p + 1);
+      if (end == std::wstring::npos) break;
+      int i = nameAt(p + 1, end);
+      p = i < 0 ? p + 1 : use(p, end + 1 - p, static_cast<size_t>(i));
     }
+  };
+  auto insertValue = [&](size_t p, size_t len, const std::wstring& value, const std::wstring& name) {
+    std::wstring insert = value;
+    insert += w.mark(name);
+    w.text.replace(p, len, insert);
+    return p + insert.size();
+  };
+  if (w.text.find(L'{') != std::wstring::npos) {
+    // Each reference to a given name becomes its value and the name's mark.
+    eachReference(L'{', L'}', [&](size_t p, size_t len, size_t i) { return insertValue(p, len, values[i], names[i]); });
     size_t len = 0;
     for (size_t p; (p = findReference(w.text, L'{', L'}', len)) != std::wstring::npos;)
       dropReference(w.text, p, len);
   }
-  for (size_t i = 0; i < n; ++i) {
-    const std::wstring ref = L"[" + names[i] + L"]";
-    for (size_t p = w.text.find(ref); p != std::wstring::npos; p = w.text.find(ref, p)) {
-      const std::wstring& v = values[i];
-      if (!v.empty() && v[0] >= L'0' && v[0] <= L'9' && numberOf(v) < 0.001) {
-        dropReference(w.text, p, ref.size());
-        continue;
-      }
-      std::wstring name = names[i];
-      if (!name.empty() && (name[0] == L'扣' || name[0] == L'加')) name.erase(0, 1);
-      std::wstring insert = v;
-      insert += w.mark(name);
-      w.text.replace(p, ref.size(), insert);
-      p += insert.size();
+  eachReference(L'[', L']', [&](size_t p, size_t len, size_t i) {
+    const std::wstring& v = values[i];
+    if (!v.empty() && v[0] >= L'0' && v[0] <= L'9' && numberOf(v) < 0.001) {
+      dropReference(w.text, p, len);
+      return p;
     }
-  }
+    std::wstring name = names[i];
+    if (!name.empty() && (name[0] == L'扣' || name[0] == L'加')) name.erase(0, 1);
+    return insertValue(p, len, v, name);
+  });
   // A deduction or addition that names no given value does not apply.
   size_t len = 0;
   for (size_t p; (p = findReference(w.text, L'[', L']', len)) != std::wstring::npos;)
@@ -211,7 +224,10 @@ void EvaluateCalcItem(const std::wstring& kind, const std::wstring& item, String
   for (size_t i = 4; i < f.size(); ++i) param += L":" + f[i];
 
   if (!param.empty()) {
-    int i = TStrsIndexOf(names, param);
+    // The first name equal to the parameter (an exact search, as the base
+    // library's line lookup does).
+    int i = static_cast<int>(std::find(names.begin(), names.end(), param) - names.begin());
+    if (i == static_cast<int>(names.size())) i = -1;
     if (i < 0 || i >= static_cast<int>(values.size())) {
       param.clear();
     } else if (values[i] != L"默认" && !values[i].empty()) {

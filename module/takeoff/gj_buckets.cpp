@@ -47,13 +47,22 @@ constexpr KindSlot kKinds[] = {
 };
 static_assert(std::size(kKinds) == 135);
 
-const std::unordered_map<std::wstring, int>& slotByName() {
-  static const std::unordered_map<std::wstring, int> map = [] {
-    std::unordered_map<std::wstring, int> m;
-    for (const KindSlot& k : kKinds) m.emplace(k.name, k.slot);
-    return m;
-  }();
-  return map;
+// The kinds by name, and their names joined into one layer list.
+struct KindIndex {
+  std::unordered_map<std::wstring, int> slotByName;
+  std::wstring layerList;
+  KindIndex() {
+    for (const KindSlot& k : kKinds) {
+      slotByName.emplace(k.name, k.slot);
+      if (!layerList.empty()) layerList += L",";
+      layerList += k.name;
+    }
+  }
+};
+
+const KindIndex& kindIndex() {
+  static const KindIndex index;
+  return index;
 }
 
 bool isUnusedSlot(int slot) { return slot == 24 || slot == 28 || slot == 29; }
@@ -61,21 +70,11 @@ bool isUnusedSlot(int slot) { return slot == 24 || slot == 28 || slot == 29; }
 }  // namespace
 
 int GjKindSlot(const std::wstring& name) {
-  auto it = slotByName().find(name);
-  return it == slotByName().end() ? -1 : it->second;
+  auto it = kindIndex().slotByName.find(name);
+  return it == kindIndex().slotByName.end() ? -1 : it->second;
 }
 
-const std::wstring& GjKindLayerList() {
-  static const std::wstring list = [] {
-    std::wstring s;
-    for (const KindSlot& k : kKinds) {
-      if (!s.empty()) s += L",";
-      s += k.name;
-    }
-    return s;
-  }();
-  return list;
-}
+const std::wstring& GjKindLayerList() { return kindIndex().layerList; }
 
 void ClearGjBuckets(GjBuckets& buckets) {
   for (int slot = 1; slot < kGjSlotCount; ++slot)

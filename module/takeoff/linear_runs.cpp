@@ -1,9 +1,9 @@
 #include "module/takeoff/linear_runs.h"
 
 #include <cmath>
+#include <cwchar>
 #include <unordered_map>
 
-#include "module/model/special_data.h"
 #include "module/takeoff/calc_items.h"
 #include "module/takeoff/formula_eval.h"
 #include "module/takeoff/kind_dispatch.h"
@@ -16,9 +16,11 @@ bool isRunType(const std::wstring& type) {
   return type == L"斜管" || type == L"立管" || type == L"贯通管";
 }
 
-// The record's parameter lines as further named values, each value cut at
-// its first ":" (the choices that follow it).
-void appendRecordParams(StringArray& names, StringArray& values) {
+// The record's parameter lines as named values, each value cut at its first
+// ":" (the choices that follow it).
+void recordParams(StringArray& names, StringArray& values) {
+  names.clear();
+  values.clear();
   StringArray lines;
   SplitLines(g_floorGjTable->field(L"参数"), lines);
   for (const std::wstring& line : lines) {
@@ -32,7 +34,35 @@ void appendRecordParams(StringArray& names, StringArray& values) {
   }
 }
 
+double elevation(const StringArray& special, const wchar_t* key) {
+  const std::wstring text = GetAttrValue(special, key);
+  return text.empty() ? 0.0 : std::wcstod(text.c_str(), nullptr);
+}
+
 }  // namespace
+
+void ReadGjData(cad::ObjectId id, GjData& out) {
+  out.id = id;
+  out.number.clear();
+  out.attrs.clear();
+  out.special.clear();
+  StringArray names, values, lines;
+  ReadAllXdata(id, names, values);
+  for (size_t i = 0; i < names.size(); ++i) {
+    StringArray* target = nullptr;
+    if (names[i] == kXdataNumber)
+      target = &lines;
+    else if (names[i] == kXdataAttrs)
+      target = &out.attrs;
+    else if (names[i] == kXdataSpecial)
+      target = &out.special;
+    if (!target) continue;
+    StringArray split;
+    SplitLines(TrimWhiteRight(values[i]), split);
+    target->insert(target->end(), split.begin(), split.end());
+  }
+  if (!lines.empty()) out.number = lines.front();
+}
 
 double LinearRunLength(const std::wstring& type, double planLength, double startElev, double endElev) {
   double dz = endElev - startElev;
@@ -51,25 +81,19 @@ void RunCalculatorSkeleton(StringArray& doneKinds, const std::wstring& kind, con
   int slot = GjKindSlot(kind);
   if (slot <= 0) return;
 
-  // The kind's entities that the calculator measures, in list order.
-  std::vector<cad::ObjectId> ids;
-  for (cad::ObjectId id : g_gjBuckets->slots[slot])
-    if (filter(id)) ids.push_back(id);
-  if (ids.empty()) return;
-
-  // Grouped by number once: a record reads only the entities of its number.
-  struct Entity {
-    cad::ObjectId id;
-    std::wstring label;  // first attribute line
-  };
-  std::unordered_map<std::wstring, std::vector<Entity>> byNumber;
-  for (cad::ObjectId id : ids) {
-    std::wstring number;
-    StringArray attrs;
-    GetGjNumberAndAttrs(id, number, attrs);
-    if (attrs.size() < 2) continue;
-    byNumber[number].push_back({id, attrs[0]});
+  // The kind's entities that the calculator measures, each read once, grouped
+  // by number: a record reads only the entities of its number, in list order.
+  std::vector<GjData> data;
+  data.reserve(g_gjBuckets->slots[slot].size());
+  for (cad::ObjectId id : g_gjBuckets->slots[slot]) {
+    data.emplace_back();
+    ReadGjData(id, data.back());
+    if (!filter(data.back())) data.pop_back();
   }
+  if (data.empty()) return;
+  std::unordered_map<std::wstring, std::vector<const GjData*>> byNumber;
+  for (const GjData& d : data)
+    if (d.attrs.size() >= 2) byNumber[d.number].push_back(&d);
 
   const AxisLocator& axes = FloorAxisLocator(*g_gjBuckets);
 
@@ -81,7 +105,7 @@ void RunCalculatorSkeleton(StringArray& doneKinds, const std::wstring& kind, con
 
   const bool filterItems = g_totalMode == kTotal3d;
   const std::wstring itemFilter = g_total3dFilter + L":";
-  StringArray items, lines;
+  StringArray items, lines, names, values, paramNames, paramValues;
   for (int record : records) {
     g_floorGjTable->current = record;
     const std::wstring& number = g_floorGjTable->field(L"编号");
@@ -90,20 +114,34 @@ void RunCalculatorSkeleton(StringArray& doneKinds, const std::wstring& kind, con
     int count = 0;
     auto group = byNumber.find(number);
     if (group != byNumber.end()) {
-      for (const Entity& e : group->second) {
-        auto [it, fresh] = measured.try_emplace(e.id.raw());
+      // The record's values: the head and the quantity (set per entity),
+      // then the parameters. An evaluation rewrites the head, turns negative
+      // values into "0" (for good: the parameters stay the record's) and
+      // appends its result, which is taken off again for the next item.
+      recordParams(paramNames, paramValues);
+      names.assign({L"", L""});
+      values.assign({L"", L""});
+      names.insert(names.end(), paramNames.begin(), paramNames.end());
+      values.insert(values.end(), paramValues.begin(), paramValues.end());
+      const size_t base = names.size();
+      for (const GjData* e : group->second) {
+        auto [it, fresh] = measured.try_emplace(e->id.raw());
         Measure& m = it->second;
         if (fresh) {
           MeasuredGj gj;
-          gj.id = e.id;
-          GetEntityVertices(e.id, gj.vertices, gj.bulges);
+          gj.data = e;
+          GetEntityVertices(e->id, gj.vertices, gj.bulges);
           quantity(gj, m.name, m.text);
-          m.head = e.label + L"==" + axes.locate(gj.vertices);
+          m.head = e->attrs[0] + L"==" + axes.locate(gj.vertices);
         }
         for (const std::wstring& item : items) {
           if (filterItems && item.find(itemFilter) == std::wstring::npos) continue;
-          StringArray names{m.head, m.name}, values{L"", m.text};
-          appendRecordParams(names, values);
+          names.resize(base);
+          values.resize(base);
+          names[0] = m.head;
+          names[1] = m.name;
+          values[0].clear();
+          values[1] = m.text;
           EvaluateCalcItem(kind, item, names, values, lines);
         }
         ++count;
@@ -118,19 +156,12 @@ void CalcLinearRunQuantities(StringArray& doneKinds, const std::wstring& name) {
     doneKinds.push_back(name);
     return;
   }
-  auto filter = [](cad::ObjectId id) {
-    {
-      cad::ObjectPtr<cad::Entity> ent(id, cad::OpenMode::ForRead);
-      if (!ent) return true;  // kept; it matches no record later
-    }
-    StringArray lines;
-    GetXdataLines(id, kXdataSpecial, lines);
-    return isRunType(GetAttrValue(lines, L"类型"));
-  };
+  // An entity that cannot be read has no data: it would match no record.
+  auto filter = [](const GjData& gj) { return isRunType(GetAttrValue(gj.special, L"类型")); };
   auto quantity = [&name](const MeasuredGj& gj, std::wstring& qName, std::wstring& qText) {
-    std::wstring type;
-    double zs = 0, ze = 0;
-    GetGjSpecial(gj.id, &type, &zs, &ze);
+    const StringArray& special = gj.data->special;
+    const std::wstring type = GetAttrValue(special, L"类型");
+    const double zs = elevation(special, L"起点标高"), ze = elevation(special, L"终点标高");
     double plan = GetOutlineLength(gj.vertices, gj.bulges);
     qName = name + L"长";
     qText = PrecStr(LinearRunLength(type, plan, zs, ze) / 1000.0, 3);

@@ -15,9 +15,19 @@
 // the two elevations, 立管 and 贯通管 the elevation difference.
 double LinearRunLength(const std::wstring& type, double planLength, double startElev, double endElev);
 
+// A component entity's data, read once per entity: its number (first line of
+// "编号"), attribute lines ("属性") and special lines ("特殊"), read as the
+// xdata line readers read them.
+struct GjData {
+  cad::ObjectId id;
+  std::wstring number;
+  StringArray attrs, special;
+};
+void ReadGjData(cad::ObjectId id, GjData& out);
+
 // One measured entity as the skeleton hands it to a calculator's quantity.
 struct MeasuredGj {
-  cad::ObjectId id;
+  const GjData* data = nullptr;
   PointList vertices;
   BulgeList bulges;
 };
@@ -25,7 +35,7 @@ struct MeasuredGj {
 // The quantity of one entity: its value name and its value text.
 using GjQuantityFn = std::function<void(const MeasuredGj& gj, std::wstring& name, std::wstring& text)>;
 // Which entities of the kind's list the calculator measures.
-using GjFilterFn = std::function<bool(cad::ObjectId id)>;
+using GjFilterFn = std::function<bool(const GjData& gj)>;
 
 // The record loop: finds the kind's records in the floor table, marks the
 // kind done, measures the filtered entities of the kind's list per record

@@ -95,7 +95,12 @@ void AppendQuantityRow(const StringArray& lines, int count) {
     }
   }
   tablelib::WriteAsString(g_quantityTable, L"数量", std::to_wstring(count));
+  // One block for the whole text: a row may hold thousands of lines, and
+  // growing a large text step by step costs more than the lines themselves.
+  size_t size = 0;
+  for (const std::wstring& l : lines) size += l.size() + 2;
   std::wstring text;
+  text.reserve(size);
   JoinLines(lines, text);
   tablelib::WriteAsString(g_quantityTable, L"工程量", text);
   tablelib::Post(g_quantityTable);

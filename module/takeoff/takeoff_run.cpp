@@ -194,7 +194,7 @@ bool runFloor(size_t i, const std::wstring& currentFloor, const std::wstring& cu
   g_floorGjTable = &scope.table;
   scope.buckets.database = scope.sideDb.get();
   g_gjBuckets = &scope.buckets;
-  progress(L"正在初始化构件....", 1, 1, 0, 2);
+  if (!progress(L"正在初始化构件....", 1, 1, 0, 2)) return false;
   SortFloorGjIntoBuckets(scope.buckets);
 
   const int libCount = static_cast<int>(libNames.size());

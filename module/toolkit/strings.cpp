@@ -77,12 +77,14 @@ std::wstring FormatNumber(double x, int n) {
 std::wstring PrecStr(double x, int n) {
   // The library writes into a buffer of 100 characters; a larger one keeps a
   // careless library from writing past it.
-  std::vector<wchar_t> buf(256, L'\0');
-  if (!SuiteCall<decltype(Dll_PrecStr_W)>::call(SuiteModule::Base, "Dll_PrecStr_W", buf.data(),
-                                                RoundTo(x, n)))
+  // On the stack: numbers are formatted in the hot loops of the take-off,
+  // and a heap block of this size each time makes the allocator sweep its
+  // small free blocks.
+  wchar_t buf[256] = {};
+  if (!SuiteCall<decltype(Dll_PrecStr_W)>::call(SuiteModule::Base, "Dll_PrecStr_W", buf, RoundTo(x, n)))
     return {};
-  buf.back() = L'\0';
-  return buf.data();
+  buf[255] = L'\0';
+  return buf;
 }
 
 // ---------------------------------------------------------------------------
