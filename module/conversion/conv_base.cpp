@@ -528,7 +528,9 @@ void ViewConvArea(CComponentConv* dlg) {
       wchar_t buf[256];
       std::swprintf(buf, 256, L"zoom\nw\n%f,%f,%f\n%f,%f,%f\n", box.minPoint.x - 300, box.minPoint.y - 300, minZ,
                     box.maxPoint.x + 300, box.maxPoint.y + 300, maxZ);
-      QueueLispCommand(buf);
+      // The zoom runs at once, so the view shows the area before the
+      // prompt below waits (a queued expression would answer that prompt).
+      RunAcedCmd(buf);
     }
   }
   HighlightEntities(dlg->areaIds, 1);

@@ -362,7 +362,6 @@ void CPipeNetworkConv::OnConvert() {
     if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
   }
   CollectLinearComponents(network, names);
-  const std::size_t existing = network.allSegments.size();
   for (int r : rows) {
     const cad::ObjectIdArray group = *rowList.rowIds(r);
     double s = 0, e = 0;
@@ -376,7 +375,6 @@ void CPipeNetworkConv::OnConvert() {
   }
   const int made = int(network.made.size());
   network.allSegments.insert(network.allSegments.end(), network.newSegments.begin(), network.newSegments.end());
-  (void)existing;
   if (made > 0) {
     AutoConnectPipes(network);
     GenerateRisersAtFixtures(network);

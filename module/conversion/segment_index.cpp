@@ -121,7 +121,6 @@ GjSegmentArray SegmentIndex::segments() const {
 }
 
 bool RemoveOverlappedIndexed(SegmentIndex& list, const geom::Point3d& start, const geom::Point3d& end) {
-  const GjSegment candidate(cad::ObjectId(), start, end, L"", L"");
   const double margin = std::sqrt(start.distanceTo(end) / 2 + 0.25) + 1.0;
   for (std::size_t slot : list.query(start, end, margin)) {
     if (!list.alive(slot)) continue;
@@ -132,6 +131,5 @@ bool RemoveOverlappedIndexed(SegmentIndex& list, const geom::Point3d& start, con
       list.remove(slot);
     }
   }
-  (void)candidate;
   return true;
 }

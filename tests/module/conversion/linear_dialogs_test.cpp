@@ -16,11 +16,13 @@ class LinearDialogs : public convtest::NetworkDrawing {
  protected:
   void SetUp() override {
     NetworkDrawing::SetUp();
+    if (IsSkipped()) return;
     ui::init();
   }
   void TearDown() override {
     DestroyFloorConvDialogs();
     ed::resetKeyState();
+    NetworkDrawing::TearDown();
   }
   // Saves an area of the given entities and opens a dialog of the kind.
   template <class T>

@@ -21,14 +21,23 @@
 #include "platform/editor/cmdline.h"
 #include "platform/editor/document.h"
 #include "platform/editor/editor.h"
+#include "tests/module/shell/project_fixture.h"
 
 namespace convtest {
 
 using geom::Point3d;
 
-class NetworkDrawing : public testing::Test {
+// The suite's libraries are bound to an empty sandbox project, so that the
+// table readers the dialogs call find their tables (or none).
+class NetworkDrawing : public kivtest::ProjectSandbox {
  protected:
   void SetUp() override {
+    ProjectSandbox::SetUp();
+    if (IsSkipped()) return;
+    freshDrawing();
+  }
+  // An empty drawing in place of the current one.
+  void freshDrawing() {
     ed::resetEditor();
     db_ = ed::docManager().curDocument()->database();
     BuildGjCategoryTable();

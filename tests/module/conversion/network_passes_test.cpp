@@ -99,7 +99,7 @@ TEST_F(Passes, AutoConnectJoinsCollinearRunsAcrossSmallGaps) {
       {NetworkVariant::Water, 1500, 0, L"给水管", false}, {NetworkVariant::Water, 100, 4, L"给水管", true},
   };
   for (const JoinCase& c : cases) {
-    SetUp();
+    freshDrawing();
     SCOPED_TRACE(testing::Message() << "gap " << c.gap << " turn " << c.degrees << " water "
                                     << (c.variant == NetworkVariant::Water));
     PipeNetwork n = net(c.variant);
@@ -164,7 +164,7 @@ TEST_F(Passes, CrossingRunsOfOneNameAreCutAndKeepTheirData) {
 
 TEST_F(Passes, BranchEndingShortOfAMainIsAJunctionOnlyForPipes) {
   for (NetworkVariant v : {NetworkVariant::Pipe, NetworkVariant::Water}) {
-    SetUp();
+    freshDrawing();
     const GjSegment main = run(L"给水管", L"J1", {0, 0, 0}, {1000, 0, 0});
     const GjSegment branch = run(L"给水管", L"J1", {400, 5, 0}, {400, 800, 0});
     PipeNetwork n = net(v);
@@ -202,7 +202,7 @@ TEST_F(Passes, LabelsBecomeNumbersAndDiameters) {
                         {L"DN", L"给水管", nullptr},
                         {L"其它", L"给水管", nullptr}};
   for (const Case& c : cases) {
-    SetUp();
+    freshDrawing();
     SCOPED_TRACE(testing::PrintToString(std::wstring(c.text)));
     // Made 100 to the right of its source line: the label is found beside
     // the source.
