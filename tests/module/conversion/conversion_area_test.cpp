@@ -15,18 +15,8 @@ namespace {
 
 using geom::Point3d;
 
-class ConversionArea : public convtest::NetworkDrawing {
+class ConversionArea : public convtest::DialogDrawing {
  protected:
-  void SetUp() override {
-    NetworkDrawing::SetUp();
-    if (IsSkipped()) return;
-    ui::init();
-  }
-  void TearDown() override {
-    DestroyFloorConvDialogs();
-    ed::inputQueue().clear();
-    NetworkDrawing::TearDown();
-  }
   static void answer(const std::wstring& directive, std::vector<std::wstring> args) {
     ed::InputToken t;
     t.kind = ed::TokenKind::Directive;
@@ -77,6 +67,32 @@ TEST_F(ConversionArea, SavedOnlyWithEntitiesAndAskedOnce) {
   CPipeConv* first = g_pipeConvDlg;
   ShowPipeConv();
   EXPECT_EQ(g_pipeConvDlg, first);
+}
+
+TEST_F(ConversionArea, ModifyingTheAreaReachesTheDialogOnlyWhenSaved) {
+  const cad::ObjectId a = line(L"ZEB_给水", {0, 0, 0}, {1000, 0, 0});
+  const cad::ObjectId b = line(L"ZEB_给水", {0, 5000, 0}, {1000, 5000, 0});
+  ConvAreaObject()->areaIds = {a};
+  ConvAreaObject()->saved = 1;
+  ShowAirDuctConv();
+  CAirDuctConv* dlg = g_airDuctConvDlg;
+  ASSERT_NE(dlg, nullptr);
+  answer(L".click", {L"221"});
+  push(ed::TokenKind::Window, {-10, 4990, 0}, {1010, 5010, 0});
+  push(ed::TokenKind::Enter);
+  answer(L".click", {L"2"});  // quit: the dialog keeps its area, so does the conversion area
+  ModifyConvArea(dlg);
+  EXPECT_EQ(dlg->areaIds, (cad::ObjectIdArray{a}));
+  EXPECT_EQ(g_convArea->areaIds, (cad::ObjectIdArray{a}));
+  answer(L".click", {L"221"});
+  push(ed::TokenKind::Window, {-10, 4990, 0}, {1010, 5010, 0});
+  push(ed::TokenKind::Enter);
+  answer(L".set", {L"114", L"50"});
+  answer(L".click", {L"1"});
+  ModifyConvArea(dlg);
+  EXPECT_EQ(dlg->areaIds, (cad::ObjectIdArray{b}));
+  EXPECT_DOUBLE_EQ(dlg->targetX, 50);
+  EXPECT_TRUE(dlg->IsWindowVisible());
 }
 
 TEST_F(ConversionArea, ViewZoomsToTheAreaGrownBy300) {

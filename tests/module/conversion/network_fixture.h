@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "module/conversion/conversion_dialogs.h"
 #include "module/conversion/network_passes.h"
 #include "module/model/linear_entities.h"
 #include "module/model/special_data.h"
@@ -21,6 +22,9 @@
 #include "platform/editor/cmdline.h"
 #include "platform/editor/document.h"
 #include "platform/editor/editor.h"
+#include "platform/editor/input.h"
+#include "platform/editor/winmsg.h"
+#include "platform/ui/ui.h"
 #include "tests/module/shell/project_fixture.h"
 
 namespace convtest {
@@ -108,6 +112,23 @@ class NetworkDrawing : public kivtest::ProjectSandbox {
   }
 
   cad::Database* db_ = nullptr;
+};
+
+// The same with the window layer, for the conversion dialogs; every dialog
+// is destroyed and the input and key state cleared after each test.
+class DialogDrawing : public NetworkDrawing {
+ protected:
+  void SetUp() override {
+    NetworkDrawing::SetUp();
+    if (IsSkipped()) return;
+    ui::init();
+  }
+  void TearDown() override {
+    DestroyFloorConvDialogs();
+    ed::inputQueue().clear();
+    ed::resetKeyState();
+    NetworkDrawing::TearDown();
+  }
 };
 
 }  // namespace convtest
