@@ -275,6 +275,7 @@ void AutoConnectPipes(PipeNetwork& net) {
       dropped.erase(it);
       continue;
     }
+    if (a.id.isErased()) continue;  // a join before took it away
     if (all.size() == 0) continue;
     auto slots = all.query(a.start, a.end, net.gapLimit);
     for (auto it = slots.rbegin(); it != slots.rend(); ++it) {
