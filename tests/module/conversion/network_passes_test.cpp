@@ -261,6 +261,8 @@ TEST_F(Passes, FixturesBesideRunsGetRisers) {
   SetXdataLines(a.id, kXdataAttrs, extra, nullptr);
   const cad::ObjectId atStart = fixture(L"洗脸盆", {8, 150, 0}, 800);
   const cad::ObjectId beside = fixture(L"洗脸盆", {12, 3150, 0}, 800);
+  const cad::ObjectId edge = line(L"洗脸盆边线", {12, 3150, 0}, {112, 3150, 0});
+  SetGjXdata(edge, L"F1", GetHandleText(beside), nullptr);
   const cad::ObjectId served = fixture(L"洗脸盆", {5050, 0, 0}, 800);
   PipeNetwork n = net();
   n.allSegments = {a, b, old};
@@ -287,6 +289,10 @@ TEST_F(Passes, FixturesBesideRunsGetRisers) {
   Point3d p;
   ASSERT_TRUE(IsPointGj(beside, p));
   EXPECT_NEAR(p.y, 3000, 1e-6);
+  {
+    cad::ObjectPtr<cad::Line> moved(edge, cad::OpenMode::ForRead);
+    EXPECT_NEAR(moved->start().y, 3000, 1e-6);  // its edge line moved with it
+  }
   ASSERT_TRUE(IsPointGj(served, p));
   EXPECT_NEAR(p.x, 5050, 1e-6);
   (void)atStart;
