@@ -23,6 +23,7 @@ import ezdxf
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import library_data as lib  # noqa: E402
+import design_drawing  # noqa: E402
 
 DEMO = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 SYSTEM = os.path.join(DEMO, "suite", "系统文件")
@@ -406,6 +407,8 @@ def write_floor_drawing(floor, index):
         msp.add_text("WL1 BV-3×2.5 PC20", height=300,
                      dxfattribs={"layer": "照明-设计", "insert": (3200, 15200)})
     add_floor_components(doc, floor)
+    if floor == "1层":
+        design_drawing.add_design(doc)  # the designer's drawing, imported into the first floor
     save(doc, os.path.join(PROJECT, f"{floor}.DWG"))
 
 

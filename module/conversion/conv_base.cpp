@@ -323,10 +323,7 @@ CComponentConv::CComponentConv(unsigned templateId) : ui::Dialog(templateId, ui:
   onMessage(ui::wm::KeepFocus, [](ui::WParam, ui::LParam) -> ui::LResult { return 1; });
   onCommandCode(kCancel, ui::bn::Clicked, [this] { OnCancel(); });
   onCommandCode(kViewArea, ui::bn::Clicked, [this] { ViewConvArea(this); });
-  onCommandCode(kModifyArea, ui::bn::Clicked, [this] {
-    UiResourceScope resources;
-    ModifyConvArea(this);
-  });
+  onCommandCode(kModifyArea, ui::bn::Clicked, [this] { ModifyConvArea(this); });
   onMessage(ui::wm::Close, [this](ui::WParam, ui::LParam) -> ui::LResult {
     OnCancel();
     return 0;
@@ -479,27 +476,30 @@ void PickConvRows(CComponentConv* dlg, const std::wstring& classList, int checkC
   ed::removeWatchWinMsg(&WatchConvPickMsg);
 }
 
+namespace {
+
+// The base points and entities of one side copied to the other.
+template <class From, class To>
+void copyArea(const From& from, To& to) {
+  to.sourceX = from.sourceX;
+  to.sourceY = from.sourceY;
+  to.targetX = from.targetX;
+  to.targetY = from.targetY;
+  to.areaIds = from.areaIds;
+}
+
+}  // namespace
+
 void ModifyConvArea(CComponentConv* dlg) {
+  UiResourceScope resources;
   CConvArea* area = ConvAreaObject();
-  area->sourceX = dlg->sourceX;
-  area->sourceY = dlg->sourceY;
-  area->targetX = dlg->targetX;
-  area->targetY = dlg->targetY;
-  area->areaIds = dlg->areaIds;
+  copyArea(*dlg, *area);
   dlg->ShowWindow(ui::sw::Hide);
   if (area->DoModal() == ui::IDOK) {
     area->saved = 1;
-    dlg->sourceX = area->sourceX;
-    dlg->sourceY = area->sourceY;
-    dlg->targetX = area->targetX;
-    dlg->targetY = area->targetY;
-    dlg->SetAreaIds(area->areaIds);
+    copyArea(*area, *dlg);
   } else {
-    area->sourceX = dlg->sourceX;
-    area->sourceY = dlg->sourceY;
-    area->targetX = dlg->targetX;
-    area->targetY = dlg->targetY;
-    area->areaIds = dlg->areaIds;
+    copyArea(*dlg, *area);  // quitting emptied the area's entities
   }
   dlg->ShowWindow(ui::sw::Show);
 }
@@ -528,7 +528,9 @@ void ViewConvArea(CComponentConv* dlg) {
       wchar_t buf[256];
       std::swprintf(buf, 256, L"zoom\nw\n%f,%f,%f\n%f,%f,%f\n", box.minPoint.x - 300, box.minPoint.y - 300, minZ,
                     box.maxPoint.x + 300, box.maxPoint.y + 300, maxZ);
-      QueueLispCommand(buf);
+      // The zoom runs at once, so the view shows the area before the
+      // prompt below waits (a queued expression would answer that prompt).
+      RunAcedCmd(buf);
     }
   }
   HighlightEntities(dlg->areaIds, 1);

@@ -90,15 +90,32 @@ CLinearConv::CLinearConv(unsigned templateId, LinearKind kind) : CComponentConv(
   onCommandCode(kNumber, ui::cbn::DropDown, [this] { OnNumberDropDown(); });
 }
 
-void CLinearConv::DoDataExchange(ui::DataExchange* dx) {
-  CComponentConv::DoDataExchange(dx);
-  ui::DDX_Control(dx, kList, rowList);
+void RowSettings::exchange(ui::DataExchange* dx) {
   ui::DDX_Control(dx, kName, nameCombo);
   ui::DDX_Control(dx, kNumber, numberCombo);
   ui::DDX_CBString(dx, kName, gjName);
   ui::DDX_CBString(dx, kNumber, gjNumber);
   ui::DDX_Text(dx, kStartElev, startElev);
   ui::DDX_Text(dx, kEndElev, endElev);
+}
+
+void FillNumberCombo(ui::ComboBox& combo, const CNewListCtrl& list, const std::wstring& name) {
+  StringArray numbers;
+  ReadFloorGjField(numbers, winlib::CmbGetName(L"楼层"), name, L"", L"编号");
+  combo.ResetContent();
+  combo.AddString(kAutoNumber);
+  for (const auto& n : numbers) combo.AddString(n);
+  for (int r = 0; r < list.GetItemCount(); ++r) {
+    if (list.GetItemText(r, kColName) != name) continue;
+    const std::wstring number = list.GetItemText(r, kColNumber);
+    if (combo.FindString(-1, number) < 0) combo.AddString(number);
+  }
+}
+
+void CLinearConv::DoDataExchange(ui::DataExchange* dx) {
+  CComponentConv::DoDataExchange(dx);
+  ui::DDX_Control(dx, kList, rowList);
+  exchange(dx);
 }
 
 bool CLinearConv::OnInitDialog() {
@@ -123,7 +140,7 @@ bool CLinearConv::OnInitDialog() {
   if (!names.empty()) fillCombo(nameCombo, names);
   if (nameCombo.GetCount() > 0) {
     nameCombo.SetCurSel(0);
-    fillNumbers(numberCombo, nameCombo.GetLBText(0));
+    FillNumberCombo(numberCombo, rowList, nameCombo.GetLBText(0));
     numberCombo.SetCurSel(0);
   }
   UpdateData(true);
@@ -132,23 +149,10 @@ bool CLinearConv::OnInitDialog() {
 
 std::wstring CLinearConv::riserText() const { return IsDlgButtonChecked(kRiser) ? L"是" : L"否"; }
 
-void CLinearConv::fillNumbers(ui::ComboBox& combo, const std::wstring& name) {
-  StringArray numbers;
-  ReadFloorGjField(numbers, winlib::CmbGetName(L"楼层"), name, L"", L"编号");
-  combo.ResetContent();
-  combo.AddString(kAutoNumber);
-  for (const auto& n : numbers) combo.AddString(n);
-  for (int r = 0; r < rowList.GetItemCount(); ++r) {
-    if (rowList.GetItemText(r, kColName) != name) continue;
-    const std::wstring number = rowList.GetItemText(r, kColNumber);
-    if (combo.FindString(-1, number) < 0) combo.AddString(number);
-  }
-}
-
 void CLinearConv::OnNameSelChange() {
   const int sel = nameCombo.GetCurSel();
   if (sel < 0) return;
-  fillNumbers(numberCombo, nameCombo.GetLBText(sel));
+  FillNumberCombo(numberCombo, rowList, nameCombo.GetLBText(sel));
   numberCombo.SetCurSel(0);
   UpdateData(true);
 }
@@ -157,7 +161,7 @@ void CLinearConv::OnNumberDropDown() {
   const int sel = numberCombo.GetCurSel();
   const std::wstring remembered = sel >= 0 ? numberCombo.GetLBText(sel) : L"";
   const int nameSel = nameCombo.GetCurSel();
-  fillNumbers(numberCombo, nameSel >= 0 ? nameCombo.GetLBText(nameSel) : gjName);
+  FillNumberCombo(numberCombo, rowList, nameSel >= 0 ? nameCombo.GetLBText(nameSel) : gjName);
   const int found = remembered.empty() ? -1 : numberCombo.FindString(0, remembered);
   numberCombo.SetCurSel(found >= 0 ? found : -1);
   UpdateData(true);
@@ -362,7 +366,6 @@ void CPipeNetworkConv::OnConvert() {
     if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
   }
   CollectLinearComponents(network, names);
-  const std::size_t existing = network.allSegments.size();
   for (int r : rows) {
     const cad::ObjectIdArray group = *rowList.rowIds(r);
     double s = 0, e = 0;
@@ -376,7 +379,6 @@ void CPipeNetworkConv::OnConvert() {
   }
   const int made = int(network.made.size());
   network.allSegments.insert(network.allSegments.end(), network.newSegments.begin(), network.newSegments.end());
-  (void)existing;
   if (made > 0) {
     AutoConnectPipes(network);
     GenerateRisersAtFixtures(network);
@@ -455,12 +457,7 @@ CLinearConvEdit::CLinearConvEdit(CLinearConv* owner) : ui::Dialog(kEditTemplate,
 
 void CLinearConvEdit::DoDataExchange(ui::DataExchange* dx) {
   ui::Dialog::DoDataExchange(dx);
-  ui::DDX_Control(dx, kName, nameCombo);
-  ui::DDX_Control(dx, kNumber, numberCombo);
-  ui::DDX_CBString(dx, kName, gjName);
-  ui::DDX_CBString(dx, kNumber, gjNumber);
-  ui::DDX_Text(dx, kStartElev, startElev);
-  ui::DDX_Text(dx, kEndElev, endElev);
+  exchange(dx);
 }
 
 bool CLinearConvEdit::OnInitDialog() {
@@ -491,18 +488,7 @@ bool CLinearConvEdit::OnInitDialog() {
 void CLinearConvEdit::OnEditNameSelChange() {
   const int sel = nameCombo.GetCurSel();
   if (sel < 0 || !owner_) return;
-  const std::wstring name = nameCombo.GetLBText(sel);
-  StringArray numbers;
-  ReadFloorGjField(numbers, winlib::CmbGetName(L"楼层"), name, L"", L"编号");
-  numberCombo.ResetContent();
-  numberCombo.AddString(kAutoNumber);
-  for (const auto& n : numbers) numberCombo.AddString(n);
-  CNewListCtrl& list = owner_->rowList;
-  for (int i = 0; i < list.GetItemCount(); ++i)
-    if (list.GetItemText(i, kColName) == name) {
-      const std::wstring n = list.GetItemText(i, kColNumber);
-      if (numberCombo.FindString(-1, n) < 0) numberCombo.AddString(n);
-    }
+  FillNumberCombo(numberCombo, owner_->rowList, nameCombo.GetLBText(sel));
   numberCombo.SetCurSel(0);
   UpdateData(true);
 }

@@ -23,7 +23,20 @@ constexpr int kColNo = 0, kColName = 1, kColNumber = 2, kColElev = 3, kColRiser 
 
 enum class LinearKind { Duct, Pipe, Water };
 
-class CLinearConv : public CComponentConv {
+// The settings of new rows (and of the row editor): name and number combos
+// with their texts, start and end elevation.
+struct RowSettings {
+  ui::ComboBox nameCombo, numberCombo;
+  std::wstring gjName, gjNumber;
+  double startElev = 0, endElev = 0;
+  void exchange(ui::DataExchange* dx);
+};
+
+// Fills a number combo with "自动识别", the floor's numbers of the name and
+// the numbers of the list's rows of that name.
+void FillNumberCombo(ui::ComboBox& combo, const CNewListCtrl& list, const std::wstring& name);
+
+class CLinearConv : public CComponentConv, public RowSettings {
  public:
   CLinearConv(unsigned templateId, LinearKind kind);
 
@@ -45,14 +58,8 @@ class CLinearConv : public CComponentConv {
   LinearKind kind() const { return kind_; }
   std::wstring riserText() const;
 
-  ui::ComboBox nameCombo, numberCombo;
-  std::wstring gjName, gjNumber;
-  double startElev = 0, endElev = 0;
 
  protected:
-  // Fills the number combo with "自动识别", the floor's numbers of the name
-  // and the numbers of the rows of that name.
-  void fillNumbers(ui::ComboBox& combo, const std::wstring& name);
   // Checks the rows before a conversion: rows without ids are passed over,
   // rows whose cells cannot be converted are named on the command line and
   // kept. Answers the rows to convert, last to first.
@@ -93,17 +100,13 @@ class CWaterPipeConv : public CPipeNetworkConv {
 };
 
 // The row editor (template 207) of one linear conversion dialog.
-class CLinearConvEdit : public ui::Dialog {
+class CLinearConvEdit : public ui::Dialog, public RowSettings {
  public:
   explicit CLinearConvEdit(CLinearConv* owner);
   bool OnInitDialog() override;
   void DoDataExchange(ui::DataExchange* dx) override;
   void OnEditNameSelChange();
   void OnEditConfirm();
-
-  ui::ComboBox nameCombo, numberCombo;
-  std::wstring gjName, gjNumber;
-  double startElev = 0, endElev = 0;
 
  private:
   CLinearConv* owner_;

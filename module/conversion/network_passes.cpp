@@ -16,6 +16,7 @@
 #include "module/model/picking.h"
 #include "module/model/special_data.h"
 #include "module/toolkit/bulge.h"
+#include "module/toolkit/collect.h"
 #include "module/toolkit/entities.h"
 #include "module/toolkit/layers.h"
 #include "module/toolkit/points.h"
@@ -275,6 +276,7 @@ void AutoConnectPipes(PipeNetwork& net) {
       dropped.erase(it);
       continue;
     }
+    if (a.id.isErased()) continue;  // a join before took it away
     if (all.size() == 0) continue;
     auto slots = all.query(a.start, a.end, net.gapLimit);
     for (auto it = slots.rbegin(); it != slots.rend(); ++it) {
@@ -381,6 +383,21 @@ void GenerateRisersAtFixtures(PipeNetwork& net) {
     SSToIds(ss, some);
     ed::ssFree(ss);
     ids.insert(ids.end(), some.begin(), some.end());
+  }
+  // The entities of each fixture component (block, edge lines, labels) by
+  // the handle of its primary entity, to move a fixture whole.
+  std::unordered_map<std::wstring, cad::ObjectIdArray> parts;
+  {
+    std::wstring layers;
+    for (const auto& type : types) layers += (layers.empty() ? L"" : L",") + type + L"," + type + L"边线," + type + L"名";
+    cad::ObjectIdArray all;
+    if (!layers.empty()) CollectIdsByLayerAndNumber(layers, L"", all, nullptr);
+    for (cad::ObjectId id : all) {
+      std::wstring number;
+      StringArray attrs;
+      GetGjNumberAndAttrs(id, number, attrs);
+      if (!attrs.empty()) parts[attrs.front()].push_back(id);
+    }
   }
   std::vector<Fixture> fixtures;
   for (cad::ObjectId id : ids) {
@@ -497,8 +514,13 @@ void GenerateRisersAtFixtures(PipeNetwork& net) {
           all.update(slot, cur);
         }
       } else if (where == 2 && !riser.id.isNull()) {
-        cad::ObjectPtr<cad::BlockReference> ref(n.id, cad::OpenMode::ForWrite);
-        if (ref) ref->setPosition({k.x, k.y, 0});
+        // The fixture moves onto the run with its edge lines and labels.
+        const Vector3d offset(k.x - np.x, k.y - np.y, 0);
+        auto whole = parts.find(GetHandleText(n.id));
+        if (whole == parts.end())
+          MoveEntity(n.id, offset);
+        else
+          for (cad::ObjectId part : whole->second) MoveEntity(part, offset);
       }
       fixtures[i].live = false;
     }

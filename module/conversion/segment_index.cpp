@@ -65,10 +65,7 @@ std::size_t SegmentIndex::append(const GjSegment& seg) {
   return slot;
 }
 
-void SegmentIndex::remove(std::size_t slot) {
-  if (!alive(slot)) return;
-  alive_[slot] = false;
-  --live_;
+void SegmentIndex::unindex(std::size_t slot) {
   tree_->tree.remove(Value(tree_->boxes[slot], slot));
   auto range = byId_.equal_range(segs_[slot].id);
   for (auto it = range.first; it != range.second; ++it)
@@ -78,15 +75,16 @@ void SegmentIndex::remove(std::size_t slot) {
     }
 }
 
+void SegmentIndex::remove(std::size_t slot) {
+  if (!alive(slot)) return;
+  alive_[slot] = false;
+  --live_;
+  unindex(slot);
+}
+
 void SegmentIndex::update(std::size_t slot, const GjSegment& seg) {
   if (!alive(slot)) return;
-  tree_->tree.remove(Value(tree_->boxes[slot], slot));
-  auto range = byId_.equal_range(segs_[slot].id);
-  for (auto it = range.first; it != range.second; ++it)
-    if (it->second == slot) {
-      byId_.erase(it);
-      break;
-    }
+  unindex(slot);
   segs_[slot] = seg;
   byId_.emplace(seg.id, slot);
   tree_->boxes[slot] = boxOf(seg.start, seg.end, strayMargin(seg));
@@ -121,7 +119,6 @@ GjSegmentArray SegmentIndex::segments() const {
 }
 
 bool RemoveOverlappedIndexed(SegmentIndex& list, const geom::Point3d& start, const geom::Point3d& end) {
-  const GjSegment candidate(cad::ObjectId(), start, end, L"", L"");
   const double margin = std::sqrt(start.distanceTo(end) / 2 + 0.25) + 1.0;
   for (std::size_t slot : list.query(start, end, margin)) {
     if (!list.alive(slot)) continue;
@@ -132,6 +129,5 @@ bool RemoveOverlappedIndexed(SegmentIndex& list, const geom::Point3d& start, con
       list.remove(slot);
     }
   }
-  (void)candidate;
   return true;
 }

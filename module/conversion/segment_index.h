@@ -34,6 +34,8 @@ class SegmentIndex {
   GjSegmentArray segments() const;
 
  private:
+  // Takes a slot out of the tree and the id map.
+  void unindex(std::size_t slot);
   struct Tree;
   std::unique_ptr<Tree> tree_;
   GjSegmentArray segs_;

@@ -12,16 +12,8 @@ namespace {
 
 using geom::Point3d;
 
-class LinearDialogs : public convtest::NetworkDrawing {
+class LinearDialogs : public convtest::DialogDrawing {
  protected:
-  void SetUp() override {
-    NetworkDrawing::SetUp();
-    ui::init();
-  }
-  void TearDown() override {
-    DestroyFloorConvDialogs();
-    ed::resetKeyState();
-  }
   // Saves an area of the given entities and opens a dialog of the kind.
   template <class T>
   T* open(T*& global, void (*show)(), const cad::ObjectIdArray& area) {

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "module/conversion/conversion_dialogs.h"
 #include "module/conversion/network_passes.h"
 #include "module/model/linear_entities.h"
 #include "module/model/special_data.h"
@@ -21,14 +22,26 @@
 #include "platform/editor/cmdline.h"
 #include "platform/editor/document.h"
 #include "platform/editor/editor.h"
+#include "platform/editor/input.h"
+#include "platform/editor/winmsg.h"
+#include "platform/ui/ui.h"
+#include "tests/module/shell/project_fixture.h"
 
 namespace convtest {
 
 using geom::Point3d;
 
-class NetworkDrawing : public testing::Test {
+// The suite's libraries are bound to an empty sandbox project, so that the
+// table readers the dialogs call find their tables (or none).
+class NetworkDrawing : public kivtest::ProjectSandbox {
  protected:
   void SetUp() override {
+    ProjectSandbox::SetUp();
+    if (IsSkipped()) return;
+    freshDrawing();
+  }
+  // An empty drawing in place of the current one.
+  void freshDrawing() {
     ed::resetEditor();
     db_ = ed::docManager().curDocument()->database();
     BuildGjCategoryTable();
@@ -99,6 +112,23 @@ class NetworkDrawing : public testing::Test {
   }
 
   cad::Database* db_ = nullptr;
+};
+
+// The same with the window layer, for the conversion dialogs; every dialog
+// is destroyed and the input and key state cleared after each test.
+class DialogDrawing : public NetworkDrawing {
+ protected:
+  void SetUp() override {
+    NetworkDrawing::SetUp();
+    if (IsSkipped()) return;
+    ui::init();
+  }
+  void TearDown() override {
+    DestroyFloorConvDialogs();
+    ed::inputQueue().clear();
+    ed::resetKeyState();
+    NetworkDrawing::TearDown();
+  }
 };
 
 }  // namespace convtest

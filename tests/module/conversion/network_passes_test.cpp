@@ -99,7 +99,7 @@ TEST_F(Passes, AutoConnectJoinsCollinearRunsAcrossSmallGaps) {
       {NetworkVariant::Water, 1500, 0, L"给水管", false}, {NetworkVariant::Water, 100, 4, L"给水管", true},
   };
   for (const JoinCase& c : cases) {
-    SetUp();
+    freshDrawing();
     SCOPED_TRACE(testing::Message() << "gap " << c.gap << " turn " << c.degrees << " water "
                                     << (c.variant == NetworkVariant::Water));
     PipeNetwork n = net(c.variant);
@@ -164,7 +164,7 @@ TEST_F(Passes, CrossingRunsOfOneNameAreCutAndKeepTheirData) {
 
 TEST_F(Passes, BranchEndingShortOfAMainIsAJunctionOnlyForPipes) {
   for (NetworkVariant v : {NetworkVariant::Pipe, NetworkVariant::Water}) {
-    SetUp();
+    freshDrawing();
     const GjSegment main = run(L"给水管", L"J1", {0, 0, 0}, {1000, 0, 0});
     const GjSegment branch = run(L"给水管", L"J1", {400, 5, 0}, {400, 800, 0});
     PipeNetwork n = net(v);
@@ -202,7 +202,7 @@ TEST_F(Passes, LabelsBecomeNumbersAndDiameters) {
                         {L"DN", L"给水管", nullptr},
                         {L"其它", L"给水管", nullptr}};
   for (const Case& c : cases) {
-    SetUp();
+    freshDrawing();
     SCOPED_TRACE(testing::PrintToString(std::wstring(c.text)));
     // Made 100 to the right of its source line: the label is found beside
     // the source.
@@ -261,6 +261,8 @@ TEST_F(Passes, FixturesBesideRunsGetRisers) {
   SetXdataLines(a.id, kXdataAttrs, extra, nullptr);
   const cad::ObjectId atStart = fixture(L"洗脸盆", {8, 150, 0}, 800);
   const cad::ObjectId beside = fixture(L"洗脸盆", {12, 3150, 0}, 800);
+  const cad::ObjectId edge = line(L"洗脸盆边线", {12, 3150, 0}, {112, 3150, 0});
+  SetGjXdata(edge, L"F1", GetHandleText(beside), nullptr);
   const cad::ObjectId served = fixture(L"洗脸盆", {5050, 0, 0}, 800);
   PipeNetwork n = net();
   n.allSegments = {a, b, old};
@@ -287,6 +289,10 @@ TEST_F(Passes, FixturesBesideRunsGetRisers) {
   Point3d p;
   ASSERT_TRUE(IsPointGj(beside, p));
   EXPECT_NEAR(p.y, 3000, 1e-6);
+  {
+    cad::ObjectPtr<cad::Line> moved(edge, cad::OpenMode::ForRead);
+    EXPECT_NEAR(moved->start().y, 3000, 1e-6);  // its edge line moved with it
+  }
   ASSERT_TRUE(IsPointGj(served, p));
   EXPECT_NEAR(p.x, 5050, 1e-6);
   (void)atStart;
