@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -404,6 +405,137 @@ TEST_F(RunEdit, AJoinTakesARunDrawnTheOtherWayAndRefusesOneOffTheLine) {
   expectNear(got[0].s, {1000, 500, 3000});
   expectNear(got[1].s, {0, 0, 3000});
   expectNear(got[1].e, {2500, 0, 3000});
+}
+
+// ---------------------------------------------------------------------------
+// Drop joints
+// ---------------------------------------------------------------------------
+
+class DropJoint : public RunEdit {
+ protected:
+  static void dialog(bool confirm) { directive(L".dialog", {confirm ? L"1" : L"0"}); }
+  // The risers of the layer: (plan point, elevations).
+  std::vector<LaidRun> risers(const std::wstring& layer) {
+    std::vector<LaidRun> out;
+    for (cad::ObjectId id : on(layer)) {
+      LaidRun r;
+      r.id = id;
+      {
+        cad::ObjectPtr<cad::BlockReference> ref(id, cad::OpenMode::ForRead);
+        if (!ref) continue;
+        r.s = r.e = ref->position();
+      }
+      GetGjSpecial(id, nullptr, &r.s.z, &r.e.z);
+      out.push_back(r);
+    }
+    return out;
+  }
+};
+
+TEST_F(DropJoint, APointSplitsTheRunAndARiserJoinsThePieces) {
+  lay(L"给水管", L"J1", &CreatePipeGj, &DecoratePipeGj, {0, 0, 3000}, {1000, 0, 3000});
+  pickAt({700, 0, 0});
+  point({400, 1, 0});
+  enter();
+  word(L"2500");
+  dialog(true);
+  escape();
+  CmdPipeJoin();
+  const auto got = runs(L"给水管");
+  ASSERT_EQ(got.size(), 2u);
+  expectNear(got[0].s, {0, 0, 3000});
+  expectNear(got[0].e, {400, 0, 3000});
+  expectNear(got[1].s, {400, 0, 2500});
+  expectNear(got[1].e, {1000, 0, 2500});
+  for (const auto& r : got) expectCarried(r);
+  const auto up = risers(L"给水管");
+  ASSERT_EQ(up.size(), 1u);
+  expectNear(up[0].s, {400, 0, 3000});
+  expectNear(up[0].e, {400, 0, 2500});
+  EXPECT_TRUE(noOpenObjects());
+}
+
+TEST_F(DropJoint, ACancelledOrRefusedJointLeavesTheRunAsItWas) {
+  const cad::ObjectId id = lay(L"给水管", L"J1", &CreatePipeGj, &DecoratePipeGj, {0, 0, 3000}, {1000, 0, 3000});
+  const auto before = db().modelSpaceEntities();
+  struct Case {
+    const char* what;
+    std::function<void()> script;
+    const wchar_t* message;
+  };
+  const Case cases[] = {
+      {"equal elevations", [] { point({400, 0, 0}); enter(); enter(); }, L"两段管标高相等，无法生成扣管"},
+      {"dialog cancelled", [] { point({400, 0, 0}); word(L"3000"); word(L"2000"); dialog(false); }, nullptr},
+      {"escape at an elevation", [] { point({400, 0, 0}); word(L"2800"); escape(); }, nullptr},
+      {"off the run", [] { point({400, 1.5, 0}); }, L"所指定的扣管插入点不在选择的管道上"},
+      {"at an end", [] { point({1, 0, 0}); }, L"扣管插入点太靠近管道端点，无法生成扣管"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const size_t boxes = ui::messageBoxLog().size();
+    pickAt({700, 0, 0});
+    c.script();
+    escape();
+    CmdPipeJoin();
+    EXPECT_EQ(db().modelSpaceEntities(), before);
+    cad::ObjectPtr<cad::Entity> e(id, cad::OpenMode::ForRead);
+    EXPECT_TRUE(e->visible());
+    if (c.message) {
+      ASSERT_GT(ui::messageBoxLog().size(), boxes);
+      EXPECT_EQ(ui::messageBoxLog().back().text, c.message);
+    }
+  }
+}
+
+TEST_F(DropJoint, TwoRunsMeetAtTheirCrossing) {
+  struct Case {
+    const char* what;
+    Point3d a0, a1, b0, b1;
+    std::vector<std::pair<Point3d, Point3d>> first, second;  // plan runs after
+  };
+  const Case cases[] = {
+      {"extended",
+       {0, 0, 0}, {1000, 0, 0}, {1200, -500, 0}, {1200, -100, 0},
+       {{{0, 0, 0}, {1200, 0, 0}}},
+       {{{1200, -500, 0}, {1200, 0, 0}}}},
+      {"crossing inside both",
+       {0, 0, 0}, {1000, 0, 0}, {500, -500, 0}, {500, 500, 0},
+       {{{0, 0, 0}, {500, 0, 0}}, {{500, 0, 0}, {1000, 0, 0}}},
+       {{{500, -500, 0}, {500, 0, 0}}, {{500, 0, 0}, {500, 500, 0}}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    for (cad::ObjectId id : db().modelSpaceEntities()) EraseEntity(id);
+    lay(L"给水管", L"J1", &CreatePipeGj, &DecoratePipeGj, c.a0 + geom::Vector3d(0, 0, 3000),
+        c.a1 + geom::Vector3d(0, 0, 3000));
+    lay(L"给水管", L"J2", &CreatePipeGj, &DecoratePipeGj, c.b0 + geom::Vector3d(0, 0, 2000),
+        c.b1 + geom::Vector3d(0, 0, 2000));
+    pickAt({100, 0, 0});
+    word(L"d");
+    pickAt(c.b0 + (c.b1 - c.b0) * 0.25);
+    enter();
+    enter();
+    dialog(true);
+    escape();
+    CmdPipeJoin();
+    const auto got = runs(L"给水管");
+    ASSERT_EQ(got.size(), c.first.size() + c.second.size());
+    size_t i = 0;
+    for (const auto& [s, e] : c.first) {
+      expectNear(got[i].s, s + geom::Vector3d(0, 0, 3000));
+      expectNear(got[i].e, e + geom::Vector3d(0, 0, 3000));
+      EXPECT_EQ(got[i++].number, L"J1");
+    }
+    for (const auto& [s, e] : c.second) {
+      expectNear(got[i].s, s + geom::Vector3d(0, 0, 2000));
+      expectNear(got[i].e, e + geom::Vector3d(0, 0, 2000));
+      EXPECT_EQ(got[i++].number, L"J2");
+    }
+    const auto up = risers(L"给水管");
+    ASSERT_EQ(up.size(), 1u);
+    expectNear(up[0].s, c.first.front().second + geom::Vector3d(0, 0, 3000));
+    EXPECT_EQ(up[0].e.z, 2000);
+  }
 }
 
 // ---------------------------------------------------------------------------
