@@ -192,12 +192,6 @@ bool isArcRun(cad::ObjectId id) {
   return runGeometry(id, s, e, bulge) && std::fabs(bulge) > 1e-12;
 }
 
-// Adds the ids not yet in the list.
-void addUnique(cad::ObjectIdArray& to, const cad::ObjectIdArray& from) {
-  for (cad::ObjectId id : from)
-    if (std::find(to.begin(), to.end(), id) == to.end()) to.push_back(id);
-}
-
 }  // namespace
 
 void CmdJoinPipeLine() {
@@ -265,14 +259,7 @@ void CmdJoinPipeLine() {
       geom::Point3d p1, p2;
       FarthestEndPoints(a.s, a.e, b.s, b.e, p1, p2);
       const runedit::CarriedData carried = runedit::CaptureCarriedData(runA);
-
-      // Both runs and every decoration go; other runs of either component stay.
-      runedit::PickedRun both = a.picked;
-      addUnique(both.decorations, b.picked.decorations);
-      addUnique(both.decorations, {runB});
-      addUnique(both.others, b.picked.others);
-      std::erase_if(both.others, [&](cad::ObjectId id) { return id == runA || id == runB; });
-      runedit::ErasePickedRun(name, both, &DecorateWireGj);
+      runedit::ErasePickedRun(name, runedit::MergePicked(a.picked, b.picked), &DecorateWireGj);
       runedit::RemakeRun(&CreateWireGj, &DecorateWireGj, name, numberA, p1, p2, 0, 0, carried);
       break;
     }

@@ -10,7 +10,6 @@
 #include "module/layout/command_frame.h"
 #include "module/layout/layout_commands.h"
 #include "module/layout/run_edit.h"
-#include "module/model/component_types.h"
 #include "module/model/picking.h"
 #include "module/model/scope_guards.h"
 #include "module/model/special_data.h"
@@ -294,26 +293,12 @@ bool twoPipeJoint(const std::wstring& types, JointRun& r1) {
   const runedit::CarriedData carried1 = runedit::CaptureCarriedData(r1.picked.run);
   const runedit::CarriedData carried2 = runedit::CaptureCarriedData(r2.picked.run);
   tm->startTransaction();
-  // Both runs and their decorations go; any other run of either component stays.
-  runedit::PickedRun both = r1.picked;
-  for (cad::ObjectId id : r2.picked.decorations) both.decorations.push_back(id);
-  both.decorations.push_back(r2.picked.run);
-  for (cad::ObjectId id : r2.picked.others) both.others.push_back(id);
-  std::erase_if(both.others, [&](cad::ObjectId id) { return id == r1.picked.run || id == r2.picked.run; });
-  runedit::ErasePickedRun(r1.layer, both, g_decorateGjCb);
+  runedit::ErasePickedRun(r1.layer, runedit::MergePicked(r1.picked, r2.picked), g_decorateGjCb);
   remakeToCrossing(name, r1, z1, x, carried1);
   remakeToCrossing(name, r2, z2, x, carried2);
   addRiser(name, riserNumber, x, z1, z2);
   tm->endTransaction();
   return true;
-}
-
-void jointCommand(const wchar_t* types, const wchar_t* defaultType) {
-  PrepareGjCombos(types, defaultType);
-  const GjPair pair = LayoutPairOf(GjPairKind::Pipe);
-  g_createGjCb = pair.create;
-  g_decorateGjCb = pair.decorate;
-  JoinPipesWithBend(types);
 }
 
 }  // namespace
@@ -349,5 +334,5 @@ void JoinPipesWithBend(const std::wstring& types) {
   }
 }
 
-void CmdPipeJoin() { jointCommand(layout_types::kPlumbingPipes, L"给水管"); }
-void CmdWaterPJoin() { jointCommand(layout_types::kWaterPipes, L"热供水管"); }
+void CmdPipeJoin() { runedit::RunPipeEditor(layout_types::kPlumbingPipes, L"给水管", &JoinPipesWithBend); }
+void CmdWaterPJoin() { runedit::RunPipeEditor(layout_types::kWaterPipes, L"热供水管", &JoinPipesWithBend); }

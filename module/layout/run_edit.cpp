@@ -1,8 +1,11 @@
 // The shared rules of replacing a picked run (see run_edit.h).
 #include "module/layout/run_edit.h"
 
+#include <algorithm>
 #include <limits>
 
+#include "module/layout/command_frame.h"
+#include "module/model/component_types.h"
 #include "module/model/scope_guards.h"
 #include "module/model/seams.h"
 #include "module/toolkit/curve_queries.h"
@@ -105,6 +108,26 @@ void ErasePickedRun(const std::wstring& name, const PickedRun& picked, DecorateG
     SetXdataLines(id, kXdataAttrs, attrs, nullptr);
     if (decorate) decorate(name, id);
   }
+}
+
+PickedRun MergePicked(const PickedRun& first, const PickedRun& second) {
+  PickedRun both = first;
+  auto add = [](cad::ObjectIdArray& to, cad::ObjectId id) {
+    if (std::find(to.begin(), to.end(), id) == to.end()) to.push_back(id);
+  };
+  for (cad::ObjectId id : second.decorations) add(both.decorations, id);
+  add(both.decorations, second.run);
+  for (cad::ObjectId id : second.others) add(both.others, id);
+  std::erase_if(both.others, [&](cad::ObjectId id) { return id == first.run || id == second.run; });
+  return both;
+}
+
+void RunPipeEditor(const wchar_t* types, const wchar_t* defaultType, void (*engine)(const std::wstring& types)) {
+  PrepareGjCombos(types, defaultType);
+  const GjPair pair = LayoutPairOf(GjPairKind::Pipe);
+  g_createGjCb = pair.create;
+  g_decorateGjCb = pair.decorate;
+  engine(types);
 }
 
 cad::ObjectId RemakeRun(CreateGjCb create, DecorateGjCb decorate, const std::wstring& name,

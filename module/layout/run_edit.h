@@ -45,6 +45,14 @@ void ApplyCarriedData(cad::ObjectId id, const CarriedData& data);
 // labels were among the decorations), without the duplicate check.
 void ErasePickedRun(const std::wstring& name, const PickedRun& picked, DecorateGjCb decorate);
 
+// The two picks of an edit that replaces two runs: both runs and every
+// decoration go; the other runs of either component stay.
+PickedRun MergePicked(const PickedRun& first, const PickedRun& second);
+
+// Runs a pipe editor as its commands do: the combos show one of the types,
+// the pipe callbacks are stored, and the engine gets the type list.
+void RunPipeEditor(const wchar_t* types, const wchar_t* defaultType, void (*engine)(const std::wstring& types));
+
 // Creates one replacement run with the create routine, carries the data
 // over, decorates it and refreshes its 3D twin. The new id (null when none
 // was made).

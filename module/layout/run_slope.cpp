@@ -53,14 +53,6 @@ cad::ObjectId drawGlyph(const geom::Point3d& p, const GlyphVertex* verts, int n,
   return id;
 }
 
-void slopeCommand(const wchar_t* types, const wchar_t* defaultType) {
-  PrepareGjCombos(types, defaultType);
-  const GjPair pair = LayoutPairOf(GjPairKind::Pipe);
-  g_createGjCb = pair.create;
-  g_decorateGjCb = pair.decorate;
-  SetPipeSlope(types);
-}
-
 // Un-highlights the pick and erases the arrow (when there is one).
 void dropPick(const cad::ObjectIdArray& ids, cad::ObjectId arrow) {
   HighlightEntities(ids, 0);
@@ -174,5 +166,5 @@ void SetPipeSlope(const std::wstring& types) {
   }
 }
 
-void CmdPGradient() { slopeCommand(layout_types::kPlumbingPipes, L"给水管"); }
-void CmdWPGradient() { slopeCommand(layout_types::kWaterPipes, L"热供水管"); }
+void CmdPGradient() { runedit::RunPipeEditor(layout_types::kPlumbingPipes, L"给水管", &SetPipeSlope); }
+void CmdWPGradient() { runedit::RunPipeEditor(layout_types::kWaterPipes, L"热供水管", &SetPipeSlope); }

@@ -139,17 +139,20 @@ class RunEdit : public kivtest::ProjectSandbox {
     }
     return out;
   }
-  std::vector<LaidRun> runs(const std::wstring& layer) {
+  // The runs of a layer (or its risers): plan ends with their elevations.
+  std::vector<LaidRun> runs(const std::wstring& layer, bool risers = false) {
     std::vector<LaidRun> out;
     for (cad::ObjectId id : on(layer)) {
       LaidRun r;
       r.id = id;
       {
-        cad::ObjectPtr<cad::Polyline> poly(id, cad::OpenMode::ForRead);
-        if (!poly) continue;
-        r.s = poly->startPoint();
-        r.e = poly->endPoint();
-        r.bulge = poly->bulgeAt(0);
+        cad::ObjectPtr<cad::Entity> ent(id, cad::OpenMode::ForRead);
+        auto* poly = dynamic_cast<const cad::Polyline*>(ent.get());
+        auto* ref = dynamic_cast<const cad::BlockReference*>(ent.get());
+        if (risers ? !ref : !poly) continue;
+        r.s = risers ? ref->position() : poly->startPoint();
+        r.e = risers ? ref->position() : poly->endPoint();
+        r.bulge = risers ? 0 : poly->bulgeAt(0);
       }
       GetGjNumberAndAttrs(id, r.number, r.attrs);
       GetGjSpecial(id, nullptr, &r.s.z, &r.e.z);
@@ -414,22 +417,6 @@ TEST_F(RunEdit, AJoinTakesARunDrawnTheOtherWayAndRefusesOneOffTheLine) {
 class DropJoint : public RunEdit {
  protected:
   static void dialog(bool confirm) { directive(L".dialog", {confirm ? L"1" : L"0"}); }
-  // The risers of the layer: (plan point, elevations).
-  std::vector<LaidRun> risers(const std::wstring& layer) {
-    std::vector<LaidRun> out;
-    for (cad::ObjectId id : on(layer)) {
-      LaidRun r;
-      r.id = id;
-      {
-        cad::ObjectPtr<cad::BlockReference> ref(id, cad::OpenMode::ForRead);
-        if (!ref) continue;
-        r.s = r.e = ref->position();
-      }
-      GetGjSpecial(id, nullptr, &r.s.z, &r.e.z);
-      out.push_back(r);
-    }
-    return out;
-  }
 };
 
 TEST_F(DropJoint, APointSplitsTheRunAndARiserJoinsThePieces) {
@@ -448,7 +435,7 @@ TEST_F(DropJoint, APointSplitsTheRunAndARiserJoinsThePieces) {
   expectNear(got[1].s, {400, 0, 2500});
   expectNear(got[1].e, {1000, 0, 2500});
   for (const auto& r : got) expectCarried(r);
-  const auto up = risers(L"给水管");
+  const auto up = runs(L"给水管", true);
   ASSERT_EQ(up.size(), 1u);
   expectNear(up[0].s, {400, 0, 3000});
   expectNear(up[0].e, {400, 0, 2500});
@@ -531,7 +518,7 @@ TEST_F(DropJoint, TwoRunsMeetAtTheirCrossing) {
       expectNear(got[i].e, e + geom::Vector3d(0, 0, 2000));
       EXPECT_EQ(got[i++].number, L"J2");
     }
-    const auto up = risers(L"给水管");
+    const auto up = runs(L"给水管", true);
     ASSERT_EQ(up.size(), 1u);
     expectNear(up[0].s, c.first.front().second + geom::Vector3d(0, 0, 3000));
     EXPECT_EQ(up[0].e.z, 2000);
