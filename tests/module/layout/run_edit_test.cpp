@@ -474,6 +474,20 @@ TEST_F(DropJoint, ACancelledOrRefusedJointLeavesTheRunAsItWas) {
   }
 }
 
+TEST_F(DropJoint, ASecondRunOfAnotherTypeIsRefused) {
+  lay(L"给水管", L"J1", &CreatePipeGj, &DecoratePipeGj, {0, 0, 3000}, {1000, 0, 3000});
+  lay(L"污水管", L"W1", &CreatePipeGj, &DecoratePipeGj, {500, -500, 2000}, {500, 500, 2000});
+  const auto before = db().modelSpaceEntities();
+  pickAt({100, 0, 0});
+  word(L"D");
+  pickAt({500, 300, 0});
+  escape();
+  CmdPipeJoin();
+  EXPECT_EQ(db().modelSpaceEntities(), before);
+  ASSERT_FALSE(ui::messageBoxLog().empty());
+  EXPECT_EQ(ui::messageBoxLog().back().text, L"所选的管道不符，无法生成扣管");
+}
+
 TEST_F(DropJoint, TwoRunsMeetAtTheirCrossing) {
   struct Case {
     const char* what;
