@@ -193,12 +193,12 @@ void pointJoint(JointRun& r1, const geom::Point3d& picked) {
     HighlightEntities(r1.ids, 0);
     return;
   }
-  cad::ObjectIdArray hidden = r1.picked.decorations;
-  hidden.push_back(r1.picked.run);
   HighlightEntities(r1.ids, 0);
-  for (cad::ObjectId id : hidden) SetEntityVisible(id, 0);
   cad::TransactionManager* tm = transactions();
   if (!tm) return;
+  cad::ObjectIdArray hidden = r1.picked.decorations;
+  hidden.push_back(r1.picked.run);
+  for (cad::ObjectId id : hidden) SetEntityVisible(id, 0);
   const runedit::CarriedData carried = runedit::CaptureCarriedData(r1.picked.run);
 
   // The two pieces are shown at the run's elevation while the user answers.
