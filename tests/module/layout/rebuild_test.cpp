@@ -300,6 +300,23 @@ TEST_F(RebuildTest, ComponentsTheDefinitionCannotDrawAreLeftWithAMessage) {
   EXPECT_EQ(decorationsOf(good).size(), goodLabels.size());
 }
 
+TEST_F(RebuildTest, AFigureSharedByManyComponentsIsDrawnOncePerRebuild) {
+  std::vector<cad::ObjectId> valves;
+  for (int i = 0; i < 5; ++i) valves.push_back(valve(L"F1", {1000.0 * i, 0, 0}));
+  const std::wstring block = blockOf(valves[0]);
+  auto count = [&](bool skipErased) {
+    cad::ObjectPtr<cad::BlockRecord> b(db().blockId(block), cad::OpenMode::ForRead);
+    return b ? b->entityIds(skipErased).size() : 0u;
+  };
+  const size_t live = count(true), all = count(false);
+  ASSERT_GT(live, 0u);
+  ASSERT_TRUE(RebuildGjByType(L"阀门", L"", {}));
+  EXPECT_EQ(count(true), live);
+  // One new copy of the figure, the old one erased: not one per valve.
+  EXPECT_EQ(count(false), all + live);
+  for (cad::ObjectId v : valves) EXPECT_EQ(blockOf(v), block);
+}
+
 // The 3D refresh of what a rebuild made or kept.
 std::vector<std::pair<std::wstring, size_t>> g_refreshes;
 void recordRefresh(const std::wstring& type, const cad::ObjectIdArray& ids, cad::Database*) {
