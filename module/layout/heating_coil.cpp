@@ -212,6 +212,9 @@ cad::ObjectId insertCoil(const std::wstring& name, const std::wstring& number, c
 // end (the area data cannot be written).
 bool layRectCoil(const std::wstring& name, const std::wstring& number, const Point3d& lo, const Point3d& hi) {
   PlacementStep step;
+  // The layers come with the first coil, so that a command ended before it
+  // leaves the drawing as it was.
+  PreparePointGjLayers(name);
   const Point3d centre((lo.x + hi.x) / 2, (lo.y + hi.y) / 2, 0);
   cad::ObjectId id = insertCoil(name, number, centre, lo.z);
   if (id.isNull()) return true;
@@ -367,7 +370,6 @@ void LayCoilGj() {
   const std::wstring number = winlib::CmbGetName(winlib::kComboNumber);
   double z = 0;
   if (!coilBaseElevation(name, number, z)) return;
-  PreparePointGjLayers(name);
 
   int x = 0, y = 0;
   GetDrawingViewOrigin(x, y);

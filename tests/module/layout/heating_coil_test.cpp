@@ -160,6 +160,7 @@ TEST_F(CoilTest, EscapeAtEitherCornerLeavesTheDrawingAsItWas) {
   CmdCoil();
   EXPECT_EQ(entityCount(), before);
   EXPECT_FALSE(windowOpen());
+  EXPECT_FALSE(GetLayerFlags(kCoil, nullptr, nullptr, nullptr, nullptr));
   // Coils finished before an Escape stay, whole.
   points({{0, 0, 0}, {500, 500, 0}, {2000, 0, 0}});
   escape();
