@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <filesystem>
 #include <map>
 #include <set>
 
@@ -22,6 +24,7 @@ namespace {
 
 using geom::Point3d;
 using rebuildtest::RebuildSandbox;
+namespace fs = std::filesystem;
 
 // ---------------------------------------------------------------------------
 // Dispatch
@@ -210,6 +213,25 @@ TEST_F(RebuildTest, RebuildOfAllKeepsEveryComponentWithItsDataAndDrawsFreshDecor
   const Snapshot again = snapshot();
   EXPECT_EQ(again.primaries, before.primaries);
   EXPECT_EQ(again.decorationsByLayer, before.decorationsByLayer);
+}
+
+TEST_F(RebuildTest, ASavedFloorReadsTheSameToAnotherReaderAfterARebuildOfAll) {
+  layFloor();
+  const fs::path before = root_ / "before.dxf", after = root_ / "after.dxf";
+  ASSERT_EQ(db().saveAs(before), cad::Status::Ok);
+  RebuildAllGjTypes();
+  ASSERT_EQ(db().saveAs(after), cad::Status::Ok);
+  std::string out;
+  const std::string cmd = "/usr/bin/python3 '" + std::string(KIV_SOURCE_DIR) + "/tests/module/layout/rebuild_dxf.py' '" +
+                          before.string() + "' '" + after.string() + "' 2>&1";
+  if (FILE* p = ::popen(cmd.c_str(), "r")) {
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    ASSERT_EQ(::pclose(p), 0) << out;
+  }
+  for (const char* word : {"same-primaries", "same-decorations", "fresh-decorations", "owner-ok"})
+    EXPECT_NE(out.find(word), std::string::npos) << word << "\n" << out;
 }
 
 TEST_F(RebuildTest, RebuildOfOneNumberLeavesTheOtherNumbers) {
