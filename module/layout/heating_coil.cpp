@@ -212,6 +212,9 @@ cad::ObjectId insertCoil(const std::wstring& name, const std::wstring& number, c
 // end (the area data cannot be written).
 bool layRectCoil(const std::wstring& name, const std::wstring& number, const Point3d& lo, const Point3d& hi) {
   PlacementStep step;
+  // The layers come with the first coil, so that a command ended before it
+  // leaves the drawing as it was.
+  PreparePointGjLayers(name);
   const Point3d centre((lo.x + hi.x) / 2, (lo.y + hi.y) / 2, 0);
   cad::ObjectId id = insertCoil(name, number, centre, lo.z);
   if (id.isNull()) return true;
@@ -367,7 +370,6 @@ void LayCoilGj() {
   const std::wstring number = winlib::CmbGetName(winlib::kComboNumber);
   double z = 0;
   if (!coilBaseElevation(name, number, z)) return;
-  PreparePointGjLayers(name);
 
   int x = 0, y = 0;
   GetDrawingViewOrigin(x, y);
@@ -427,49 +429,36 @@ void LineToCoilGj() {
 
 void RebuildCoilGj(const std::wstring& name, const std::wstring& number, const cad::ObjectIdArray& ids) {
   LoadPointGjByName(name, L"", true);
-  SetLayerColorRGB(name, g_curPointGj.colour, nullptr);
-  SetLayerColorRGB(name + kEdgeLayerSuffix, g_curPointGj.colour, nullptr);
-  SetLayerColorRGB(name + kLabelLayerSuffix, g_curPointGj.labelColour, nullptr);
+  ColourGjLayers(name, g_curPointGj.colour, g_curPointGj.labelColour);
 
-  const cad::ObjectIdArray work = GjRebuildIds(name, number, ids);
   cad::ObjectIdArray decorations, rebuilt;
   std::set<std::wstring> keptFigures;  // handles of coils whose old figure stays
   {
     // Every coil is redrawn where it stands: none is a duplicate of another.
     OverlapCheckOff rebuilding;
-    for (cad::ObjectId id : work) {
-      std::wstring num;
-      StringArray attrs;
-      GetGjNumberAndAttrs(id, num, attrs);
-      if (attrs.size() < 2) {
-        decorations.push_back(id);
-        continue;
-      }
+    WalkRebuildIds(GjRebuildIds(name, number, ids), decorations, [&](cad::ObjectId id, const std::wstring& num,
+                                                                     const StringArray& attrs) {
       bool isRef = false;
       Point3d position;
       {
         cad::ObjectPtr<cad::Entity> ent(id, cad::OpenMode::ForRead);
-        if (!ent) continue;  // left alone
+        if (!ent) return;  // left alone
         if (auto* ref = cad::cast<cad::BlockReference>(ent.get())) {
           isRef = true;
           position = ref->position();
         }
       }
-      RestampGjPrimary(id, attrs);
       if (!isRef) {
         decorations.push_back(id);
-        continue;
+        return;
       }
       CoilArea area;
-      if (!readCoilArea(id, area)) {
-        ed::print(L"\n%s %s 的区域数据无法读取,保留原图形\n", name.c_str(), num.c_str());
+      const bool readable = readCoilArea(id, area);
+      if (!readable || isPathCoilWithoutPath(area, position)) {
+        ed::print(readable ? L"\n%s %s 沿线布置但没有保存路径,保留原图形\n" : L"\n%s %s 的区域数据无法读取,保留原图形\n",
+                  name.c_str(), num.c_str());
         keptFigures.insert(attrs.front());
-        continue;
-      }
-      if (isPathCoilWithoutPath(area, position)) {
-        ed::print(L"\n%s %s 沿线布置但没有保存路径,保留原图形\n", name.c_str(), num.c_str());
-        keptFigures.insert(attrs.front());
-        continue;
+        return;
       }
       cad::ObjectId coil = id;
       if (area.path.empty())
@@ -477,7 +466,7 @@ void RebuildCoilGj(const std::wstring& name, const std::wstring& number, const c
       else
         DrawCoilGjAlongPath(coil, area.path, area.bulges, name);
       rebuilt.push_back(id);
-    }
+    });
   }
   cad::ObjectIdArray toErase;
   for (cad::ObjectId id : decorations) {

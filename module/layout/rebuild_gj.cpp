@@ -362,6 +362,26 @@ void RestampGjPrimary(cad::ObjectId id, StringArray& attrs) {
   SetXdataLines(id, kXdataAttrs, attrs, nullptr);
 }
 
+void ColourGjLayers(const std::wstring& name, std::uint32_t colour, std::uint32_t labelColour) {
+  SetLayerColorRGB(name, colour, nullptr);
+  SetLayerColorRGB(name + kEdgeLayerSuffix, colour, nullptr);
+  SetLayerColorRGB(name + kLabelLayerSuffix, labelColour, nullptr);
+}
+
+void WalkRebuildIds(const cad::ObjectIdArray& work, cad::ObjectIdArray& decorations, const GjPrimaryVisit& primary) {
+  for (cad::ObjectId id : work) {
+    std::wstring number;
+    StringArray attrs;
+    GetGjNumberAndAttrs(id, number, attrs);
+    if (attrs.size() < 2) {
+      decorations.push_back(id);
+      continue;
+    }
+    RestampGjPrimary(id, attrs);
+    primary(id, number, attrs);
+  }
+}
+
 // ---------------------------------------------------------------------------
 // Family routines
 // ---------------------------------------------------------------------------
@@ -376,36 +396,26 @@ void RebuildWireGj(const std::wstring& name, const std::wstring& number, const c
 
 void RebuildConduitGj(const std::wstring& name, const std::wstring& number, const cad::ObjectIdArray& ids) {
   LoadGjDefineByName(name, true);
-  SetLayerColorRGB(name, g_curLineGj.colour, nullptr);
-  SetLayerColorRGB(name + kEdgeLayerSuffix, g_curLineGj.colour, nullptr);
-  SetLayerColorRGB(name + kLabelLayerSuffix, g_curLineGj.labelColour, nullptr);
+  ColourGjLayers(name, g_curLineGj.colour, g_curLineGj.labelColour);
 
-  const cad::ObjectIdArray work = GjRebuildIds(name, number, ids);
   cad::ObjectIdArray toErase, kept;
   {
     OverlapCheckOff rebuilding;
-    for (cad::ObjectId id : work) {
-      std::wstring num;
-      StringArray attrs;
-      GetGjNumberAndAttrs(id, num, attrs);
-      if (attrs.size() < 2) {
-        toErase.push_back(id);
-        continue;
-      }
-      RestampGjPrimary(id, attrs);
+    WalkRebuildIds(GjRebuildIds(name, number, ids), toErase, [&](cad::ObjectId id, const std::wstring&,
+                                                                 const StringArray&) {
       bool isRun = false;
       {
         cad::ObjectPtr<cad::Entity> ent(id, cad::OpenMode::ForRead);
-        if (!ent) continue;  // left as it is
+        if (!ent) return;  // left as it is
         isRun = cad::isKindOf<cad::Polyline>(ent.get()) || cad::isKindOf<cad::BlockReference>(ent.get());
       }
       if (!isRun) {
         toErase.push_back(id);
-        continue;
+        return;
       }
       DecorateConduitGj(name, id);
       kept.push_back(id);
-    }
+    });
   }
   EraseEntities(toErase);
   RefreshSolid3dOfType(name, kept, ed::curDatabase());

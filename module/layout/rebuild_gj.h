@@ -19,6 +19,8 @@
 // - While a rebuild runs the overlap check is off; it is on again after.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <string>
 
 #include "module/toolkit/strings.h"
@@ -65,6 +67,15 @@ cad::ObjectIdArray GjRebuildIds(const std::wstring& name, const std::wstring& nu
 // was copied from), the other lines stay. attrs is the entity's attribute
 // list and is updated.
 void RestampGjPrimary(cad::ObjectId id, StringArray& attrs);
+// Colours the layers name and name + "边线" with the colour and
+// name + "名" with the label colour (missing layers stay missing).
+void ColourGjLayers(const std::wstring& name, std::uint32_t colour, std::uint32_t labelColour);
+// Walks the entities of a rebuild in order: those with fewer than two
+// attribute lines (labels, outlines, strays) go to decorations; every other
+// one is re-stamped as a primary (RestampGjPrimary) and handed to primary
+// with its number and attribute lines.
+using GjPrimaryVisit = std::function<void(cad::ObjectId id, const std::wstring& number, const StringArray& attrs)>;
+void WalkRebuildIds(const cad::ObjectIdArray& work, cad::ObjectIdArray& decorations, const GjPrimaryVisit& primary);
 
 // Makes the rebuild commands and the exported rebuild run these routines.
 void InstallRebuildSeams();

@@ -8,6 +8,7 @@
 #include <cwchar>
 #include <memory>
 #include <string_view>
+#include <unordered_set>
 #include <utility>
 
 #include "module/model/current_gj.h"
@@ -31,6 +32,13 @@ constexpr const wchar_t* kFigureParam = L"图形";
 constexpr const wchar_t* kScaleParam = L"图形缩放";
 constexpr const wchar_t* kLineWidthItem = L"线宽";
 constexpr const wchar_t* kHatchItem = L"kXEQ";
+
+// While RebuildPointGjs runs: the definitions drawn afresh by it. A
+// definition that many components share is drawn once per rebuild, not once
+// per component: every drawing leaves the erased figure in the definition's
+// entity list, so drawing it per component would cost the square of their
+// number.
+std::unordered_set<std::wstring>* g_figuresDrawn = nullptr;
 
 // The leading decimal number of a text; 0 when it starts with none.
 double leadingNumber(const std::wstring& text) {
@@ -226,8 +234,9 @@ void RebuildPointGjFigure(const std::wstring& name, cad::ObjectId id) {
         // A reference whose number changed moves to its new definition.
         if (ref->blockTableRecord() != blockId) ref->setBlockTableRecord(blockId);
         ref.close();
+        const bool drawNow = !g_figuresDrawn || g_figuresDrawn->insert(blockName).second;
         cad::ObjectPtr<cad::BlockRecord> block(blockId, cad::OpenMode::ForWrite);
-        if (block) {
+        if (block && drawNow) {
           // Emptied for every type, so a shared definition keeps one copy of
           // its figure instead of gaining another at every drawing.
           for (cad::ObjectId e : block->entityIds()) {
@@ -275,6 +284,9 @@ void RebuildPointGjs(const std::wstring& name, const std::wstring& number, const
   cad::ObjectIdArray toErase, rebuilt;
   {
     OverlapCheckOff rebuilding;
+    std::unordered_set<std::wstring> drawn;
+    g_figuresDrawn = &drawn;
+    ScopeExit noLongerDrawing([] { g_figuresDrawn = nullptr; });
     for (cad::ObjectId id : work) {
       std::wstring num;
       StringArray attrs;

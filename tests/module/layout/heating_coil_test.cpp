@@ -160,6 +160,7 @@ TEST_F(CoilTest, EscapeAtEitherCornerLeavesTheDrawingAsItWas) {
   CmdCoil();
   EXPECT_EQ(entityCount(), before);
   EXPECT_FALSE(windowOpen());
+  EXPECT_FALSE(GetLayerFlags(kCoil, nullptr, nullptr, nullptr, nullptr));
   // Coils finished before an Escape stay, whole.
   points({{0, 0, 0}, {500, 500, 0}, {2000, 0, 0}});
   escape();
@@ -341,6 +342,24 @@ TEST_F(CoilTest, ACoilWithUnreadableCornersKeepsItsOldFigure) {
   EXPECT_EQ(decorationsOf(bad, kFigureLayer).size(), 1u);
   // The other coil is not drawn with the broken one's corners or vice versa.
   EXPECT_EQ(vertices(decorationsOf(good, kFigureLayer).at(0)).size(), 18u);
+}
+
+TEST_F(CoilTest, APathCoilStoredWithoutItsPathKeepsItsFigure) {
+  // As drawings made before the path was kept hold it: the corners only.
+  pick(drawn({{0, 0, 0}, {1000, 0, 0}, {1000, 1000, 0}}));
+  CmdLineToCoil();
+  const auto coils = onLayer(kCoil);
+  ASSERT_EQ(coils.size(), 1u);
+  StringArray area = xdata(coils[0], kXdataFloorHeating);
+  area.resize(2);
+  ClearXdata(coils[0], kXdataFloorHeating);
+  SetXdataLines(coils[0], kXdataFloorHeating, area, nullptr);
+  const cad::ObjectId figure = decorationsOf(coils[0], kFigureLayer).at(0);
+  const size_t mark = ed::transcriptMark();
+  RebuildCoilGj(kCoil, L"", {});
+  EXPECT_NE(ed::transcriptSince(mark).find(L"没有保存路径"), std::wstring::npos);
+  EXPECT_TRUE(alive(figure));
+  EXPECT_EQ(decorationsOf(coils[0], kFigureLayer).size(), 1u);
 }
 
 TEST_F(CoilTest, RebuildOfListedCoilsReplacesTheirDecorationsOnly) {

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <filesystem>
 #include <map>
 #include <set>
 
@@ -22,6 +24,7 @@ namespace {
 
 using geom::Point3d;
 using rebuildtest::RebuildSandbox;
+namespace fs = std::filesystem;
 
 // ---------------------------------------------------------------------------
 // Dispatch
@@ -212,6 +215,25 @@ TEST_F(RebuildTest, RebuildOfAllKeepsEveryComponentWithItsDataAndDrawsFreshDecor
   EXPECT_EQ(again.decorationsByLayer, before.decorationsByLayer);
 }
 
+TEST_F(RebuildTest, ASavedFloorReadsTheSameToAnotherReaderAfterARebuildOfAll) {
+  layFloor();
+  const fs::path before = root_ / "before.dxf", after = root_ / "after.dxf";
+  ASSERT_EQ(db().saveAs(before), cad::Status::Ok);
+  RebuildAllGjTypes();
+  ASSERT_EQ(db().saveAs(after), cad::Status::Ok);
+  std::string out;
+  const std::string cmd = "/usr/bin/python3 '" + std::string(KIV_SOURCE_DIR) + "/tests/module/layout/rebuild_dxf.py' '" +
+                          before.string() + "' '" + after.string() + "' 2>&1";
+  if (FILE* p = ::popen(cmd.c_str(), "r")) {
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    ASSERT_EQ(::pclose(p), 0) << out;
+  }
+  for (const char* word : {"same-primaries", "same-decorations", "fresh-decorations", "owner-ok"})
+    EXPECT_NE(out.find(word), std::string::npos) << word << "\n" << out;
+}
+
 TEST_F(RebuildTest, RebuildOfOneNumberLeavesTheOtherNumbers) {
   const cad::ObjectId g1 = conduit(L"G1", {0, 0, 0}, {2000, 0, 0});
   const cad::ObjectId g2 = conduit(L"G2", {0, 500, 0}, {2000, 500, 0});
@@ -298,6 +320,23 @@ TEST_F(RebuildTest, ComponentsTheDefinitionCannotDrawAreLeftWithAMessage) {
   EXPECT_EQ(decorationsOf(noPipe), noPipeLabels);
   for (cad::ObjectId id : goodLabels) EXPECT_FALSE(alive(id));
   EXPECT_EQ(decorationsOf(good).size(), goodLabels.size());
+}
+
+TEST_F(RebuildTest, AFigureSharedByManyComponentsIsDrawnOncePerRebuild) {
+  std::vector<cad::ObjectId> valves;
+  for (int i = 0; i < 5; ++i) valves.push_back(valve(L"F1", {1000.0 * i, 0, 0}));
+  const std::wstring block = blockOf(valves[0]);
+  auto count = [&](bool skipErased) {
+    cad::ObjectPtr<cad::BlockRecord> b(db().blockId(block), cad::OpenMode::ForRead);
+    return b ? b->entityIds(skipErased).size() : 0u;
+  };
+  const size_t live = count(true), all = count(false);
+  ASSERT_GT(live, 0u);
+  ASSERT_TRUE(RebuildGjByType(L"阀门", L"", {}));
+  EXPECT_EQ(count(true), live);
+  // One new copy of the figure, the old one erased: not one per valve.
+  EXPECT_EQ(count(false), all + live);
+  for (cad::ObjectId v : valves) EXPECT_EQ(blockOf(v), block);
 }
 
 // The 3D refresh of what a rebuild made or kept.
