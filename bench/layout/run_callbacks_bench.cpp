@@ -5,8 +5,10 @@
 // grow with the number of runs already laid: compare the per-run figures of
 // the two sizes. BM_PipeRunSteps makes the same runs through the engine's
 // step (step transaction, create, decorate, 3D refresh) without the prompts,
-// whose point tracking in the host looks at the entities under every point;
-// BM_PipeCallbacks calls the pair alone, without the step transactions.
+// whose point tracking in the host looks at every entity of the drawing for
+// each point; BM_PipeCallbacks calls the pair alone, without the step
+// transactions, whose undo record in the host copies model space's entity
+// list once per step.
 #include <benchmark/benchmark.h>
 
 #include <filesystem>

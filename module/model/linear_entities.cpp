@@ -168,8 +168,7 @@ PlanGrid& planGrid() {
 void PlanGrid::keepWatching() {
   static CommandWatch watch;
   watch.grid = &planGrid();
-  ed::removeReactor(&watch);
-  ed::addReactor(&watch);
+  ed::addReactor(&watch);  // adds nothing when it is there already
 }
 
 // The entities of the layer that a crossing selection of the rectangle would

@@ -227,6 +227,20 @@ class RunCallbacks : public kivtest::ProjectSandbox {
     EXPECT_NEAR(a.y, b.y, tol);
     EXPECT_NEAR(a.z, b.z, tol);
   }
+  // The start width of a polyline's vertex (-1 when it cannot be read).
+  static double startWidth(cad::ObjectId id, unsigned vertex = 0) {
+    cad::ObjectPtr<cad::Polyline> pl(id, cad::OpenMode::ForRead);
+    double s = -1, e = -1;
+    if (pl) pl->getWidthsAt(vertex, s, e);
+    return s;
+  }
+  // The vertices of the one entity of a layer; false when the layer holds
+  // another number of entities or the entity has no vertices.
+  bool onlyEntityVertices(const std::wstring& layer, PointList& pts, BulgeList& bulges) {
+    const auto ids = on(layer);
+    EXPECT_EQ(ids.size(), 1u) << os::toUtf8(layer);
+    return ids.size() == 1 && GetEntityVertices(ids[0], pts, bulges) == cad::Status::Ok;
+  }
   void polyline(cad::ObjectId id, PointList& pts, BulgeList& bulges) {
     ASSERT_EQ(GetEntityVertices(id, pts, bulges), cad::Status::Ok);
   }
@@ -331,12 +345,7 @@ TEST_F(RunCallbacks, SectionWidthsOfTheRunDecoration) {
     layRun(c.name, c.number, &CreatePipeLineGj, &DecoratePipeLineGj, {{0, y, 0}, {1000, y, 0}});
     const auto runs = on(c.name);
     ASSERT_EQ(runs.size(), 1u);
-    cad::ObjectPtr<cad::Polyline> pl(runs[0], cad::OpenMode::ForRead);
-    ASSERT_TRUE(pl);
-    double s = 0, e = 0;
-    pl->getWidthsAt(0, s, e);
-    EXPECT_EQ(s, c.width);
-    pl.close();
+    EXPECT_EQ(startWidth(runs[0]), c.width);
     const auto got = labels(c.name + L"名");
     ASSERT_EQ(got.size(), 1u);
     EXPECT_NEAR(got[0].at.y - y, c.width / 2 + 120, 1e-9);
@@ -346,11 +355,9 @@ TEST_F(RunCallbacks, SectionWidthsOfTheRunDecoration) {
 
 TEST_F(RunCallbacks, ArcSegmentIsLabelledAtItsChord) {
   layArc(L"照明导线", L"WL1", &CreatePipeLineGj, &DecoratePipeLineGj, {500, -500, 0}, {1000, 0, 0});
-  const auto runs = on(L"照明导线");
-  ASSERT_EQ(runs.size(), 1u);
   PointList pts;
   BulgeList bulges;
-  polyline(runs[0], pts, bulges);
+  ASSERT_TRUE(onlyEntityVertices(L"照明导线", pts, bulges));
   ASSERT_EQ(pts.size(), 2u);
   EXPECT_NEAR(std::fabs(bulges[0]), 1.0, 1e-9);
   const auto got = labels(L"照明导线名");
@@ -398,13 +405,10 @@ TEST_F(RunCallbacks, OwnParameterLinesGiveTheSectionAndByLayer) {
   SetEntityColorRGB(run, 0x0000FF);
   SetEntityVisible(run, 0);
   DecorateConduitGj(L"线槽", run);
+  EXPECT_EQ(startWidth(run, 1), 60.0);
   {
-    cad::ObjectPtr<cad::Polyline> pl(run, cad::OpenMode::ForRead);
-    ASSERT_TRUE(pl);
-    double s = 0, e = 0;
-    pl->getWidthsAt(1, s, e);
-    EXPECT_EQ(s, 60.0);
-    EXPECT_TRUE(pl->color().isByLayer());
+    cad::ObjectPtr<cad::Entity> e(run, cad::OpenMode::ForRead);
+    EXPECT_TRUE(e->color().isByLayer());
   }
   auto got = labels(L"线槽名");
   ASSERT_EQ(got.size(), 1u);
@@ -548,22 +552,16 @@ TEST_F(RunCallbacks, BandWidthsAndOutlinesOfStraightSegments) {
     const auto got = labels(c.name + L"名");
     ASSERT_EQ(got.size(), labelsBefore + 2);
     expectNear(got[labelsBefore].at, Point3d(1000, y + h + 120, 3000));
-    // The centre line keeps its own width.
-    cad::ObjectPtr<cad::Polyline> centre(on(c.name).back(), cad::OpenMode::ForRead);
-    double s = -1, e = -1;
-    centre->getWidthsAt(0, s, e);
-    EXPECT_EQ(s, 0.0);
+    EXPECT_EQ(startWidth(on(c.name).back()), 0.0) << "the centre line keeps its own width";
     y += 5000;
   }
 }
 
 TEST_F(RunCallbacks, ArcBandFollowsTheArc) {
   layArc(L"送风管", L"SF1", &CreateDuctGj, &DecorateDuctGj, {2000, -2000, 0}, {4000, 0, 0});
-  const auto outlines = on(L"送风管边线");
-  ASSERT_EQ(outlines.size(), 1u);
   PointList pts;
   BulgeList bulges;
-  polyline(outlines[0], pts, bulges);
+  ASSERT_TRUE(onlyEntityVertices(L"送风管边线", pts, bulges));
   ASSERT_EQ(pts.size(), 5u);
   // Concentric arcs about (2000, 0) at radius 2000 -+ 250, closed by radial
   // end lines.
