@@ -28,6 +28,13 @@ struct Work {
 
 double numberOf(const std::wstring& text) { return std::wcstod(text.c_str(), nullptr); }
 
+// The text read as a number is below 0 (only a text whose first character
+// after blanks is "-" can be).
+bool isNegative(const std::wstring& text) {
+  size_t p = text.find_first_not_of(L" \t\r\n\v\f");
+  return p != std::wstring::npos && text[p] == L'-' && numberOf(text) < 0;
+}
+
 // Removes the term around the "0" at p: from the operator before it (or the
 // bracket or start) to the operator or closing bracket after it.
 void removeTermAt(std::wstring& t, size_t p) {
@@ -247,7 +254,7 @@ void EvaluateCalcParts(const CalcItemParts& item, StringArray& names, StringArra
     }
   }
   for (size_t i = 1; i < values.size(); ++i)
-    if (numberOf(values[i]) < 0) values[i] = L"0";
+    if (isNegative(values[i])) values[i] = L"0";
   std::wstring newHead = head + L"=" + item.section + L"=" + item.flag + L"=" + item.type + L"=" + param + L"=" + tail;
   if (names.empty()) {
     names.push_back(newHead);
