@@ -10,6 +10,8 @@
 #include <fstream>
 #include <string>
 
+#include "tests/module/shell/project_fixture.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -17,23 +19,12 @@ namespace fs = std::filesystem;
 const fs::path kBuild = KIV_BINARY_DIR;
 const fs::path kDemoProject = kBuild / "demo" / u8"示例工程";
 
-std::string run(const std::string& cmd, int* status = nullptr) {
-  std::string out;
-  if (FILE* p = ::popen((cmd + " 2>/dev/null").c_str(), "r")) {
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    int rc = ::pclose(p);
-    if (status) *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-  }
-  return out;
-}
-
-std::string q(const fs::path& p) { return "'" + p.string() + "'"; }
+using kivtest::quoted;
+using kivtest::runShell;
 
 TEST(TakeoffEndToEnd, DemoProjectGetsItsQuantityRows) {
   if (!fs::exists(kBuild / "bin" / "cadhost") || !fs::exists(kBuild / "bin" / "KivZeb.arx") ||
-      !fs::exists(kDemoProject) || run("command -v sqlite3").empty())
+      !fs::exists(kDemoProject) || runShell("command -v sqlite3").empty())
     GTEST_SKIP() << "cadhost, the plug-in, the demo data or sqlite3 missing";
   const fs::path root = fs::temp_directory_path() / ("kiv_takeoff_e2e_" + std::to_string(::getpid()));
   fs::remove_all(root);
@@ -43,12 +34,12 @@ TEST(TakeoffEndToEnd, DemoProjectGetsItsQuantityRows) {
   fs::copy(kDemoProject, project, fs::copy_options::recursive);
   std::ofstream(root / "run.scr") << ".combo 楼层 1层\nKivSwitchFloor\nZebTotalAll\n";
   int status = -1;
-  const std::string out = run(q(kBuild / "bin" / "cadhost") + " --suite " + q(root / "suite") + " --projects " +
-                                  q(root / "projects") + " --project 示例工程 --script " + q(root / "run.scr"),
+  const std::string out = runShell(quoted(kBuild / "bin" / "cadhost") + " --suite " + quoted(root / "suite") + " --projects " +
+                                  quoted(root / "projects") + " --project 示例工程 --script " + quoted(root / "run.scr"),
                               &status);
   ASSERT_EQ(status, 0) << out;
   const fs::path table = project / u8"构件算量.DB";
-  auto sql = [&](const std::string& query) { return run("sqlite3 " + q(table) + " \"" + query + "\""); };
+  auto sql = [&](const std::string& query) { return runShell("sqlite3 " + quoted(table) + " \"" + query + "\""); };
   // One header per floor, in floor-table order, each closed by a separator row.
   EXPECT_EQ(sql("SELECT 构件名称 FROM records WHERE 标志='楼层' ORDER BY _ord"),
             "■地下1层=1\n■1层=1\n■2层=1\n■3层=1\n");
