@@ -28,6 +28,13 @@ struct Work {
 
 double numberOf(const std::wstring& text) { return std::wcstod(text.c_str(), nullptr); }
 
+// The text read as a number is below 0 (only a text whose first character
+// after blanks is "-" can be).
+bool isNegative(const std::wstring& text) {
+  size_t p = text.find_first_not_of(L" \t\r\n\v\f");
+  return p != std::wstring::npos && text[p] == L'-' && numberOf(text) < 0;
+}
+
 // Removes the term around the "0" at p: from the operator before it (or the
 // bracket or start) to the operator or closing bracket after it.
 void removeTermAt(std::wstring& t, size_t p) {
@@ -199,9 +206,29 @@ void EvaluateCalcFormula(const std::wstring& type, const std::wstring& formula, 
   lines.push_back(head + L"=" + displayText(w) + L"=" + resultText);
 }
 
+bool ParseCalcItem(const std::wstring& item, CalcItemParts& out) {
+  size_t eq = item.find(L'=');
+  if (eq == std::wstring::npos) return false;
+  StringArray f;
+  SplitToArray(item.substr(0, eq), L":", f);
+  if (f.size() < 4) return false;
+  out.section = f[0];
+  out.flag = f[1];
+  out.type = f[2];
+  out.param = f[3];
+  for (size_t i = 4; i < f.size(); ++i) out.param += L":" + f[i];
+  out.formula = item.substr(eq + 1);
+  return true;
+}
+
 void EvaluateCalcItem(const std::wstring& kind, const std::wstring& item, StringArray& names,
                       StringArray& values, StringArray& lines) {
   (void)kind;
+  CalcItemParts parts;
+  if (ParseCalcItem(item, parts)) EvaluateCalcParts(parts, names, values, lines);
+}
+
+void EvaluateCalcParts(const CalcItemParts& item, StringArray& names, StringArray& values, StringArray& lines) {
   std::wstring head, tail;
   if (!names.empty()) {
     const std::wstring& h = names[0];
@@ -211,18 +238,7 @@ void EvaluateCalcItem(const std::wstring& kind, const std::wstring& item, String
     size_t second = h.find(L'=', first + 1);
     tail = h.substr((second == std::wstring::npos ? first : second) + 1);
   }
-  size_t eq = item.find(L'=');
-  if (eq == std::wstring::npos) return;
-  const std::wstring formula = item.substr(eq + 1);
-  StringArray f;
-  SplitToArray(item.substr(0, eq), L":", f);
-  if (f.size() < 4) return;
-  const std::wstring& section = f[0];
-  const std::wstring& flag = f[1];
-  const std::wstring& type = f[2];
-  std::wstring param = f[3];
-  for (size_t i = 4; i < f.size(); ++i) param += L":" + f[i];
-
+  std::wstring param = item.param;
   if (!param.empty()) {
     // The first name equal to the parameter (an exact search, as the base
     // library's line lookup does).
@@ -238,13 +254,13 @@ void EvaluateCalcItem(const std::wstring& kind, const std::wstring& item, String
     }
   }
   for (size_t i = 1; i < values.size(); ++i)
-    if (numberOf(values[i]) < 0) values[i] = L"0";
-  std::wstring newHead = head + L"=" + section + L"=" + flag + L"=" + type + L"=" + param + L"=" + tail;
+    if (isNegative(values[i])) values[i] = L"0";
+  std::wstring newHead = head + L"=" + item.section + L"=" + item.flag + L"=" + item.type + L"=" + param + L"=" + tail;
   if (names.empty()) {
     names.push_back(newHead);
     values.push_back(L"");
   } else {
     names[0] = newHead;
   }
-  EvaluateCalcFormula(type, formula, names, values, lines);
+  EvaluateCalcFormula(item.type, item.formula, names, values, lines);
 }

@@ -22,5 +22,13 @@
 // named value, and the line is appended to lines.
 void EvaluateCalcItem(const std::wstring& kind, const std::wstring& item, StringArray& names,
                       StringArray& values, StringArray& lines);
+// An item taken apart once (section:flag:type:parameter=formula; a parameter
+// may hold ":"), and its evaluation; false when the item has no "=" or fewer
+// than four fields.
+struct CalcItemParts {
+  std::wstring section, flag, type, param, formula;
+};
+bool ParseCalcItem(const std::wstring& item, CalcItemParts& out);
+void EvaluateCalcParts(const CalcItemParts& item, StringArray& names, StringArray& values, StringArray& lines);
 void EvaluateCalcFormula(const std::wstring& type, const std::wstring& formula, StringArray& names,
                          StringArray& values, StringArray& lines);

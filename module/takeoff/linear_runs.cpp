@@ -46,22 +46,41 @@ void ReadGjData(cad::ObjectId id, GjData& out) {
   out.number.clear();
   out.attrs.clear();
   out.special.clear();
-  StringArray names, values, lines;
-  ReadAllXdata(id, names, values);
-  for (size_t i = 0; i < names.size(); ++i) {
-    StringArray* target = nullptr;
-    if (names[i] == kXdataNumber)
-      target = &lines;
-    else if (names[i] == kXdataAttrs)
-      target = &out.attrs;
-    else if (names[i] == kXdataSpecial)
-      target = &out.special;
-    if (!target) continue;
+  cad::ObjectPtr<cad::DbObject> obj(id, cad::OpenMode::ForRead);
+  if (!obj) return;
+  // The groups of the three applications, each read as the xdata line
+  // readers read a value: its items (a record ending in the continuation
+  // marker goes on in the next), trimmed, split into lines.
+  StringArray numbers;
+  StringArray* target = nullptr;
+  std::wstring value;
+  auto finish = [&] {
+    if (!target) return;
     StringArray split;
-    SplitLines(TrimWhiteRight(values[i]), split);
+    SplitLines(TrimWhiteRight(value), split);
     target->insert(target->end(), split.begin(), split.end());
+    target = nullptr;
+  };
+  const size_t marker = std::wcslen(kXdataContinuation);
+  for (const cad::TypedValue& v : obj->xData()) {
+    if (v.code == cad::xd::kAppName) {
+      finish();
+      const std::wstring& app = v.str();
+      target = app == kXdataNumber ? &numbers
+               : app == kXdataAttrs ? &out.attrs
+               : app == kXdataSpecial ? &out.special
+                                      : nullptr;
+      value.clear();
+    } else if (target && (v.code == cad::xd::kString || v.code == cad::xd::kHandle)) {
+      const std::wstring& text = v.str();
+      if (text.size() >= marker && text.compare(text.size() - marker, marker, kXdataContinuation) == 0)
+        value.append(text, 0, text.size() - marker);
+      else
+        (value += text) += L"\r\n";
+    }
   }
-  if (!lines.empty()) out.number = lines.front();
+  finish();
+  if (!numbers.empty()) out.number = numbers.front();
 }
 
 double LinearRunLength(const std::wstring& type, double planLength, double startElev, double endElev) {
@@ -106,10 +125,19 @@ void RunCalculatorSkeleton(StringArray& doneKinds, const std::wstring& kind, con
   const bool filterItems = g_totalMode == kTotal3d;
   const std::wstring itemFilter = g_total3dFilter + L":";
   StringArray items, lines, names, values, paramNames, paramValues;
+  std::vector<CalcItemParts> parts;
   for (int record : records) {
     g_floorGjTable->current = record;
     const std::wstring& number = g_floorGjTable->field(L"编号");
     BuildCalcItems(kind, items);
+    // Taken apart once per record; in the 3D window's mode only the items
+    // that hold its filter text.
+    parts.clear();
+    for (const std::wstring& item : items) {
+      if (filterItems && item.find(itemFilter) == std::wstring::npos) continue;
+      parts.emplace_back();
+      if (!ParseCalcItem(item, parts.back())) parts.pop_back();
+    }
     lines.clear();
     int count = 0;
     auto group = byNumber.find(number);
@@ -134,15 +162,14 @@ void RunCalculatorSkeleton(StringArray& doneKinds, const std::wstring& kind, con
           quantity(gj, m.name, m.text);
           m.head = e->attrs[0] + L"==" + axes.locate(gj.vertices);
         }
-        for (const std::wstring& item : items) {
-          if (filterItems && item.find(itemFilter) == std::wstring::npos) continue;
+        for (const CalcItemParts& item : parts) {
           names.resize(base);
           values.resize(base);
           names[0] = m.head;
           names[1] = m.name;
           values[0].clear();
           values[1] = m.text;
-          EvaluateCalcItem(kind, item, names, values, lines);
+          EvaluateCalcParts(item, names, values, lines);
         }
         ++count;
       }

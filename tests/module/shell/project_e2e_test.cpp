@@ -9,6 +9,8 @@
 #include <fstream>
 #include <string>
 
+#include "tests/module/shell/project_fixture.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -17,19 +19,8 @@ const fs::path kBuild = KIV_BINARY_DIR;
 // The demo project as built; build/projects holds the copy cadhost works on by default.
 const fs::path kDemoProject = kBuild / "demo" / u8"示例工程";
 
-std::string run(const std::string& cmd, int* status = nullptr) {
-  std::string out;
-  if (FILE* p = ::popen((cmd + " 2>&1").c_str(), "r")) {
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    int rc = ::pclose(p);
-    if (status) *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-  }
-  return out;
-}
-
-std::string q(const fs::path& p) { return "'" + p.string() + "'"; }
+using kivtest::quoted;
+using kivtest::runShell;
 
 class ProjectEndToEnd : public testing::Test {
  protected:
@@ -37,7 +28,7 @@ class ProjectEndToEnd : public testing::Test {
     if (!fs::exists(kBuild / "bin" / "cadhost") || !fs::exists(kBuild / "bin" / "KivZeb.arx") ||
         !fs::exists(kDemoProject) || !fs::exists(kBuild / "suite"))
       GTEST_SKIP() << "cadhost, the plug-in or the demo data not built";
-    if (run("command -v unzip sqlite3").find("unzip") == std::string::npos)
+    if (runShell("command -v unzip sqlite3").find("unzip") == std::string::npos)
       GTEST_SKIP() << "unzip or sqlite3 missing";
     root_ = fs::temp_directory_path() / ("kiv_e2e_" + std::to_string(::getpid()));
     fs::remove_all(root_);
@@ -54,12 +45,12 @@ class ProjectEndToEnd : public testing::Test {
   std::string cadhost(const std::string& script, int& status) {
     const fs::path file = root_ / "run.scr";
     std::ofstream(file) << script;
-    return run(q(kBuild / "bin" / "cadhost") + " --suite " + q(root_ / "suite") + " --projects " +
-                   q(root_ / "projects") + " --project 示例工程 --script " + q(file),
+    return runShell(quoted(kBuild / "bin" / "cadhost") + " --suite " + quoted(root_ / "suite") + " --projects " +
+                   quoted(root_ / "projects") + " --project 示例工程 --script " + quoted(file),
                &status);
   }
   std::string sql(const fs::path& db, const std::string& query) {
-    return run("sqlite3 " + q(db) + " \"" + query + "\"");
+    return runShell("sqlite3 " + quoted(db) + " \"" + query + "\"");
   }
 
   fs::path root_;
@@ -104,7 +95,7 @@ TEST_F(ProjectEndToEnd, OpenSwitchColoursAndArchive) {
             "给水管=255\r\n给水管名=255\n");
 
   // The archive is a zip of the project's files; the temporary copy is gone.
-  std::string listing = run("unzip -l " + q(archive));
+  std::string listing = runShell("unzip -l " + quoted(archive));
   for (const char* member : {"000.GC", "007.DB", "2层.DB", "1层.DWG", "计算规则.DB"})
     EXPECT_NE(listing.find(member), std::string::npos) << member << "\n" << listing;
   if (fs::exists(root_ / "suite" / "TMP")) EXPECT_TRUE(fs::is_empty(root_ / "suite" / "TMP"));

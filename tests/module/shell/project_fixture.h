@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <initializer_list>
@@ -27,6 +28,23 @@ namespace fs = std::filesystem;
 
 inline const std::wstring kBuiltSystemDir = os::fromUtf8(KIV_BINARY_DIR "/suite/系统文件");
 inline const fs::path kTableTool = KIV_BINARY_DIR "/bin/tabletool";
+
+// Runs a shell command: what it printed (standard output and error) and,
+// when asked, its exit status.
+inline std::string runShell(const std::string& cmd, int* status = nullptr) {
+  std::string out;
+  if (FILE* p = ::popen((cmd + " 2>&1").c_str(), "r")) {
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    int rc = ::pclose(p);
+    if (status) *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+  }
+  return out;
+}
+
+// A path quoted for the shell.
+inline std::string quoted(const fs::path& p) { return "'" + p.string() + "'"; }
 
 class ProjectSandbox : public testing::Test {
  protected:

@@ -31,6 +31,14 @@ inline const std::string kPipeLibrary =
 // The 定额 text of a pipe record: length and insulation items.
 inline const std::string kPipeNorm = "[001]\\r\\n类型=长度\\r\\n[002]\\r\\n类型=保温";
 
+// The result (last "=" field) of each quantity line of a row.
+inline StringArray QuantityResults(const std::wstring& lines) {
+  StringArray out, split;
+  SplitLines(lines, split);
+  for (const std::wstring& l : split) out.push_back(l.substr(l.rfind(L'=') + 1));
+  return out;
+}
+
 class TakeoffProject : public ProjectSandbox {
  protected:
   void SetUp() override {

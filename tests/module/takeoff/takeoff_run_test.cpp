@@ -74,13 +74,7 @@ class TakeoffRun : public TakeoffProject {
   std::map<std::wstring, cad::ObjectId> ids_;
 };
 
-// The result (last "=" field) of each quantity line of a row.
-StringArray results(const std::wstring& lines) {
-  StringArray out, split;
-  SplitLines(lines, split);
-  for (const std::wstring& l : split) out.push_back(l.substr(l.rfind(L'=') + 1));
-  return out;
-}
+StringArray results(const std::wstring& lines) { return QuantityResults(lines); }
 
 TEST_F(TakeoffRun, LengthsMatchTheHandComputation) {
   CmdZebTotalAll();
@@ -196,6 +190,81 @@ TEST_F(TakeoffRun, NoProjectDoesNothing) {
   g_projectName.clear();
   CmdZebTotalAll();
   EXPECT_FALSE(fs::exists(quantityTable()));
+}
+
+}  // namespace
+}  // namespace kivtest
+
+namespace kivtest {
+namespace {
+
+class Takeoff3d : public TakeoffProject {
+ protected:
+  void SetUp() override {
+    TakeoffProject::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
+    makeFloorTable("F1", "给水管\tJ1\t公称管径D_0(mm)=25\\r\\n保温厚度(mm)=20\t" + kPipeNorm + "\n");
+    makeFloors("F1\t1\t3300\tC30\tM7.5\n", L"F1");
+    run(working(), L"给水管", L"J1", L"斜管", {0, 0, 0}, {3000, 0, 0}, 0, 2800, 2800);
+    showCategory(L"管道");
+    auto set = os::findFunction<KivPelk_SetCombo_W_fn>(g_hostWindowLib, "KivPelk_SetCombo_W");
+    set(L"构件", L"给水管");
+  }
+  std::wstring callLog() {
+    auto log = os::findFunction<KivPelk_CallLog_W_fn>(g_hostWindowLib, "KivPelk_CallLog_W");
+    std::wstring text(65536, L'\0');
+    text.resize(std::min<int>(log(text.data(), static_cast<int>(text.size())), 65535));
+    return text;
+  }
+  void answer(int a) { os::findFunction<KivPelk_SetDialogAnswer_fn>(g_hostWindowLib, "KivPelk_SetDialogAnswer")(a); }
+};
+
+TEST_F(Takeoff3d, WindowDeclinesShowsTheComponentAndTakesNothingOff) {
+  answer(0);
+  CmdZebTotal3d();
+  EXPECT_FALSE(fs::exists(quantityTable()));
+  EXPECT_NE(callLog().find(L"WinDll_TotalShow_W(1,F1,给水管,J1)"), std::wstring::npos) << callLog();
+}
+
+TEST_F(Takeoff3d, WindowFilterKeepsOnlyItsItems) {
+  struct Case {
+    const wchar_t* filter;
+    StringArray results;
+  } cases[] = {
+      {L"002", {PrecStr(0.06, 5)}},             // the insulation item only
+      {L"", {L"3", PrecStr(0.06, 5)}},         // every item holds ":"
+      {L"009", {}},                            // no item: the row stays, without lines
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.filter);
+    // The user confirms the window with the filter typed in it.
+    ed::InputToken t;
+    t.kind = ed::TokenKind::Directive;
+    t.text = L".dialog";
+    t.args = {L"1"};
+    if (*c.filter) t.args.push_back(c.filter);
+    ed::inputQueue().push(t);
+    CmdZebTotal3d();
+    std::vector<Row> all = rows();
+    ASSERT_EQ(all.size(), 3u);
+    EXPECT_EQ(all[1].number, L"J1");
+    EXPECT_EQ(all[1].count, L"1");
+    EXPECT_EQ(QuantityResults(all[1].lines), c.results);
+  }
+  EXPECT_NE(callLog().find(L"WinDll_TotalShow_W(2,)"), std::wstring::npos) << callLog();
+}
+
+TEST_F(Takeoff3d, CurrentComponentModeComputesOnlyThatKind) {
+  makeFloorTable("F1", "给水管\tJ1\t公称管径D_0(mm)=25\t" + kPipeNorm + "\n喷淋管\tP1\t\t[001]\\r\\n类型=长度\n");
+  run(working(), L"喷淋管", L"P1", L"斜管", {0, 500, 0}, {1000, 500, 0}, 0, 2800, 2800);
+  CmdZebTotalGj();
+  StringArray numbers;
+  for (const Row& r : rows()) numbers.push_back(r.number);
+  EXPECT_EQ(numbers, (StringArray{L"", L"J1", L""}));
+  CmdZebTotalCur();
+  numbers.clear();
+  for (const Row& r : rows()) numbers.push_back(r.number);
+  EXPECT_EQ(numbers, (StringArray{L"", L"J1", L"P1", L""}));
 }
 
 }  // namespace
