@@ -90,10 +90,12 @@ class Entity : public DbObject {
  protected:
   Entity() = default;
   // A normal or direction: a zero vector is refused (DegenerateGeometry), any
-  // other is kept as a unit vector.
+  // other is kept as a unit vector. One of unit length to the last bits is
+  // kept as it is: dividing it by its length again could move those bits,
+  // and a value read back from a saved file would drift at every save.
   Status writeUnitVector(Vector3d& field, const Vector3d& v) {
     if (v.isZeroLength()) return Status::DegenerateGeometry;
-    return writeField(field, v.normal());
+    return writeField(field, std::abs(v.length() - 1) <= 1e-15 ? v : v.normal());
   }
   // Item i of a list (vertices, loops): OutOfRange past the end.
   template <class T, class V>
