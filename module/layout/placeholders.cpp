@@ -3,7 +3,6 @@
 #include "module/layout/layout_commands.h"
 #include "module/toolkit/not_built.h"
 
-KIV_COMMAND_NOT_BUILT(ThroughPipe)
 KIV_COMMAND_NOT_BUILT(MultiPipe)
 KIV_COMMAND_NOT_BUILT(PipeJoin)
 KIV_COMMAND_NOT_BUILT(PGradient)
