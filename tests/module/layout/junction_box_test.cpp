@@ -1,0 +1,173 @@
+// Junction boxes: the chain walk's rules, the joining of runs into chains,
+// and the dialog placing boxes on a copy of the demo project.
+#include "module/layout/junction_box.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "module/layout/layout_commands.h"
+#include "module/model/current_gj.h"
+#include "module/model/linear_entities.h"
+#include "module/model/special_data.h"
+#include "module/toolkit/collect.h"
+#include "module/toolkit/vocabulary.h"
+#include "platform/cad/entities.h"
+#include "platform/cad/object.h"
+#include "platform/editor/cmdline.h"
+#include "platform/editor/document.h"
+#include "platform/ui/ui.h"
+#include "tests/module/shell/project_fixture.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using geom::Point3d;
+
+const fs::path kDemoProject = fs::path(KIV_BINARY_DIR) / "demo" / u8"示例工程";
+const fs::path kDemoSystem = fs::path(KIV_BINARY_DIR) / "suite" / u8"系统文件";
+
+// A chain along the x axis through the given run lengths (metres).
+JBoxChain straightChain(std::vector<double> metres, StringArray numbers) {
+  JBoxChain c;
+  double x = 0;
+  c.points.push_back(Point3d(0, 0, 0));
+  for (double m : metres) {
+    x += m * 1000;
+    c.points.push_back(Point3d(x, 0, 0));
+  }
+  c.numbers = std::move(numbers);
+  return c;
+}
+
+std::vector<double> walk(const JBoxChain& c) {
+  std::vector<double> at;
+  WalkJBoxChain(c, JBoxLengths{}, [&](const Point3d& p) {
+    at.push_back(p.x / 1000);
+    return true;
+  });
+  return at;
+}
+
+TEST(JBoxWalk, RulesOfTheChain) {
+  const struct {
+    const char* what;
+    std::vector<double> runs;
+    StringArray numbers;
+    std::vector<double> boxes;  // metres along the path
+  } cases[] = {
+      {"70 m straight", {70}, {L"A"}, {30, 60}},
+      {"60 m straight", {60}, {L"A"}, {30, 60}},
+      {"rule 1", {25, 10}, {L"A", L"A"}, {25}},
+      {"rule 3", {12, 12}, {L"A", L"A"}, {20}},
+      {"rule 2", {5, 5}, {L"A", L"B"}, {5}},
+      {"rule 6", {6, 6, 6}, {L"A", L"A", L"A"}, {15}},
+      {"rule 10", {1.5, 1.5, 1.5, 1.5}, {L"A", L"A", L"A", L"A"}, {6}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(walk(straightChain(c.runs, c.numbers)), c.boxes) << c.what;
+}
+
+TEST(JBoxWalk, LengthsThatAreNotPositiveWalkNothing) {
+  int calls = 0;
+  JBoxLengths zero;
+  zero.l0 = 0;
+  WalkJBoxChain(straightChain({70}, {L"A"}), zero, [&](const Point3d&) { return ++calls, true; });
+  EXPECT_EQ(calls, 0);
+}
+
+TEST(JBoxChains, RunsJoinEndToEndWithinTheTolerance) {
+  const std::vector<JBoxRun> runs = {
+      {Point3d(0, 0, 3000), Point3d(1000, 0, 3000), L"A"},
+      {Point3d(2000, 0, 3000), Point3d(1000.5, 0, 3000), L"B"},  // drawn backwards, within 1
+      {Point3d(0, 500, 3000), Point3d(0, 0, 3000), L"C"},        // before the start
+      {Point3d(2000, 0, 2998), Point3d(3000, 0, 2998), L"D"},    // 2 lower: not joined
+      {Point3d(5000, 0, 0), Point3d(5000, 0, 0), L"E"},          // no length: left out
+  };
+  const auto chains = BuildJBoxChains(runs);
+  ASSERT_EQ(chains.size(), 2u);
+  ASSERT_EQ(chains[0].points.size(), 4u);
+  EXPECT_EQ(chains[0].points.front(), Point3d(0, 500, 3000));
+  EXPECT_EQ(chains[0].points.back(), Point3d(2000, 0, 3000));
+  EXPECT_EQ(chains[0].numbers, (StringArray{L"C", L"A", L"B"}));
+  EXPECT_EQ(chains[1].numbers, (StringArray{L"D"}));
+}
+
+class JBoxDialog : public kivtest::ProjectSandbox {
+ protected:
+  void SetUp() override {
+    ProjectSandbox::SetUp();
+    if (IsSkipped()) return;
+    if (!fs::exists(kDemoProject) || !fs::exists(kDemoSystem)) GTEST_SKIP() << "demo data not built";
+    ui::init();
+    fs::copy(kDemoSystem, suiteSystem(), fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+    fs::copy(kDemoProject, project(), fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+    const std::string last = "(SELECT max(_ord) FROM records WHERE 构件名称='接线盒')";
+    const std::string out = sql(
+        project() / u8"1层.DB",
+        "UPDATE records SET _ord=-_ord-1 WHERE _ord>" + last + ";UPDATE records SET _ord=-_ord WHERE _ord<0;" +
+            "INSERT INTO records(_ord,构件名称,编号,构件分类,参数) VALUES(" + last +
+            "+1,'接线盒','JB1','电气',(SELECT 参数 FROM records WHERE 构件名称='接线盒' LIMIT 1));");
+    ASSERT_TRUE(out.empty()) << out;
+    showFloor(L"1层");
+    BuildGjCategoryTable();
+  }
+  void TearDown() override {
+    ed::inputQueue().clear();
+    ProjectSandbox::TearDown();
+  }
+  std::string sql(const fs::path& table, const std::string& statements) {
+    std::string out;
+    const std::string cmd = "sqlite3 '" + table.string() + "' \"" + statements + "\" 2>&1";
+    if (FILE* p = ::popen(cmd.c_str(), "r")) {
+      char buf[4096];
+      size_t n;
+      while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+      ::pclose(p);
+    }
+    return out;
+  }
+  static void directive(const std::wstring& name, std::vector<std::wstring> args) {
+    ed::InputToken t;
+    t.kind = ed::TokenKind::Directive;
+    t.text = name;
+    t.args = std::move(args);
+    ed::inputQueue().push(t);
+  }
+  static std::vector<Point3d> boxes() {
+    cad::ObjectIdArray ids;
+    CollectIdsByLayerAndNumber(L"接线盒", L"", ids, nullptr);
+    std::vector<Point3d> out;
+    for (cad::ObjectId id : ids) {
+      Point3d p;
+      if (IsPointGj(id, p)) out.push_back(p);
+    }
+    return out;
+  }
+};
+
+TEST_F(JBoxDialog, BoxesAlongA70MetreRunOnceOnly) {
+  cad::ObjectId run;
+  CreateLinearGjEntity(run, L"导线·导管", L"WL1", Point3d(0, 0, 2800), Point3d(70000, 0, 2800), 0, 0);
+  ASSERT_FALSE(run.isNull());
+  directive(L".click", {L"1"});
+  CmdJBox_Auto();
+  EXPECT_EQ(boxes(), (std::vector<Point3d>{Point3d(30000, 0, 2800), Point3d(60000, 0, 2800)}));
+  // A second run of the command adds no box where one stands.
+  directive(L".click", {L"1"});
+  CmdJBox_Auto();
+  EXPECT_EQ(boxes().size(), 2u);
+}
+
+TEST_F(JBoxDialog, LengthThatIsNotPositiveIsRefusedAndPlacesNothing) {
+  cad::ObjectId run;
+  CreateLinearGjEntity(run, L"导线·导管", L"WL1", Point3d(0, 0, 0), Point3d(70000, 0, 0), 0, 0);
+  directive(L".set", {L"319", L"0"});
+  directive(L".click", {L"1"});
+  CmdJBox_Auto();
+  EXPECT_TRUE(boxes().empty());
+  EXPECT_NE(ed::transcript().find(L"管长必须大于0"), std::wstring::npos);
+}
+
+}  // namespace
