@@ -254,6 +254,75 @@ void ReadJBoxNumbers(StringArray& out) {
   }
 }
 
+void PlaceJBoxesInDrawing(const std::wstring& lampBox, const std::wstring& jointBox, const std::wstring& switchBox,
+                          const JBoxLengths& lengths) {
+  BoxPlacer boxes;
+
+  cad::ObjectIdArray lamps;
+  if (!lampBox.empty()) primariesOn(L"点状灯具,块状灯具", lamps);
+
+  if (!switchBox.empty()) {
+    cad::ObjectIdArray devices;
+    primariesOn(L"开关,插座", devices);
+    for (cad::ObjectId id : devices) {
+      Point3d p;
+      if (!insertionPoint(id, p)) continue;
+      StringArray special;
+      GetXdataLines(id, kXdataSpecial, special);
+      p.z = std::wcstod(GetAttrValue(special, L"标高").c_str(), nullptr);
+      boxes.place(switchBox, p);
+    }
+  }
+  if (lampBox.empty() && jointBox.empty()) return;
+
+  cad::ObjectIdArray runIds;
+  CollectIdsByLayerAndNumber(kRunLayer, L"", runIds, nullptr);
+  std::vector<JBoxRun> runs;
+  for (cad::ObjectId id : runIds) {
+    std::wstring number;
+    StringArray attrs;
+    GetGjNumberAndAttrs(id, number, attrs);
+    if (attrs.size() < 2) continue;  // decorations and strays join no chain
+    JBoxRun r;
+    r.number = number;
+    GetGjEndPoints3d(id, r.start, r.end);
+    runs.push_back(r);
+  }
+  // The lamps by plan position, so each chain point finds its lamps at once.
+  std::vector<Point3d> lampAt;
+  PointGrid lampGrid(true);
+  for (cad::ObjectId id : lamps) {
+    Point3d p;
+    if (!insertionPoint(id, p)) continue;
+    lampGrid.add(p, int(lampAt.size()));
+    lampAt.push_back(p);
+  }
+
+  const std::vector<JBoxChain> chains = BuildJBoxChains(runs);
+  ed::setStatusBarProgressMeter(L"生成接线盒", 0, int(chains.size()));
+  int done = 0;
+  for (const JBoxChain& chain : chains) {
+    ed::setStatusBarProgressMeterPos(done++);
+    if (!lampBox.empty()) {
+      // Each lamp's box at the first chain point under it, in lamp order.
+      std::vector<std::pair<int, size_t>> hits;  // lamp, chain point
+      std::vector<bool> seen(lampAt.size(), false);
+      for (size_t j = 0; j < chain.points.size(); ++j)
+        lampGrid.around(chain.points[j], [&](int lamp) {
+          if (!seen[size_t(lamp)] && samePlan(lampAt[size_t(lamp)], chain.points[j])) {
+            seen[size_t(lamp)] = true;
+            hits.emplace_back(lamp, j);
+          }
+        });
+      std::sort(hits.begin(), hits.end());
+      for (const auto& [lamp, j] : hits) boxes.place(lampBox, chain.points[j]);
+    }
+    if (!jointBox.empty())
+      WalkJBoxChain(chain, lengths, [&](const Point3d& p) { return boxes.place(jointBox, p); });
+  }
+  ed::restoreStatusBar();
+}
+
 // ---------------------------------------------------------------------------
 // The dialog
 // ---------------------------------------------------------------------------
@@ -341,75 +410,7 @@ void CAutoLayJBoxWnd::PlaceJBoxes() {
       ed::printText(L"\n管长必须大于0");
       return;
     }
-  const JBoxLengths lengths{l0 * 1000, l1 * 1000, l2 * 1000, l3 * 1000};
-  BoxPlacer boxes;
-
-  cad::ObjectIdArray lamps;
-  if (!lampBox.empty()) primariesOn(L"点状灯具,块状灯具", lamps);
-
-  if (!switchBox.empty()) {
-    cad::ObjectIdArray devices;
-    primariesOn(L"开关,插座", devices);
-    for (cad::ObjectId id : devices) {
-      Point3d p;
-      if (!insertionPoint(id, p)) continue;
-      StringArray special;
-      GetXdataLines(id, kXdataSpecial, special);
-      p.z = std::wcstod(GetAttrValue(special, L"标高").c_str(), nullptr);
-      boxes.place(switchBox, p);
-    }
-  }
-  if (lampBox.empty() && jointBox.empty()) {
-    EndDialog(ui::IDOK);
-    return;
-  }
-
-  cad::ObjectIdArray runIds;
-  CollectIdsByLayerAndNumber(kRunLayer, L"", runIds, nullptr);
-  std::vector<JBoxRun> runs;
-  for (cad::ObjectId id : runIds) {
-    std::wstring number;
-    StringArray attrs;
-    GetGjNumberAndAttrs(id, number, attrs);
-    if (attrs.size() < 2) continue;  // decorations and strays join no chain
-    JBoxRun r;
-    r.number = number;
-    GetGjEndPoints3d(id, r.start, r.end);
-    runs.push_back(r);
-  }
-  // The lamps by plan position, so each chain point finds its lamps at once.
-  std::vector<Point3d> lampAt;
-  PointGrid lampGrid(true);
-  for (cad::ObjectId id : lamps) {
-    Point3d p;
-    if (!insertionPoint(id, p)) continue;
-    lampGrid.add(p, int(lampAt.size()));
-    lampAt.push_back(p);
-  }
-
-  const std::vector<JBoxChain> chains = BuildJBoxChains(runs);
-  ed::setStatusBarProgressMeter(L"生成接线盒", 0, int(chains.size()));
-  int done = 0;
-  for (const JBoxChain& chain : chains) {
-    ed::setStatusBarProgressMeterPos(done++);
-    if (!lampBox.empty()) {
-      // Each lamp's box at the first chain point under it, in lamp order.
-      std::vector<std::pair<int, size_t>> hits;  // lamp, chain point
-      std::vector<bool> seen(lampAt.size(), false);
-      for (size_t j = 0; j < chain.points.size(); ++j)
-        lampGrid.around(chain.points[j], [&](int lamp) {
-          if (!seen[size_t(lamp)] && samePlan(lampAt[size_t(lamp)], chain.points[j])) {
-            seen[size_t(lamp)] = true;
-            hits.emplace_back(lamp, j);
-          }
-        });
-      std::sort(hits.begin(), hits.end());
-      for (const auto& [lamp, j] : hits) boxes.place(lampBox, chain.points[j]);
-    }
-    if (!jointBox.empty())
-      WalkJBoxChain(chain, lengths, [&](const Point3d& p) { return boxes.place(jointBox, p); });
-  }
-  ed::restoreStatusBar();
+  PlaceJBoxesInDrawing(lampBox, jointBox, switchBox, JBoxLengths{l0 * 1000, l1 * 1000, l2 * 1000, l3 * 1000});
   EndDialog(ui::IDOK);
 }
 

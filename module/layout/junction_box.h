@@ -55,6 +55,12 @@ void WalkJBoxChain(const JBoxChain& chain, const JBoxLengths& lengths,
 // The junction-box numbers defined on the current floor, in table order.
 void ReadJBoxNumbers(StringArray& out);
 
+// The work of OK on the working drawing: boxes of the switch/socket number at
+// switches and sockets, of the lamp number at lamps on a chain, of the joint
+// number along the chains; an empty number places none of its kind.
+void PlaceJBoxesInDrawing(const std::wstring& lampBox, const std::wstring& jointBox, const std::wstring& switchBox,
+                          const JBoxLengths& lengths);
+
 class CAutoLayJBoxWnd : public ui::Dialog {
  public:
   CAutoLayJBoxWnd();

@@ -3,15 +3,12 @@
 #include "module/layout/layout_commands.h"
 #include "module/toolkit/not_built.h"
 
-KIV_COMMAND_NOT_BUILT(MultiPipe)
 KIV_COMMAND_NOT_BUILT(PipeJoin)
 KIV_COMMAND_NOT_BUILT(PGradient)
-KIV_COMMAND_NOT_BUILT(MultiPipeLine)
 KIV_COMMAND_NOT_BUILT(BreakPipeLine)
 KIV_COMMAND_NOT_BUILT(JoinPipeLine)
 KIV_COMMAND_NOT_BUILT(LBand_Auto)
 KIV_COMMAND_NOT_BUILT(DownLead)
-KIV_COMMAND_NOT_BUILT(MultiWaterP)
 KIV_COMMAND_NOT_BUILT(WaterPJoin)
 KIV_COMMAND_NOT_BUILT(WPGradient)
 KIV_COMMAND_NOT_BUILT(Coil)

@@ -77,6 +77,47 @@ std::vector<SupportPlace> OrientSupports(const std::vector<geom::Point3d>& point
   return out;
 }
 
+int PlaceSupportsOnRuns(const cad::ObjectIdArray& runs, double spacing, const std::wstring& supportType,
+                        const std::wstring& supportNumber) {
+  int placed = 0;
+  for (cad::ObjectId run : runs) {
+    std::vector<geom::Point3d> points;
+    geom::Point3d start, end;
+    double bulge = 0;
+    {
+      cad::ObjectPtr<cad::Entity> ent(run, cad::OpenMode::ForRead);
+      auto* curve = ent ? dynamic_cast<cad::Curve*>(ent.get()) : nullptr;
+      if (!curve) continue;  // unreadable, or a riser block
+      if (auto* pl = dynamic_cast<cad::Polyline*>(curve)) pl->getBulgeAt(0, bulge);
+      curve->getStartPoint(start);
+      curve->getEndPoint(end);
+      double length = 0;
+      if (curve->getDistAtPoint(end, length) != cad::Status::Ok) continue;
+      for (double d : SupportDistances(length, spacing)) {
+        geom::Point3d p;
+        if (curve->getPointAtDist(d, p) != cad::Status::Ok) break;
+        points.push_back(p);
+      }
+    }
+    double zs = 0, ze = 0;
+    GetGjSpecial(run, nullptr, &zs, &ze);
+    for (const SupportPlace& place : OrientSupports(points, start, end, bulge, zs, ze)) {
+      cad::ObjectId id;
+      InsertPointGjBlock(id, supportType, supportNumber, place.position, place.rotation);
+      if (id.isNull()) continue;
+      const geom::Vector3d noTurn(0, 0, 0);
+      if (!SetPointGjSpecial(&supportNumber, id, &place.position.z, &noTurn)) {
+        EraseEntity(id);
+        continue;
+      }
+      RebuildPointGjFigure(supportType, id);
+      RefreshSolid3dOfEntity(supportType, id, nullptr);
+      ++placed;
+    }
+  }
+  return placed;
+}
+
 // ---------------------------------------------------------------------------
 // The dialog
 // ---------------------------------------------------------------------------
@@ -255,40 +296,7 @@ void CSupportWnd::PlaceSupports() {
       ed::printText(L"\n" + number + L"的间距无效：" + grid_.GetItemText(row, 1));
       continue;
     }
-    for (cad::ObjectId run : runs) {
-      std::vector<geom::Point3d> points;
-      geom::Point3d start, end;
-      double bulge = 0;
-      {
-        cad::ObjectPtr<cad::Entity> ent(run, cad::OpenMode::ForRead);
-        auto* curve = ent ? dynamic_cast<cad::Curve*>(ent.get()) : nullptr;
-        if (!curve) continue;  // unreadable, or a riser block
-        if (auto* pl = dynamic_cast<cad::Polyline*>(curve)) pl->getBulgeAt(0, bulge);
-        curve->getStartPoint(start);
-        curve->getEndPoint(end);
-        double length = 0;
-        if (curve->getDistAtPoint(end, length) != cad::Status::Ok) continue;
-        for (double d : SupportDistances(length, spacing)) {
-          geom::Point3d p;
-          if (curve->getPointAtDist(d, p) != cad::Status::Ok) break;
-          points.push_back(p);
-        }
-      }
-      double zs = 0, ze = 0;
-      GetGjSpecial(run, nullptr, &zs, &ze);
-      for (const SupportPlace& place : OrientSupports(points, start, end, bulge, zs, ze)) {
-        cad::ObjectId id;
-        InsertPointGjBlock(id, supportType_, supportNumber, place.position, place.rotation);
-        if (id.isNull()) continue;
-        const geom::Vector3d noTurn(0, 0, 0);
-        if (!SetPointGjSpecial(&supportNumber, id, &place.position.z, &noTurn)) {
-          EraseEntity(id);
-          continue;
-        }
-        RebuildPointGjFigure(supportType_, id);
-        RefreshSolid3dOfEntity(supportType_, id, nullptr);
-      }
-    }
+    PlaceSupportsOnRuns(runs, spacing, supportType_, supportNumber);
   }
   EndDialog(ui::IDOK);
 }

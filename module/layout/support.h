@@ -38,6 +38,12 @@ std::vector<double> SupportDistances(double length, double spacing);
 std::vector<SupportPlace> OrientSupports(const std::vector<geom::Point3d>& points, const geom::Point3d& start,
                                          const geom::Point3d& end, double bulge, double zs, double ze);
 
+// Puts the supports of every run that is a curve (runs that cannot be read,
+// and risers, are passed over): point components of the support type and
+// number, stamped with their elevation, figures drawn. Answers how many.
+int PlaceSupportsOnRuns(const cad::ObjectIdArray& runs, double spacing, const std::wstring& supportType,
+                        const std::wstring& supportNumber);
+
 class CSupportWnd : public ui::Dialog {
  public:
   CSupportWnd();

@@ -298,15 +298,8 @@ void DecorateThroughPipeGj(const std::wstring& name, cad::ObjectId id, cad::Data
   SetEntityColorRGB(label, colour);
 }
 
-void LayThroughPipeGj() {
+void LayThroughPipeAt(const StringArray& dialogRows, const StringArray& floorRows, const geom::Point3d& base) {
   const std::wstring currentFloor = winlib::CmbGetName(L"楼层");
-  const int echo = ed::getVarInt(L"CMDECHO").value_or(0);
-  ScopeExit restoreEcho([echo] { ed::setVar(L"CMDECHO", echo); });
-  ed::setVar(L"CMDECHO", 1);
-  if (!LoadCurGjDefine()) return;
-  StringArray floorRows, dialogRows;
-  ReadFloorLevelRows(floorRows);
-  if (!RunThroughPipeDlg(dialogRows) || dialogRows.empty()) return;
   std::vector<ThroughRow> rows;
   for (const std::wstring& text : dialogRows) {
     ThroughRow r;
@@ -314,16 +307,25 @@ void LayThroughPipeGj() {
     else ed::printText(L"\n贯通管段无效: " + text);
   }
   if (rows.empty()) return;
-  std::vector<FloorBand> bands;
-  for (const std::wstring& text : floorRows) {
-    FloorBand b;
-    if (ParseFloorLevelRow(text, b)) bands.push_back(b);
-  }
   tablelib::Table source(FloorGjTablePath(currentFloor));
+  for (const std::wstring& text : floorRows) {
+    FloorBand band;
+    if (ParseFloorLevelRow(text, band)) layOnFloor(band, rows, base, source, currentFloor);
+  }
+}
+
+void LayThroughPipeGj() {
+  const int echo = ed::getVarInt(L"CMDECHO").value_or(0);
+  ScopeExit restoreEcho([echo] { ed::setVar(L"CMDECHO", echo); });
+  ed::setVar(L"CMDECHO", 1);
+  if (!LoadCurGjDefine()) return;
+  StringArray floorRows, dialogRows;
+  ReadFloorLevelRows(floorRows);
+  if (!RunThroughPipeDlg(dialogRows) || dialogRows.empty()) return;
   for (;;) {
     geom::Point3d base;
     if (GetPointWithOffset(L"\n请选择基点:", base, L"") != ed::kNormal) break;
-    for (const FloorBand& band : bands) layOnFloor(band, rows, base, source, currentFloor);
+    LayThroughPipeAt(dialogRows, floorRows, base);
   }
 }
 

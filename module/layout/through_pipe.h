@@ -39,5 +39,11 @@ cad::ObjectId CreateThroughPipeGj(const std::wstring& name, const std::wstring& 
 // and a red label on name+"名".
 void DecorateThroughPipeGj(const std::wstring& name, cad::ObjectId id, cad::Database* db);
 
+// One base point: the segments of the dialog rows into every floor of the
+// floor rows (ReadFloorLevelRows) that they cross; the current floor is the
+// one the combo "楼层" shows. Each other floor's drawing is read and saved
+// once.
+void LayThroughPipeAt(const StringArray& dialogRows, const StringArray& floorRows, const geom::Point3d& base);
+
 // The engine of ThroughPipe.
 void LayThroughPipeGj();
