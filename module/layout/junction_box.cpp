@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "module/layout/layout_commands.h"
+#include "module/layout/support_places.h"
 #include "module/model/component_types.h"
 #include "module/model/module_resources.h"
 #include "module/model/point_blocks.h"
@@ -72,21 +73,15 @@ Point3d along(const Point3d& from, const Point3d& towards, const Point3d& base, 
   return base + v * (t / l);
 }
 
-// The boxes of one command run: no two at one place, none where a box stood
-// before the command.
+// The boxes of one command run: no two within the tolerance of each other,
+// none where a box stood before the command, none within 10 of another of
+// the same number.
 class BoxPlacer {
  public:
-  BoxPlacer() : grid_(false) {
-    cad::ObjectIdArray existing;
-    CollectIdsByLayerAndNumber(kJBoxType, L"", existing, nullptr);
-    for (cad::ObjectId id : existing) {
-      Point3d p;
-      if (IsPointGj(id, p)) remember(p);
-    }
-  }
+  BoxPlacer() : places_(kJBoxType) {}
   // True when a box stands at p afterwards (placed now or before).
   bool place(const std::wstring& number, const Point3d& p) {
-    if (taken(p)) return true;
+    if (places_.taken(PointGjBlockDefName(kJBoxType, number), p, kJBoxPointTolerance)) return true;
     cad::ObjectId id;
     InsertPointGjBlock(id, kJBoxType, number, p, 0);
     if (id.isNull()) return false;
@@ -95,24 +90,11 @@ class BoxPlacer {
       EraseEntity(id);
       return false;
     }
-    RebuildPointGjFigure(kJBoxType, id);
-    RefreshSolid3dOfEntity(kJBoxType, id, nullptr);
-    remember(p);
-    return true;
+    return FinishPointGj(places_, kJBoxType, number, id, p);
   }
 
  private:
-  bool taken(const Point3d& p) const {
-    bool found = false;
-    grid_.around(p, [&](int i) { found = found || same(points_[size_t(i)], p); });
-    return found;
-  }
-  void remember(const Point3d& p) {
-    grid_.add(p, int(points_.size()));
-    points_.push_back(p);
-  }
-  PointGrid grid_;
-  std::vector<Point3d> points_;
+  PointGjPlaces places_;
 };
 
 // The insertion point of a block reference; false for any other entity.

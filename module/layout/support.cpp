@@ -5,6 +5,7 @@
 
 #include "module/layout/layout_commands.h"
 #include "module/layout/list_edit.h"
+#include "module/layout/support_places.h"
 #include "module/model/component_types.h"
 #include "module/model/module_resources.h"
 #include "module/model/picking.h"
@@ -80,6 +81,7 @@ std::vector<SupportPlace> OrientSupports(const std::vector<geom::Point3d>& point
 int PlaceSupportsOnRuns(const cad::ObjectIdArray& runs, double spacing, const std::wstring& supportType,
                         const std::wstring& supportNumber) {
   int placed = 0;
+  PointGjPlaces places(supportType);
   for (cad::ObjectId run : runs) {
     std::vector<geom::Point3d> points;
     geom::Point3d start, end;
@@ -110,9 +112,7 @@ int PlaceSupportsOnRuns(const cad::ObjectIdArray& runs, double spacing, const st
         EraseEntity(id);
         continue;
       }
-      RebuildPointGjFigure(supportType, id);
-      RefreshSolid3dOfEntity(supportType, id, nullptr);
-      ++placed;
+      if (FinishPointGj(places, supportType, supportNumber, id, place.position)) ++placed;
     }
   }
   return placed;
