@@ -270,32 +270,18 @@ void DecorateThroughPipeGj(const std::wstring& name, cad::ObjectId id, cad::Data
     position = ref->position();
     rotation = ref->rotation();
   }
-  const ColorRef colour = look.byLayer ? 0 : kRed;
-  double ymax = 0;
-  StringArray lines;
-  SplitLines(coordText, lines);
-  for (const std::wstring& line : lines) {
-    std::vector<geom::Point3d> points;
-    std::vector<double> bulges;
-    ParseCoordList(line, points, bulges);
-    cad::ObjectId outline = AddPolyline(points, bulges, true, 0, name + kEdgeLayerSuffix, db);
-    if (outline.isNull()) continue;
-    gjdeco::Tag(outline, look);
-    SetEntityColorRGB(outline, colour);
-    cad::ObjectPtr<cad::Entity> ent(outline, cad::OpenMode::ForWrite);
-    if (!ent) continue;
-    cad::Extents3d ext;
-    if (ent->getGeomExtents(ext) == cad::Status::Ok && ext.isValid()) ymax = std::max(ymax, ext.maxPoint.y);
-    ent->transformBy(transform);
+  const double ymax = gjdeco::AddRiserOutlines(name, coordText, transform, look);
+  gjdeco::AddRiserLabel(name, position, rotation, ymax + kLabelHeight, gjdeco::MidElevation(id), look);
+  if (look.byLayer) return;
+  // A through pipe's decorations are red like the pipe.
+  cad::ObjectIdArray decorations;
+  CollectIdsByLayerAndNumber(name + kEdgeLayerSuffix + L"," + name + kLabelLayerSuffix, look.number, decorations, db);
+  for (cad::ObjectId d : decorations) {
+    std::wstring number;
+    StringArray attrs;
+    GetGjNumberAndAttrs(d, number, attrs);
+    if (!attrs.empty() && attrs.front() == look.owner) SetEntityColorRGB(d, kRed);
   }
-  const double d = ymax + kLabelHeight;
-  const geom::Point3d at(position.x - std::sin(rotation) * d, position.y + std::cos(rotation) * d,
-                         gjdeco::MidElevation(id));
-  cad::ObjectId label = AddText(at, look.number, kLabelHeight, rotation, 1.0, name + kLabelLayerSuffix, db,
-                                cad::Text::kMid, cad::Text::kVertMid);
-  if (label.isNull()) return;
-  gjdeco::Tag(label, look);
-  SetEntityColorRGB(label, colour);
 }
 
 void LayThroughPipeAt(const StringArray& dialogRows, const StringArray& floorRows, const geom::Point3d& base) {

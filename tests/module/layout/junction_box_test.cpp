@@ -19,15 +19,13 @@
 #include "platform/editor/cmdline.h"
 #include "platform/editor/document.h"
 #include "platform/ui/ui.h"
-#include "tests/module/shell/project_fixture.h"
+#include "tests/module/layout/layout_fixture.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using geom::Point3d;
 
-const fs::path kDemoProject = fs::path(KIV_BINARY_DIR) / "demo" / u8"示例工程";
-const fs::path kDemoSystem = fs::path(KIV_BINARY_DIR) / "suite" / u8"系统文件";
 
 // A chain along the x axis through the given run lengths (metres).
 JBoxChain straightChain(std::vector<double> metres, StringArray numbers) {
@@ -94,46 +92,13 @@ TEST(JBoxChains, RunsJoinEndToEndWithinTheTolerance) {
   EXPECT_EQ(chains[1].numbers, (StringArray{L"D"}));
 }
 
-class JBoxDialog : public kivtest::ProjectSandbox {
+class JBoxDialog : public kivtest::DemoLayoutSandbox {
  protected:
   void SetUp() override {
-    ProjectSandbox::SetUp();
+    DemoLayoutSandbox::SetUp();
     if (IsSkipped()) return;
-    if (!fs::exists(kDemoProject) || !fs::exists(kDemoSystem)) GTEST_SKIP() << "demo data not built";
-    ui::init();
-    fs::copy(kDemoSystem, suiteSystem(), fs::copy_options::recursive | fs::copy_options::overwrite_existing);
-    fs::copy(kDemoProject, project(), fs::copy_options::recursive | fs::copy_options::overwrite_existing);
-    const std::string last = "(SELECT max(_ord) FROM records WHERE 构件名称='接线盒')";
-    const std::string out = sql(
-        project() / u8"1层.DB",
-        "UPDATE records SET _ord=-_ord-1 WHERE _ord>" + last + ";UPDATE records SET _ord=-_ord WHERE _ord<0;" +
-            "INSERT INTO records(_ord,构件名称,编号,构件分类,参数) VALUES(" + last +
-            "+1,'接线盒','JB1','电气',(SELECT 参数 FROM records WHERE 构件名称='接线盒' LIMIT 1));");
-    ASSERT_TRUE(out.empty()) << out;
+    addNumber("1层", "接线盒", "JB1");
     showFloor(L"1层");
-    BuildGjCategoryTable();
-  }
-  void TearDown() override {
-    ed::inputQueue().clear();
-    ProjectSandbox::TearDown();
-  }
-  std::string sql(const fs::path& table, const std::string& statements) {
-    std::string out;
-    const std::string cmd = "sqlite3 '" + table.string() + "' \"" + statements + "\" 2>&1";
-    if (FILE* p = ::popen(cmd.c_str(), "r")) {
-      char buf[4096];
-      size_t n;
-      while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-      ::pclose(p);
-    }
-    return out;
-  }
-  static void directive(const std::wstring& name, std::vector<std::wstring> args) {
-    ed::InputToken t;
-    t.kind = ed::TokenKind::Directive;
-    t.text = name;
-    t.args = std::move(args);
-    ed::inputQueue().push(t);
   }
   static std::vector<Point3d> boxes() {
     cad::ObjectIdArray ids;

@@ -12,40 +12,22 @@
 #include "platform/editor/cmdline.h"
 #include "platform/editor/document.h"
 #include "platform/ui/ui.h"
-#include "tests/module/shell/project_fixture.h"
+#include "tests/module/layout/layout_fixture.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-const fs::path kDemoProject = fs::path(KIV_BINARY_DIR) / "demo" / u8"示例工程";
-const fs::path kDemoSystem = fs::path(KIV_BINARY_DIR) / "suite" / u8"系统文件";
 
-class MultiLineDialog : public kivtest::ProjectSandbox {
+class MultiLineDialog : public kivtest::DemoLayoutSandbox {
  protected:
   void SetUp() override {
-    ProjectSandbox::SetUp();
+    DemoLayoutSandbox::SetUp();
     if (IsSkipped()) return;
-    if (!fs::exists(kDemoProject) || !fs::exists(kDemoSystem)) GTEST_SKIP() << "demo data not built";
-    ui::init();
-    fs::copy(kDemoSystem, suiteSystem(), fs::copy_options::recursive | fs::copy_options::overwrite_existing);
-    fs::copy(kDemoProject, project(), fs::copy_options::recursive | fs::copy_options::overwrite_existing);
     g_multiRowsPipe.clear();
     showFloor(L"1层");
     showCategory(L"管道");
-    auto set = os::findFunction<KivPelk_SetCombo_W_fn>(g_hostWindowLib, "KivPelk_SetCombo_W");
-    set(L"构件", L"给水管");
-  }
-  void TearDown() override {
-    ed::inputQueue().clear();
-    ProjectSandbox::TearDown();
-  }
-  static void directive(const std::wstring& name, std::vector<std::wstring> args) {
-    ed::InputToken t;
-    t.kind = ed::TokenKind::Directive;
-    t.text = name;
-    t.args = std::move(args);
-    ed::inputQueue().push(t);
+    combo(L"构件", L"给水管");
   }
   static void add(const std::wstring& item) {
     directive(L".click", {L"1206", item});

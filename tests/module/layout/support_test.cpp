@@ -23,15 +23,13 @@
 #include "platform/editor/cmdline.h"
 #include "platform/editor/document.h"
 #include "platform/ui/ui.h"
-#include "tests/module/shell/project_fixture.h"
+#include "tests/module/layout/layout_fixture.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using geom::Point3d;
 
-const fs::path kDemoProject = fs::path(KIV_BINARY_DIR) / "demo" / u8"示例工程";
-const fs::path kDemoSystem = fs::path(KIV_BINARY_DIR) / "suite" / u8"系统文件";
 constexpr double kPi = 3.14159265358979323846;
 
 TEST(SupportPlaces, EverySpacingAlongTheRunTheEndIncluded) {
@@ -70,42 +68,18 @@ TEST(SupportPlaces, TurnedAlongTheRunUprightAndAtTheRunsElevation) {
   EXPECT_NEAR(arc[0].rotation, 3 * kPi / 4 + 3.14159265, 1e-6);
 }
 
-class SupportDialog : public kivtest::ProjectSandbox {
+class SupportDialog : public kivtest::DemoLayoutSandbox {
  protected:
   void SetUp() override {
-    ProjectSandbox::SetUp();
+    DemoLayoutSandbox::SetUp();
     if (IsSkipped()) return;
-    if (!fs::exists(kDemoProject) || !fs::exists(kDemoSystem)) GTEST_SKIP() << "demo data not built";
-    ui::init();
-    fs::copy(kDemoSystem, suiteSystem(), fs::copy_options::recursive | fs::copy_options::overwrite_existing);
-    fs::copy(kDemoProject, project(), fs::copy_options::recursive | fs::copy_options::overwrite_existing);
-    // A support number on the first floor (the demo has only the template row).
-    const std::string last = "(SELECT max(_ord) FROM records WHERE 构件名称='管道支架')";
-    const std::string out =
-        sql(project() / u8"1层.DB",
-            "UPDATE records SET _ord=-_ord-1 WHERE _ord>" + last + ";UPDATE records SET _ord=-_ord WHERE _ord<0;" +
-                "INSERT INTO records(_ord,构件名称,编号,构件分类,参数) VALUES(" + last +
-                "+1,'管道支架','ZJ1','管道',(SELECT 参数 FROM records WHERE 构件名称='管道支架' LIMIT 1));");
-    ASSERT_TRUE(out.empty()) << out;
+    addNumber("1层", "管道支架", "ZJ1");  // the demo has only the template row
     showFloor(L"1层");
     g_curLineGj = CurrentGj{};
-    BuildGjCategoryTable();
   }
   void TearDown() override {
-    ed::inputQueue().clear();
     g_curLineGj = CurrentGj{};
-    ProjectSandbox::TearDown();
-  }
-  std::string sql(const fs::path& table, const std::string& statements) {
-    std::string out;
-    const std::string cmd = "sqlite3 '" + table.string() + "' \"" + statements + "\" 2>&1";
-    if (FILE* p = ::popen(cmd.c_str(), "r")) {
-      char buf[4096];
-      size_t n;
-      while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-      ::pclose(p);
-    }
-    return out;
+    DemoLayoutSandbox::TearDown();
   }
   cad::ObjectId run(const std::wstring& number, Point3d s, Point3d e) {
     cad::ObjectId id;
@@ -126,13 +100,6 @@ class SupportDialog : public kivtest::ProjectSandbox {
       out.push_back({Point3d(ref->position().x, ref->position().y, z), ref->rotation()});
     }
     return out;
-  }
-  static void directive(const std::wstring& name, std::vector<std::wstring> args) {
-    ed::InputToken t;
-    t.kind = ed::TokenKind::Directive;
-    t.text = name;
-    t.args = std::move(args);
-    ed::inputQueue().push(t);
   }
 };
 

@@ -23,52 +23,30 @@
 #include "platform/editor/document.h"
 #include "platform/editor/sysvars.h"
 #include "platform/ui/ui.h"
-#include "tests/module/shell/project_fixture.h"
+#include "tests/module/layout/layout_fixture.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using geom::Point3d;
 
-const fs::path kDemoProject = fs::path(KIV_BINARY_DIR) / "demo" / u8"示例工程";
-const fs::path kDemoSystem = fs::path(KIV_BINARY_DIR) / "suite" / u8"系统文件";
 
 struct Part {
   std::wstring floor;
   double zs, ze;
 };
 
-class ThroughPipes : public kivtest::ProjectSandbox {
+class ThroughPipes : public kivtest::DemoLayoutSandbox {
  protected:
   void SetUp() override {
-    ProjectSandbox::SetUp();
+    DemoLayoutSandbox::SetUp();
     if (IsSkipped()) return;
-    if (!fs::exists(kDemoProject) || !fs::exists(kDemoSystem)) GTEST_SKIP() << "demo data not built";
-    ui::init();
-    fs::copy(kDemoSystem, suiteSystem(), fs::copy_options::recursive | fs::copy_options::overwrite_existing);
-    fs::copy(kDemoProject, project(), fs::copy_options::recursive | fs::copy_options::overwrite_existing);
     g_throughRowsPipe.clear();
     g_throughRowsWater.clear();
     showFloor(L"地下1层");
     showCategory(L"管道");
     combo(L"构件", L"消防管");
     combo(L"编号", L"XH1");
-  }
-  void TearDown() override {
-    ed::inputQueue().clear();
-    ProjectSandbox::TearDown();
-  }
-  void combo(const std::wstring& name, const std::wstring& value) {
-    auto set = os::findFunction<KivPelk_SetCombo_W_fn>(g_hostWindowLib, "KivPelk_SetCombo_W");
-    ASSERT_NE(set, nullptr);
-    set(name.c_str(), value.c_str());
-  }
-  static void directive(const std::wstring& name, std::vector<std::wstring> args) {
-    ed::InputToken t;
-    t.kind = ed::TokenKind::Directive;
-    t.text = name;
-    t.args = std::move(args);
-    ed::inputQueue().push(t);
   }
   // Three segments of 消防管 XH1 chained by the dialog, the first starting
   // in the basement at -4200 and the last ending at the top of 3层 (10500).
@@ -158,6 +136,7 @@ TEST_F(ThroughPipes, PipeIsAStampedRedBlockWithLabelAndOutline) {
     } else if (ent->layer() == L"消防管名") {
       ++labels;
       EXPECT_EQ(attrs.size(), 1u);
+      EXPECT_EQ(ent->color().rgb().r, 255);
     }
   }
   EXPECT_EQ(pipes, 1);
