@@ -220,3 +220,68 @@ TEST(ThroughPipeFloors, SegmentsAreCutToEachFloorsBand) {
 }
 
 }  // namespace
+
+namespace {
+
+// The built host on a copy of the demo installation and project: a script
+// lays a through pipe from the basement to the 3rd floor.
+TEST(ThroughPipeHost, ScriptLaysAPipeFromTheBasementToTheThirdFloor) {
+  const fs::path build = KIV_BINARY_DIR;
+  if (!fs::exists(build / "bin" / "cadhost") || !fs::exists(build / "bin" / "KivZeb.arx") ||
+      !fs::exists(build / "demo" / u8"示例工程"))
+    GTEST_SKIP() << "cadhost, the plug-in or the demo data not built";
+  const fs::path root = fs::temp_directory_path() / ("kiv_through_" + std::to_string(::getpid()));
+  fs::remove_all(root);
+  fs::create_directories(root / "projects");
+  fs::copy(build / "suite", root / "suite", fs::copy_options::recursive);
+  fs::copy(build / "demo" / u8"示例工程", root / "projects" / u8"示例工程", fs::copy_options::recursive);
+  std::ofstream(root / "run.scr") << ".combo 楼层 地下1层\nKivSwitchFloor\n.combo 构件 消防管\n.combo 编号 XH1\n"
+                                     "ThroughPipe\n"
+                                     ".click 2213 消防管/XH1\n.click 2214\n.click 2213 消防管/XH1\n.click 2214\n"
+                                     ".click 2213 消防管/XH1\n.click 2214\n"
+                                     ".click 2212 1 3\n.set 2212 -4200\n"
+                                     ".click 2212 3 4\n.click 2212 3 4\n.set 2212 10500\n.click 1\n"
+                                     "1000,2000\n\n.save\n";
+  const std::string cmd = "'" + (build / "bin" / "cadhost").string() + "' --suite '" + (root / "suite").string() +
+                          "' --projects '" + (root / "projects").string() + "' --project 示例工程 --script '" +
+                          (root / "run.scr").string() + "' 2>&1";
+  std::string out;
+  if (FILE* p = ::popen(cmd.c_str(), "r")) {
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    EXPECT_EQ(::pclose(p), 0) << out;
+  }
+  const fs::path project = root / "projects" / u8"示例工程";
+  const std::vector<std::pair<std::string, Spans>> expected = {
+      {"地下1层", {{0, 4200}}}, {"1层", {{0, 3000}, {3000, 3900}}}, {"2层", {{0, 2100}, {2100, 3300}}},
+      {"3层", {{0, 3300}}}};
+  for (const auto& [floor, spans] : expected) {
+    cad::Database side(false);
+    ASSERT_EQ(side.readDwgFile(project / (floor + ".DWG")), cad::Status::Ok) << floor;
+    cad::ObjectIdArray ids;
+    CollectIdsByLayerAndNumber(L"消防管", L"XH1", ids, &side);
+    Spans found;
+    for (cad::ObjectId id : ids) {
+      std::wstring kind;
+      double a = 0, b = 0;
+      GetGjSpecial(id, &kind, &a, &b);
+      if (kind == L"贯通管") found.emplace_back(a, b);
+    }
+    EXPECT_EQ(found, spans) << floor << "\n" << out;
+    const std::string sql = "sqlite3 '" + (project / (floor + ".DB")).string() +
+                            "' \"SELECT count(*) FROM records WHERE 构件名称='消防管' AND 编号='XH1'\"";
+    std::string count;
+    if (FILE* p = ::popen(sql.c_str(), "r")) {
+      char buf[64];
+      size_t n;
+      while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) count.append(buf, n);
+      ::pclose(p);
+    }
+    EXPECT_EQ(count, "1\n") << floor;
+  }
+  std::error_code ec;
+  fs::remove_all(root, ec);
+}
+
+}  // namespace
