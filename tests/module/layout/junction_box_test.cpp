@@ -12,6 +12,7 @@
 #include "module/model/current_gj.h"
 #include "module/model/linear_entities.h"
 #include "module/model/special_data.h"
+#include "module/toolkit/entities.h"
 #include "module/toolkit/collect.h"
 #include "module/toolkit/vocabulary.h"
 #include "platform/cad/entities.h"
@@ -123,6 +124,29 @@ TEST_F(JBoxDialog, BoxesAlongA70MetreRunOnceOnly) {
   directive(L".click", {L"1"});
   CmdJBox_Auto();
   EXPECT_EQ(boxes().size(), 2u);
+}
+
+// A device as a primary point component at p with its 标高.
+cad::ObjectId device(const std::wstring& layer, const Point3d& p, double elevation) {
+  EnsureVertGjBlock(layer, L"D1", nullptr, 0);
+  cad::ObjectId id = InsertBlockRef(L"D1", p, 0, cad::Scale3d(1, 1, 1), geom::Vector3d(0, 0, 1), layer, nullptr);
+  StampGjPrimary(id, L"D1");
+  const std::wstring number = L"D1";
+  const geom::Vector3d noTurn(0, 0, 0);
+  SetPointGjSpecial(&number, id, &elevation, &noTurn);
+  return id;
+}
+
+TEST_F(JBoxDialog, BoxesAtSocketsAtTheirHeightAndAtLampsOnARun) {
+  cad::ObjectId run;
+  CreateLinearGjEntity(run, L"导线·导管", L"WL1", Point3d(0, 0, 2800), Point3d(10000, 0, 2800), 0, 0);
+  ASSERT_FALSE(device(L"插座", Point3d(500, 500, 0), 1300).isNull());
+  ASSERT_FALSE(device(L"点状灯具", Point3d(10000, 0, 0), 0).isNull());
+  ASSERT_FALSE(device(L"块状灯具", Point3d(4000, 3000, 0), 0).isNull());  // on no run: no box
+  AddLine(Point3d(0, 0, 0), Point3d(100, 0, 0), L"插座", nullptr);  // no block: passed over
+  directive(L".click", {L"1"});
+  CmdJBox_Auto();
+  EXPECT_EQ(boxes(), (std::vector<Point3d>{Point3d(500, 500, 1300), Point3d(10000, 0, 2800)}));
 }
 
 TEST_F(JBoxDialog, LengthThatIsNotPositiveIsRefusedAndPlacesNothing) {
