@@ -143,7 +143,7 @@ TEST_F(JBoxDialog, BoxesAtSocketsAtTheirHeightAndAtLampsOnARun) {
   ASSERT_FALSE(device(L"插座", Point3d(500, 500, 0), 1300).isNull());
   ASSERT_FALSE(device(L"点状灯具", Point3d(10000, 0, 0), 0).isNull());
   ASSERT_FALSE(device(L"块状灯具", Point3d(4000, 3000, 0), 0).isNull());  // on no run: no box
-  AddLine(Point3d(0, 0, 0), Point3d(100, 0, 0), L"插座", nullptr);  // no block: passed over
+  StampGjPrimary(AddLine(Point3d(0, 0, 0), Point3d(100, 0, 0), L"插座", nullptr), L"X");  // no block: passed over
   directive(L".click", {L"1"});
   CmdJBox_Auto();
   EXPECT_EQ(boxes(), (std::vector<Point3d>{Point3d(500, 500, 1300), Point3d(10000, 0, 2800)}));
