@@ -51,8 +51,8 @@ const char* const kSections =
 // Numbered rows added after the rows of their names (name, number, category,
 // parameters, section).
 const char* const kNewRows[][5] = {
-    {"桥架", "QJ1", "电缆桥架", "B=300", "0,100|0,0|300,0"},
-    {"桥架", "QJ2", "电缆桥架", "B=400", "-200,-50|200,-50|200,50|-200,50"},
+    {"桥架", "QJ8", "电缆桥架", "B=300", "0,100|0,0|300,0"},
+    {"桥架", "QJ9", "电缆桥架", "B=400", "-200,-50|200,-50|200,50|-200,50"},
     {"托盘", "TP1", "电缆桥架", "B=300", "0,100|0,0|300,0"},
     {"管道沟槽", "GC1", "排水零星", "沟宽(mm)=600", "-300,0|300,0|300,-800|-300,-800"},
     {"电缆", "DL1", "电缆桥架", "型号=YJV", ""},
@@ -445,7 +445,7 @@ TEST_F(RunCallbacks, PipeWithOwnParameterLinesIsDrawnByLayer) {
 }
 
 TEST_F(RunCallbacks, RebuildOfListedComponentsReplacesTheirDecorations) {
-  layRun(L"桥架", L"QJ2", &CreateBridgeGj, &DecorateBridgeGj, {{0, 0, 0}, {2000, 0, 0}, {2000, 2000, 0}});
+  layRun(L"桥架", L"QJ9", &CreateBridgeGj, &DecorateBridgeGj, {{0, 0, 0}, {2000, 0, 0}, {2000, 2000, 0}});
   const auto before = on(L"桥架");
   ASSERT_EQ(before.size(), 2u);
   const auto keptLabel = labels(L"桥架名")[1].id;
@@ -482,7 +482,7 @@ TEST_F(RunCallbacks, CentreLineStyles) {
     double scale;
     bool blue;
   } cases[] = {
-      {L"桥架", L"QJ1", &CreateBridgeGj, &DecorateBridgeGj, L"DASHED", 10, false},
+      {L"桥架", L"QJ8", &CreateBridgeGj, &DecorateBridgeGj, L"DASHED", 10, false},
       {L"托盘", L"TP1", &CreateTrayGj, &DecorateTrayGj, L"BYLAYER", 1, true},
       {L"送风管", L"SF1", &CreateDuctGj, &DecorateDuctGj, L"CENTERX2", 10, true},
       {L"管道沟槽", L"GC1", &CreateGrooveGj, &DecorateGrooveGj, L"DASHED2", 10, false},
@@ -518,7 +518,7 @@ TEST_F(RunCallbacks, BandWidthsAndOutlinesOfStraightSegments) {
     DecorateGjCb decorate;
     double width;
   } cases[] = {
-      {L"桥架", L"QJ1", &CreateBridgeGj, &DecorateBridgeGj, 100},
+      {L"桥架", L"QJ8", &CreateBridgeGj, &DecorateBridgeGj, 100},
       {L"托盘", L"TP1", &CreateTrayGj, &DecorateTrayGj, 100},
       {L"送风管", L"SF2", &CreateDuctGj, &DecorateDuctGj, 300},
       {L"送风管", L"SF1", &CreateDuctGj, &DecorateDuctGj, 500},
@@ -580,24 +580,24 @@ TEST_F(RunCallbacks, ArcBandFollowsTheArc) {
 }
 
 TEST_F(RunCallbacks, OverlapSwitchErasesADuplicateSegmentOnlyWhileOn) {
-  layRun(L"桥架", L"QJ1", &CreateBridgeGj, &DecorateBridgeGj, {{0, 0, 0}, {3000, 0, 0}});
+  layRun(L"桥架", L"QJ8", &CreateBridgeGj, &DecorateBridgeGj, {{0, 0, 0}, {3000, 0, 0}});
   // The same segment again, drawn the other way: erased before any band or
   // label is drawn.
-  layRun(L"桥架", L"QJ1", &CreateBridgeGj, &DecorateBridgeGj, {{3000, 0, 0}, {0, 0, 0}});
+  layRun(L"桥架", L"QJ8", &CreateBridgeGj, &DecorateBridgeGj, {{3000, 0, 0}, {0, 0, 0}});
   EXPECT_EQ(on(L"桥架").size(), 1u);
   EXPECT_EQ(on(L"桥架边线").size(), 1u);
   EXPECT_EQ(on(L"桥架名").size(), 1u);
   // Within the tolerance of 3 it is still a duplicate; a run beside it is not.
-  layRun(L"桥架", L"QJ1", &CreateBridgeGj, &DecorateBridgeGj, {{2, 0, 0}, {3001, 0, 0}});
-  layRun(L"桥架", L"QJ1", &CreateBridgeGj, &DecorateBridgeGj, {{0, 500, 0}, {3000, 500, 0}});
+  layRun(L"桥架", L"QJ8", &CreateBridgeGj, &DecorateBridgeGj, {{2, 0, 0}, {3001, 0, 0}});
+  layRun(L"桥架", L"QJ8", &CreateBridgeGj, &DecorateBridgeGj, {{0, 500, 0}, {3000, 500, 0}});
   EXPECT_EQ(on(L"桥架").size(), 2u);
   // At another elevation it is no duplicate.
-  layRun(L"桥架", L"QJ1", &CreateBridgeGj, &DecorateBridgeGj, {{0, 0, 0}, {3000, 0, 0}}, 4000);
+  layRun(L"桥架", L"QJ8", &CreateBridgeGj, &DecorateBridgeGj, {{0, 0, 0}, {3000, 0, 0}}, 4000);
   EXPECT_EQ(on(L"桥架").size(), 3u);
 
   // Switched off (as a rebuild does), the duplicate stays with its band.
   g_checkGjOverlap = 0;
-  layRun(L"桥架", L"QJ1", &CreateBridgeGj, &DecorateBridgeGj, {{0, 0, 0}, {3000, 0, 0}});
+  layRun(L"桥架", L"QJ8", &CreateBridgeGj, &DecorateBridgeGj, {{0, 0, 0}, {3000, 0, 0}});
   EXPECT_EQ(on(L"桥架").size(), 4u);
   EXPECT_EQ(on(L"桥架边线").size(), 4u);
 
@@ -609,8 +609,8 @@ TEST_F(RunCallbacks, OverlapSwitchErasesADuplicateSegmentOnlyWhileOn) {
 }
 
 TEST_F(RunCallbacks, DuplicateCheckSeesWhatAnotherCommandMovedOrTheUserErased) {
-  layRun(L"桥架", L"QJ1", &CreateBridgeGj, &DecorateBridgeGj, {{0, 0, 0}, {3000, 0, 0}});
-  layRun(L"桥架", L"QJ1", &CreateBridgeGj, &DecorateBridgeGj, {{0, 9000, 0}, {3000, 9000, 0}});
+  layRun(L"桥架", L"QJ8", &CreateBridgeGj, &DecorateBridgeGj, {{0, 0, 0}, {3000, 0, 0}});
+  layRun(L"桥架", L"QJ8", &CreateBridgeGj, &DecorateBridgeGj, {{0, 9000, 0}, {3000, 9000, 0}});
   ASSERT_EQ(on(L"桥架").size(), 2u);
   // Another command moves the first segment 5000 up, in place.
   ed::fireCommandWillStart(L"MOVE");
@@ -622,13 +622,13 @@ TEST_F(RunCallbacks, DuplicateCheckSeesWhatAnotherCommandMovedOrTheUserErased) {
   ed::fireCommandEnded(L"MOVE");
   // A segment laid over it where it now lies is a duplicate; where it was
   // it is not.
-  layRun(L"桥架", L"QJ1", &CreateBridgeGj, &DecorateBridgeGj, {{0, 5000, 0}, {3000, 5000, 0}});
+  layRun(L"桥架", L"QJ8", &CreateBridgeGj, &DecorateBridgeGj, {{0, 5000, 0}, {3000, 5000, 0}});
   EXPECT_EQ(on(L"桥架").size(), 2u);
-  layRun(L"桥架", L"QJ1", &CreateBridgeGj, &DecorateBridgeGj, {{0, 0, 0}, {3000, 0, 0}});
+  layRun(L"桥架", L"QJ8", &CreateBridgeGj, &DecorateBridgeGj, {{0, 0, 0}, {3000, 0, 0}});
   EXPECT_EQ(on(L"桥架").size(), 3u);
   // An erased segment is no duplicate.
   EraseEntity(on(L"桥架")[1]);
-  layRun(L"桥架", L"QJ1", &CreateBridgeGj, &DecorateBridgeGj, {{0, 9000, 0}, {3000, 9000, 0}});
+  layRun(L"桥架", L"QJ8", &CreateBridgeGj, &DecorateBridgeGj, {{0, 9000, 0}, {3000, 9000, 0}});
   EXPECT_EQ(on(L"桥架").size(), 3u);
   EXPECT_EQ(labels(L"桥架名").size(), 4u);
 }
@@ -644,7 +644,7 @@ TEST_F(RunCallbacks, RiserOutlinesAndLabels) {
     double labelOffset;
     size_t outlines;
   } cases[] = {
-      {L"桥架", L"QJ2", &CreateBridgeGj, &DecorateBridgeGj, 170, 1},
+      {L"桥架", L"QJ9", &CreateBridgeGj, &DecorateBridgeGj, 170, 1},
       {L"管道沟槽", L"GC1", &CreateGrooveGj, &DecorateGrooveGj, 120, 1},
       {L"送风管", L"SF1", &CreateDuctGj, &DecorateDuctGj, 280, 1},
   };
@@ -680,8 +680,8 @@ TEST_F(RunCallbacks, RiserOutlinesAndLabels) {
 TEST_F(RunCallbacks, TrayAndBridgeDecorationsAreAlike) {
   g_checkGjOverlap = 0;
   LoadGjDefineByName(L"桥架", true);
-  cad::ObjectId a = CreateBridgeGj(L"桥架", L"QJ1", {0, 0, 0}, {1000, 500, 0}, 0.3, 0);
-  cad::ObjectId b = CreateBridgeGj(L"桥架", L"QJ1", {0, 0, 0}, {1000, 500, 0}, 0.3, 0);
+  cad::ObjectId a = CreateBridgeGj(L"桥架", L"QJ8", {0, 0, 0}, {1000, 500, 0}, 0.3, 0);
+  cad::ObjectId b = CreateBridgeGj(L"桥架", L"QJ8", {0, 0, 0}, {1000, 500, 0}, 0.3, 0);
   DecorateBridgeGj(L"桥架", a);
   DecorateTrayGj(L"桥架", b);
   const auto outlines = on(L"桥架边线");
@@ -707,7 +707,7 @@ TEST_F(RunCallbacks, NullIdsAndUnreadableEntitiesDrawNothing) {
   EXPECT_EQ(db().modelSpaceEntities().size(), before);
   // An erased component gets no decoration.
   g_checkGjOverlap = 0;
-  cad::ObjectId gone = CreateBridgeGj(L"桥架", L"QJ1", {0, 0, 0}, {1000, 0, 0}, 0, 0);
+  cad::ObjectId gone = CreateBridgeGj(L"桥架", L"QJ8", {0, 0, 0}, {1000, 0, 0}, 0, 0);
   EraseEntity(gone);
   DecorateBridgeGj(L"桥架", gone);
   DecorateConduitGj(L"桥架", gone);
@@ -722,14 +722,14 @@ TEST_F(RunCallbacks, NullIdsAndUnreadableEntitiesDrawNothing) {
 TEST_F(RunCallbacks, RunsLandInTheFloorTableRowsOfTheirNumbers) {
   layRun(L"给水管", L"J1", &CreatePipeGj, &DecoratePipeGj, {{0, 0, 0}, {2000, 0, 0}});
   layRun(L"给水管", L"J7", &CreatePipeGj, &DecoratePipeGj, {{0, 1000, 0}, {2000, 1000, 0}});
-  layRun(L"桥架", L"QJ1", &CreateBridgeGj, &DecorateBridgeGj, {{0, 2000, 0}, {2000, 2000, 0}});
+  layRun(L"桥架", L"QJ8", &CreateBridgeGj, &DecorateBridgeGj, {{0, 2000, 0}, {2000, 2000, 0}});
   WriteGjToFloorTable(L"给水管,桥架");
   const fs::path table = project() / u8"1层.DB";
   EXPECT_EQ(sql(table, "SELECT 编号 FROM records WHERE 构件名称='给水管' AND 编号<>'' ORDER BY 编号;"),
-            "J1\nJ2\nJ7\n");
-  EXPECT_EQ(sql(table, "SELECT count(*) FROM records WHERE 构件名称='桥架' AND 编号='QJ1';"), "1\n");
+            "J1\nJ2\nJ3\nJ7\n");
+  EXPECT_EQ(sql(table, "SELECT count(*) FROM records WHERE 构件名称='桥架' AND 编号='QJ8';"), "1\n");
   // The section of the number the run was laid with stays in its row.
-  EXPECT_EQ(sql(table, "SELECT 坐标 FROM records WHERE 构件名称='桥架' AND 编号='QJ1';"), "0,100|0,0|300,0\n");
+  EXPECT_EQ(sql(table, "SELECT 坐标 FROM records WHERE 构件名称='桥架' AND 编号='QJ8';"), "0,100|0,0|300,0\n");
 }
 
 TEST_F(RunCallbacks, SavedDrawingCarriesWidthsLayersAndComponentData) {
