@@ -24,6 +24,15 @@ ObjectId addLayer(Database& db, const wchar_t* name) {
   return id;
 }
 
+ObjectId addBlock(Database& db, const wchar_t* name) {
+  ObjectPtr<BlockTable> bt(db.blockTableId(), OpenMode::ForWrite);
+  auto rec = std::make_unique<BlockRecord>();
+  rec->setName(name);
+  ObjectId id;
+  EXPECT_EQ(bt->add(std::move(rec), &id), Status::Ok);
+  return id;
+}
+
 }  // namespace
 
 TEST(Database, HandlesAreUpperHexAndResolveBackToIds) {
@@ -292,13 +301,7 @@ TEST(Dictionaries, NamedObjectsExtensionDictionariesAndXrecords) {
 TEST(Database, DeepCloneCopiesGeometryXDataAndAttributes) {
   Database db;
   db.registerApp(L"编号");
-  ObjectId block;
-  {
-    ObjectPtr<BlockTable> bt(db.blockTableId(), OpenMode::ForWrite);
-    auto rec = std::make_unique<BlockRecord>();
-    rec->setName(L"user$阀门$1");
-    ASSERT_EQ(bt->add(std::move(rec), &block), Status::Ok);
-  }
+  ObjectId block = addBlock(db, L"user$阀门$1");
   ObjectId ref;
   {
     auto br = std::make_unique<BlockReference>(Point3d(5, 5), block);
@@ -385,13 +388,7 @@ TEST(Transactions, BlockListsComeBackAfterAppendsInNestedTransactions) {
 
 TEST(Transactions, AbortOfAUserBlocksAppendsAndEraseOfItsEntity) {
   Database db;
-  ObjectId block;
-  {
-    ObjectPtr<BlockTable> bt(db.blockTableId(), OpenMode::ForWrite);
-    auto rec = std::make_unique<BlockRecord>();
-    rec->setName(L"B");
-    ASSERT_EQ(bt->add(std::move(rec), &block), Status::Ok);
-  }
+  ObjectId block = addBlock(db, L"B");
   ObjectId kept;
   {
     ObjectPtr<BlockRecord> b(block, OpenMode::ForWrite);
