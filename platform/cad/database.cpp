@@ -1,5 +1,6 @@
 // The database's storage, ids and handles, opening and closing, transactions.
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <fstream>
 #include <map>
@@ -140,6 +141,7 @@ Status openObject(DbObject*& obj, ObjectId id, OpenMode mode, bool openErased) {
       }
     }
     s->writer = true;
+    d->logChange(slotIndexOf(id));
     d->recordChange(slotIndexOf(id));
   } else if (mode == OpenMode::ForRead) {
     if (s->writer) return Status::WasOpenForWrite;
@@ -200,6 +202,7 @@ Status DbObject::upgradeOpen() {
   }
   s->readers = 0;
   s->writer = true;
+  d->logChange(slotIndexOf(id_));
   d->recordChange(slotIndexOf(id_));
   return Status::Ok;
 }
@@ -324,6 +327,9 @@ struct Transaction::Impl {
   struct Entry {
     std::uint32_t index;
     std::unique_ptr<DbObject> snapshot;  // null: created in this transaction
+    // A block record's snapshot leaves its entity list out: the list only
+    // ever grows, so its length at the snapshot is all an abort needs.
+    std::size_t entityCount = 0;
   };
   std::vector<Entry> entries;
   std::unordered_map<std::uint32_t, std::size_t> recorded;
@@ -359,6 +365,42 @@ Status Transaction::addNewlyOpenedObject(DbObject* obj) {
   return Status::Ok;
 }
 std::size_t Transaction::numRecorded() const { return impl_->entries.size(); }
+
+// Block records are snapshot without their entity lists (a list can hold
+// every entity of the drawing, and every append records its block).
+static Transaction::Impl::Entry snapshotOf(std::uint32_t index, DbObject& obj) {
+  Transaction::Impl::Entry e{index, nullptr};
+  auto* block = obj.kind() == Kind::BlockRecord ? static_cast<BlockRecord*>(&obj) : nullptr;
+  if (!block) {
+    e.snapshot = obj.copy();
+    return e;
+  }
+  ObjectIdArray& list = block->entitiesMutable();
+  ObjectIdArray held;
+  held.swap(list);
+  try {
+    e.snapshot = obj.copy();
+  } catch (...) {
+    held.swap(list);
+    throw;
+  }
+  held.swap(list);
+  e.entityCount = list.size();
+  return e;
+}
+
+static void restoreSnapshot(DbObject& obj, const Transaction::Impl::Entry& e) {
+  auto* block = obj.kind() == Kind::BlockRecord ? static_cast<BlockRecord*>(&obj) : nullptr;
+  if (!block) {
+    obj.assignFrom(*e.snapshot);
+    return;
+  }
+  ObjectIdArray list;
+  list.swap(block->entitiesMutable());
+  if (list.size() > e.entityCount) list.resize(e.entityCount);
+  obj.assignFrom(*e.snapshot);
+  list.swap(block->entitiesMutable());
+}
 
 static void closeOpened(Transaction::Impl& t) {
   for (auto it = t.opened.rbegin(); it != t.opened.rend(); ++it) {
@@ -409,8 +451,9 @@ Status TransactionManager::abortTransaction() {
       DbObject::Internal::setErased(*s.obj, true);
       d.byHandle.erase(s.handle.value);
     } else {
-      s.obj->assignFrom(*it->snapshot);
+      restoreSnapshot(*s.obj, *it);
     }
+    d.logChange(it->index);
   }
   d.header = ti.header;
   return Status::Ok;
@@ -429,7 +472,35 @@ void Database::Impl::recordChange(std::uint32_t index) {
   auto& ti = *t->impl_;
   if (ti.recorded.count(index)) return;
   ti.recorded[index] = ti.entries.size();
-  ti.entries.push_back({index, slots[index].obj->copy()});
+  ti.entries.push_back(snapshotOf(index, *slots[index].obj));
+}
+
+// ---------------------------------------------------------------- change log
+
+std::uint64_t Database::Impl::newChangeLogId() {
+  static std::atomic<std::uint64_t> next{0};
+  return ++next;
+}
+
+void Database::Impl::logChange(std::uint32_t index) {
+  // Restarted when it outgrows the drawing: a reader that lags that far
+  // behind rebuilds for about the cost of reading the log.
+  if (changeLog.size() >= 4096 + 2 * slots.size()) {
+    changeLog.clear();
+    changeLogId = newChangeLogId();
+  }
+  changeLog.push_back(index);
+}
+
+bool Database::changesSince(ChangeCursor& cursor, std::vector<ObjectId>& ids) const {
+  const auto& d = *impl_;
+  if (cursor.log != d.changeLogId || cursor.pos > d.changeLog.size()) {
+    cursor = {d.changeLogId, d.changeLog.size()};
+    return false;
+  }
+  for (std::size_t i = cursor.pos; i < d.changeLog.size(); ++i) ids.push_back(d.idOf(d.changeLog[i]));
+  cursor.pos = d.changeLog.size();
+  return true;
 }
 
 // ---------------------------------------------------------------- mapping
@@ -456,6 +527,7 @@ ObjectId Database::Impl::add(std::unique_ptr<DbObject> obj, ObjectId owner, Hand
   s.handle = h;
   s.writer = openForWrite;
   byHandle[h.value] = index;
+  logChange(index);
   if (Transaction* t = innermost()) {
     auto& ti = *t->impl_;
     ti.recorded[index] = ti.entries.size();

@@ -171,6 +171,17 @@ class Database {
 
   // Model space entities in order, leaving out erased ones.
   ObjectIdArray modelSpaceEntities() const;
+  // What changed, for indexes kept beside the database: the ids of objects
+  // created, opened for write (they may change until closed) or restored by
+  // an abort since the cursor (repeats possible), moving the cursor on. A
+  // cursor starts default-made. False, handing nothing, when the cursor
+  // belongs to an older log (a file read replaced the contents, the log was
+  // restarted, or the cursor is new): the caller must look at everything.
+  struct ChangeCursor {
+    std::uint64_t log = 0;
+    std::size_t pos = 0;
+  };
+  bool changesSince(ChangeCursor& cursor, std::vector<ObjectId>& ids) const;
   // Every live object of the database, in handle order.
   ObjectIdArray allObjects(bool skipErased = true) const;
   std::size_t numObjects() const;

@@ -60,7 +60,14 @@ struct Database::Impl {
   std::string error;
   std::filesystem::path fileName;
   FileKeep keep;
+  // Slots created, opened for write or restored by an abort, in that order,
+  // for Database::changesSince. A fresh log (a new id) starts when this one
+  // grows long; readers of the old one then look at everything again.
+  std::vector<std::uint32_t> changeLog;
+  std::uint64_t changeLogId = newChangeLogId();
 
+  static std::uint64_t newChangeLogId();
+  void logChange(std::uint32_t index);
   Slot* slot(ObjectId id);
   ObjectId idOf(std::uint32_t index) const;
   // Stores a non-resident object; it gets the given handle (or the next free

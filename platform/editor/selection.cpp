@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cwctype>
+#include <limits>
 #include <map>
 #include <numbers>
 #include <set>
@@ -11,6 +12,7 @@
 #include "platform/editor/cmdline.h"
 #include "platform/editor/detail.h"
 #include "platform/editor/document.h"
+#include "platform/editor/entity_index.h"
 #include "platform/editor/prompts.h"
 #include "platform/os/os.h"
 
@@ -223,6 +225,48 @@ void forEachSelectable(F f) {
   }
 }
 
+constexpr double kInf = std::numeric_limits<double>::infinity();
+constexpr detail::PlanBox kNoBox{kInf, kInf, -kInf, -kInf};
+
+void grow(detail::PlanBox& b, const Point2d& p) {
+  b = {std::min(b.x0, p.x), std::min(b.y0, p.y), std::max(b.x1, p.x), std::max(b.y1, p.y)};
+}
+
+// The plan box of an entity's outline (NaN when a point of it is not finite).
+bool outlineBox(const cad::Entity& ent, detail::PlanBox& box) {
+  box = kNoBox;
+  bool any = false;
+  for (const auto& path : outlineOf(&ent).paths)
+    for (const auto& p : path) {
+      any = true;
+      if (!std::isfinite(p.x) || !std::isfinite(p.y)) {
+        const double nan = std::numeric_limits<double>::quiet_NaN();
+        box = {nan, nan, nan, nan};
+        return true;
+      }
+      grow(box, p);
+    }
+  return any;
+}
+
+// forEachSelectable confined to the entities whose outline may meet a box
+// (every test that uses it selects nothing outside the box), through the
+// drawing's spatial index; same entities, same order.
+template <class F>
+void forEachSelectableIn(const detail::PlanBox& box, F f) {
+  cad::Database* db = curDatabase();
+  if (!db) return;
+  for (cad::ObjectId id : detail::modelSpaceCandidates(*db, box, &outlineBox)) {
+    cad::ObjectPtr<cad::Entity> ent(id, cad::OpenMode::ForRead);
+    if (!ent || !selectable(ent.get())) continue;
+    f(id, ent.get());
+  }
+}
+
+detail::PlanBox apertureBox(const Point2d& q, double aperture) {
+  return {q.x - aperture, q.y - aperture, q.x + aperture, q.y + aperture};
+}
+
 // ---------------------------------------------------------------------------
 // Selection sets
 // ---------------------------------------------------------------------------
@@ -426,7 +470,7 @@ bool entityMatchesFilter(cad::ObjectId id, const SelFilter& filter) {
 std::vector<cad::ObjectId> entitiesNear(const Point3d& p, double aperture) {
   std::vector<cad::ObjectId> out;
   Point2d q(p.x, p.y);
-  forEachSelectable([&](cad::ObjectId id, const cad::Entity* ent) {
+  forEachSelectableIn(apertureBox(q, aperture), [&](cad::ObjectId id, const cad::Entity* ent) {
     if (distanceToOutline(outlineOf(ent), q) <= aperture) out.push_back(id);
   });
   return out;
@@ -436,7 +480,7 @@ cad::ObjectId entityAt(const Point3d& p, double aperture) {
   cad::ObjectId best;
   double bestD = 1e300;
   Point2d q(p.x, p.y);
-  forEachSelectable([&](cad::ObjectId id, const cad::Entity* ent) {
+  forEachSelectableIn(apertureBox(q, aperture), [&](cad::ObjectId id, const cad::Entity* ent) {
     double d = distanceToOutline(outlineOf(ent), q);
     // The later entity wins a tie: it is drawn on top.
     if (d <= aperture && d <= bestD) {
@@ -584,7 +628,15 @@ namespace {
 std::vector<cad::ObjectId> selectPolygon(const std::vector<Point2d>& poly, bool crossing, const SelFilter& flt) {
   std::vector<cad::ObjectId> out;
   if (poly.size() < 3) return out;
-  forEachSelectable([&](cad::ObjectId id, const cad::Entity* ent) {
+  detail::PlanBox box = kNoBox;
+  bool nan = false;
+  for (const auto& p : poly) {
+    nan = nan || std::isnan(p.x) || std::isnan(p.y);
+    grow(box, p);
+  }
+  // A corner that is not a number: no box bounds the test, every entity is looked at.
+  if (nan) box = {-kInf, -kInf, kInf, kInf};
+  forEachSelectableIn(box, [&](cad::ObjectId id, const cad::Entity* ent) {
     Outline o = outlineOf(ent);
     bool hit = crossing ? outlineCrosses(o, poly) : outlineInside(o, poly);
     if (hit && entityMatchesFilter(id, flt)) out.push_back(id);

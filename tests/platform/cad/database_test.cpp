@@ -1,6 +1,8 @@
 // The database: ids and handles, opening rules, extended data, transactions.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "platform/cad/cad.h"
 
 using namespace cad;
@@ -19,6 +21,15 @@ ObjectId addLayer(Database& db, const wchar_t* name) {
   EXPECT_EQ(rec->setName(name), Status::Ok);
   ObjectId id;
   EXPECT_EQ(t->add(std::move(rec), &id), Status::Ok);
+  return id;
+}
+
+ObjectId addBlock(Database& db, const wchar_t* name) {
+  ObjectPtr<BlockTable> bt(db.blockTableId(), OpenMode::ForWrite);
+  auto rec = std::make_unique<BlockRecord>();
+  rec->setName(name);
+  ObjectId id;
+  EXPECT_EQ(bt->add(std::move(rec), &id), Status::Ok);
   return id;
 }
 
@@ -290,13 +301,7 @@ TEST(Dictionaries, NamedObjectsExtensionDictionariesAndXrecords) {
 TEST(Database, DeepCloneCopiesGeometryXDataAndAttributes) {
   Database db;
   db.registerApp(L"编号");
-  ObjectId block;
-  {
-    ObjectPtr<BlockTable> bt(db.blockTableId(), OpenMode::ForWrite);
-    auto rec = std::make_unique<BlockRecord>();
-    rec->setName(L"user$阀门$1");
-    ASSERT_EQ(bt->add(std::move(rec), &block), Status::Ok);
-  }
+  ObjectId block = addBlock(db, L"user$阀门$1");
   ObjectId ref;
   {
     auto br = std::make_unique<BlockReference>(Point3d(5, 5), block);
@@ -334,4 +339,104 @@ TEST(Color, PaletteAndTrueColour) {
   EXPECT_TRUE(Color::fromIndex(256).isByLayer());
   EXPECT_TRUE(Color::fromIndex(0).isByBlock());
   EXPECT_EQ(Rgb::fromColorRef(0x0000FF).r, 255);
+}
+
+// Undo of block records: the entity lists come back exactly (erased entries
+// included) whatever mix of nested ends and aborts follows the appends.
+TEST(Transactions, BlockListsComeBackAfterAppendsInNestedTransactions) {
+  struct Case {
+    const char* name;
+    bool endInner, endOuter;
+    std::size_t kept;  // entities of model space's list after both
+  };
+  for (const Case& c : {Case{"abort inner, end outer", false, true, 3}, Case{"end inner, abort outer", true, false, 2},
+                        Case{"abort both", false, false, 2}, Case{"end both", true, true, 4}}) {
+    SCOPED_TRACE(c.name);
+    Database db;
+    ObjectId first = addLine(db);
+    ObjectId gone = addLine(db, 10);
+    { ObjectPtr<Line> e(gone, OpenMode::ForWrite); e->erase(); }
+    auto& tm = db.transactionManager();
+    tm.startTransaction();
+    ObjectId outer = addLine(db, 20);
+    {
+      ObjectPtr<BlockRecord> ms(db.modelSpaceId(), OpenMode::ForWrite);
+      ms->setComments(L"outer");
+    }
+    tm.startTransaction();
+    ObjectId inner = addLine(db, 30);
+    { ObjectPtr<Line> e(gone, OpenMode::ForWrite, true); e->erase(false); }
+    c.endInner ? tm.endTransaction() : tm.abortTransaction();
+    c.endOuter ? tm.endTransaction() : tm.abortTransaction();
+
+    ObjectIdArray all{first, gone, outer, inner};
+    all.resize(c.kept);
+    ObjectPtr<BlockRecord> ms(db.modelSpaceId(), OpenMode::ForRead);
+    EXPECT_EQ(ms->entityIds(false), all);
+    EXPECT_EQ(ms->comments(), c.endOuter ? L"outer" : L"");
+    EXPECT_EQ(gone.isErased(), !(c.endInner && c.endOuter));
+    EXPECT_EQ(inner.isErased(), !(c.endInner && c.endOuter));
+    EXPECT_EQ(outer.isErased(), !c.endOuter);
+    // New appends after the abort go on after what was kept.
+    ms.close();
+    ObjectId later = addLine(db, 40);
+    all.push_back(later);
+    ObjectPtr<BlockRecord> again(db.modelSpaceId(), OpenMode::ForRead);
+    EXPECT_EQ(again->entityIds(false), all);
+  }
+}
+
+TEST(Transactions, AbortOfAUserBlocksAppendsAndEraseOfItsEntity) {
+  Database db;
+  ObjectId block = addBlock(db, L"B");
+  ObjectId kept;
+  {
+    ObjectPtr<BlockRecord> b(block, OpenMode::ForWrite);
+    ASSERT_EQ(b->appendEntity(std::make_unique<Line>(Point3d(0, 0), Point3d(1, 0)), &kept), Status::Ok);
+  }
+  auto& tm = db.transactionManager();
+  tm.startTransaction();
+  ObjectId added;
+  {
+    ObjectPtr<BlockRecord> b(block, OpenMode::ForWrite);
+    b->setOrigin({5, 5});
+    ASSERT_EQ(b->appendEntity(std::make_unique<Line>(Point3d(0, 0), Point3d(2, 0)), &added), Status::Ok);
+  }
+  { ObjectPtr<Line> e(kept, OpenMode::ForWrite); e->erase(); }
+  ASSERT_EQ(tm.abortTransaction(), Status::Ok);
+  ObjectPtr<BlockRecord> b(block, OpenMode::ForRead);
+  EXPECT_EQ(b->entityIds(false), ObjectIdArray{kept});
+  EXPECT_EQ(b->origin(), Point3d(0, 0));
+  EXPECT_FALSE(kept.isErased());
+  EXPECT_TRUE(added.isErased());
+}
+
+TEST(Database, ChangeLogNamesWhatWasCreatedWrittenOrRestored) {
+  Database db;
+  Database::ChangeCursor cursor;
+  std::vector<ObjectId> ids;
+  EXPECT_FALSE(db.changesSince(cursor, ids));  // a new cursor: look at everything
+  EXPECT_TRUE(ids.empty());
+  ObjectId line = addLine(db);
+  ASSERT_TRUE(db.changesSince(cursor, ids));
+  EXPECT_NE(std::find(ids.begin(), ids.end(), line), ids.end());
+  ids.clear();
+  { ObjectPtr<Line> e(line, OpenMode::ForRead); }
+  ASSERT_TRUE(db.changesSince(cursor, ids));
+  EXPECT_TRUE(ids.empty());  // reading changes nothing
+  auto& tm = db.transactionManager();
+  tm.startTransaction();
+  { ObjectPtr<Line> e(line, OpenMode::ForWrite); e->setEndPoint({5, 5}); }
+  ObjectId temp = addLine(db, 9);
+  ASSERT_TRUE(db.changesSince(cursor, ids));
+  EXPECT_NE(std::find(ids.begin(), ids.end(), line), ids.end());
+  EXPECT_NE(std::find(ids.begin(), ids.end(), temp), ids.end());
+  ids.clear();
+  tm.abortTransaction();  // a reader that saw them must hear of the restore
+  ASSERT_TRUE(db.changesSince(cursor, ids));
+  EXPECT_NE(std::find(ids.begin(), ids.end(), line), ids.end());
+  EXPECT_NE(std::find(ids.begin(), ids.end(), temp), ids.end());
+  ids.clear();
+  ASSERT_EQ(db.readDxfText(db.dxfText()), Status::Ok);
+  EXPECT_FALSE(db.changesSince(cursor, ids));  // new contents
 }
