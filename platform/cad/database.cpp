@@ -302,6 +302,8 @@ Status DbObject::setXData(const ValueChain& chain) {
   }
   if (xdataSize(merged) > xd::kMaxBytesPerObject) return Status::XDataSizeExceeded;
   if (Status s = assertWriteEnabled(); s != Status::Ok) return s;
+  for (auto& v : merged)
+    if (v.code == xd::kAppName) v.value = appNameText(v.str());
   xdata_ = std::move(merged);
   return Status::Ok;
 }

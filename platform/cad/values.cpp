@@ -1,5 +1,8 @@
 #include "platform/cad/values.h"
 
+#include <mutex>
+#include <unordered_map>
+
 namespace cad {
 
 ValueType valueTypeOf(int code) {
@@ -52,6 +55,15 @@ SharedText::SharedText(std::wstring s) {
 }
 
 const std::wstring& SharedText::str() const { return rep_ ? rep_->text : emptyText(); }
+
+SharedText appNameText(const std::wstring& name) {
+  static std::mutex mutex;
+  static std::unordered_map<std::wstring, SharedText> names;
+  std::lock_guard lock(mutex);
+  auto it = names.find(name);
+  if (it == names.end()) it = names.emplace(name, SharedText(name)).first;
+  return it->second;
+}
 
 const std::wstring& TypedValue::str() const {
   if (auto p = std::get_if<SharedText>(&value)) return p->str();

@@ -91,6 +91,12 @@ struct TypedValue {
 
 using ValueChain = std::vector<TypedValue>;
 
+// The one shared text of an application name: the 1001 values of every
+// object's extended data refer to it, so looking a group up by name reads one
+// text that stays at hand rather than one per object. Application names are
+// few (each is registered), so they are kept for the life of the program.
+SharedText appNameText(const std::wstring& name);
+
 // Builds an extended data group: {1001 app} then one 1000 string per line.
 ValueChain xdataStrings(const std::wstring& app, const std::vector<std::wstring>& lines);
 
