@@ -43,7 +43,7 @@ bool numberIn(const cad::Entity& ent, const StringList& numbers, std::wstring& v
   for (size_t i = 1; i < group.size(); ++i) {
     const cad::TypedValue& v = group[i];
     if (v.code != cad::xd::kString && v.code != cad::xd::kHandle) continue;
-    const std::wstring_view text = v.str();
+    const std::wstring_view text = v.view();
     if (text.ends_with(marker)) {
       value.append(text.substr(0, text.size() - marker.size()));
     } else {

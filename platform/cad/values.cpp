@@ -50,6 +50,8 @@ SharedText::SharedText(std::wstring s) {
   if (s.empty()) return;
   // Kept for long: no room beyond the characters.
   if (s.capacity() > s.size() + 4) s.shrink_to_fit();
+  size_ = std::uint32_t(std::min<std::size_t>(s.size(), UINT32_MAX));
+  std::copy(s.begin(), s.begin() + std::min<std::size_t>(s.size(), kHead), head_);
   rep_ = new Rep;
   rep_->text = std::move(s);
 }
@@ -68,6 +70,10 @@ SharedText appNameText(const std::wstring& name) {
 const std::wstring& TypedValue::str() const {
   if (auto p = std::get_if<SharedText>(&value)) return p->str();
   return emptyText();
+}
+std::wstring_view TypedValue::view() const {
+  if (auto p = std::get_if<SharedText>(&value)) return p->view();
+  return {};
 }
 double TypedValue::real() const {
   if (auto p = std::get_if<double>(&value)) return *p;
