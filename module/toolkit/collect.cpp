@@ -43,7 +43,7 @@ bool numberIn(const cad::Entity& ent, const StringList& numbers, std::wstring& v
   for (size_t i = 1; i < group.size(); ++i) {
     const cad::TypedValue& v = group[i];
     if (v.code != cad::xd::kString && v.code != cad::xd::kHandle) continue;
-    const std::wstring_view text = v.str();
+    const std::wstring_view text = v.view();
     if (text.ends_with(marker)) {
       value.append(text.substr(0, text.size() - marker.size()));
     } else {
@@ -88,6 +88,9 @@ void CollectIdsByLayerAndNumber(const std::wstring& layers, const std::wstring& 
   // One pass over model space's own list, without copying it: an erased
   // entity refuses the open, so the list need not be filtered first.
   const cad::ObjectIdArray& all = space->entitiesMutable();
+  // Without a filter every live entity is taken: room for exactly those at
+  // once. A filtered call reserves nothing: it takes few of them.
+  if (!byLayer && !byNumber) ids.reserve(ids.size() + all.size());
   std::wstring value;
   for (cad::ObjectId id : all) {
     cad::ObjectPtr<cad::Entity> ent(id, cad::OpenMode::ForRead);

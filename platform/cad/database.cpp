@@ -260,7 +260,7 @@ std::vector<std::pair<std::size_t, std::size_t>> groups(const ValueChain& c) {
 std::span<const TypedValue> DbObject::xDataView(std::wstring_view app) const {
   const std::size_t n = xdata_.size();
   for (std::size_t b = 0; b < n; ++b) {
-    if (xdata_[b].code != xd::kAppName || !namesEqual(xdata_[b].str(), app)) continue;
+    if (xdata_[b].code != xd::kAppName || !namesEqual(xdata_[b].view(), app)) continue;
     std::size_t e = b + 1;
     while (e < n && xdata_[e].code != xd::kAppName) ++e;
     return std::span<const TypedValue>(xdata_.data() + b, e - b);
@@ -305,6 +305,8 @@ Status DbObject::setXData(const ValueChain& chain) {
   }
   if (xdataSize(merged) > xd::kMaxBytesPerObject) return Status::XDataSizeExceeded;
   if (Status s = assertWriteEnabled(); s != Status::Ok) return s;
+  for (auto& v : merged)
+    if (v.code == xd::kAppName) v.value = appNameText(v.str());
   xdata_ = std::move(merged);
   return Status::Ok;
 }

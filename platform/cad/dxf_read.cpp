@@ -399,7 +399,7 @@ void Reader::applyXData(DbObject& o, const Record& r, ValueChain* shape) {
     const Tag& t = r.xdata[i];
     if (t.code == 1001) {
       auto known = knownApps_.find(std::string(t.value));
-      SharedText app = known != knownApps_.end() ? known->second : SharedText(wname(t.value, "application"));
+      SharedText app = known != knownApps_.end() ? known->second : appNameText(wname(t.value, "application"));
       bool isShape = namesEqual(app.str(), kShapeApp);
       target = isShape ? shape : &chain;
       if (!target) { target = nullptr; continue; }

@@ -74,6 +74,8 @@ class Tokens {
     if (end > dropped_) ::madvise(const_cast<char*>(text_.data()) + dropped_, end - dropped_, MADV_DONTNEED);
     dropped_ = end;
   }
+  // False for text in pages already handed back.
+  bool resident(const char* p) const { return !mapped_ || p >= text_.data() + dropped_; }
   bool read(Tag& t) {
     if (mapped_ && pos_ > dropped_ + 2 * kDropStep) dropBehind();
     std::string_view c, v;
@@ -203,7 +205,9 @@ class Reader {
   std::vector<CachedText> textCache_ = std::vector<CachedText>(kTextCache);
   SharedText sharedText(std::string_view v, const char* what) {
     CachedText& c = textCache_[std::hash<std::string_view>()(v) % kTextCache];
-    if (c.raw.data() && c.raw == v) {
+    // An entry whose bytes lie in pages already handed back is not compared
+    // (that would read them in again): it is simply replaced.
+    if (c.raw.data() && tok_.resident(c.raw.data()) && c.raw == v) {
       c.raw = v;  // the latest place: it stays in the pages the reader still holds
       return c.text;
     }

@@ -1,5 +1,8 @@
 #include "platform/cad/values.h"
 
+#include <mutex>
+#include <unordered_map>
+
 namespace cad {
 
 ValueType valueTypeOf(int code) {
@@ -47,15 +50,30 @@ SharedText::SharedText(std::wstring s) {
   if (s.empty()) return;
   // Kept for long: no room beyond the characters.
   if (s.capacity() > s.size() + 4) s.shrink_to_fit();
+  size_ = std::uint32_t(std::min<std::size_t>(s.size(), UINT32_MAX));
+  std::copy(s.begin(), s.begin() + std::min<std::size_t>(s.size(), kHead), head_);
   rep_ = new Rep;
   rep_->text = std::move(s);
 }
 
 const std::wstring& SharedText::str() const { return rep_ ? rep_->text : emptyText(); }
 
+SharedText appNameText(const std::wstring& name) {
+  static std::mutex mutex;
+  static std::unordered_map<std::wstring, SharedText> names;
+  std::lock_guard lock(mutex);
+  auto it = names.find(name);
+  if (it == names.end()) it = names.emplace(name, SharedText(name)).first;
+  return it->second;
+}
+
 const std::wstring& TypedValue::str() const {
   if (auto p = std::get_if<SharedText>(&value)) return p->str();
   return emptyText();
+}
+std::wstring_view TypedValue::view() const {
+  if (auto p = std::get_if<SharedText>(&value)) return p->view();
+  return {};
 }
 double TypedValue::real() const {
   if (auto p = std::get_if<double>(&value)) return *p;

@@ -1,9 +1,11 @@
 // Typed value chains: the group-coded values of extended data and xrecords.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -35,17 +37,26 @@ ValueType valueTypeOf(int code);
 
 // Wide text that copies share: a copy takes a reference, not the characters.
 // The text never changes once made, so sharing is safe; the count is atomic,
-// so copies may live in different threads.
+// so copies may live in different threads. A short text (a component number
+// such as "12", an application name such as "编号") is also kept inside the
+// value itself, so that reading it through view() touches no other memory.
 class SharedText {
  public:
   SharedText() = default;  // the empty text
   explicit SharedText(std::wstring s);
-  SharedText(const SharedText& o) noexcept : rep_(o.rep_) {
+  SharedText(const SharedText& o) noexcept : rep_(o.rep_), size_(o.size_) {
+    std::copy(o.head_, o.head_ + kHead, head_);
     if (rep_) rep_->refs.fetch_add(1, std::memory_order_relaxed);
   }
-  SharedText(SharedText&& o) noexcept : rep_(o.rep_) { o.rep_ = nullptr; }
+  SharedText(SharedText&& o) noexcept : rep_(o.rep_), size_(o.size_) {
+    std::copy(o.head_, o.head_ + kHead, head_);
+    o.rep_ = nullptr;
+    o.size_ = 0;
+  }
   SharedText& operator=(SharedText o) noexcept {
     std::swap(rep_, o.rep_);
+    std::swap(size_, o.size_);
+    std::swap(head_, o.head_);
     return *this;
   }
   ~SharedText() {
@@ -53,14 +64,20 @@ class SharedText {
   }
 
   const std::wstring& str() const;
-  bool operator==(const SharedText& o) const { return rep_ == o.rep_ || str() == o.str(); }
+  std::wstring_view view() const {
+    return size_ <= kHead ? std::wstring_view(head_, size_) : std::wstring_view(rep_->text);
+  }
+  bool operator==(const SharedText& o) const { return rep_ == o.rep_ || view() == o.view(); }
 
  private:
   struct Rep {
     std::atomic<std::uint32_t> refs{1};
     std::wstring text;
   };
+  static constexpr std::uint32_t kHead = 3;
   Rep* rep_ = nullptr;
+  std::uint32_t size_ = 0;
+  wchar_t head_[kHead] = {};
 };
 
 // One group-coded value. Strings are wide text (shared between copies of the
@@ -83,13 +100,23 @@ struct TypedValue {
   bool isInt() const { return std::holds_alternative<std::int64_t>(value); }
   bool isPoint() const { return std::holds_alternative<geom::Point3d>(value); }
   const std::wstring& str() const;     // empty string when not a string
+  std::wstring_view view() const;      // the same without touching a short text's storage
   double real() const;                 // ints convert; 0 otherwise
   std::int64_t integer() const;        // 0 when not an int
   geom::Point3d point() const;         // origin when not a point
   bool operator==(const TypedValue&) const = default;
 };
 
+// Drawings hold many of these: a string value is no larger than a point.
+static_assert(sizeof(TypedValue) <= 40);
+
 using ValueChain = std::vector<TypedValue>;
+
+// The one shared text of an application name: the 1001 values of every
+// object's extended data refer to it, so looking a group up by name reads one
+// text that stays at hand rather than one per object. Application names are
+// few (each is registered), so they are kept for the life of the program.
+SharedText appNameText(const std::wstring& name);
 
 // Builds an extended data group: {1001 app} then one 1000 string per line.
 ValueChain xdataStrings(const std::wstring& app, const std::vector<std::wstring>& lines);

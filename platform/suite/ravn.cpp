@@ -158,11 +158,16 @@ struct Cursor {
   // record: the field after the last one found is tried first.
   std::vector<std::wstring> wideNames;
   int guess = 0;
+  static bool sameName(const std::wstring& known, const wchar_t* name) {
+    size_t i = 0;
+    while (i < known.size() && known[i] == name[i]) ++i;
+    return i == known.size() && name[i] == L'\0';
+  }
   int field(const wchar_t* name) {
     if (!name) return -1;
     const int n = static_cast<int>(wideNames.size());
     if (guess >= n) guess = 0;
-    if (n > 0 && std::wcscmp(wideNames[guess].c_str(), name) == 0) return guess++;
+    if (n > 0 && sameName(wideNames[guess], name)) return guess++;
     auto it = names.find(std::wstring_view(name));
     if (it == names.end()) return -1;
     guess = it->second + 1;

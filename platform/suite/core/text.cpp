@@ -90,9 +90,15 @@ std::optional<double> parseNumberPrefix(std::string_view s) {
     if (expDigits) mantEnd = j;
   }
   (void)start;
+  const std::string_view digitsText = s.substr(numStart, mantEnd - numStart);
+  // The text is digits, a point and an exponent only: from_chars reads it as
+  // strtod does, without a copy; strtod decides the rare numbers out of range.
+  double quick = 0;
+  auto [quickEnd, quickError] = std::from_chars(digitsText.data(), digitsText.data() + digitsText.size(), quick);
+  if (quickError == std::errc() && quickEnd == digitsText.data() + digitsText.size() && std::isfinite(quick))
+    return neg ? -quick : quick;
   // strtod needs a terminated text: short numbers (all real ones) are copied
   // onto the stack.
-  const std::string_view digitsText = s.substr(numStart, mantEnd - numStart);
   char local[128];
   std::string heap;
   const char* text = local;

@@ -33,6 +33,15 @@ ObjectId addBlock(Database& db, const wchar_t* name) {
   return id;
 }
 
+// Two extended data groups: "编号" with one line, then attrGroup().
+ValueChain attrGroup() { return xdataStrings(L"属性", {L"A", L"主键"}); }
+ValueChain numberAndAttrs() {
+  ValueChain both = xdataStrings(L"编号", {L"N1"});
+  ValueChain attr = attrGroup();
+  both.insert(both.end(), attr.begin(), attr.end());
+  return both;
+}
+
 }  // namespace
 
 TEST(Database, HandlesAreUpperHexAndResolveBackToIds) {
@@ -153,10 +162,8 @@ TEST(XData, ReplacesOnlyTheAppsInTheChainAndRemovesBareApps) {
   for (auto app : {L"编号", L"属性", L"特殊"}) db.registerApp(app);
   ObjectId id = addLine(db);
   ObjectPtr<Line> e(id, OpenMode::ForWrite);
-  ValueChain both = xdataStrings(L"编号", {L"N1"});
-  ValueChain attr = xdataStrings(L"属性", {L"A", L"主键"});
-  both.insert(both.end(), attr.begin(), attr.end());
-  ASSERT_EQ(e->setXData(both), Status::Ok);
+  const ValueChain attr = attrGroup();
+  ASSERT_EQ(e->setXData(numberAndAttrs()), Status::Ok);
   ASSERT_EQ(e->setXData(xdataStrings(L"编号", {L"N2"})), Status::Ok);
   EXPECT_EQ(e->xData(L"编号"), xdataStrings(L"编号", {L"N2"}));
   EXPECT_EQ(e->xData(L"属性"), attr);
@@ -164,6 +171,39 @@ TEST(XData, ReplacesOnlyTheAppsInTheChainAndRemovesBareApps) {
   ASSERT_EQ(e->setXData({{xd::kAppName, L"编号"}}), Status::Ok);
   EXPECT_TRUE(e->xData(L"编号").empty());
   EXPECT_EQ(e->xData(), attr);
+}
+
+TEST(XData, TextValuesReadTheSameShortOrLongAndCopiesKeepThem) {
+  struct Case {
+    const wchar_t* text;
+  } cases[] = {{L""}, {L"1"}, {L"编号"}, {L"GS-"}, {L"GS-1"}, {L"材质=镀锌钢管"}};
+  for (const auto& c : cases) {
+    TypedValue v(xd::kString, std::wstring(c.text));
+    TypedValue copy = v;
+    v = TypedValue(xd::kReal, 2.0);  // the copy outlives the value it came from
+    EXPECT_TRUE(copy.isString());
+    EXPECT_EQ(copy.str(), c.text);
+    EXPECT_EQ(copy.view(), c.text);
+    EXPECT_EQ(copy, TypedValue(xd::kString, c.text));
+    EXPECT_NE(copy, TypedValue(xd::kString, std::wstring(c.text) + L"x"));
+  }
+  EXPECT_TRUE(TypedValue(xd::kReal, 1.5).view().empty());
+}
+
+TEST(XData, GroupViewsMatchTheCopiesWithoutCopying) {
+  Database db;
+  for (auto app : {L"编号", L"属性"}) db.registerApp(app);
+  ObjectId id = addLine(db);
+  ObjectPtr<Line> e(id, OpenMode::ForWrite);
+  const ValueChain both = numberAndAttrs();
+  ASSERT_EQ(e->setXData(both), Status::Ok);
+  for (const wchar_t* app : {L"编号", L"属性", L"编号 ", L"特殊"}) {
+    auto view = e->xDataView(app);
+    EXPECT_EQ(ValueChain(view.begin(), view.end()), e->xData(app));
+  }
+  auto all = e->xDataView();
+  EXPECT_EQ(ValueChain(all.begin(), all.end()), both);
+  EXPECT_EQ(e->xDataView(L"属性").data(), e->xDataView().data() + 2);  // in place, not a copy
 }
 
 TEST(XData, RefusesBadChainsAndLeavesDataUnchanged) {
