@@ -179,7 +179,9 @@ class RebuildTest : public RebuildSandbox {
       if (attrsOf(id).size() >= 2) handles.insert(GetHandleText(id));
     for (cad::ObjectId id : db().modelSpaceEntities()) {
       const StringArray attrs = attrsOf(id);
-      if (attrs.size() == 1) EXPECT_TRUE(handles.count(attrs.front())) << textOf(id);
+      if (attrs.size() == 1) {
+        EXPECT_TRUE(handles.count(attrs.front())) << textOf(id);
+      }
     }
   }
   std::vector<cad::ObjectId> decorationsOf(cad::ObjectId primary) {
