@@ -2,6 +2,8 @@
 // 100,000 components: ten component layers, each component a line stamped
 // with its number (1 to 50) and its attribute lines, as the layout commands
 // leave them. The cost should grow with the drawing: compare the two sizes.
+// By number also the first collection in a drawing and one after a
+// component was renumbered.
 #include <benchmark/benchmark.h>
 
 #include <map>
@@ -19,10 +21,7 @@ constexpr int kNumbers = 50;
 
 std::wstring layerName(int i) { return L"给水管" + std::to_wstring(i); }
 
-cad::Database& drawing(int components) {
-  static std::map<int, std::unique_ptr<cad::Database>> drawings;
-  auto& slot = drawings[components];
-  if (!slot) slot = [components] {
+std::unique_ptr<cad::Database> makeDrawing(int components) {
     auto d = std::make_unique<cad::Database>();
     {
       cad::ObjectPtr<cad::LayerTable> t(d->layerTableId(), cad::OpenMode::ForWrite);
@@ -50,7 +49,12 @@ cad::Database& drawing(int components) {
       raw->close();
     }
     return d;
-  }();
+}
+
+cad::Database& drawing(int components) {
+  static std::map<int, std::unique_ptr<cad::Database>> drawings;
+  auto& slot = drawings[components];
+  if (!slot) slot = makeDrawing(components);
   return *slot;
 }
 
@@ -76,10 +80,51 @@ void BM_CollectByLayerAndNumber(benchmark::State& state) {
 }
 void BM_CollectByNumber(benchmark::State& state) { run(state, L"", L"4,8,13"); }
 
+// The first collection by number in a drawing (nothing known of it yet).
+void BM_CollectByNumberFirst(benchmark::State& state) {
+  const int components = int(state.range(0));
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto db = makeDrawing(components);
+    cad::ObjectIdArray ids;
+    state.ResumeTiming();
+    CollectIdsByLayerAndNumber(L"", L"4,8,13", ids, db.get());
+    benchmark::DoNotOptimize(ids.data());
+    state.PauseTiming();
+    db.reset();
+    state.ResumeTiming();
+  }
+}
+
+// A collection by number after one component was renumbered.
+void BM_CollectByNumberAfterEdit(benchmark::State& state) {
+  const int components = int(state.range(0));
+  cad::Database& db = drawing(components);
+  cad::ObjectId edited;
+  {
+    cad::ObjectPtr<cad::BlockRecord> space(db.modelSpaceId(), cad::OpenMode::ForRead);
+    edited = space->entityIds()[size_t(components / 2)];
+  }
+  bool flip = false;
+  for (auto _ : state) {
+    {
+      cad::ObjectPtr<cad::Entity> e(edited, cad::OpenMode::ForWrite);
+      StringArray number{flip ? L"4" : L"5"};
+      e->setXData(cad::xdataStrings(kXdataNumber, number));
+    }
+    flip = !flip;
+    cad::ObjectIdArray ids;
+    CollectIdsByLayerAndNumber(L"", L"4,8,13", ids, &db);
+    benchmark::DoNotOptimize(ids.data());
+  }
+}
+
 BENCHMARK(BM_CollectAll)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CollectByLayer)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CollectByLayerAndNumber)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CollectByNumber)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CollectByNumberFirst)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_CollectByNumberAfterEdit)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

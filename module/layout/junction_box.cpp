@@ -95,6 +95,7 @@ class BoxPlacer {
 
  private:
   PointGjPlaces places_;
+  PointFiguresDrawnOnce figures_;
 };
 
 // The insertion point of a block reference; false for any other entity.

@@ -82,6 +82,7 @@ int PlaceSupportsOnRuns(const cad::ObjectIdArray& runs, double spacing, const st
                         const std::wstring& supportNumber) {
   int placed = 0;
   PointGjPlaces places(supportType);
+  PointFiguresDrawnOnce drawOnce;
   for (cad::ObjectId run : runs) {
     std::vector<geom::Point3d> points;
     geom::Point3d start, end;

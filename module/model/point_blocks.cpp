@@ -33,11 +33,8 @@ constexpr const wchar_t* kScaleParam = L"图形缩放";
 constexpr const wchar_t* kLineWidthItem = L"线宽";
 constexpr const wchar_t* kHatchItem = L"kXEQ";
 
-// While RebuildPointGjs runs: the definitions drawn afresh by it. A
-// definition that many components share is drawn once per rebuild, not once
-// per component: every drawing leaves the erased figure in the definition's
-// entity list, so drawing it per component would cost the square of their
-// number.
+// The definitions drawn in the innermost PointFiguresDrawnOnce scope; null
+// outside every scope (each drawing draws).
 std::unordered_set<std::wstring>* g_figuresDrawn = nullptr;
 
 // The leading decimal number of a text; 0 when it starts with none.
@@ -271,6 +268,10 @@ void RebuildPointGjFigure(const std::wstring& name, cad::ObjectId id) {
   SetEntityVisible(label, visible ? 1 : 0);
 }
 
+PointFiguresDrawnOnce::PointFiguresDrawnOnce() : outer_(g_figuresDrawn) { g_figuresDrawn = &drawn_; }
+
+PointFiguresDrawnOnce::~PointFiguresDrawnOnce() { g_figuresDrawn = outer_; }
+
 void RebuildPointGjs(const std::wstring& name, const std::wstring& number, const cad::ObjectIdArray& ids) {
   LoadPointGjByName(name, L"", true);
   SetLayerColorRGB(name, g_curPointGj.colour, nullptr);
@@ -284,9 +285,7 @@ void RebuildPointGjs(const std::wstring& name, const std::wstring& number, const
   cad::ObjectIdArray toErase, rebuilt;
   {
     OverlapCheckOff rebuilding;
-    std::unordered_set<std::wstring> drawn;
-    g_figuresDrawn = &drawn;
-    ScopeExit noLongerDrawing([] { g_figuresDrawn = nullptr; });
+    PointFiguresDrawnOnce drawOnce;
     for (cad::ObjectId id : work) {
       std::wstring num;
       StringArray attrs;

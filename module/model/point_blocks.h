@@ -19,10 +19,14 @@
 // Every drawing of a component empties its definition and draws it afresh,
 // so a definition always holds exactly one copy of its figure; as the name
 // follows the figure's lines, redrawing never changes another number's look.
+// Within a PointFiguresDrawnOnce scope a definition is drawn at its first
+// component only.
 #pragma once
 
 #include "module/model/seams.h"
+#include <memory>
 #include <string>
+#include <unordered_set>
 
 #include "module/toolkit/strings.h"
 #include "platform/cad/database.h"
@@ -71,6 +75,24 @@ void InsertPointGjBlock(cad::ObjectId& id, const std::wstring& name, const std::
 // its label. The definition of the name must be loaded in g_curPointGj.
 // With g_checkGjOverlap 1, a component that duplicates another is erased.
 void RebuildPointGjFigure(const std::wstring& name, cad::ObjectId id);
+
+// For its scope, RebuildPointGjFigure draws each definition at the first of
+// its components and leaves it as drawn for the others. For the commands that
+// make many components of one definition at once: the figure is the same for
+// all of them, and every drawing leaves the erased figure in the definition's
+// entity list, so drawing it per component would cost the square of their
+// number. A scope inside another keeps its own record and draws afresh.
+class PointFiguresDrawnOnce {
+ public:
+  PointFiguresDrawnOnce();
+  ~PointFiguresDrawnOnce();
+  PointFiguresDrawnOnce(const PointFiguresDrawnOnce&) = delete;
+  PointFiguresDrawnOnce& operator=(const PointFiguresDrawnOnce&) = delete;
+
+ private:
+  std::unordered_set<std::wstring> drawn_;
+  std::unordered_set<std::wstring>* outer_;
+};
 
 // Rebuilds every point component of the name (and number; empty = all) from
 // its stored data: decorations are erased, references are redrawn with new

@@ -1,7 +1,12 @@
 #include "module/toolkit/collect.h"
 
 #include <algorithm>
+#include <functional>
+#include <memory>
+#include <string_view>
+#include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 #include "module/toolkit/entities.h"
 #include "module/toolkit/layers.h"
@@ -30,14 +35,15 @@ std::unordered_set<cad::ObjectId> layerIdsOf(const StringList& names, cad::Datab
   return out;
 }
 
-// Whether the component number of an entity already open is one of the
-// list: the first line of its "编号" group, read as the xdata line readers
-// read it (lines joined, white space around the whole trimmed), without
-// opening the entity again, copying its extended data or reading its other
-// groups. value is room the caller reuses from entity to entity.
-bool numberIn(const cad::Entity& ent, const StringList& numbers, std::wstring& value) {
+// The component number of an entity already open: the first line of its
+// "编号" group, read as the xdata line readers read it (lines joined, white
+// space around the whole trimmed), without opening the entity again, copying
+// its extended data or reading its other groups. Empty when it has none.
+// value is room the caller reuses from entity to entity; the answer points
+// into it.
+std::wstring_view numberOf(const cad::Entity& ent, std::wstring& value) {
   const auto group = ent.xDataView(kXdataNumber);
-  if (group.empty()) return false;
+  if (group.empty()) return {};
   value.clear();
   const std::wstring_view marker = kXdataContinuation;
   for (size_t i = 1; i < group.size(); ++i) {
@@ -53,8 +59,160 @@ bool numberIn(const cad::Entity& ent, const StringList& numbers, std::wstring& v
   }
   // The first of the value's lines once white space around it is gone.
   std::wstring_view number = TrimWhiteView(value);
-  number = number.substr(0, number.find(L"\r\n"));
+  return number.substr(0, number.find(L"\r\n"));
+}
+
+// Whether the component number of an entity already open is one of the list.
+bool numberIn(const cad::Entity& ent, const StringList& numbers, std::wstring& value) {
+  const std::wstring_view number = numberOf(ent, value);
   return !number.empty() && std::find(numbers.begin(), numbers.end(), number) != numbers.end();
+}
+
+// Looks texts up by view without making a string of each.
+struct TextHash {
+  using is_transparent = void;
+  size_t operator()(std::wstring_view s) const { return std::hash<std::wstring_view>()(s); }
+};
+
+// Model space's numbered entities by number, with their layers, for one
+// database, kept current from the database's change log: collecting a few
+// numbers reads the lists of those numbers and what changed since the last
+// collection, not every entity of the drawing. Every way an entity changes
+// (made, opened for write, erased, restored by an abort) is in the log, so
+// after a refresh the index is exact but for the entities open for write,
+// which it keeps aside; a collection leaves those out, as an open for read
+// of them would fail.
+class NumberIndex {
+ public:
+  // Appends the live model-space entities whose number is one of the list
+  // (and whose layer is one of layerIds, when given) in model-space order.
+  // False, appending nothing, when the index cannot tell that order (model
+  // space's list is not in creation order): the caller walks model space.
+  bool collect(cad::Database& db, const StringList& numbers, const std::unordered_set<cad::ObjectId>* layerIds,
+               cad::ObjectIdArray& out) {
+    refresh(db);
+    if (!ordered_) return false;
+    // Ids grow with creation, and model space's list runs in creation order:
+    // merging the numbers' lists gives model-space order.
+    const auto first = std::ptrdiff_t(out.size());
+    std::unordered_set<std::wstring_view> seen;
+    for (const std::wstring& n : numbers) {
+      if (!seen.insert(n).second) continue;
+      auto it = byNumber_.find(n);
+      if (it == byNumber_.end()) continue;
+      const auto middle = std::ptrdiff_t(out.size());
+      for (const Entry& e : it->second)
+        if ((!layerIds || layerIds->count(e.layer)) && !dirty_.count(e.id)) out.push_back(e.id);
+      std::inplace_merge(out.begin() + first, out.begin() + middle, out.end());
+    }
+    return true;
+  }
+
+ private:
+  struct Entry {
+    cad::ObjectId id, layer;
+    bool operator<(cad::ObjectId other) const { return id < other; }
+  };
+  using List = std::vector<Entry>;  // in id order
+
+  void rebuild(cad::Database& db) {
+    numberOf_.clear();
+    byNumber_.clear();
+    dirty_.clear();
+    cad::ObjectPtr<cad::BlockRecord> space(db.modelSpaceId(), cad::OpenMode::ForRead);
+    if (!space) {
+      cursor_ = {};  // looked at from scratch next time
+      ordered_ = false;
+      return;
+    }
+    const cad::ObjectIdArray& ids = space->entitiesMutable();
+    ordered_ = std::adjacent_find(ids.begin(), ids.end(), std::greater_equal<>()) == ids.end();
+    if (!ordered_) return;
+    numberOf_.reserve(ids.size());
+    for (cad::ObjectId id : ids) examine(id, db.modelSpaceId(), true);
+  }
+
+  void refresh(cad::Database& db) {
+    std::vector<cad::ObjectId> changed;
+    if (!db.changesSince(cursor_, changed)) {
+      rebuild(db);
+      return;
+    }
+    if (!ordered_) return;
+    const cad::ObjectId ms = db.modelSpaceId();
+    dirty_.insert(changed.begin(), changed.end());
+    dirty_.erase(ms);
+    if (dirty_.empty()) return;
+    std::vector<cad::ObjectId> ids(dirty_.begin(), dirty_.end());
+    dirty_.clear();
+    for (cad::ObjectId id : ids) examine(id, ms);
+  }
+
+  // Brings the entry of a changed object up to date. One open for write may
+  // change until it is closed: it stays aside and is looked at again next
+  // time.
+  // fresh: the id is not in the index yet.
+  void examine(cad::ObjectId id, cad::ObjectId ms, bool fresh = false) {
+    cad::DbObject* obj = nullptr;
+    const cad::Status st = cad::openObject(obj, id, cad::OpenMode::ForRead, true);
+    if (st == cad::Status::WasOpenForWrite) {
+      dirty_.insert(id);
+      return;
+    }
+    std::wstring_view number;
+    cad::ObjectId layer;
+    if (st == cad::Status::Ok) {
+      auto* ent = dynamic_cast<cad::Entity*>(obj);
+      if (ent && obj->ownerId() == ms && !obj->isErased()) {
+        number = numberOf(*ent, value_);
+        layer = ent->layerId();
+      }
+    }
+    auto it = fresh ? numberOf_.end() : numberOf_.find(id);
+    if (it != numberOf_.end()) {
+      auto bucket = byNumber_.find(*it->second);
+      List& list = bucket->second;
+      auto at = std::lower_bound(list.begin(), list.end(), id);
+      if (*it->second == number) {
+        at->layer = layer;
+        if (obj) obj->close();
+        return;
+      }
+      list.erase(at);
+      if (list.empty()) byNumber_.erase(bucket);
+      numberOf_.erase(it);
+    }
+    if (!number.empty()) {
+      auto bucket = byNumber_.find(number);
+      if (bucket == byNumber_.end()) bucket = byNumber_.emplace(std::wstring(number), List{}).first;
+      // New entities come last, so a list mostly grows at its end.
+      List& list = bucket->second;
+      if (list.empty() || list.back().id < id)
+        list.push_back({id, layer});
+      else
+        list.insert(std::lower_bound(list.begin(), list.end(), id), {id, layer});
+      numberOf_.emplace(id, &bucket->first);
+    }
+    if (obj) obj->close();
+  }
+
+  cad::Database::ChangeCursor cursor_;
+  bool ordered_ = true;
+  // Each number's entities; the number of each (the key of its list there).
+  std::unordered_map<std::wstring, List, TextHash, std::equal_to<>> byNumber_;
+  std::unordered_map<cad::ObjectId, const std::wstring*> numberOf_;
+  std::unordered_set<cad::ObjectId> dirty_;  // open for write when last looked at
+  std::wstring value_;
+};
+
+NumberIndex& numberIndexOf(cad::Database& db) {
+  // An index per database; a database gone leaves a stale one, which a new
+  // database at the same address rebuilds (its change log is another).
+  static std::unordered_map<const cad::Database*, std::unique_ptr<NumberIndex>> indexes;
+  if (indexes.size() >= 8 && !indexes.count(&db)) indexes.clear();
+  auto& index = indexes[&db];
+  if (!index) index = std::make_unique<NumberIndex>();
+  return *index;
 }
 
 // A window-message watch registered while a pick waits.
@@ -84,6 +242,9 @@ void CollectIdsByLayerAndNumber(const std::wstring& layers, const std::wstring& 
   const bool byNumber = !numbers.empty();
   std::unordered_set<cad::ObjectId> layerIds;
   if (byLayer) layerIds = layerIdsOf(layerList, db);
+
+  // By number from the index when it can tell model-space order.
+  if (byNumber && numberIndexOf(*db).collect(*db, numberList, byLayer ? &layerIds : nullptr, ids)) return;
 
   // One pass over model space's own list, without copying it: an erased
   // entity refuses the open, so the list need not be filtered first.

@@ -294,6 +294,36 @@ TEST_F(PointBlocksTest, DefinitionsHoldOneCopyOfTheirFigure) {
   EXPECT_EQ(blockEntities(blockOf(d)).size(), 1u);
 }
 
+TEST_F(PointBlocksTest, WithinADrawnOnceScopeADefinitionIsDrawnAtItsFirstComponentOnly) {
+  define(L"点状灯具", {{L"D1", L"图形=圆灯", L"-150,0:1|150,0:1|-150,0"}});
+  // Every entity the definition ever held, erased ones too.
+  auto everHeld = [this](const std::wstring& block) {
+    cad::ObjectPtr<cad::BlockRecord> b(db().blockId(block), cad::OpenMode::ForRead);
+    return b ? b->entityCount(false) : 0u;
+  };
+  cad::ObjectIdArray lamps;
+  for (int k = 0; k < 3; ++k) lamps.push_back(place(L"点状灯具", L"D1", Point3d(3000.0 * k, 0, 0)));
+  const std::wstring block = blockOf(lamps[0]);
+  {
+    PointFiguresDrawnOnce once;
+    for (cad::ObjectId id : lamps) RebuildPointGjFigure(L"点状灯具", id);
+    EXPECT_EQ(everHeld(block), 1u) << "drawn at the first lamp only";
+    {
+      PointFiguresDrawnOnce inner;
+      RebuildPointGjFigure(L"点状灯具", lamps[0]);
+      RebuildPointGjFigure(L"点状灯具", lamps[1]);
+      EXPECT_EQ(everHeld(block), 2u) << "an inner scope draws afresh, once";
+    }
+    RebuildPointGjFigure(L"点状灯具", lamps[2]);
+    EXPECT_EQ(everHeld(block), 2u) << "the outer scope's record holds again";
+  }
+  RebuildPointGjFigure(L"点状灯具", lamps[2]);
+  EXPECT_EQ(everHeld(block), 3u) << "outside every scope each drawing draws";
+  EXPECT_EQ(blockEntities(block).size(), 1u);
+  for (cad::ObjectId id : lamps) EXPECT_EQ(blockOf(id), block);
+  EXPECT_EQ(onLayer(L"点状灯具名").size(), 7u) << "every drawing labels its component";
+}
+
 TEST_F(PointBlocksTest, AReferenceWhoseNumberChangedMovesToItsNewDefinition) {
   cad::ObjectId id = place(L"配电箱", L"AL1", Point3d(0, 0, 0));
   RebuildPointGjFigure(L"配电箱", id);
