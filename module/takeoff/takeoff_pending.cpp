@@ -4,11 +4,6 @@
 #include "module/takeoff/kind_dispatch.h"
 #include "module/takeoff/result_writers.h"
 
-void CalcWireQuantities(StringArray&, const std::wstring&, cad::Database*) {}
-void CalcWireConduitQuantities(StringArray&, const std::wstring&, cad::Database*) {}
-void CalcCountedItemQuantities(StringArray&, const std::wstring&) {}
-void CalcSupportWeightQuantities(StringArray&, const std::wstring&) {}
-void CalcDuctAreaQuantities(StringArray&, const std::wstring&) {}
 
 void BuildFloorCircuitRows(const std::wstring&, std::vector<CircuitRow>& rows) { rows.clear(); }
 void AddSundryWorks(const std::wstring&) {}
