@@ -8,8 +8,6 @@
 void BuildFloorCircuitRows(const std::wstring&, std::vector<CircuitRow>& rows) { rows.clear(); }
 void AddSundryWorks(const std::wstring&) {}
 bool WriteGjParamTable() { return true; }
-bool WriteNormQtyTable() { return true; }
-bool AddChapterRows() { return true; }
 bool WriteQtyTable() { return true; }
 bool WriteFloorDetailTable(const std::wstring&) { return true; }
 bool WriteDisciplineFloorDetailTable(const std::wstring&, int) { return true; }
