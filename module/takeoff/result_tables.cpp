@@ -103,8 +103,11 @@ std::wstring TakenComponentName() {
 }
 
 std::wstring CodeKey(const std::wstring& code) {
-  if (!code.empty() && code[0] >= L'0' && code[0] <= L'9') return code;
-  return code.size() < 2 ? std::wstring() : code.substr(2);
+  // A letter prefix such as "A-" of "A-0101" or "D" of "D11-011" is left out,
+  // so that the chapter and item numbers decide the order.
+  size_t p = 0;
+  while (p < code.size() && !(code[p] >= L'0' && code[p] <= L'9')) ++p;
+  return p == 0 ? code : code.substr(p);
 }
 
 const std::vector<NormQtyRow>* NormQtyRowsOfRun() { return g_runRowsValid ? &g_runRows : nullptr; }
@@ -158,9 +161,12 @@ void InsertChapterRows(std::vector<NormQtyRow>& rows, const std::wstring& kind, 
       // The row's code and the library's are compared by their keys, so that
       // letter-prefixed codes on both sides meet.
       const std::wstring key = CodeKey(row.code);
+      // The row's chapter is the first library entry whose range holds it
+      // (a chapter comes before its own items in the library).
       for (size_t j = 0; j + 1 < keys.size() && j + 1 < unused.size(); ++j) {
         const std::wstring piece = key.substr(0, keys[j].size());
-        if (!(keys[j] <= piece && piece < keys[j + 1]) || unused[j].empty()) continue;
+        if (!(keys[j] <= piece && piece < keys[j + 1])) continue;
+        if (unused[j].empty()) break;
         NormQtyRow chapter;
         chapter.name = unused[j];
         chapter.kind = L"部";

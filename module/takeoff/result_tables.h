@@ -57,8 +57,8 @@ extern const wchar_t* const kFeeFields[8];
 // Reads 001.DB into rows (a computation text is read whole only as far as
 // the table library returns it).
 void ReadNormQtyTable(std::vector<NormQtyRow>& rows);
-// The comparison key of a code: the code when it starts with a digit, else
-// the code without its first two characters.
+// The comparison key of a code: the code from its first digit on (the code
+// itself when it starts with a digit).
 std::wstring CodeKey(const std::wstring& code);
 // Chapter rows of a library (names and codes sorted by code) inserted in
 // front of the first row of each chapter among the rows of the kind (marked
