@@ -143,6 +143,10 @@ class NormQtyBuilder {
     }
     StringArray sections;
     NormTextSections(src.norm, sections);
+    // A component's norms belong to its own bill items only: a component
+    // without a bill section does not inherit the previous one's.
+    billCode_.clear();
+    billName_.clear();
     Section s;
     for (const std::wstring& name : sections) {
       readSection(src.norm, name, s);

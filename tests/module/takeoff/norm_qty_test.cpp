@@ -151,6 +151,23 @@ TEST_F(NormQty, BillRulesOrderNormsUnderTheirBillItems) {
             (std::vector<std::wstring>{L"项:P:P", L"定额:2-1:2-1", L"定额:2-3:2-3", L"项:Q:Q", L"定额:2-2:2-2", L"::"}));
 }
 
+TEST_F(NormQty, ANormWithoutBillItemIsNotCountedUnderThePreviousComponentsBillItem) {
+  setRuleSet("清单");
+  setConversion("1");
+  const std::string bill = "[001]\\r\\n类型=长度\\r\\n标志=项\\r\\n编号=P\\r\\n名称=P\\r\\n单位=m";
+  const std::string norm = "类型=长度\\r\\n编号=2-1\\r\\n名称=2-1\\r\\n单位=m";
+  writeQuantityTable(header("F1", 1) +
+                     row("给水管", "J1", bill + "\\r\\n[002]\\r\\n" + norm, "1A=001=x=长度===1=1\\r\\n1A=002=x=长度===2=2") +
+                     row("给水管", "J2", "[001]\\r\\n" + norm, "1B=001=x=长度===5=5") + "\t\t\t\t\t\t\t\t\n");
+  floors({L"F1||1"});
+  ASSERT_TRUE(WriteNormQtyTable());
+  double underP = 0, alone = 0;
+  for (const NormRow& r : normRows())
+    if (r.code == L"2-1") (r.standardQty == 2 ? underP : alone) = r.standardQty;
+  EXPECT_EQ(underP, 2);
+  EXPECT_EQ(alone, 5);
+}
+
 TEST_F(NormQty, ChapterRowsStandBeforeTheFirstRowOfEachChapter) {
   makeTable(suiteSystem() / u8"定额库.DB",
             "定额名称\t定额编号:ftString:30\n第1章 给水\tD01\n第2章 排水\tD02\n第3章 电气\tD03\n末\tD99\n");
