@@ -18,12 +18,6 @@ namespace {
 
 const std::wstring kSep(1, kCalcSep);
 
-std::wstring floatText(double v) {
-  wchar_t buf[64];
-  std::swprintf(buf, 64, L"%.15g", v);
-  return buf;
-}
-
 // A row of 构件算量.DB as the derived writers read it.
 struct QtyRow {
   std::wstring flag, name, number, note, params, calc;
@@ -118,7 +112,7 @@ bool writeFloorDetail(const std::wstring& kind, int discipline, const std::wstri
                   {L"编码", r.code},
                   {L"名称", r.name},
                   {L"单位", r.standardUnit},
-                  {L"工程量", r.hasQuantity ? floatText(r.standardQty) : std::wstring()},
+                  {L"工程量", r.hasQuantity ? FloatFieldText(r.standardQty) : std::wstring()},
                   {L"标志", r.kind}});
     // A floor header line: "=//floor=count" before its first separator.
     sums.clear();
@@ -236,9 +230,9 @@ bool WriteQtyTable() {
     appendRow(t, {{L"编号", r.code},
                   {L"名称", r.name},
                   {L"单位", r.unit},
-                  {L"工程量", r.hasQuantity ? floatText(r.quantity) : std::wstring()},
+                  {L"工程量", r.hasQuantity ? FloatFieldText(r.quantity) : std::wstring()},
                   {L"标准单位", r.standardUnit},
-                  {L"标准工程量", r.hasQuantity ? floatText(r.standardQty) : std::wstring()},
+                  {L"标准工程量", r.hasQuantity ? FloatFieldText(r.standardQty) : std::wstring()},
                   {L"标志", r.kind}});
     for (size_t d = i + 1; d < rows.size() && rows[d].kind == L"描述"; ++d)
       appendRow(t, {{L"名称", rows[d].name}, {L"标志", rows[d].kind}});

@@ -32,13 +32,6 @@ std::wstring readIni(const std::wstring& file, const std::wstring& section, cons
   return buf;
 }
 
-// A number written into a float field: enough digits to read back the same.
-std::wstring floatText(double v) {
-  wchar_t buf[64];
-  std::swprintf(buf, 64, L"%.15g", v);
-  return buf;
-}
-
 // One component row of 构件算量.DB as the writer reads it.
 struct SourceRow {
   std::wstring flag, name, number, quantity, norm, calc;
@@ -295,8 +288,8 @@ void writeRow(tablelib::Handle t, const NormQtyRow& r) {
   for (size_t i = 0; i < r.fees.size() && i < 8; ++i) put(kFeeFields[i], r.fees[i]);
   if (r.hasQuantity) {
     put(L"标准单位", r.standardUnit);
-    tablelib::WriteAsString(t, L"标准工程量", floatText(r.standardQty));
-    tablelib::WriteAsString(t, L"工程量", floatText(r.quantity));
+    tablelib::WriteAsString(t, L"标准工程量", FloatFieldText(r.standardQty));
+    tablelib::WriteAsString(t, L"工程量", FloatFieldText(r.quantity));
   }
   if (!r.lines.empty()) {
     std::wstring text;

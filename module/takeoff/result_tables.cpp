@@ -35,6 +35,12 @@ bool g_runRowsValid = false;
 
 }  // namespace
 
+std::wstring FloatFieldText(double v) {
+  wchar_t buf[64];
+  std::swprintf(buf, 64, L"%.15g", v);
+  return buf;
+}
+
 void NormTextSections(const std::wstring& ini, StringArray& sections) {
   sections.clear();
   if (ini.empty()) return;

@@ -12,6 +12,10 @@
 // The separator of the parts of a computation line.
 inline constexpr wchar_t kCalcSep = L'\uE02F';
 
+// A number written as text into a float field: enough digits to read back
+// the same value.
+std::wstring FloatFieldText(double v);
+
 // The section names of a norm text, in text order.
 void NormTextSections(const std::wstring& ini, StringArray& sections);
 // The key=value lines of one section.

@@ -63,7 +63,9 @@ TEST_F(Derived, FloorRowsAddUpToTheirTotalRow) {
     if (f[4] == L"楼层") {
       floorsSum += num(f[3]);
     } else {
-      if (total >= 0) EXPECT_NEAR(floorsSum, total, 1e-3);
+      if (total >= 0) {
+        EXPECT_NEAR(floorsSum, total, 1e-3);
+      }
       total = num(f[3]);
       floorsSum = 0;
     }

@@ -62,7 +62,9 @@ TEST_F(NormQty, TableSumsAgreeWithTheComponentRows) {
       }
       if (p.size() < 3 || l.rfind(L"调整", 0) == 0) continue;
       if (l[0] == L'=') {
-        if (header >= 0) EXPECT_NEAR(header, items, 1e-5);
+        if (header >= 0) {
+          EXPECT_NEAR(header, items, 1e-5);
+        }
         header = num(p[2]);
         total += header;
         items = 0;
@@ -70,7 +72,9 @@ TEST_F(NormQty, TableSumsAgreeWithTheComponentRows) {
         items += num(p[2]);
       }
     }
-    if (header >= 0) EXPECT_NEAR(header, items, 1e-5);
+    if (header >= 0) {
+      EXPECT_NEAR(header, items, 1e-5);
+    }
     EXPECT_NEAR(total, r.standardQty, 1e-5) << os::toUtf8(r.keep1);
   }
   EXPECT_EQ(norms, 4);  // the lengths of DN25 and DN32, the insulations of 20 and 0
