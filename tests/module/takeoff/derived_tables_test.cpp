@@ -112,6 +112,21 @@ TEST_F(Derived, QuantityTableHasOneRowPerComputationLine) {
   EXPECT_EQ(rows[7], L"K1=2\t3\t" + PrecStr(6, 5) + L"\t开关:1B");
 }
 
+TEST_F(Derived, QuantityTableFollowsDescriptionsAndDropsTheAdjustmentHeader) {
+  writeQuantityTable(header("1", 1) +
+                     row("开关", "K1",
+                         "[001]\\r\\n类型=长度\\r\\n编号=D1\\r\\n名称=甲\\\\r乙\\\\r丙\\r\\n单位=m\\r\\n增减1=调整\uE02F1+1\uE02F2",
+                         item("1A", "2")) +
+                     separator());
+  floors({L"1||1"});
+  ASSERT_TRUE(WriteNormQtyTable());
+  ASSERT_TRUE(WriteQtyTable());
+  EXPECT_EQ(tableRows(u8"工程量表.DB", {L"编号", L"名称", L"标准工程量", L"标志"}),
+            (std::vector<std::wstring>{L"D1\t甲\t4\t定额", L"\t乙\t\t描述", L"\t丙\t\t描述",
+                                       L"//1=1\t//1=1\t" + PrecStr(2, 5) + L"\t解释",
+                                       L"K1\t2\t" + PrecStr(2, 5) + L"\t开关:1A", L"调整\t1+1\t2\t", L"\t\t\t"}));
+}
+
 TEST_F(Derived, ParameterChunksHoldAtMostSeventyCharacters) {
   const std::string a30(30, 'a'), b30(30, 'b'), c30(30, 'c'), long70(70, 'x');
   makeTable(project() / u8"构件算量.DB",
