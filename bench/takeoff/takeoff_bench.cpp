@@ -1,11 +1,14 @@
 // The take-off of a generated project: floors of 20,000 linear components
 // (water pipes of several diameters, conduits, trays and ducts; 100 numbers
 // per kind, 50 runs per number, each with its number, attribute and special
-// data and its floor-table row) taken off with ZebTotalAll, against only
-// reading the same floor drawings. Compare the two at 50 floors (goal: the
-// take-off costs at most 3 times the reading) and each between 5 and 50
-// floors (linear growth). The project is generated once into a temporary
-// folder (one drawing, linked under every floor's name) and removed at exit.
+// data and its floor-table row) plus 2,000 lamps, 400 wire risers and the
+// 400 distribution boxes at their feet, taken off with ZebTotalAll, against
+// only reading the same floor drawings. Compare the two at 50 floors (goal:
+// the take-off costs at most 3 times the reading) and each between 5 and 50
+// floors (linear growth). BM_WriterShares reports each result-table writer's
+// time as a share of one whole take-off of the same project. The project is
+// generated once into a temporary folder (one drawing, linked under every
+// floor's name) and removed at exit.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -14,6 +17,9 @@
 #include <fstream>
 #include <string>
 
+#include <chrono>
+
+#include "module/takeoff/result_writers.h"
 #include "module/takeoff/takeoff_commands.h"
 #include "module/toolkit/globals.h"
 #include "module/toolkit/suite_call.h"
@@ -31,6 +37,10 @@ namespace fs = std::filesystem;
 constexpr int kComponents = 20000;
 constexpr int kRunsPerNumber = 50;
 constexpr int kNumbersPerKind = kComponents / kRunsPerNumber / 4;
+// Point kinds and wires: lamps of 20 numbers, wire risers of 40 numbers
+// (10 each), each standing on a distribution box of its own number.
+constexpr int kLamps = 2000, kLampNumbers = 20;
+constexpr int kRisers = 400, kWireNumbers = 40;
 
 struct Kind {
   const char* name;
@@ -59,13 +69,20 @@ void writeFloorDrawing(const fs::path& path) {
   cad::Database db;
   {
     cad::ObjectPtr<cad::LayerTable> t(db.layerTableId(), cad::OpenMode::ForWrite);
-    for (const char* layer : {"轴网", "给水管", "导管", "桥架", "送风管"}) {
+    for (const char* layer : {"轴网", "给水管", "导管", "桥架", "送风管", "点状灯具", "照明导线", "配电箱"}) {
       auto rec = std::make_unique<cad::LayerRecord>();
       rec->setName(w(layer));
       t->add(std::move(rec));
     }
   }
   for (const wchar_t* app : {kXdataNumber, kXdataAttrs, kXdataSpecial}) db.registerApp(app);
+  cad::ObjectId symbol;
+  {
+    cad::ObjectPtr<cad::BlockTable> bt(db.blockTableId(), cad::OpenMode::ForWrite);
+    auto rec = std::make_unique<cad::BlockRecord>();
+    rec->setName(L"符号");
+    bt->add(std::move(rec), &symbol);
+  }
   cad::ObjectPtr<cad::BlockRecord> space(db.modelSpaceId(), cad::OpenMode::ForWrite);
   auto add = [&](std::unique_ptr<cad::Entity> ent, const std::wstring& layer, auto&& stamp) {
     ent->setLayer(layer);
@@ -105,18 +122,50 @@ void writeFloorDrawing(const fs::path& path) {
       }
     }
   }
+  // Point components and risers: block references with their number,
+  // attributes and special data.
+  auto block = [&](double x, double y, const wchar_t* layer, const std::wstring& number, StringArray special) {
+    add(std::make_unique<cad::BlockReference>(geom::Point3d(x, y, 0), symbol), layer,
+        [&](cad::Entity* e, cad::ObjectId id) {
+          StringArray num{number}, attrs{id.handle().text(), L"主键"};
+          WriteXdataLines(e, kXdataNumber, num, &db);
+          WriteXdataLines(e, kXdataAttrs, attrs, &db);
+          WriteXdataLines(e, kXdataSpecial, special, &db);
+        });
+  };
+  const StringArray pointAt0{L"类型=点构件", L"标高=0.0", L"旋转=0,0,0"};
+  for (int i = 0; i < kLamps; ++i)
+    block(400.0 * (i % 100), -2000.0 - 500.0 * (i / 100), L"点状灯具", L"L" + std::to_wstring(1 + i % kLampNumbers),
+          pointAt0);
+  for (int i = 0; i < kRisers; ++i) {
+    const double x = 500.0 * (i % 80), y = -20000.0 - 500.0 * (i / 80);
+    const std::wstring n = std::to_wstring(1 + i % kWireNumbers);
+    block(x, y, L"照明导线", L"W" + n, {L"类型=立管", L"起点标高=0.0", L"终点标高=3000.0"});
+    block(x, y, L"配电箱", L"AL" + n, pointAt0);
+  }
   space->close();
   if (db.saveAs(path) != cad::Status::Ok) std::fprintf(stderr, "bench: cannot write %s\n", path.c_str());
 }
 
 std::string floorTableTsv() {
-  std::string tsv = "构件名称:ftString:50\t编号:ftString:50\t构件分类:ftString:50\t参数\t定额\n";
+  std::string tsv = "构件名称:ftString:50\t编号:ftString:50\t构件分类:ftString:50\t参数\t定额\t坐标\n";
   char buf[1024];
   for (const Kind& kind : kKinds) {
     for (int n = 1; n <= kNumbersPerKind; ++n) {
       std::snprintf(buf, sizeof buf, kind.params, 15 + 5 * (n % 8), n % 2 ? 0 : 20);
-      tsv += std::string(kind.name) + "\t" + kind.prefix + std::to_string(n) + "\t\t" + buf + "\t" + kind.norm + "\n";
+      const bool duct = std::string(kind.name) == "送风管";
+      tsv += std::string(kind.name) + "\t" + kind.prefix + std::to_string(n) + "\t\t" + buf + "\t" + kind.norm + "\t" +
+             (duct ? "0,0|{B},0|{B},{H}|0,{H}|0,0" : "") + "\n";
     }
+  }
+  for (int n = 1; n <= kLampNumbers; ++n)
+    tsv += "点状灯具\tL" + std::to_string(n) + "\t\t构件规格=LED\t[001]\\r\\n类型=个数\\r\\n编号=D18-011\\r\\n名称=灯具"
+           "\\r\\n单位=10套\t\n";
+  for (int n = 1; n <= kWireNumbers; ++n) {
+    tsv += "照明导线\tW" + std::to_string(n) + "\t\t根数=" + std::to_string(2 + n % 3) +
+           "\t[001]\\r\\n类型=配线\\r\\n编号=D17-011\\r\\n名称=穿线\\r\\n单位=100m\t\n";
+    tsv += "配电箱\tAL" + std::to_string(n) + "\t\t构件宽度(mm)=600\\r\\n构件高度(mm)=800\t[001]\\r\\n类型=个数"
+           "\\r\\n编号=D19-041\\r\\n名称=配电箱\\r\\n单位=台\t\n";
   }
   return tsv;
 }
@@ -177,6 +226,8 @@ class Generated {
       const fs::path p = root / "projects" / ("P" + std::to_string(floors));
       fs::create_directories(p);
       std::ofstream(p / "000.GC") << "[工程档案]\n工程量规则=定额\n";
+      for (const char* ext : {".DB", ".MB"})
+        fs::copy_file(sys / (std::string("计算规则") + ext), p / (std::string("计算规则") + ext));
       std::string list = "楼层:ftString:50\t相同层:ftString:20\t层高:ftString:20\t砼强度等级\t砌筑砂浆\n";
       for (int i = 1; i <= floors; ++i) {
         list += "F" + std::to_string(i) + "\t1\t3300\tC30\tM7.5\n";
@@ -214,8 +265,38 @@ void BM_ZebTotalAll(benchmark::State& state) {
   ed::clearTranscript();
 }
 
+// Each writer run again after a whole take-off, its time a share of the take-off's.
+void BM_WriterShares(benchmark::State& state) {
+  const int floors = static_cast<int>(state.range(0));
+  Generated& g = Generated::get();
+  g.use(floors);
+  using Clock = std::chrono::steady_clock;
+  auto seconds = [](auto&& f) {
+    auto t0 = Clock::now();
+    f();
+    return std::chrono::duration<double>(Clock::now() - t0).count();
+  };
+  for (auto _ : state) {
+    const double total = seconds([] { CmdZebTotalAll(); });
+    state.counters["param_table"] = seconds([] { WriteGjParamTable(); }) / total;
+    state.counters["norm_table"] = seconds([] { WriteNormQtyTable(); }) / total;
+    state.counters["chapters"] = seconds([] { AddChapterRows(); }) / total;
+    state.counters["qty_table"] = seconds([] { WriteQtyTable(); }) / total;
+    state.counters["floor_detail"] = seconds([] {
+      WriteFloorDetailTable(L"定额");
+      for (int d = 1; d <= 4; ++d) WriteDisciplineFloorDetailTable(L"定额", d);
+    }) / total;
+    state.counters["method_summary"] = seconds([] {
+      WriteMethodSummary(L"定额");
+      for (int d = 1; d <= 4; ++d) WriteDisciplineMethodSummary(L"定额", d);
+    }) / total;
+  }
+  ed::clearTranscript();
+}
+
 BENCHMARK(BM_ReadFloorDrawings)->Arg(5)->Arg(50)->Unit(benchmark::kSecond)->Iterations(1);
 BENCHMARK(BM_ZebTotalAll)->Arg(5)->Arg(50)->Unit(benchmark::kSecond)->Iterations(1);
+BENCHMARK(BM_WriterShares)->Arg(50)->Unit(benchmark::kSecond)->Iterations(1);
 
 }  // namespace
 

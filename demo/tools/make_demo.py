@@ -303,6 +303,17 @@ def rule_ini(category, name, number, mode="定额"):
     return CRLF.join(sections)
 
 
+def duct_section(category, params):
+    """The cross-section outline of a duct (坐标), whose perimeter the
+    take-off multiplies by the run length: a B by H rectangle, or a circle of
+    diameter D (two half arcs) for round ducts."""
+    if category != "风管":
+        return ""
+    if any(line.startswith("D=") for line in params.split(CRLF)):
+        return "0,0:1|{D},0:1|0,0"
+    return "0,0|{B},0|{B},{H}|0,{H}|0,0"
+
+
 def floor_rows(floor, library, graph):
     if floor not in NUMBERED:
         # A floor not yet opened: one row of its own, no installation rows;
@@ -328,6 +339,7 @@ def floor_rows(floor, library, graph):
         if fig in FIGURES:
             g = figure_row(fig)
             coords, width, height, label = g[2], g[4], g[5], g[6]
+        coords = coords or duct_section(category, params)
         template = [name, "", category, params, "", coords, "", label, width, height, "", "", "",
                     ""]
         rows.append(template)

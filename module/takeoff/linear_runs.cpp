@@ -9,20 +9,17 @@
 #include "module/takeoff/kind_dispatch.h"
 #include "module/takeoff/takeoff_state.h"
 #include "module/toolkit/xdata.h"
+#include "platform/cad/entities.h"
 
 namespace {
 
-bool isRunType(const std::wstring& type) {
-  return type == L"斜管" || type == L"立管" || type == L"贯通管";
-}
-
-// The record's parameter lines as named values, each value cut at its first
-// ":" (the choices that follow it).
-void recordParams(StringArray& names, StringArray& values) {
+// Parameter lines as named values, each value cut at its first ":" (the
+// choices that follow it).
+void paramLists(const std::wstring& text, StringArray& names, StringArray& values) {
   names.clear();
   values.clear();
   StringArray lines;
-  SplitLines(g_floorGjTable->field(L"参数"), lines);
+  SplitLines(text, lines);
   for (const std::wstring& line : lines) {
     size_t eq = line.find(L'=');
     if (eq == std::wstring::npos || eq == 0) continue;
@@ -40,6 +37,14 @@ double elevation(const StringArray& special, const wchar_t* key) {
 }
 
 }  // namespace
+
+bool IsRunType(const std::wstring& type) { return type == L"斜管" || type == L"立管" || type == L"贯通管"; }
+
+double MeasuredRunLength(const MeasuredGj& gj) {
+  const StringArray& special = gj.data->special;
+  return LinearRunLength(GetAttrValue(special, L"类型"), GetOutlineLength(gj.vertices, gj.bulges),
+                         elevation(special, L"起点标高"), elevation(special, L"终点标高"));
+}
 
 void ReadGjData(cad::ObjectId id, GjData& out) {
   out.id = id;
@@ -90,26 +95,92 @@ double LinearRunLength(const std::wstring& type, double planLength, double start
   return 0;
 }
 
-void RunCalculatorSkeleton(StringArray& doneKinds, const std::wstring& kind, const GjFilterFn& filter,
-                           const GjQuantityFn& quantity) {
+bool CollectKindEntities(StringArray& doneKinds, const std::wstring& kind, const GjFilterFn& filter,
+                         std::vector<int>& records, std::vector<GjData>& data) {
   StringArray numbers;
-  std::vector<int> records;
   FindFloorGjRecords(kind, numbers, records);
   doneKinds.push_back(kind);
-  if (records.empty() || !g_gjBuckets) return;
+  data.clear();
+  if (records.empty() || !g_gjBuckets) return false;
   int slot = GjKindSlot(kind);
-  if (slot <= 0) return;
-
-  // The kind's entities that the calculator measures, each read once, grouped
-  // by number: a record reads only the entities of its number, in list order.
-  std::vector<GjData> data;
+  if (slot <= 0) return false;
   data.reserve(g_gjBuckets->slots[slot].size());
   for (cad::ObjectId id : g_gjBuckets->slots[slot]) {
     data.emplace_back();
     ReadGjData(id, data.back());
     if (!filter(data.back())) data.pop_back();
   }
-  if (data.empty()) return;
+  return !data.empty();
+}
+
+void RecordCalcParts(const std::wstring& kind, std::vector<CalcItemParts>& parts) {
+  StringArray items;
+  BuildCalcItems(kind, items);
+  const bool filterItems = g_totalMode == kTotal3d;
+  const std::wstring itemFilter = g_total3dFilter + L":";
+  parts.clear();
+  for (const std::wstring& item : items) {
+    if (filterItems && item.find(itemFilter) == std::wstring::npos) continue;
+    parts.emplace_back();
+    if (!ParseCalcItem(item, parts.back())) parts.pop_back();
+  }
+}
+
+void RecordValueLists(StringArray& names, StringArray& values) {
+  StringArray paramNames, paramValues;
+  paramLists(g_floorGjTable->field(L"参数"), paramNames, paramValues);
+  names.assign({L"", L""});
+  values.assign({L"", L""});
+  names.insert(names.end(), paramNames.begin(), paramNames.end());
+  values.insert(values.end(), paramValues.begin(), paramValues.end());
+}
+
+void EvaluateItemsFor(const std::vector<CalcItemParts>& parts, const std::wstring& head, const GjQuantity& q,
+                      const GjItemValueFn& itemValue, StringArray& names, StringArray& values,
+                      StringArray& lines) {
+  // An evaluation rewrites the head, turns negative values into "0" (for
+  // good: the parameters stay the record's) and appends its result, which is
+  // taken off again for the next item.
+  const size_t base = names.size();
+  for (const CalcItemParts& item : parts) {
+    names.resize(base);
+    values.resize(base);
+    names[0] = head;
+    values[0].clear();
+    if (itemValue) {
+      itemValue(item, q, names[1], values[1]);
+    } else {
+      names[1] = q.name;
+      values[1] = q.text;
+    }
+    EvaluateCalcParts(item, names, values, lines);
+  }
+}
+
+bool IsBlockReferenceOrUnreadable(cad::ObjectId id) {
+  cad::ObjectPtr<cad::Entity> ent(id, cad::OpenMode::ForRead);
+  return !ent || dynamic_cast<const cad::BlockReference*>(ent.get()) != nullptr;
+}
+
+void FloorGjParamLines(const std::wstring& kind, const std::wstring& number, StringArray& lines) {
+  lines.clear();
+  if (!g_floorGjTable) return;
+  for (int r : g_floorGjTable->recordsOfKind(kind)) {
+    if (g_floorGjTable->value(r, L"编号") != number) continue;
+    StringArray names, values;
+    paramLists(g_floorGjTable->value(r, L"参数"), names, values);
+    for (size_t i = 0; i < names.size(); ++i) lines.push_back(names[i] + L"=" + values[i]);
+    return;
+  }
+}
+
+void RunCalculatorSkeleton(StringArray& doneKinds, const std::wstring& kind, const GjFilterFn& filter,
+                           const GjQuantityFn& quantity, const GjItemValueFn& itemValue) {
+  // The kind's entities that the calculator measures, each read once, grouped
+  // by number: a record reads only the entities of its number, in list order.
+  std::vector<int> records;
+  std::vector<GjData> data;
+  if (!CollectKindEntities(doneKinds, kind, filter, records, data)) return;
   std::unordered_map<std::wstring, std::vector<const GjData*>> byNumber;
   for (const GjData& d : data)
     if (d.attrs.size() >= 2) byNumber[d.number].push_back(&d);
@@ -118,40 +189,22 @@ void RunCalculatorSkeleton(StringArray& doneKinds, const std::wstring& kind, con
 
   // Measured once per entity, whatever the number of records naming it.
   struct Measure {
-    std::wstring head, name, text;
+    std::wstring head;
+    GjQuantity q;
   };
   std::unordered_map<std::uint64_t, Measure> measured;
 
-  const bool filterItems = g_totalMode == kTotal3d;
-  const std::wstring itemFilter = g_total3dFilter + L":";
-  StringArray items, lines, names, values, paramNames, paramValues;
+  StringArray lines, names, values;
   std::vector<CalcItemParts> parts;
   for (int record : records) {
     g_floorGjTable->current = record;
     const std::wstring& number = g_floorGjTable->field(L"编号");
-    BuildCalcItems(kind, items);
-    // Taken apart once per record; in the 3D window's mode only the items
-    // that hold its filter text.
-    parts.clear();
-    for (const std::wstring& item : items) {
-      if (filterItems && item.find(itemFilter) == std::wstring::npos) continue;
-      parts.emplace_back();
-      if (!ParseCalcItem(item, parts.back())) parts.pop_back();
-    }
+    RecordCalcParts(kind, parts);
     lines.clear();
     int count = 0;
     auto group = byNumber.find(number);
     if (group != byNumber.end()) {
-      // The record's values: the head and the quantity (set per entity),
-      // then the parameters. An evaluation rewrites the head, turns negative
-      // values into "0" (for good: the parameters stay the record's) and
-      // appends its result, which is taken off again for the next item.
-      recordParams(paramNames, paramValues);
-      names.assign({L"", L""});
-      values.assign({L"", L""});
-      names.insert(names.end(), paramNames.begin(), paramNames.end());
-      values.insert(values.end(), paramValues.begin(), paramValues.end());
-      const size_t base = names.size();
+      RecordValueLists(names, values);
       for (const GjData* e : group->second) {
         auto [it, fresh] = measured.try_emplace(e->id.raw());
         Measure& m = it->second;
@@ -159,18 +212,10 @@ void RunCalculatorSkeleton(StringArray& doneKinds, const std::wstring& kind, con
           MeasuredGj gj;
           gj.data = e;
           GetEntityVertices(e->id, gj.vertices, gj.bulges);
-          quantity(gj, m.name, m.text);
+          quantity(gj, m.q);
           m.head = e->attrs[0] + L"==" + axes.locate(gj.vertices);
         }
-        for (const CalcItemParts& item : parts) {
-          names.resize(base);
-          values.resize(base);
-          names[0] = m.head;
-          names[1] = m.name;
-          values[0].clear();
-          values[1] = m.text;
-          EvaluateCalcParts(item, names, values, lines);
-        }
+        EvaluateItemsFor(parts, m.head, m.q, itemValue, names, values, lines);
         ++count;
       }
     }
@@ -184,14 +229,10 @@ void CalcLinearRunQuantities(StringArray& doneKinds, const std::wstring& name) {
     return;
   }
   // An entity that cannot be read has no data: it would match no record.
-  auto filter = [](const GjData& gj) { return isRunType(GetAttrValue(gj.special, L"类型")); };
-  auto quantity = [&name](const MeasuredGj& gj, std::wstring& qName, std::wstring& qText) {
-    const StringArray& special = gj.data->special;
-    const std::wstring type = GetAttrValue(special, L"类型");
-    const double zs = elevation(special, L"起点标高"), ze = elevation(special, L"终点标高");
-    double plan = GetOutlineLength(gj.vertices, gj.bulges);
-    qName = name + L"长";
-    qText = PrecStr(LinearRunLength(type, plan, zs, ze) / 1000.0, 3);
+  auto filter = [](const GjData& gj) { return IsRunType(GetAttrValue(gj.special, L"类型")); };
+  auto quantity = [&name](const MeasuredGj& gj, GjQuantity& q) {
+    q.name = name + L"长";
+    q.text = PrecStr(MeasuredRunLength(gj) / 1000.0, 3);
   };
   RunCalculatorSkeleton(doneKinds, name, filter, quantity);
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "module/takeoff/formula_eval.h"
 #include "module/toolkit/bulge.h"
 #include "module/toolkit/strings.h"
 #include "platform/cad/database.h"
@@ -32,8 +33,22 @@ struct MeasuredGj {
   BulgeList bulges;
 };
 
-// The quantity of one entity: its value name and its value text.
-using GjQuantityFn = std::function<void(const MeasuredGj& gj, std::wstring& name, std::wstring& text)>;
+// The run length in millimetres of a measured run (its special type and
+// elevations with its plan outline).
+double MeasuredRunLength(const MeasuredGj& gj);
+// 斜管, 立管 or 贯通管.
+bool IsRunType(const std::wstring& type);
+
+// The quantity of one entity: its value name and text, and for conductors
+// the texts with the reserves of norm and bill items.
+struct GjQuantity {
+  std::wstring name, text, normText, billText;
+};
+using GjQuantityFn = std::function<void(const MeasuredGj& gj, GjQuantity& q)>;
+// The value name and text one calculation item sees for an entity; without
+// it every item sees the entity's name and text.
+using GjItemValueFn =
+    std::function<void(const CalcItemParts& item, const GjQuantity& q, std::wstring& name, std::wstring& text)>;
 // Which entities of the kind's list the calculator measures.
 using GjFilterFn = std::function<bool(const GjData& gj)>;
 
@@ -41,4 +56,31 @@ using GjFilterFn = std::function<bool(const GjData& gj)>;
 // kind done, measures the filtered entities of the kind's list per record
 // number and appends one row per record (see the take-off's calculators).
 void RunCalculatorSkeleton(StringArray& doneKinds, const std::wstring& kind, const GjFilterFn& filter,
-                           const GjQuantityFn& quantity);
+                           const GjQuantityFn& quantity, const GjItemValueFn& itemValue = nullptr);
+
+// The parts of a calculator pass shared by the record loops.
+// The kind's records and its filtered entities, each read once; false when
+// there is nothing to compute (the kind is marked done all the same).
+bool CollectKindEntities(StringArray& doneKinds, const std::wstring& kind, const GjFilterFn& filter,
+                         std::vector<int>& records, std::vector<GjData>& data);
+// The calculation items of the current record, taken apart (in the 3D
+// window's mode only those holding its filter text).
+void RecordCalcParts(const std::wstring& kind, std::vector<CalcItemParts>& parts);
+// The value lists of the current record: the head and the quantity (empty,
+// set per entity), then the record's parameters (each cut at its first ":").
+void RecordValueLists(StringArray& names, StringArray& values);
+// Evaluates every item with the head and the quantity's name and text.
+void EvaluateItemsFor(const std::vector<CalcItemParts>& parts, const std::wstring& head, const GjQuantity& q,
+                      const GjItemValueFn& itemValue, StringArray& names, StringArray& values,
+                      StringArray& lines);
+// True when the entity opens as a block reference (or cannot be opened:
+// such an entity matches no record later).
+bool IsBlockReferenceOrUnreadable(cad::ObjectId id);
+// The parameter lines of the floor table's first record of the kind with the
+// number (values cut at their first ":").
+void FloorGjParamLines(const std::wstring& kind, const std::wstring& number, StringArray& lines);
+
+// The perimeter in millimetres of a duct's section outline text (points with
+// bulges, "|" between them; the first line counts), closed when its last
+// point is not its first; 0 for an outline of fewer than two points.
+double DuctSectionPerimeter(const std::wstring& outline);

@@ -13,6 +13,7 @@
 
 #include "module/model/project_tables.h"
 #include "module/takeoff/kind_dispatch.h"
+#include "module/takeoff/result_tables.h"
 #include "module/takeoff/result_writers.h"
 #include "module/takeoff/takeoff_commands.h"
 #include "module/takeoff/takeoff_state.h"
@@ -248,6 +249,7 @@ void RunQuantityTakeoff() {
   const std::wstring currentFloor = winlib::CmbGetName(winlib::kComboFloor);
   const std::wstring currentName = winlib::CmbGetName(winlib::kComboName);
   const std::wstring project = ProjectFolderPath();
+  ForgetNormQtyRows();
   StringArray libNames;
   loadRuleTables(ruleSetOfProject(), libNames);
   loadFloorList(currentFloor);

@@ -1,0 +1,302 @@
+// The result tables derived from 构件算量.DB and 001.DB after the floors of
+// a take-off: the component parameters, the flat quantity table, the floor
+// detail tables and the method summaries; and the sundry works, which enter
+// 构件算量.DB as component rows of their floor.
+#include <cwchar>
+#include <unordered_map>
+
+#include "module/takeoff/result_tables.h"
+#include "module/takeoff/result_writers.h"
+#include "module/takeoff/takeoff_state.h"
+#include "module/toolkit/project_paths.h"
+#include "module/toolkit/suite_call.h"
+#include "module/toolkit/table_lib.h"
+#include "platform/editor/cmdline.h"
+#include "platform/os/os.h"
+
+namespace {
+
+const std::wstring kSep(1, kCalcSep);
+
+// A row of 构件算量.DB as the derived writers read it.
+struct QtyRow {
+  std::wstring flag, name, number, note, params, calc;
+};
+
+// Reads 构件算量.DB: every row with the listed fields read (the others stay
+// empty).
+std::vector<QtyRow> readQuantityRows(bool withParams, bool withCalc) {
+  std::vector<QtyRow> rows;
+  tablelib::Table t(ProjectTablePath(L"构件算量.DB"));
+  for (tablelib::First(t); !tablelib::Eof(t); tablelib::Next(t)) {
+    QtyRow r;
+    r.flag = tablelib::FieldAsString(t, L"标志");
+    r.name = tablelib::FieldAsString(t, L"构件名称");
+    r.number = tablelib::FieldAsString(t, L"编号");
+    if (withParams) {
+      r.note = tablelib::FieldAsString(t, L"说明");
+      r.params = tablelib::FieldAsString(t, L"参数");
+    }
+    if (withCalc) r.calc = tablelib::FieldAsString(t, L"算式工程量");
+    rows.push_back(std::move(r));
+  }
+  return rows;
+}
+
+// A floor's separator row (nothing in it) is no component.
+bool isEmptyRow(const QtyRow& r) { return r.name.empty() && r.number.empty() && r.flag.empty(); }
+
+void appendRow(tablelib::Handle t, std::initializer_list<std::pair<const wchar_t*, std::wstring>> fields) {
+  tablelib::Append(t);
+  for (const auto& [f, v] : fields)
+    if (!v.empty()) tablelib::WriteAsString(t, f, v);
+  tablelib::Post(t);
+}
+
+// The parameter lines of a component packed into chunks of at most 70
+// characters, ";" between the lines; a chunk is written out before a line
+// that would make it longer (the first one possibly empty).
+StringArray paramChunks(const std::wstring& params) {
+  StringArray lines, chunks;
+  SplitLines(params, lines);
+  std::wstring pending;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    std::wstring line = lines[i];
+    size_t eq = line.find(L'=');
+    size_t colon = eq == std::wstring::npos ? std::wstring::npos : line.find(L':', eq);
+    if (colon != std::wstring::npos) line.erase(colon);
+    if (pending.size() + line.size() + 1 > 70) {
+      chunks.push_back(pending);
+      pending.clear();
+    }
+    pending += line;
+    if (i + 1 < lines.size()) pending += L";";
+  }
+  if (!pending.empty()) chunks.push_back(pending);
+  return chunks;
+}
+
+// The 001 rows of this run (kept by the norm writer, else read back).
+const std::vector<NormQtyRow>& normRows(std::vector<NormQtyRow>& storage) {
+  if (const std::vector<NormQtyRow>* kept = NormQtyRowsOfRun()) return *kept;
+  ReadNormQtyTable(storage);
+  return storage;
+}
+
+const wchar_t* const kDisciplinePrefix[5] = {L"", L"0302", L"0307", L"0308", L"0309"};
+const wchar_t* const kDisciplineSuffix[5] = {L"", L"_电气", L"_消防", L"_给排水", L"_暖通"};
+
+bool hasPrefix(const std::wstring& code, int discipline) {
+  return discipline == 0 || code.compare(0, 4, kDisciplinePrefix[discipline]) == 0;
+}
+
+// Writes one floor detail table: per row of the kind (and discipline) its
+// total row, then one row per floor of the run with its share, the floors'
+// subtotals gathered in one pass over the row's lines.
+bool writeFloorDetail(const std::wstring& kind, int discipline, const std::wstring& target) {
+  TakeoffProgress(L"正在写入[定额楼层明细]表...");
+  if (!CopyTemplate(L"定额楼层明细", target)) return true;
+  std::vector<NormQtyRow> storage;
+  const std::vector<NormQtyRow>& rows = normRows(storage);
+  tablelib::Table t(ProjectTablePath(target + L".DB"));
+  StringArray floors;
+  std::wstring floor;
+  int count = 0;
+  for (size_t i = 0; i < g_runFloorList.size(); ++i)
+    if (RunFloorAt(i, floor, count)) floors.push_back(floor);
+  int ordinal = 0;
+  std::unordered_map<std::wstring, double> sums;
+  for (const NormQtyRow& r : rows) {
+    if (r.kind != kind || !hasPrefix(r.code, discipline)) continue;
+    appendRow(t, {{L"序号", std::to_wstring(++ordinal)},
+                  {L"编码", r.code},
+                  {L"名称", r.name},
+                  {L"单位", r.standardUnit},
+                  {L"工程量", r.hasQuantity ? FloatFieldText(r.standardQty) : std::wstring()},
+                  {L"标志", r.kind}});
+    // A floor header line: "=//floor=count" before its first separator.
+    sums.clear();
+    for (const std::wstring& l : r.lines) {
+      if (l.compare(0, 3, L"=//") != 0) continue;
+      size_t sep = l.find(kCalcSep);
+      if (sep == std::wstring::npos) continue;
+      size_t eq = l.rfind(L'=', sep);
+      if (eq < 3) continue;
+      StringArray parts;
+      SplitString(l, kSep, parts);
+      if (parts.size() < 3) continue;
+      sums[l.substr(3, eq - 3)] += std::wcstod(parts[2].c_str(), nullptr);
+    }
+    for (const std::wstring& f : floors) {
+      auto it = sums.find(f);
+      if (it == sums.end()) continue;
+      appendRow(t, {{L"名称", L"      " + f}, {L"单位", r.standardUnit}, {L"工程量", PrecStr(it->second, 3)},
+                    {L"标志", L"楼层"}});
+    }
+  }
+  return true;
+}
+
+bool writeMethodSummary(const std::wstring& kind, int discipline, const std::wstring& target) {
+  TakeoffProgress(L"正在写入[构件做法汇总]表...");
+  if (!CopyTemplate(L"构件做法汇总", target)) return true;
+  const std::vector<QtyRow> rows = readQuantityRows(false, true);
+  tablelib::Table t(ProjectTablePath(target + L".DB"));
+  const std::wstring mark = kind + L"=";
+  std::wstring lastName;
+  StringArray lines;
+  std::vector<StringArray> methods;
+  for (const QtyRow& r : rows) {
+    if (r.flag == L"楼层") {
+      lastName.clear();
+      std::wstring floor = r.name.substr(0, r.name.find(L'='));
+      ReplaceAll(floor, L"■", L"");
+      appendRow(t, {{L"编码", floor}, {L"标志", r.flag}});
+      continue;
+    }
+    if (isEmptyRow(r)) continue;
+    // The component's norm lines of the kind: kind=code, name, quantity, unit.
+    SplitLines(r.calc, lines);
+    methods.clear();
+    for (const std::wstring& l : lines) {
+      if (l.compare(0, mark.size(), mark) != 0) continue;
+      StringArray parts;
+      SplitString(l.substr(mark.size()), kSep, parts);
+      parts.resize(4);
+      if (!hasPrefix(parts[0], discipline)) continue;
+      methods.push_back(std::move(parts));
+    }
+    if (discipline != 0 && methods.empty()) continue;
+    if (r.name != lastName) {
+      lastName = r.name;
+      appendRow(t, {{L"编码", L"  " + r.name}, {L"标志", L"构件"}});
+    }
+    appendRow(t, {{L"编码", L"    " + r.number}, {L"标志", L"编号"}});
+    for (const StringArray& m : methods)
+      appendRow(t, {{L"编码", L"      " + m[0]}, {L"名称", m[1]}, {L"工程量", m[2]}, {L"单位", m[3]}, {L"标志", kind}});
+  }
+  return true;
+}
+
+}  // namespace
+
+bool WriteGjParamTable() {
+  TakeoffProgress(L"正在写入工程量参数表...");
+  const std::wstring taken = TakenComponentName();
+  const std::vector<QtyRow> rows = readQuantityRows(true, false);
+  std::unordered_map<std::wstring, size_t> headers;
+  for (size_t i = 0; i < rows.size(); ++i)
+    if (rows[i].flag == L"楼层") headers.emplace(rows[i].name, i);
+  if (!ExtractTemplate(L"构件参数")) return true;
+  tablelib::Table t(ProjectTablePath(L"构件参数.DB"));
+  std::wstring floor;
+  int count = 0;
+  for (size_t i = 0; i < g_runFloorList.size(); ++i) {
+    if (!RunFloorAt(i, floor, count)) continue;
+    auto h = headers.find(FloorHeaderText(floor, count));
+    if (h == headers.end()) continue;
+    appendRow(t, {{L"构件名称", h->first}, {L"标志", L"楼层"}});
+    for (size_t k = h->second + 1; k < rows.size() && rows[k].flag != L"楼层"; ++k) {
+      const QtyRow& r = rows[k];
+      if (isEmptyRow(r) || (!taken.empty() && r.name != taken)) continue;
+      StringArray chunks = paramChunks(r.params);
+      appendRow(t, {{L"构件名称", r.name}, {L"编号", r.number}, {L"说明", r.note},
+                    {L"参数", chunks.empty() ? std::wstring() : chunks[0]}});
+      for (size_t c = 1; c < chunks.size(); ++c) appendRow(t, {{L"参数", chunks[c]}});
+    }
+    appendRow(t, {});
+  }
+  return true;
+}
+
+bool WriteQtyTable() {
+  TakeoffProgress(L"正在写入工程量计算表...");
+  const std::wstring path = ProjectTablePath(L"工程量表.DB");
+  const std::wstring fields =
+      L"编号:ftString:30\r\n名称:ftString:100\r\n单位:ftString:10\r\n工程量:ftFloat:0\r\n标准单位:ftString:10\r\n"
+      L"标准工程量:ftFloat:0\r\n标志:ftString:20";
+  if (!SuiteCall<unsigned char(const wchar_t*, const wchar_t*)>::call(SuiteModule::Base, "Dll_DbCreateStru_W",
+                                                                      static_cast<unsigned char>(0), path.c_str(),
+                                                                      fields.c_str())) {
+    ed::printText(L"\n无法建立" + path + L"，此表未写入。\n");
+    return true;
+  }
+  std::vector<NormQtyRow> storage;
+  const std::vector<NormQtyRow>& rows = normRows(storage);
+  tablelib::Table t(path);
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const NormQtyRow& r = rows[i];
+    if (r.kind == L"描述") continue;
+    appendRow(t, {{L"编号", r.code},
+                  {L"名称", r.name},
+                  {L"单位", r.unit},
+                  {L"工程量", r.hasQuantity ? FloatFieldText(r.quantity) : std::wstring()},
+                  {L"标准单位", r.standardUnit},
+                  {L"标准工程量", r.hasQuantity ? FloatFieldText(r.standardQty) : std::wstring()},
+                  {L"标志", r.kind}});
+    for (size_t d = i + 1; d < rows.size() && rows[d].kind == L"描述"; ++d)
+      appendRow(t, {{L"名称", rows[d].name}, {L"标志", rows[d].kind}});
+    for (const std::wstring& l : r.lines) {
+      size_t eq = l.find(L'=');
+      const std::wstring head = eq == std::wstring::npos ? std::wstring() : l.substr(0, eq);
+      StringArray parts;
+      SplitString(eq == std::wstring::npos ? l : l.substr(eq + 1), kSep, parts);
+      if (parts.size() < 3) continue;
+      const bool floorLine = parts[0].find(L"//") != std::wstring::npos || parts[1].find(L"//") != std::wstring::npos;
+      appendRow(t, {{L"编号", parts[0]}, {L"名称", parts[1]}, {L"标准工程量", parts[2]}, {L"标志", floorLine ? L"解释" : head}});
+    }
+  }
+  return true;
+}
+
+bool WriteFloorDetailTable(const std::wstring& kind) {
+  return writeFloorDetail(kind, 0, kind == L"项" ? L"清单楼层明细" : L"定额楼层明细");
+}
+
+// Bill items have no discipline tables: the bill table of the run stays as
+// its writer left it.
+bool WriteDisciplineFloorDetailTable(const std::wstring& kind, int discipline) {
+  if (kind == L"项" || discipline < 1 || discipline > 4) return true;
+  return writeFloorDetail(kind, discipline, std::wstring(L"定额楼层明细") + kDisciplineSuffix[discipline]);
+}
+
+bool WriteMethodSummary(const std::wstring& kind) {
+  return writeMethodSummary(kind, 0, kind == L"项" ? L"清单构件做法汇总" : L"定额构件做法汇总");
+}
+
+bool WriteDisciplineMethodSummary(const std::wstring& kind, int discipline) {
+  if (kind == L"项" || discipline < 1 || discipline > 4) return true;
+  return writeMethodSummary(kind, discipline, std::wstring(L"定额构件做法汇总") + kDisciplineSuffix[discipline]);
+}
+
+void AddSundryWorks(const std::wstring& floor) {
+  const std::wstring path = ProjectFolderPath() + L"\\" + floor + L"_零星工程.DB";
+  if (!os::isFile(path)) return;
+  tablelib::Table t(path);
+  StringArray sections, lines, items;
+  for (tablelib::First(t); !tablelib::Eof(t); tablelib::Next(t)) {
+    const std::wstring name = tablelib::FieldAsString(t, L"构件名称");
+    const std::wstring number = tablelib::FieldAsString(t, L"构件编号");
+    if (name.empty() || number.empty()) continue;
+    const std::wstring norm = tablelib::FieldAsString(t, L"定额");
+    NormTextSections(norm, sections);
+    items.clear();
+    // The item's section is the section's own name, which the norm writer
+    // matches; the sections are numbered 001, 002, … by the suite.
+    for (const std::wstring& s : sections) {
+      NormTextSectionLines(norm, s, lines);
+      std::wstring kind = GetAttrValue(lines, L"标志");
+      if (kind.empty()) kind = L"定额";
+      std::wstring q = GetAttrValue(lines, L"工程量");
+      if (q.empty())
+        ed::printText(L"\n[" + floor + L"]零星工程" + name + L" " + number + L"的[" + s + L"]没有工程量，按0计算。\n");
+      // "=" would shift the fields of the quantity line.
+      ReplaceAll(q, L"=", L"");
+      items.push_back(L"零星工程=" + s + L"=" + kind + L"=" + GetAttrValue(lines, L"类型") + L"===" + q + L"=" + q);
+    }
+    std::wstring text;
+    JoinLines(items, text);
+    appendRow(g_quantityTable, {{L"构件名称", name}, {L"编号", number}, {L"说明", L"零星工程"}, {L"工程量", text},
+                                {L"定额", norm}});
+  }
+}

@@ -1,0 +1,78 @@
+// What the writers of the derived result tables share: the norm texts of the
+// components (INI form, one section per norm or bill item), the run's floors,
+// the project's table paths, and the rows of 001.DB kept in memory by the
+// norm writer for the writers that follow it in the same run.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "module/toolkit/strings.h"
+
+// The separator of the parts of a computation line.
+inline constexpr wchar_t kCalcSep = L'\uE02F';
+
+// A number written as text into a float field: enough digits to read back
+// the same value.
+std::wstring FloatFieldText(double v);
+
+// The section names of a norm text, in text order.
+void NormTextSections(const std::wstring& ini, StringArray& sections);
+// The key=value lines of one section.
+void NormTextSectionLines(const std::wstring& ini, const std::wstring& section, StringArray& lines);
+
+// Floor i of the run's floor list: its name and identical-floor count (a
+// count that is missing or below 1 counts 1, as the run counted it); false
+// for an empty entry.
+bool RunFloorAt(size_t i, std::wstring& floor, int& count);
+// The floor's header text in the component quantity table: "■floor=count".
+std::wstring FloorHeaderText(const std::wstring& floor, int count);
+
+// A table of the project folder.
+std::wstring ProjectTablePath(const std::wstring& name);
+// Extracts the template members name.DB and name.MB from the template
+// archive into the project folder; false (with a message) when the table
+// could not be extracted.
+bool ExtractTemplate(const std::wstring& name);
+// Copies the template "<base>\系统文件\<templ>.DB" (and its .MB when there is
+// one) over the project's table; false (with a message) when it failed.
+bool CopyTemplate(const std::wstring& templ, const std::wstring& target);
+// One update of the take-off's progress window; false when the user cancelled.
+bool TakeoffProgress(const std::wstring& message);
+// The take-off's mode: in modes 2 and 3 only rows of this component name are
+// taken (empty: every row).
+std::wstring TakenComponentName();
+
+// One row of 001.DB.
+struct NormQtyRow {
+  std::wstring code, name, keep1, unit, note, material, kind;
+  StringArray fees;  // the eight fees, in kFeeFields order
+  std::wstring standardUnit;
+  double standardQty = 0, quantity = 0;
+  bool hasQuantity = false;
+  StringArray lines;  // 算式工程量
+  // Order keys: the sort code and the bill item current when the row was made.
+  std::wstring sortCode, billName;
+  // A chapter row not yet written into the table.
+  bool inserted = false;
+};
+extern const wchar_t* const kFeeFields[8];
+
+// Reads 001.DB into rows (a computation text is read whole only as far as
+// the table library returns it).
+void ReadNormQtyTable(std::vector<NormQtyRow>& rows);
+// The comparison key of a code: the code from its first digit on (the code
+// itself when it starts with a digit).
+std::wstring CodeKey(const std::wstring& code);
+// Chapter rows of a library (names and codes sorted by code) inserted in
+// front of the first row of each chapter among the rows of the kind (marked
+// inserted).
+void InsertChapterRows(std::vector<NormQtyRow>& rows, const std::wstring& kind, const StringArray& names,
+                       const StringArray& codes);
+// The 001.DB rows kept by the norm writer of this run (the writers that
+// follow it read them instead of the table, whose computation texts may be
+// larger than a field read returns); null when no norm writer ran since the
+// run began.
+const std::vector<NormQtyRow>* NormQtyRowsOfRun();
+void ForgetNormQtyRows();
+void KeepNormQtyRows(std::vector<NormQtyRow>&& rows);
