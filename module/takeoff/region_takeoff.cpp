@@ -134,6 +134,8 @@ void appendRegionHeaderRow(const std::wstring& label) {
 // What one floor holds while its regions are computed.
 struct FloorScope {
   std::unique_ptr<cad::Database> sideDb;
+  // The parts of runs that cross a region's outline.
+  cad::Database pieces{true};
   FloorGjTable table;
   GjBuckets buckets;
   ~FloorScope() {
@@ -206,7 +208,7 @@ bool runFloor(size_t i, const std::wstring& currentFloor, const StringArray& lib
     progress(kCaption, L"正在初始化[" + floor + L"][" + region.label + L"]的构件....", 1, 1, 0, 2);
     StringArray doneKinds;
     appendRegionHeaderRow(region.label);
-    SortRegionGjIntoBuckets(scope.buckets, entities, region.vertices, region.bulges);
+    SortRegionGjIntoBuckets(scope.buckets, entities, region.vertices, region.bulges, &scope.pieces);
     for (int k = 0; k < libCount; ++k) {
       const std::wstring& name = libNames[k];
       if (!progress(kCaption, L"[" + floor + L"] " + name, 1, 1, libCount * static_cast<int>(i) + k + 1, 2))
@@ -251,6 +253,31 @@ bool crossesOutline(const cad::Polyline* outline, const geom::Point3d& a, const 
   return !points.empty();
 }
 
+// Appends the piece to db as a copy of the run: its layer and extended data,
+// the elevations taken at the fractions t0 and t1 of the run's length.
+cad::ObjectId appendRunPiece(cad::ObjectId runId, std::unique_ptr<cad::Polyline> piece, double t0, double t1,
+                             cad::Database* db) {
+  std::wstring layer;
+  cad::ValueChain data;
+  {
+    cad::ObjectPtr<cad::Entity> run(runId, cad::OpenMode::ForRead);
+    if (!run) return {};
+    layer = run->layer();
+    data = run->xData();
+    for (const std::wstring& app : run->xDataApps()) RegisterAppInDb(db, app);
+  }
+  double zs = 0, ze = 0;
+  GetGjSpecial(runId, nullptr, &zs, &ze);
+  GetOrCreateLayer(layer, db);
+  piece->setLayer(layer);
+  piece->setXData(data);
+  cad::ObjectId id;
+  if (db->appendToModelSpace(std::move(piece), &id) != cad::Status::Ok) return {};
+  const double z0 = zs + (ze - zs) * t0, z1 = zs + (ze - zs) * t1;
+  SetGjSpecial(nullptr, nullptr, id, &z0, &z1);
+  return id;
+}
+
 }  // namespace
 
 void ReadRegionGjList(cad::Database* db, RegionGjList& list) {
@@ -266,6 +293,9 @@ void ReadRegionGjList(cad::Database* db, RegionGjList& list) {
     e.slot = GjKindSlot(layer);
     if (GetGjEndPoints3d(id, e.start, e.end)) {
       e.shape = RegionGjEntity::Shape::Run;
+      PointList pts;
+      BulgeList bulges;
+      if (GetEntityVertices(id, pts, bulges) == cad::Status::Ok && !bulges.empty()) e.bulge = bulges[0];
     } else if (IsPointGj(id, e.start)) {
       e.shape = RegionGjEntity::Shape::Point;
       e.end = e.start;
@@ -276,7 +306,7 @@ void ReadRegionGjList(cad::Database* db, RegionGjList& list) {
 }
 
 void SortRegionGjIntoBuckets(GjBuckets& buckets, const RegionGjList& list, const PointList& vertices,
-                             const BulgeList& bulges) {
+                             const BulgeList& bulges, cad::Database* pieces) {
   if (vertices.empty()) return;
   ClearGjBuckets(buckets);
   buckets.axes.reset();
@@ -295,19 +325,70 @@ void SortRegionGjIntoBuckets(GjBuckets& buckets, const RegionGjList& list, const
     maxY = std::max(maxY, p.y);
   }
   auto in = [&](const geom::Point3d& p) { return area && IsPointInPolyline(area.get(), p); };
+  auto take = [&](cad::ObjectId id, int slot) {
+    inside.push_back(id);
+    if (slot > 0) buckets.slots[slot].push_back(id);
+  };
 
   for (const RegionGjEntity& e : list) {
-    bool keep = false;
-    if (e.shape == RegionGjEntity::Shape::Run) {
-      const bool apart = std::min(e.start.x, e.end.x) > maxX || std::max(e.start.x, e.end.x) < minX ||
-                         std::min(e.start.y, e.end.y) > maxY || std::max(e.start.y, e.end.y) < minY;
-      keep = !apart && (in(e.start) || in(e.end) || crossesOutline(outline.get(), e.start, e.end));
-    } else if (e.shape == RegionGjEntity::Shape::Point) {
-      keep = in(e.start);
+    if (e.shape == RegionGjEntity::Shape::Point) {
+      if (in(e.start)) take(e.id, e.slot);
+      continue;
     }
-    if (!keep) continue;
-    inside.push_back(e.id);
-    if (e.slot > 0) buckets.slots[e.slot].push_back(e.id);
+    if (e.shape != RegionGjEntity::Shape::Run) continue;
+    // Runs beside the extents are out (an arc may bulge past its ends' box).
+    if ((e.bulge == 0 || !pieces) &&
+        (std::min(e.start.x, e.end.x) > maxX || std::max(e.start.x, e.end.x) < minX ||
+         std::min(e.start.y, e.end.y) > maxY || std::max(e.start.y, e.end.y) < minY))
+      continue;
+    std::vector<geom::Point3d> cuts;
+    std::unique_ptr<cad::Polyline> run;
+    if (!e.start.isEqualTo(e.end)) {
+      run = MakeSegmentPolyline(e.start, e.end, pieces ? e.bulge : 0, 0);
+      if (run && outline) outline->intersectWith(*run, cad::Intersect::OnBothOperands, cuts);
+    }
+    if (cuts.empty()) {
+      if (in(e.start) || in(e.end)) take(e.id, e.slot);
+      continue;
+    }
+    if (!pieces) {
+      take(e.id, e.slot);
+      continue;
+    }
+    // A run across the outline: its parts inside, each a copy of the run cut
+    // to that part, with the elevations of its ends.
+    double length = 0;
+    run->getLength(length);
+    std::vector<std::unique_ptr<cad::Entity>> parts;
+    if (run->getSplitCurves(cuts, parts) != cad::Status::Ok || parts.size() < 2) {
+      // The outline meets the run only at its ends: the run lies on one side.
+      geom::Point3d mid;
+      if (run->getPointAtDist(length / 2, mid) == cad::Status::Ok && in(mid)) take(e.id, e.slot);
+      continue;
+    }
+    std::vector<bool> inner(parts.size(), false);
+    for (size_t k = 0; k < parts.size(); ++k) {
+      auto* piece = cad::cast<cad::Polyline>(parts[k].get());
+      double len = 0;
+      geom::Point3d mid;
+      inner[k] = piece && piece->getLength(len) == cad::Status::Ok &&
+                 piece->getPointAtDist(len / 2, mid) == cad::Status::Ok && in(mid);
+    }
+    // A run that only touches the outline from inside stays whole.
+    if (std::all_of(inner.begin(), inner.end(), [](bool b) { return b; })) {
+      take(e.id, e.slot);
+      continue;
+    }
+    for (size_t k = 0; k < parts.size(); ++k) {
+      if (!inner[k]) continue;
+      auto* piece = static_cast<cad::Polyline*>(parts[k].release());
+      double from = 0, len = 0;
+      piece->getLength(len);
+      run->getDistAtPoint(piece->startPoint(), from);
+      cad::ObjectId copy = appendRunPiece(e.id, std::unique_ptr<cad::Polyline>(piece), from / length,
+                                          (from + len) / length, pieces);
+      if (!copy.isNull()) take(copy, e.slot);
+    }
   }
 }
 

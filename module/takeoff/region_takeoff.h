@@ -7,9 +7,9 @@
 //
 // A component is inside a region when its insertion point (point components)
 // or one of its run ends lies in the region, the boundary included, or when
-// its run crosses the region's outline. A run that crosses the border of
-// several regions is counted whole in each of them: the region rows tell where
-// a run is, not how much of it lies there.
+// its run crosses the region's outline. A run that crosses the outline is
+// measured by its parts inside the region only, so that regions that tile a
+// floor add up to the floor's quantities; each part counts as one entity.
 #pragma once
 
 #include <memory>
@@ -26,6 +26,7 @@ struct RegionGjEntity {
   int slot = -1;  // the kind slot of its layer
   Shape shape = Shape::Other;
   geom::Point3d start, end;  // plan points (z 0); a point component has both at its position
+  double bulge = 0;          // a run's arc
 };
 using RegionGjList = std::vector<RegionGjEntity>;
 
@@ -34,10 +35,13 @@ void ReadRegionGjList(cad::Database* db, RegionGjList& list);
 
 // Fills the buckets with the listed entities inside the region (vertices and
 // bulges as the region polyline gives them, a closed one ending on its first
-// vertex): slot 0 and the kind slots. A region without vertices leaves the
-// buckets as they are.
+// vertex): slot 0 and the kind slots. A run that crosses the outline stands
+// there by the copies of its parts inside, appended to pieces (each with the
+// run's layer and data and the elevations of its ends); without pieces it
+// stands there whole. A region without vertices leaves the buckets as they
+// are.
 void SortRegionGjIntoBuckets(GjBuckets& buckets, const RegionGjList& list, const PointList& vertices,
-                             const BulgeList& bulges);
+                             const BulgeList& bulges, cad::Database* pieces);
 
 // The region run of the mode in g_totalMode (0 every floor, 1 the current one).
 void RunRegionTakeoff();

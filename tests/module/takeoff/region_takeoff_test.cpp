@@ -1,7 +1,8 @@
 // The region take-off: which components each region holds (ends inside, runs
 // crossing the outline, boundaries, arcs, fractional and negative extents),
-// the rows of 区域构件算量.DB per floor and region, floors without regions,
-// another floor's regions, and a cancelled run.
+// runs cut to their parts inside, the rows of 区域构件算量.DB per floor and
+// region adding up to the floor's quantities, floors without regions, another
+// floor's regions, and a cancelled run.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -53,7 +54,7 @@ class RegionTakeoff : public TakeoffProject {
     return run(working(), L"给水管", number, L"斜管", a, b, 0, 3000, 3000);
   }
 
-  // The ids each region keeps, in model-space order.
+  // The ids each region keeps, in model-space order (crossing runs whole).
   cad::ObjectIdArray inside(const PointList& pts, const BulgeList& bulges = {}) {
     PointList ring = pts;
     ring.push_back(pts.front());
@@ -62,8 +63,35 @@ class RegionTakeoff : public TakeoffProject {
     RegionGjList list;
     ReadRegionGjList(nullptr, list);
     GjBuckets buckets;
-    SortRegionGjIntoBuckets(buckets, list, ring, b);
+    SortRegionGjIntoBuckets(buckets, list, ring, b, nullptr);
     return buckets.slots[0];
+  }
+
+  // The region's runs with parts cut into pieces: per id, its plan length
+  // and elevations.
+  struct Part {
+    double length, zs, ze;
+    std::wstring number;
+  };
+  std::vector<Part> parts(const PointList& pts, cad::Database* pieces) {
+    PointList ring = pts;
+    ring.push_back(pts.front());
+    RegionGjList list;
+    ReadRegionGjList(nullptr, list);
+    GjBuckets buckets;
+    SortRegionGjIntoBuckets(buckets, list, ring, BulgeList(ring.size(), 0), pieces);
+    std::vector<Part> out;
+    for (cad::ObjectId id : buckets.slots[GjKindSlot(L"给水管")]) {
+      PointList v;
+      BulgeList b;
+      GetEntityVertices(id, v, b);
+      Part p{GetOutlineLength(v, b), 0, 0, L""};
+      GetGjSpecial(id, nullptr, &p.zs, &p.ze);
+      StringArray attrs;
+      GetGjNumberAndAttrs(id, p.number, attrs);
+      out.push_back(p);
+    }
+    return out;
   }
 
   fs::path regionTable() const { return project() / u8"区域构件算量.DB"; }
@@ -88,6 +116,31 @@ TEST_F(RegionTakeoff, ComponentsInsideAreEndsInsideCrossingRunsAndBoundaries) {
   (void)outside;
   EXPECT_EQ(inside(box(0, 0, 1000, 1000)), (cad::ObjectIdArray{inner, half, through, edge, riser, lamp}));
   EXPECT_EQ(inside(box(1000, 0, 2000, 1000)), (cad::ObjectIdArray{half, through, riser, lamp}));
+}
+
+TEST_F(RegionTakeoff, RunsAcrossTheOutlineAreCutToTheirPartsInside) {
+  makeFloors("F1\t1\t3300\t\t\n", L"F1");
+  pipe(L"J1", {200, 500, 0}, {800, 500, 0});
+  run(working(), L"给水管", L"J2", L"斜管", {500, 200, 0}, {1500, 200, 0}, 0, 3000, 2000);  // sloped, across x 1000
+  run(working(), L"给水管", L"J3", L"斜管", {-500, 700, 0}, {2500, 700, 0}, 0, 3000, 3000);  // through both
+  cad::Database pieces(true);
+  struct Want {
+    const wchar_t* number;
+    double length, zs, ze;
+  };
+  auto check = [&](const PointList& region, std::vector<Want> want) {
+    std::vector<Part> got = parts(region, &pieces);
+    ASSERT_EQ(got.size(), want.size());
+    for (size_t i = 0; i < got.size(); ++i) {
+      SCOPED_TRACE(i);
+      EXPECT_EQ(got[i].number, want[i].number);
+      EXPECT_NEAR(got[i].length, want[i].length, 1e-6);
+      EXPECT_NEAR(got[i].zs, want[i].zs, 0.05);
+      EXPECT_NEAR(got[i].ze, want[i].ze, 0.05);
+    }
+  };
+  check(box(0, 0, 1000, 1000), {{L"J1", 600, 3000, 3000}, {L"J2", 500, 3000, 2500}, {L"J3", 1000, 3000, 3000}});
+  check(box(1000, 0, 2000, 1000), {{L"J2", 500, 2500, 2000}, {L"J3", 1000, 3000, 3000}});
 }
 
 TEST_F(RegionTakeoff, ExtentsAreExactAndArcsAreTheRegionsOwn) {
@@ -115,7 +168,8 @@ TEST_F(RegionTakeoff, RowsPerFloorAndRegion) {
   region(working(), L"R1", box(0, 0, 1000, 1000));
   region(working(), L"R2", box(1000, 0, 2000, 1000));
   pipe(L"J1", {200, 500, 0}, {800, 500, 0});
-  pipe(L"J2", {500, 200, 0}, {1500, 200, 0});  // crosses into R2: counted whole in both
+  run(working(), L"给水管", L"J1", L"斜管", {900, 800, 0}, {1300, 800, 0}, 0, 3000, 2600);  // sloped, into R2
+  pipe(L"J2", {500, 200, 0}, {1500, 200, 0});  // half in R1, half in R2
 
   // F2 (another drawing) has a region of its own around its run; F3 none.
   makeFloorTable("F2", "给水管\tJ1\t\t[001]\\r\\n类型=长度\n");
@@ -134,19 +188,34 @@ TEST_F(RegionTakeoff, RowsPerFloorAndRegion) {
 
   CmdZebTotalArea();  // the current floor only
   EXPECT_EQ(regionRows(), "■F1=1\nR1\n给水管\n给水管\nR2\n给水管\n给水管\n\n|"
-                          "楼层\n区域\n\n\n区域\n\n\n\n|\n\nJ1\nJ2\n\nJ1\nJ2\n\n|\n\n1\n1\n\n0\n1\n\n");
+                          "楼层\n区域\n\n\n区域\n\n\n\n|\n\nJ1\nJ2\n\nJ1\nJ2\n\n|\n\n2\n1\n\n1\n1\n\n");
   EXPECT_TRUE(fs::exists(project() / u8"区域001.DB"));
 
   CmdZebAllArea();
   EXPECT_EQ(column(regionTable(), "构件名称"), "■F1=1\nR1\n给水管\n给水管\nR2\n给水管\n给水管\n\n■F2=1\nR9\n给水管\n\n■F3=1\n");
-  EXPECT_EQ(column(regionTable(), "数量"), "\n\n1\n1\n\n0\n1\n\n\n\n1\n\n\n");
+  EXPECT_EQ(column(regionTable(), "数量"), "\n\n2\n1\n\n1\n1\n\n\n\n1\n\n\n");
   EXPECT_NE(commandLine().find(L"[F3]还没有划分区域，请先在此楼层布置区域构件"), std::wstring::npos);
 
-  // J2 (1 m) is counted whole in R1 and in R2.
-  const std::string lines = column(regionTable(), "工程量");
-  size_t whole = 0;
-  for (size_t at = lines.find("给水管长=1\n"); at != std::string::npos; at = lines.find("给水管长=1\n", at + 1)) ++whole;
-  EXPECT_EQ(whole, 2u) << lines;
+  // The regions tile the first floor: per number, their quantities add up
+  // to the floor's (each part rounded to 3 decimals on its own).
+  CmdZebTotalCur();
+  auto sums = [](const fs::path& table, const std::wstring& floorHeader) {
+    std::map<std::wstring, double> out;
+    tablelib::Table t(os::windowsPath(table));
+    bool on = false;
+    for (tablelib::First(t); !tablelib::Eof(t); tablelib::Next(t)) {
+      const std::wstring name = tablelib::FieldAsString(t, L"构件名称");
+      if (tablelib::FieldAsString(t, L"标志") == L"楼层") on = name == floorHeader;
+      if (!on) continue;
+      for (const std::wstring& r : QuantityResults(tablelib::FieldAsString(t, L"工程量")))
+        out[tablelib::FieldAsString(t, L"编号")] += std::wcstod(r.c_str(), nullptr);
+    }
+    return out;
+  };
+  const auto floor = sums(quantityTable(), L"■F1=1"), regions = sums(regionTable(), L"■F1=1");
+  ASSERT_EQ(floor.size(), 2u);
+  EXPECT_NEAR(floor.at(L"J1"), 0.6 + std::sqrt(2.0 * 400 * 400) / 1000, 0.0005);
+  for (const auto& [number, total] : floor) EXPECT_NEAR(regions.at(number), total, 0.0015) << number;
 }
 
 TEST_F(RegionTakeoff, CancelKeepsThePreviousResults) {
