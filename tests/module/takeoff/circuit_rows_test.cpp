@@ -7,6 +7,7 @@
 #include "module/takeoff/circuit_tables.h"
 #include "module/takeoff/takeoff_state.h"
 #include "module/toolkit/entities.h"
+#include "module/toolkit/vocabulary.h"
 #include "tests/module/takeoff/takeoff_fixture.h"
 
 namespace kivtest {
@@ -118,6 +119,10 @@ TEST(CircuitRows, KeyMergeJoinsTheCircuitsOfOneBox) {
 
 class CircuitFloor : public TakeoffProject {
  protected:
+  void SetUp() override {
+    TakeoffProject::SetUp();
+    BuildGjCategoryTable();  // the run and device groups of the attribution
+  }
   cad::ObjectId point(const std::wstring& kind, const std::wstring& number, double x, double y) {
     cad::Database* db = working();
     if (db->blockId(L"M").isNull()) {
@@ -175,6 +180,61 @@ TEST_F(CircuitFloor, RowsOfABoxWithTwoCircuitsAndALooseChain) {
     EXPECT_EQ(rows[i].circuitKey, key);
     EXPECT_EQ(rows[i].ordinal, want[i].ordinal);
   }
+}
+
+TEST_F(CircuitFloor, TheFloorsCircuitsGetTheirQuantitiesInBothTables) {
+  const std::string fields =
+      "回路:ftString:100\t实体\t编码:ftString:50\t名称\t工程量:ftString:30\t单位:ftString:20\t标志:ftString:20\n";
+  makeTable(suiteSystem() / u8"电气回路明细表.DB", fields);
+  makeTable(suiteSystem() / u8"电气回路汇总表.DB", fields);
+  cad::ObjectId box = point(L"配电箱", L"AL1", 0, 0);
+  cad::ObjectId w1 = wire(L"WL1", {10, 0, 0}, {1000, 0, 0});
+  cad::ObjectId w2 = wire(L"WL1", {1000, 0, 0}, {2000, 0, 0});
+  cad::ObjectId l1 = point(L"点状灯具", L"D1", 2010, 0);
+  cad::ObjectId w3 = wire(L"WL2", {0, 10, 0}, {0, 1500, 0});  // a single wire from the box
+  cad::ObjectId l2 = point(L"点状灯具", L"D1", 0, 1510);
+  GjBuckets buckets;
+  SortFloorGjIntoBuckets(buckets);
+  g_gjBuckets = &buckets;
+  std::vector<CircuitRow> rows;
+  circuits::BuildFloorCircuitRows(L"F1", rows);
+  g_gjBuckets = nullptr;
+
+  // 构件算量.DB as the norm writer leaves it: per component row its norm
+  // lines, each followed by the floor header and one line per entity.
+  const std::string sep = "\xEE\x80\xAF", nl = "\\r\\n";
+  auto h = [](cad::ObjectId id) { return os::toUtf8(GetHandleText(id)); };
+  auto wireLine = [&](const std::string& no, cad::ObjectId id, const char* v) {
+    return nl + "照明导线:" + h(id) + "=" + no + sep + "x" + sep + v;
+  };
+  makeTable(quantityTable(),
+            "构件名称:ftString:50\t标志:ftString:20\t编号:ftString:50\t算式工程量\n"
+            "■F1=1\t楼层\t\t\n" +
+                std::string("照明导线\t\tWL1\t定额=D2-1") + sep + "照明线路" + sep + "2" + sep + "m" + nl + "=//F1=1" +
+                sep + "//F1=1" + sep + "2" + wireLine("WL1", w1, "1.2") + wireLine("WL1", w2, "0.8") + "\n" +
+                "照明导线\t\tWL2\t定额=D2-1" + sep + "照明线路" + sep + "1.5" + sep + "m" + nl + "=//F1=1" + sep +
+                "//F1=1" + sep + "1.5" + wireLine("WL2", w3, "1.5") + "\n" +
+                "点状灯具\t\tD1\t定额=D4-1" + sep + "吸顶灯" + sep + "2" + sep + "套" + nl + "=//F1=1" + sep +
+                "//F1=1" + sep + "2\n");
+  circuits::WriteCircuitTables(rows);
+
+  auto table = [&](const char8_t* name) {
+    fs::path db = project() / (std::u8string(name) + u8".DB");
+    return column(db, "标志") + "|" + column(db, "编码") + "|" + column(db, "工程量");
+  };
+  // Detail: circuit 1 (WL1 two wires merged, the lamp), circuit 2 (WL2, the lamp).
+  EXPECT_EQ(table(u8"电气回路明细表"),
+            "楼层\n配电箱\n回路\n构件\n编号\n定额\n构件\n编号\n定额\n回路\n构件\n编号\n定额\n构件\n编号\n定额\n|"
+            "\n\n\n照明导线\n  WL1\n    D2-1\n点状灯具\n  D1\n    D4-1\n\n照明导线\n  WL2\n    D2-1\n点状灯具\n  D1\n"
+            "    D4-1\n|\n\n\n\n\n2.000000\n\n\n1\n\n\n\n1.5\n\n\n1\n");
+  // Summary: the box's components merged over both circuits.
+  EXPECT_EQ(table(u8"电气回路汇总表"),
+            "楼层\n配电箱\n构件\n编号\n定额\n构件\n编号\n定额\n构件\n编号\n定额\n|"
+            "\n\n照明导线\n  WL1\n    D2-1\n点状灯具\n  D1\n    D4-1\n照明导线\n  WL2\n    D2-1\n|"
+            "\n\n\n\n2.000000\n\n\n2.000000\n\n\n1.5\n");
+  (void)box;
+  (void)l1;
+  (void)l2;
 }
 
 TEST_F(CircuitFloor, TableLevelsOfDetailAndSummary) {
