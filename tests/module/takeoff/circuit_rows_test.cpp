@@ -11,6 +11,24 @@
 #include "tests/module/takeoff/takeoff_fixture.h"
 
 namespace kivtest {
+
+// A point component of the kind (a block reference whose 特殊 is 点构件 at the
+// elevation z); the region tests place theirs with it too.
+cad::ObjectId PlacePointGj(cad::Database* db, const std::wstring& kind, const std::wstring& number, double x,
+                           double y, double z) {
+  if (db->blockId(L"M").isNull()) {
+    cad::ObjectPtr<cad::BlockTable> t(db->blockTableId(), cad::OpenMode::ForWrite);
+    auto rec = std::make_unique<cad::BlockRecord>();
+    rec->setName(L"M");
+    EXPECT_EQ(t->add(std::move(rec)), cad::Status::Ok);
+  }
+  GetOrCreateLayer(kind, db);
+  cad::ObjectId id =
+      InsertBlockRef(L"M", geom::Point3d(x, y, 0), 0, cad::Scale3d{}, geom::Vector3d(0, 0, 1), kind, db);
+  EXPECT_TRUE(SetPointGjSpecial(&number, id, &z, nullptr));
+  return id;
+}
+
 namespace {
 
 const std::wstring S = L"\uE02F";
@@ -124,24 +142,29 @@ class CircuitFloor : public TakeoffProject {
     BuildGjCategoryTable();  // the run and device groups of the attribution
   }
   cad::ObjectId point(const std::wstring& kind, const std::wstring& number, double x, double y) {
-    cad::Database* db = working();
-    if (db->blockId(L"M").isNull()) {
-      cad::ObjectPtr<cad::BlockTable> t(db->blockTableId(), cad::OpenMode::ForWrite);
-      auto rec = std::make_unique<cad::BlockRecord>();
-      rec->setName(L"M");
-      EXPECT_EQ(t->add(std::move(rec)), cad::Status::Ok);
-    }
-    GetOrCreateLayer(kind, db);
-    cad::ObjectId id =
-        InsertBlockRef(L"M", geom::Point3d(x, y, 0), 0, cad::Scale3d{}, geom::Vector3d(0, 0, 1), kind, nullptr);
-    double z = 2800;
-    EXPECT_TRUE(SetPointGjSpecial(&number, id, &z, nullptr));
-    return id;
+    return PlacePointGj(working(), kind, number, x, y, 2800);
+  }
+  // Empty templates of the two circuit tables in the installation.
+  void makeCircuitTemplates() {
+    const std::string fields =
+        "回路:ftString:100\t实体\t编码:ftString:50\t名称\t工程量:ftString:30\t单位:ftString:20\t标志:ftString:20\n";
+    makeTable(suiteSystem() / u8"电气回路明细表.DB", fields);
+    makeTable(suiteSystem() / u8"电气回路汇总表.DB", fields);
   }
   cad::ObjectId wire(const std::wstring& number, geom::Point3d a, geom::Point3d b) {
     return run(working(), L"照明导线", number, L"斜管", a, b, 0, 2800, 2800);
   }
   std::wstring handle(cad::ObjectId id) { return GetHandleText(id); }
+  // The circuit rows of the drawing as the floor F1.
+  std::vector<CircuitRow> floorRows() {
+    GjBuckets buckets;
+    SortFloorGjIntoBuckets(buckets);
+    g_gjBuckets = &buckets;
+    std::vector<CircuitRow> rows;
+    circuits::BuildFloorCircuitRows(L"F1", rows);
+    g_gjBuckets = nullptr;
+    return rows;
+  }
 };
 
 TEST_F(CircuitFloor, RowsOfABoxWithTwoCircuitsAndALooseChain) {
@@ -156,12 +179,7 @@ TEST_F(CircuitFloor, RowsOfABoxWithTwoCircuitsAndALooseChain) {
   wire(L"WL3", {5000, 5000, 0}, {6000, 5000, 0});
   point(L"点状灯具", L"D2", 6010, 5000);
 
-  GjBuckets buckets;
-  SortFloorGjIntoBuckets(buckets);
-  g_gjBuckets = &buckets;
-  std::vector<CircuitRow> rows;
-  circuits::BuildFloorCircuitRows(L"F1", rows);
-  g_gjBuckets = nullptr;
+  std::vector<CircuitRow> rows = floorRows();
 
   const std::wstring key = L"配电箱,AL1," + handle(box);
   struct Want {
@@ -183,22 +201,14 @@ TEST_F(CircuitFloor, RowsOfABoxWithTwoCircuitsAndALooseChain) {
 }
 
 TEST_F(CircuitFloor, TheFloorsCircuitsGetTheirQuantitiesInBothTables) {
-  const std::string fields =
-      "回路:ftString:100\t实体\t编码:ftString:50\t名称\t工程量:ftString:30\t单位:ftString:20\t标志:ftString:20\n";
-  makeTable(suiteSystem() / u8"电气回路明细表.DB", fields);
-  makeTable(suiteSystem() / u8"电气回路汇总表.DB", fields);
+  makeCircuitTemplates();
   cad::ObjectId box = point(L"配电箱", L"AL1", 0, 0);
   cad::ObjectId w1 = wire(L"WL1", {10, 0, 0}, {1000, 0, 0});
   cad::ObjectId w2 = wire(L"WL1", {1000, 0, 0}, {2000, 0, 0});
   cad::ObjectId l1 = point(L"点状灯具", L"D1", 2010, 0);
   cad::ObjectId w3 = wire(L"WL2", {0, 10, 0}, {0, 1500, 0});  // a single wire from the box
   cad::ObjectId l2 = point(L"点状灯具", L"D1", 0, 1510);
-  GjBuckets buckets;
-  SortFloorGjIntoBuckets(buckets);
-  g_gjBuckets = &buckets;
-  std::vector<CircuitRow> rows;
-  circuits::BuildFloorCircuitRows(L"F1", rows);
-  g_gjBuckets = nullptr;
+  std::vector<CircuitRow> rows = floorRows();
 
   // 构件算量.DB as the norm writer leaves it: per component row its norm
   // lines, each followed by the floor header and one line per entity.
@@ -238,9 +248,7 @@ TEST_F(CircuitFloor, TheFloorsCircuitsGetTheirQuantitiesInBothTables) {
 }
 
 TEST_F(CircuitFloor, TableLevelsOfDetailAndSummary) {
-  const std::string fields = "回路:ftString:100\t实体\t编码:ftString:50\t名称\t工程量:ftString:30\t单位:ftString:20\t标志:ftString:20\n";
-  makeTable(suiteSystem() / u8"电气回路明细表.DB", fields);
-  makeTable(suiteSystem() / u8"电气回路汇总表.DB", fields);
+  makeCircuitTemplates();
   auto withItem = [](CircuitRow r, const wchar_t* q) {
     r.items.push_back(item({L"D4-1", L"灯具", q, L"套", L"定额"}));
     r.items.push_back(L"bad,item");

@@ -13,6 +13,11 @@
 #include "tests/module/takeoff/takeoff_fixture.h"
 
 namespace kivtest {
+
+// In circuit_rows_test.cpp.
+cad::ObjectId PlacePointGj(cad::Database* db, const std::wstring& kind, const std::wstring& number, double x,
+                           double y, double z);
+
 namespace {
 
 class RegionTakeoff : public TakeoffProject {
@@ -34,21 +39,9 @@ class RegionTakeoff : public TakeoffProject {
   static PointList box(double x0, double y0, double x1, double y1) {
     return {{x0, y0, 0}, {x1, y0, 0}, {x1, y1, 0}, {x0, y1, 0}};
   }
-  // A point component (block reference of 特殊 点构件) of the kind.
   static cad::ObjectId point(cad::Database* db, const std::wstring& kind, const std::wstring& number, double x,
                              double y) {
-    if (db->blockId(L"M").isNull()) {
-      cad::ObjectPtr<cad::BlockTable> t(db->blockTableId(), cad::OpenMode::ForWrite);
-      auto rec = std::make_unique<cad::BlockRecord>();
-      rec->setName(L"M");
-      EXPECT_EQ(t->add(std::move(rec)), cad::Status::Ok);
-    }
-    GetOrCreateLayer(kind, db);
-    cad::ObjectId id =
-        InsertBlockRef(L"M", geom::Point3d(x, y, 0), 0, cad::Scale3d{}, geom::Vector3d(0, 0, 1), kind, db);
-    double z = 0;
-    EXPECT_TRUE(SetPointGjSpecial(&number, id, &z, nullptr));
-    return id;
+    return PlacePointGj(db, kind, number, x, y, 0);
   }
   cad::ObjectId pipe(const std::wstring& number, geom::Point3d a, geom::Point3d b) {
     return run(working(), L"给水管", number, L"斜管", a, b, 0, 3000, 3000);
