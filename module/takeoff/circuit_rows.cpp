@@ -251,15 +251,15 @@ void BuildFloorCircuitRows(const std::wstring& floor, std::vector<CircuitRow>& r
     }
   }
   // The rows of one box together, in the order of the box's first circuit.
-  std::vector<bool> moved(working.size(), false);
+  std::vector<std::wstring> keys;
+  std::unordered_map<std::wstring, std::vector<size_t>> rowsOfKey;
   for (size_t i = 0; i < working.size(); ++i) {
-    if (moved[i]) continue;
-    for (size_t j = i; j < working.size(); ++j)
-      if (!moved[j] && working[j].floor == working[i].floor && working[j].circuitKey == working[i].circuitKey) {
-        moved[j] = true;
-        rows.push_back(working[j]);
-      }
+    auto [it, fresh] = rowsOfKey.try_emplace(working[i].circuitKey);
+    if (fresh) keys.push_back(working[i].circuitKey);
+    it->second.push_back(i);
   }
+  for (const std::wstring& key : keys)
+    for (size_t i : rowsOfKey[key]) rows.push_back(std::move(working[i]));
 }
 
 void AttributeCircuitQuantities(std::vector<CircuitRow>& rows) {
