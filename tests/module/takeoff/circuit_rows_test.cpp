@@ -279,5 +279,18 @@ TEST_F(CircuitFloor, TableLevelsOfDetailAndSummary) {
             "点状灯具:H3\n\n");
 }
 
+TEST_F(CircuitFloor, EmptyRowsGiveEmptyTablesAndAMissingTemplateIsNamed) {
+  std::vector<CircuitRow> none;
+  circuits::WriteCircuitDetailTable(none);  // no template yet
+  EXPECT_FALSE(fs::exists(project() / u8"电气回路明细表.DB"));
+  EXPECT_NE(commandLine().find(L"[电气回路明细表]表，此表未写入"), std::wstring::npos) << commandLine();
+  makeCircuitTemplates();
+  circuits::WriteCircuitTables(none);
+  for (const char8_t* t : {u8"电气回路明细表.DB", u8"电气回路汇总表.DB"}) {
+    ASSERT_TRUE(fs::exists(project() / t));
+    EXPECT_EQ(column(project() / t, "标志"), "");
+  }
+}
+
 }  // namespace
 }  // namespace kivtest
