@@ -419,6 +419,7 @@ def write_floor_drawing(floor, index):
         msp.add_text("WL1 BV-3×2.5 PC20", height=300,
                      dxfattribs={"layer": "照明-设计", "insert": (3200, 15200)})
     add_floor_components(doc, floor)
+    add_circuits_and_regions(doc, floor)
     if floor == "1层":
         design_drawing.add_design(doc)  # the designer's drawing, imported into the first floor
     save(doc, os.path.join(PROJECT, f"{floor}.DWG"))
@@ -565,6 +566,61 @@ def add_floor_components(doc, floor):
             ent.set_xdata("属性", [(1000, ent.dxf.handle), (1000, "主键")])
             ent.set_xdata("特殊", [(1000, f"类型={run[0]}"), (1000, f"起点标高={z0:.1f}"),
                                  (1000, f"终点标高={z1:.1f}")])
+
+
+# The first floor's electrical circuits and regions: the distribution box
+# AL1 (at 1500) with two circuits. Circuit 1 rises from the box and runs along
+# the ceiling (2800) past two lamps D1; circuit 2 is one sloped wire from the
+# box up to the panel lamp D2. Two regions cut the floor into a west and an
+# east half at x 15000.
+CIRCUIT_BOX = ("配电箱", "AL1", (5000, 13000), 1500)
+CIRCUIT_LAMPS = [("点状灯具", "D1", (7000, 13000)), ("点状灯具", "D1", (9000, 13000)),
+                 ("块状灯具", "D2", (7000, 14500))]
+CIRCUIT_WIRES = [("立管", (4985, 13000), 1500, 2800),
+                 ("斜管", (4985, 13000), (7000, 13000), 2800, 2800),
+                 ("斜管", (7000, 13000), (9000, 13000), 2800, 2800),
+                 ("斜管", (5015, 13000), (7000, 14500), 1500, 2800)]
+REGIONS = [("Q1", [(0, 0), (15000, 0), (15000, 18000), (0, 18000)]),
+           ("Q2", [(15000, 0), (30000, 0), (30000, 18000), (15000, 18000)])]
+
+
+def add_circuits_and_regions(doc, floor):
+    """The box, lamps and wires of the first floor's circuits, and its regions."""
+    if floor != "1层":
+        return
+    msp = doc.modelspace()
+
+    def stamp(ent, number, special):
+        ent.set_xdata("编号", [(1000, number)])
+        ent.set_xdata("属性", [(1000, ent.dxf.handle), (1000, "主键")])
+        if special:
+            ent.set_xdata("特殊", [(1000, line) for line in special])
+
+    def layer(name):
+        if name not in doc.layers:
+            doc.layers.add(name)
+
+    for kind, number, (x, y), z in [CIRCUIT_BOX] + [(k, n, p, 2800) for k, n, p in CIRCUIT_LAMPS]:
+        layer(kind)
+        if number not in doc.blocks:
+            doc.blocks.new(number).add_circle((0, 0), 150)
+        ent = msp.add_blockref(number, (x, y), dxfattribs={"layer": kind})
+        stamp(ent, number, ["类型=点构件", f"标高={z:.1f}", "旋转=0,0,0"])
+    layer("照明导线")
+    for run in CIRCUIT_WIRES:
+        if run[0] == "立管":
+            _, (x, y), z0, z1 = run
+            if "WL1" not in doc.blocks:
+                doc.blocks.new("WL1").add_point((0, 0))
+            ent = msp.add_blockref("WL1", (x, y), dxfattribs={"layer": "照明导线"})
+        else:
+            _, a, b, z0, z1 = run
+            ent = msp.add_lwpolyline([a, b], dxfattribs={"layer": "照明导线"})
+        stamp(ent, "WL1", [f"类型={run[0]}", f"起点标高={z0:.1f}", f"终点标高={z1:.1f}"])
+    layer("区域")
+    for label, points in REGIONS:
+        ent = msp.add_lwpolyline(points, close=True, dxfattribs={"layer": "区域"})
+        stamp(ent, label, None)
 
 
 def write_back_drawing():

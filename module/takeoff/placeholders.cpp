@@ -3,5 +3,3 @@
 #include "module/takeoff/takeoff_commands.h"
 #include "module/toolkit/not_built.h"
 
-KIV_COMMAND_NOT_BUILT(ZebTotalArea)
-KIV_COMMAND_NOT_BUILT(ZebAllArea)

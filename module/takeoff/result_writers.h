@@ -1,5 +1,5 @@
-// What the take-off run calls beside the calculators: the floor's circuit rows
-// and sundry works, and the writers of the derived result tables, which run
+// What the take-off run calls beside the calculators: the floor's sundry
+// works, and the writers of the derived result tables, which run
 // after the floor loop in a fixed order, each answering true to go on.
 #pragma once
 
@@ -15,7 +15,6 @@ struct CircuitRow {
   StringArray items;
 };
 
-void BuildFloorCircuitRows(const std::wstring& floor, std::vector<CircuitRow>& rows);
 void AddSundryWorks(const std::wstring& floor);
 
 bool WriteGjParamTable();
@@ -27,6 +26,3 @@ bool WriteFloorDetailTable(const std::wstring& kind);
 bool WriteDisciplineFloorDetailTable(const std::wstring& kind, int discipline);
 bool WriteMethodSummary(const std::wstring& kind);
 bool WriteDisciplineMethodSummary(const std::wstring& kind, int discipline);
-void AttributeCircuitQuantities(std::vector<CircuitRow>& rows);
-void WriteCircuitDetailTable(const std::vector<CircuitRow>& rows);
-void WriteCircuitSummaryTable(const std::vector<CircuitRow>& rows);

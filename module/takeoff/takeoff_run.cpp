@@ -12,6 +12,8 @@
 #include <memory>
 
 #include "module/model/project_tables.h"
+#include "module/takeoff/circuit_rows.h"
+#include "module/takeoff/circuit_tables.h"
 #include "module/takeoff/kind_dispatch.h"
 #include "module/takeoff/result_tables.h"
 #include "module/takeoff/result_writers.h"
@@ -207,7 +209,7 @@ bool runFloor(size_t i, const std::wstring& currentFloor, const std::wstring& cu
     DispatchKindCalculator(name, doneKinds, scope.sideDb.get());
   }
   std::vector<CircuitRow> floorCircuits;
-  BuildFloorCircuitRows(floor, floorCircuits);
+  circuits::BuildFloorCircuitRows(floor, floorCircuits);
   runCircuits.insert(runCircuits.end(), floorCircuits.begin(), floorCircuits.end());
   ClearGjBuckets(scope.buckets);
   AddSundryWorks(floor);
@@ -280,9 +282,7 @@ void RunQuantityTakeoff() {
   } else if (!commitQuantityTable(work, project)) {
     say(L"\n无法写入" + project + L"\\构件算量.DB，原有的计算结果未改动。\n");
   } else if (runWriters()) {
-    AttributeCircuitQuantities(runCircuits);
-    WriteCircuitDetailTable(runCircuits);
-    WriteCircuitSummaryTable(runCircuits);
+    circuits::WriteCircuitTables(runCircuits);
   }
   os::removeDirectoryRecursive(work);
   progress(L"", 1, 1, 1, 4);

@@ -49,7 +49,8 @@ TEST(TakeoffEndToEnd, DemoProjectGetsItsQuantityRows) {
                 "WHERE 构件名称='■1层=1') AND ifnull(编号,'')<>'' AND _ord < (SELECT _ord FROM records WHERE "
                 "构件名称='■2层=1') ORDER BY _ord"),
             "给水管 J1 3\n给水管 J2 2\n给水管 J3 2\n热给水管 RJ1 2\n污水管 W1 2\n洗脸盆 XL1 2\n大便器 DB1 1\n"
-            "导管 SC1 2\n导管 SC2 1\n线槽 XC1 1\n桥架 QJ1 1\n送风管 SF1 1\n送风管 SF2 0\n");
+            "照明导线 WL1 4\n导管 SC1 2\n导管 SC2 1\n线槽 XC1 1\n点状灯具 D1 2\n块状灯具 D2 1\n配电箱 AL1 1\n"
+            "桥架 QJ1 1\n送风管 SF1 1\n送风管 SF2 0\n");
   // J1: a riser of 2.8 m and two runs of 7.5 m and 9 m at 2800, DN32.
   const std::string j1 = sql("SELECT 工程量 FROM records WHERE 编号='J1' AND 构件名称='给水管'");
   for (const char* part : {"=001=定额=长度=32==2.8给水管长=2.8", "=001=定额=长度=32==7.5给水管长=7.5",
