@@ -541,3 +541,29 @@ void ViewConvArea(CComponentConv* dlg) {
     if (cad::ObjectIdArray* ids = dlg->rowList.rowIds(r)) HighlightEntities(*ids, 1);
   dlg->ShowWindow(ui::sw::Show);
 }
+
+namespace {
+constexpr int kAdvancedButton = 286, kAdvancedHeight = 65;
+
+void growBy(ui::Dialog* dlg, int dy) {
+  ui::Rect r;
+  dlg->GetWindowRect(&r);
+  dlg->SetWindowPos(static_cast<const ui::Wnd*>(nullptr), 0, 0, r.right - r.left, r.bottom - r.top + dy,
+                    ui::swp::NoMove | ui::swp::NoZOrder);
+}
+}  // namespace
+
+void CollapseAdvanced(ui::Dialog* dlg) {
+  growBy(dlg, -kAdvancedHeight);
+  dlg->SetDlgItemText(kAdvancedButton, L"高级<<");
+}
+
+void ToggleAdvanced(ui::Dialog* dlg) {
+  if (dlg->GetDlgItemText(kAdvancedButton) == L"高级<<") {
+    dlg->SetDlgItemText(kAdvancedButton, L"高级>>");
+    growBy(dlg, kAdvancedHeight);
+  } else {
+    dlg->SetDlgItemText(kAdvancedButton, L"高级<<");
+    growBy(dlg, -kAdvancedHeight);
+  }
+}

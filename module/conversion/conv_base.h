@@ -132,6 +132,11 @@ void PickConvRows(CComponentConv* dlg, const std::wstring& classList, int checkC
 void FindSimilarEntities(CComponentConv* dlg, cad::ObjectIdArray* out, const std::wstring& className,
                          const std::wstring& layer, int colourIndex, double startWidth, double endWidth);
 void ModifyConvArea(CComponentConv* dlg);
+// The settings group at the bottom of the device and circuit dialogs: hidden
+// at first (the window 65 pixels shorter, the button 286 reading "高级<<");
+// the button shows and hides it again.
+void CollapseAdvanced(ui::Dialog* dlg);
+void ToggleAdvanced(ui::Dialog* dlg);
 void ViewConvArea(CComponentConv* dlg);
 
 // The list operations that keep the row model (highlight, owned arrays).

@@ -4,6 +4,7 @@
 #include <map>
 #include <cmath>
 
+#include "module/conversion/conv_openers.h"
 #include "module/conversion/conversion_dialogs.h"
 #include "module/model/component_types.h"
 #include "module/model/picking.h"
@@ -519,35 +520,6 @@ void CLinearConvEdit::OnEditConfirm() {
 // Openers
 // ---------------------------------------------------------------------------
 
-namespace {
-
-
-// The opener of a linear conversion dialog: one instance per kind; a hidden
-// earlier one is destroyed before the new one is made.
-template <class T>
-void showLinear(T*& dlg) {
-  UiResourceScope resources;
-  if (EnsureConvArea() != 1) return;
-  if (dlg && dlg->m_hWnd && dlg->IsWindowVisible()) return;
-  DestroyConvDialog(dlg);
-  auto* made = new T;
-  if (!made->Create(made->templateId(), ui::mainFrame())) {
-    delete made;
-    ed::printText(L"\n转换对话框无法打开。\n");
-    return;
-  }
-  dlg = made;
-  dlg->CenterWindow(ui::mainFrame());
-  dlg->sourceX = g_convArea->sourceX;
-  dlg->sourceY = g_convArea->sourceY;
-  dlg->targetX = g_convArea->targetX;
-  dlg->targetY = g_convArea->targetY;
-  dlg->SetAreaIds(g_convArea->areaIds);
-  dlg->ShowWindow(ui::sw::Show);
-}
-
-}  // namespace
-
-void ShowAirDuctConv() { showLinear(g_airDuctConvDlg); }
-void ShowPipeConv() { showLinear(g_pipeConvDlg); }
-void ShowWaterPipeConv() { showLinear(g_waterPipeConvDlg); }
+void ShowAirDuctConv() { OpenConvDialog(g_airDuctConvDlg); }
+void ShowPipeConv() { OpenConvDialog(g_pipeConvDlg); }
+void ShowWaterPipeConv() { OpenConvDialog(g_waterPipeConvDlg); }
