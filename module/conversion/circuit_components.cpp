@@ -115,7 +115,11 @@ class RowWalker {
       vertical(p, info_.lamp);
       run_.back() = p;
     } else {
-      const Vector3d u = unit(run_.back() - run_[run_.size() - 2]);
+      // The run's last direction in plan (its points carry different
+      // elevations: the start device's and the wiring's).
+      Vector3d d = run_.back() - run_[run_.size() - 2];
+      d.z = 0;
+      const Vector3d u = unit(d);
       Point3d q = p - u * kDeviceOffset;
       q.z = elev;
       vertical(q, info_.horizontal);
