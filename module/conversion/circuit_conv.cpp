@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <unordered_set>
 
 #include "module/conversion/conv_openers.h"
@@ -132,6 +133,38 @@ std::vector<cad::ObjectIdArray> CPipeLineSel::itemIds(bool pipes) const {
   return out;
 }
 
+bool CPipeLineSel::acceptPick(const ui::ListBox& list, cad::ObjectId picked, const std::wstring& layer,
+                              const std::unordered_set<cad::ObjectId>& area) const {
+  if (!IsSourceLayer(layer)) {
+    ed::printText(L"\n构件图层无需或不能转换，请重新选择！\n");
+    return false;
+  }
+  if (listed(list, picked)) {
+    ed::printText(L"\n图层已经选择！");
+    return false;
+  }
+  if (!area.count(picked)) {
+    ed::printText(L"\n实体不在转换区域内，请重新选择！\n");
+    return false;
+  }
+  return true;
+}
+
+cad::ObjectIdArray* CPipeLineSel::groupOf(const std::wstring& layer, const std::wstring& cls,
+                                          const std::function<bool(const cad::Entity*)>& alike) const {
+  auto* group = new cad::ObjectIdArray;
+  for (auto it = areaIds.rbegin(); it != areaIds.rend(); ++it) {
+    cad::ObjectPtr<cad::Entity> ent(*it, cad::OpenMode::ForRead);
+    if (ent && ent->layer() == layer && EntityClassName(ent.get()) == cls && alike(ent.get())) group->push_back(*it);
+  }
+  if (group->empty()) {
+    delete group;
+    return nullptr;
+  }
+  HighlightEntities(*group, 1);
+  return group;
+}
+
 void CPipeLineSel::highlightItems(int flag) const {
   for (bool pipes : {true, false})
     for (const auto& ids : itemIds(pipes)) HighlightEntities(ids, flag);
@@ -178,39 +211,19 @@ void CPipeLineSel::OnPickPipes() {
       colour = c->colorIndex();
       linetype = c->linetype();
     }
-    if (!IsSourceLayer(layer)) {
-      ed::printText(L"\n构件图层无需或不能转换，请重新选择！\n");
-      continue;
-    }
-    if (listed(pipeList, picked)) {
-      ed::printText(L"\n图层已经选择！");
-      continue;
-    }
-    if (!area.count(picked)) {
-      ed::printText(L"\n实体不在转换区域内，请重新选择！\n");
-      continue;
-    }
-    auto* group = new cad::ObjectIdArray;
-    for (auto it = areaIds.rbegin(); it != areaIds.rend(); ++it) {
-      cad::ObjectPtr<cad::Entity> ent(*it, cad::OpenMode::ForRead);
-      if (!ent || ent->layer() != layer || EntityClassName(ent.get()) != cls) continue;
-      if (byColour && ent->colorIndex() != colour) continue;
-      if (byLinetype && ent->linetype() != linetype) continue;
-      if (byWidth) {
-        if (auto* pl = cad::cast<cad::Polyline>(ent.get())) {
-          double s = 0, e = 0;
-          if (pl->getWidthsAt(0, s, e) != cad::Status::Ok || s != sw || e != ew) continue;
-        } else if (auto* p2 = cad::cast<cad::Polyline2d>(ent.get())) {
-          if (p2->defaultStartWidth() != sw || p2->defaultEndWidth() != ew) continue;
-        }
+    if (!acceptPick(pipeList, picked, layer, area)) continue;
+    auto* group = groupOf(layer, cls, [&](const cad::Entity* ent) {
+      if (byColour && ent->colorIndex() != colour) return false;
+      if (byLinetype && ent->linetype() != linetype) return false;
+      if (!byWidth) return true;
+      if (auto* pl = cad::cast<cad::Polyline>(ent)) {
+        double s = 0, e = 0;
+        return pl->getWidthsAt(0, s, e) == cad::Status::Ok && s == sw && e == ew;
       }
-      group->push_back(*it);
-    }
-    if (group->empty()) {
-      delete group;
-      continue;
-    }
-    HighlightEntities(*group, 1);
+      if (auto* p2 = cad::cast<cad::Polyline2d>(ent)) return p2->defaultStartWidth() == sw && p2->defaultEndWidth() == ew;
+      return true;
+    });
+    if (!group) continue;
     wchar_t label[512];
     std::swprintf(label, 512, L"%ls+线宽(%.0f,%.0f)+颜色(%d)+线型(%ls)", shownLayer(layer).c_str(), sw, ew, colour,
                   linetype.c_str());
@@ -238,29 +251,9 @@ void CPipeLineSel::OnPickCounts() {
       layer = ent->layer();
       colour = ent->colorIndex();
     }
-    if (!IsSourceLayer(layer)) {
-      ed::printText(L"\n构件图层无需或不能转换，请重新选择！\n");
-      continue;
-    }
-    if (listed(countList, picked)) {
-      ed::printText(L"\n图层已经选择！");
-      continue;
-    }
-    if (!area.count(picked)) {
-      ed::printText(L"\n实体不在转换区域内，请重新选择！\n");
-      continue;
-    }
-    auto* group = new cad::ObjectIdArray;
-    for (auto it = areaIds.rbegin(); it != areaIds.rend(); ++it) {
-      cad::ObjectPtr<cad::Entity> ent(*it, cad::OpenMode::ForRead);
-      if (ent && ent->layer() == layer && EntityClassName(ent.get()) == cls && ent->colorIndex() == colour)
-        group->push_back(*it);
-    }
-    if (group->empty()) {
-      delete group;
-      continue;
-    }
-    HighlightEntities(*group, 1);
+    if (!acceptPick(countList, picked, layer, area)) continue;
+    auto* group = groupOf(layer, cls, [&](const cad::Entity* ent) { return ent->colorIndex() == colour; });
+    if (!group) continue;
     countList.SetItemDataPtr(countList.AddString(shownLayer(layer)), group);
   }
   ShowWindow(ui::sw::Show);

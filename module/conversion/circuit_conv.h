@@ -11,11 +11,14 @@
 //   wire-in-conduit components "导线·导管" of the described rows.
 #pragma once
 
+#include <functional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "module/conversion/circuit_trace.h"
 #include "module/conversion/conv_base.h"
+#include "platform/cad/entities.h"
 #include "platform/editor/inputpoint.h"
 
 namespace circuit_ids {
@@ -70,6 +73,14 @@ class CPipeLineSel : public CComponentConv {
   cad::ObjectIdArray* item(const ui::ListBox& list, int i) const;
   void deleteItem(ui::ListBox& list, int i);
   bool listed(const ui::ListBox& list, cad::ObjectId id) const;
+  // A pick is refused with its message when the entity lies on a component
+  // layer, is already listed or lies outside the area.
+  bool acceptPick(const ui::ListBox& list, cad::ObjectId picked, const std::wstring& layer,
+                  const std::unordered_set<cad::ObjectId>& area) const;
+  // The area's entities (last to first) of the layer and class that are
+  // alike, highlighted; null when there are none.
+  cad::ObjectIdArray* groupOf(const std::wstring& layer, const std::wstring& cls,
+                              const std::function<bool(const cad::Entity*)>& alike) const;
   void highlightItems(int flag) const;
 };
 

@@ -5,6 +5,9 @@
 
 #include "module/conversion/conversion_dialogs.h"
 #include "module/model/module_resources.h"
+#include "module/model/picking.h"
+#include "module/model/special_data.h"
+#include "module/toolkit/xdata.h"
 #include "module/toolkit/command_strings.h"
 #include "module/toolkit/entities.h"
 #include "module/toolkit/layers.h"
@@ -565,5 +568,31 @@ void ToggleAdvanced(ui::Dialog* dlg) {
   } else {
     dlg->SetDlgItemText(kAdvancedButton, L"高级<<");
     growBy(dlg, -kAdvancedHeight);
+  }
+}
+
+bool PickGjElevation(double& elev) {
+  for (;;) {
+    cad::ObjectIdArray gj, same, layerIds;
+    geom::Point3d pt;
+    if (PickGj(L"", gj, same, layerIds, pt, L"\n选择构件：", false) != ed::kNormal) return false;
+    HighlightEntities(gj, 0);
+    cad::ObjectIdArray primary;
+    FilterPrimaryGjIds(primary, gj);
+    if (primary.empty()) continue;
+    StringArray special;
+    GetXdataLines(primary[0], kXdataSpecial, special);
+    const std::wstring type = GetAttrValue(special, L"类型");
+    if (type == L"斜管" || type == L"立管") {
+      double s = 0, e = 0;
+      GetGjSpecial(primary[0], nullptr, &s, &e);
+      if (s != e) continue;
+      elev = s;
+      return true;
+    }
+    if (type == L"点构件") {
+      GetPointGjSpecial(primary[0], nullptr, &elev, nullptr);
+      return true;
+    }
   }
 }

@@ -132,6 +132,10 @@ void PickConvRows(CComponentConv* dlg, const std::wstring& classList, int checkC
 void FindSimilarEntities(CComponentConv* dlg, cad::ObjectIdArray* out, const std::wstring& className,
                          const std::wstring& layer, int colourIndex, double startWidth, double endWidth);
 void ModifyConvArea(CComponentConv* dlg);
+// Asks for components until one gives an elevation: a level run or riser
+// (equal start and end elevations) or a point component; other picks ask
+// again. False when the user ends the pick.
+bool PickGjElevation(double& elev);
 // The settings group at the bottom of the device and circuit dialogs: hidden
 // at first (the window 65 pixels shorter, the button 286 reading "高级<<");
 // the button shows and hides it again.

@@ -124,6 +124,27 @@ void DeviceSettings::exchange(ui::DataExchange* dx) {
   ui::DDX_Text(dx, kElevation, elevation);
 }
 
+void DeviceSettings::disciplineChanged(ui::Wnd* dlg, const CNewListCtrl* rows, const std::wstring& suffix) {
+  const int checked = dlg->GetCheckedRadioButton(kPlumbing, kHvac);
+  if (checked == discipline || checked == 0) return;
+  fillCombo(typeCombo, DeviceCategories(checked));
+  discipline = checked;
+  categoryChanged(rows, suffix);
+}
+
+void DeviceSettings::categoryChanged(const CNewListCtrl* rows, const std::wstring& suffix) {
+  StringArray names;
+  const std::wstring category = selectedText(typeCombo);
+  if (!category.empty()) ExpandGjCategories(category, names);
+  fillCombo(nameCombo, names);
+  nameChanged(rows, suffix);
+}
+
+void DeviceSettings::nameChanged(const CNewListCtrl* rows, const std::wstring& suffix) {
+  const std::wstring name = selectedText(nameCombo);
+  fillNumbers(codeCombo, rows, name, name + suffix);
+}
+
 // ---------------------------------------------------------------------------
 // The dialog
 // ---------------------------------------------------------------------------
@@ -180,26 +201,17 @@ bool CDeviceConv::OnInitDialog() {
 }
 
 void CDeviceConv::OnDiscipline() {
-  const int checked = GetCheckedRadioButton(kPlumbing, kHvac);
-  if (checked != discipline && checked != 0) {
-    fillCombo(typeCombo, DeviceCategories(checked));
-    discipline = checked;
-    OnCategoryChange();
-  }
+  disciplineChanged(this, &rowList, L"");
   UpdateData(true);
 }
 
 void CDeviceConv::OnCategoryChange() {
-  StringArray names;
-  const std::wstring category = selectedText(typeCombo);
-  if (!category.empty()) ExpandGjCategories(category, names);
-  fillCombo(nameCombo, names);
-  OnNameChange();
+  categoryChanged(&rowList, L"");
+  UpdateData(true);
 }
 
 void CDeviceConv::OnNameChange() {
-  const std::wstring name = selectedText(nameCombo);
-  fillNumbers(codeCombo, &rowList, name, name);
+  nameChanged(&rowList, L"");
   UpdateData(true);
 }
 
@@ -215,31 +227,8 @@ void CDeviceConv::OnNumberDropDown() {
 void CDeviceConv::OnPickElevation() {
   ShowWindow(ui::sw::Hide);
   if (ui::Wnd* view = ui::drawingView()) view->SetFocus();
-  for (;;) {
-    cad::ObjectIdArray gj, same, layerIds;
-    geom::Point3d pt;
-    if (PickGj(L"", gj, same, layerIds, pt, L"\n选择构件：", false) != ed::kNormal) break;
-    HighlightEntities(gj, 0);
-    cad::ObjectIdArray primary;
-    FilterPrimaryGjIds(primary, gj);
-    if (primary.empty()) continue;
-    StringArray special;
-    GetXdataLines(primary[0], kXdataSpecial, special);
-    const std::wstring type = GetAttrValue(special, L"类型");
-    double elev = 0;
-    if (type == L"斜管" || type == L"立管") {
-      double s = 0, e = 0;
-      GetGjSpecial(primary[0], nullptr, &s, &e);
-      if (s != e) continue;
-      elev = s;
-    } else if (type == L"点构件") {
-      GetPointGjSpecial(primary[0], nullptr, &elev, nullptr);
-    } else {
-      continue;
-    }
-    SetDlgItemText(kElevation, FormatNumber(elev, 1));
-    break;
-  }
+  double elev = 0;
+  if (PickGjElevation(elev)) SetDlgItemText(kElevation, FormatNumber(elev, 1));
   ShowWindow(ui::sw::Show);
 }
 
@@ -510,31 +499,18 @@ void CDeviceConv::EditDeviceRow() {
 // ---------------------------------------------------------------------------
 
 CDeviceEdit::CDeviceEdit() : ui::Dialog(kEditTemplate, g_deviceConvDlg) {
+  auto rows = [] { return g_deviceConvDlg ? &g_deviceConvDlg->rowList : nullptr; };
   for (int id : {kPlumbing, kElectrical, kHvac})
-    onCommandCode(id, ui::bn::Clicked, [this] {
-      const int checked = GetCheckedRadioButton(kPlumbing, kHvac);
-      if (checked != discipline && checked != 0) {
-        fillCombo(typeCombo, DeviceCategories(checked));
-        discipline = checked;
-        StringArray names;
-        ExpandGjCategories(selectedText(typeCombo), names);
-        fillCombo(nameCombo, names);
-        const std::wstring name = selectedText(nameCombo);
-        fillNumbers(codeCombo, g_deviceConvDlg ? &g_deviceConvDlg->rowList : nullptr, name, name + L"1");
-      }
+    onCommandCode(id, ui::bn::Clicked, [this, rows] {
+      disciplineChanged(this, rows(), L"1");
       UpdateData(true);
     });
-  onCommandCode(kCategory, ui::cbn::SelChange, [this] {
-    StringArray names;
-    ExpandGjCategories(selectedText(typeCombo), names);
-    fillCombo(nameCombo, names);
-    const std::wstring name = selectedText(nameCombo);
-    fillNumbers(codeCombo, g_deviceConvDlg ? &g_deviceConvDlg->rowList : nullptr, name, name + L"1");
+  onCommandCode(kCategory, ui::cbn::SelChange, [this, rows] {
+    categoryChanged(rows(), L"1");
     UpdateData(true);
   });
-  onCommandCode(kName, ui::cbn::SelChange, [this] {
-    const std::wstring name = selectedText(nameCombo);
-    fillNumbers(codeCombo, g_deviceConvDlg ? &g_deviceConvDlg->rowList : nullptr, name, name + L"1");
+  onCommandCode(kName, ui::cbn::SelChange, [this, rows] {
+    nameChanged(rows(), L"1");
     UpdateData(true);
   });
   onCommandCode(kEditOk, ui::bn::Clicked, [this] { OnConfirm(); });

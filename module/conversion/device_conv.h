@@ -40,6 +40,12 @@ struct DeviceSettings {
   std::wstring typeText, nameText, codeText;
   double elevation = 0;
   void exchange(ui::DataExchange* dx);
+  // The combos follow the discipline radio, the category and the name: the
+  // numbers of a name are the floor's, then those of the rows; an empty
+  // list gets the name followed by the suffix.
+  void disciplineChanged(ui::Wnd* dlg, const CNewListCtrl* rows, const std::wstring& suffix);
+  void categoryChanged(const CNewListCtrl* rows, const std::wstring& suffix);
+  void nameChanged(const CNewListCtrl* rows, const std::wstring& suffix);
 };
 
 class CDeviceConv : public CComponentConv, public DeviceSettings {

@@ -410,31 +410,8 @@ void CPipeConv::SetRiserElevations() {
 void CPipeConv::PickElevationFromGj(bool start) {
   ShowWindow(ui::sw::Hide);
   if (ui::Wnd* view = ui::drawingView()) view->SetFocus();
-  for (;;) {
-    cad::ObjectIdArray gj, same, layerIds;
-    geom::Point3d pt;
-    if (PickGj(L"", gj, same, layerIds, pt, L"\n选择构件：", false) != ed::kNormal) break;
-    HighlightEntities(gj, 0);
-    cad::ObjectIdArray primary;
-    FilterPrimaryGjIds(primary, gj);
-    if (primary.empty()) continue;
-    StringArray special;
-    GetXdataLines(primary[0], kXdataSpecial, special);
-    const std::wstring type = GetAttrValue(special, L"类型");
-    double elev = 0;
-    if (type == L"斜管" || type == L"立管") {
-      double s = 0, e = 0;
-      GetGjSpecial(primary[0], nullptr, &s, &e);
-      if (s != e) continue;
-      elev = s;
-    } else if (type == L"点构件") {
-      GetPointGjSpecial(primary[0], nullptr, &elev, nullptr);
-    } else {
-      continue;
-    }
-    SetDlgItemText(start ? kStartElev : kEndElev, FormatNumber(elev, 1));
-    break;
-  }
+  double elev = 0;
+  if (PickGjElevation(elev)) SetDlgItemText(start ? kStartElev : kEndElev, FormatNumber(elev, 1));
   ShowWindow(ui::sw::Show);
 }
 

@@ -12,19 +12,6 @@ using Ids = cad::ObjectIdArray;
 
 class CircuitConversion : public convtest::CircuitDrawing {
  protected:
-  static void answer(const std::wstring& directive, std::vector<std::wstring> args) {
-    ed::InputToken t;
-    t.kind = ed::TokenKind::Directive;
-    t.text = directive;
-    t.args = std::move(args);
-    ed::inputQueue().push(t);
-  }
-  static void push(ed::TokenKind kind, Point3d p1 = {}) {
-    ed::InputToken t;
-    t.kind = kind;
-    t.p1 = p1;
-    ed::inputQueue().push(t);
-  }
   // A box, two lamps, the wiring between them and two count texts; step 1
   // open with the wiring picked and the texts listed.
   void layout() {

@@ -25,18 +25,7 @@ class CircuitDrawing : public DialogDrawing {
   cad::ObjectId device(const std::wstring& type, Point3d at, double elevation = 1500,
                        const std::wstring& number = L"") {
     const std::wstring block = L"设备_" + type;
-    {
-      cad::ObjectPtr<cad::BlockTable> table(db()->blockTableId(), cad::OpenMode::ForWrite);
-      if (!table->has(block)) {
-        auto rec = std::make_unique<cad::BlockRecord>();
-        rec->setName(block);
-        cad::ObjectId recId;
-        table->add(std::move(rec), &recId);
-        cad::ObjectPtr<cad::BlockRecord> open(recId, cad::OpenMode::ForWrite);
-        open->appendEntity(MakePolyline({{-150, -150, 0}, {150, -150, 0}, {150, 150, 0}, {-150, 150, 0}}, {}, true,
-                                        kDefaultWidth));
-      }
-    }
+    squareBlock(block, 150);
     GetOrCreateLayer(type, db());
     cad::ObjectId id = InsertBlockRef(block, at, 0, cad::Scale3d{}, geom::Vector3d(0, 0, 1), type, db());
     const std::wstring n = number.empty() ? type + L"1" : number;

@@ -16,21 +16,9 @@ class DeviceConversion : public convtest::DialogDrawing {
     DestroyConvDialog(g_deviceConvDlg);
     DialogDrawing::TearDown();
   }
-  // A block definition holding one square of the given half size.
-  void blockDef(const std::wstring& name, double half) {
-    cad::ObjectPtr<cad::BlockTable> table(db()->blockTableId(), cad::OpenMode::ForWrite);
-    if (table->has(name)) return;
-    auto rec = std::make_unique<cad::BlockRecord>();
-    rec->setName(name);
-    cad::ObjectId recId;
-    table->add(std::move(rec), &recId);
-    cad::ObjectPtr<cad::BlockRecord> open(recId, cad::OpenMode::ForWrite);
-    open->appendEntity(MakePolyline({{-half, -half, 0}, {half, -half, 0}, {half, half, 0}, {-half, half, 0}}, {},
-                                    true, kDefaultWidth));
-  }
   cad::ObjectId block(const std::wstring& def, const std::wstring& layer, Point3d at, double rotation = 0,
                       int colour = 256) {
-    blockDef(def, 150);
+    squareBlock(def, 150);
     GetOrCreateLayer(layer, db());
     cad::ObjectId id = InsertBlockRef(def, at, rotation, cad::Scale3d{}, geom::Vector3d(0, 0, 1), layer, db());
     cad::ObjectPtr<cad::Entity> e(id, cad::OpenMode::ForWrite);
@@ -43,12 +31,6 @@ class DeviceConversion : public convtest::DialogDrawing {
     ConvAreaObject()->saved = 1;
     ShowDeviceConv();
     return g_deviceConvDlg;
-  }
-  static void push(ed::TokenKind kind, Point3d p1 = {}) {
-    ed::InputToken t;
-    t.kind = kind;
-    t.p1 = p1;
-    ed::inputQueue().push(t);
   }
   static cad::ObjectIdArray sorted(cad::ObjectIdArray ids) {
     std::sort(ids.begin(), ids.end());
