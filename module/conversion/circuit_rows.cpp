@@ -177,9 +177,7 @@ bool CPipeLineConv::OnInitDialog() {
   return true;
 }
 
-void CPipeLineConv::UpdateConvertButton() {
-  if (ui::Wnd* b = GetDlgItem(kConvert)) b->EnableWindow(rowList.GetItemCount() > 0);
-}
+void CPipeLineConv::UpdateConvertButton() { enableConvertWhileRows(); }
 
 void CPipeLineConv::OnShow(bool shown) {
   if (ui::Wnd* frame = ui::mainFrame()) frame->EnableWindow(!shown);

@@ -339,6 +339,21 @@ CComponentConv::~CComponentConv() {
 
 bool CComponentConv::OnInitDialog() { return ui::Dialog::OnInitDialog(); }
 
+void CComponentConv::commitCellEdit(ui::NotifyHeader* info, ui::LResult* result) {
+  auto* disp = reinterpret_cast<ui::NmLvDispInfo*>(info);
+  if (disp->item.pszText) {
+    const std::wstring text(disp->item.pszText, std::size_t(std::max(0, disp->item.cchTextMax)));
+    if (rowList.GetItemText(disp->item.iItem, disp->item.iSubItem) != text)
+      rowList.SetItemText(disp->item.iItem, disp->item.iSubItem, text);
+  }
+  if (result) *result = 0;
+}
+
+void CComponentConv::enableConvertWhileRows() {
+  constexpr int kConvertButton = 366;
+  if (ui::Wnd* b = GetDlgItem(kConvertButton)) b->EnableWindow(rowList.GetItemCount() > 0);
+}
+
 void CComponentConv::OnCancel() {
   DeleteAllConvRows(&rowList);
   ui::Dialog::OnCancel();

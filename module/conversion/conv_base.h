@@ -102,6 +102,10 @@ class CComponentConv : public ui::Dialog {
   virtual void UpdateConvertButton() = 0;
 
   void SetAreaIds(const cad::ObjectIdArray& ids) { areaIds = ids; }
+  // The common forms of the two operations: the edited text goes into its
+  // cell when it differs; 转换 (366) is enabled while the list has rows.
+  void commitCellEdit(ui::NotifyHeader* info, ui::LResult* result);
+  void enableConvertWhileRows();
   // The prompt of 查看区域.
   virtual std::wstring viewAreaPrompt() const { return L"\n转换区域\n回车返回"; }
   // Drops every row's ids that are no longer in the drawing; nothing else.

@@ -474,19 +474,9 @@ void CDeviceConv::BeginCellEdit(int row, int column) {
   ShowCellCombo(&rowList, row, column, &choices, it == choices.end() ? -1 : int(it - choices.begin()), colourMode);
 }
 
-void CDeviceConv::EndCellEdit(ui::NotifyHeader* info, ui::LResult* result) {
-  auto* disp = reinterpret_cast<ui::NmLvDispInfo*>(info);
-  if (disp->item.pszText) {
-    const std::wstring text(disp->item.pszText, std::size_t(std::max(0, disp->item.cchTextMax)));
-    if (rowList.GetItemText(disp->item.iItem, disp->item.iSubItem) != text)
-      rowList.SetItemText(disp->item.iItem, disp->item.iSubItem, text);
-  }
-  if (result) *result = 0;
-}
+void CDeviceConv::EndCellEdit(ui::NotifyHeader* info, ui::LResult* result) { commitCellEdit(info, result); }
 
-void CDeviceConv::UpdateConvertButton() {
-  if (ui::Wnd* b = GetDlgItem(kConvert)) b->EnableWindow(rowList.GetItemCount() > 0);
-}
+void CDeviceConv::UpdateConvertButton() { enableConvertWhileRows(); }
 
 void CDeviceConv::EditDeviceRow() {
   UiResourceScope resources;

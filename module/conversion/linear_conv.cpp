@@ -220,19 +220,9 @@ void CLinearConv::BeginCellEdit(int row, int column) {
   ShowCellCombo(&rowList, row, column, &choices, start, 0);
 }
 
-void CLinearConv::EndCellEdit(ui::NotifyHeader* info, ui::LResult* result) {
-  auto* disp = reinterpret_cast<ui::NmLvDispInfo*>(info);
-  if (disp->item.pszText) {
-    const std::wstring text(disp->item.pszText, std::size_t(std::max(0, disp->item.cchTextMax)));
-    if (rowList.GetItemText(disp->item.iItem, disp->item.iSubItem) != text)
-      rowList.SetItemText(disp->item.iItem, disp->item.iSubItem, text);
-  }
-  if (result) *result = 0;
-}
+void CLinearConv::EndCellEdit(ui::NotifyHeader* info, ui::LResult* result) { commitCellEdit(info, result); }
 
-void CLinearConv::UpdateConvertButton() {
-  if (ui::Wnd* b = GetDlgItem(kConvert)) b->EnableWindow(rowList.GetItemCount() > 0);
-}
+void CLinearConv::UpdateConvertButton() { enableConvertWhileRows(); }
 
 void CLinearConv::OnPick() {
   if (!UpdateData(true)) return;
