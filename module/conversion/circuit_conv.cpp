@@ -68,13 +68,8 @@ CPipeLineSel::CPipeLineSel() : CComponentConv(kSelTemplate) {
   onCommandCode(kModifyArea, ui::bn::Clicked, [this] { OnModifyArea(); });
   onCommandCode(kNext, ui::bn::Clicked, [this] { OnNextStep(); });
   onCommandCode(kAdvanced, ui::bn::Clicked, [this] { ToggleAdvanced(this); });
-  onMessage(ui::wm::ShowWindow, [this](ui::WParam wp, ui::LParam) -> ui::LResult {
-    OnShow(wp != 0);
-    return 0;
-  });
-  onMessage(ui::wm::Close, [this](ui::WParam, ui::LParam) -> ui::LResult {
-    OnCancel();
-    return 0;
+  blockMainFrameWhileShown([this](bool shown) {
+    if (shown) highlightItems(1);
   });
 }
 
@@ -168,14 +163,6 @@ cad::ObjectIdArray* CPipeLineSel::groupOf(const std::wstring& layer, const std::
 void CPipeLineSel::highlightItems(int flag) const {
   for (bool pipes : {true, false})
     for (const auto& ids : itemIds(pipes)) HighlightEntities(ids, flag);
-}
-
-void CPipeLineSel::OnShow(bool shown) {
-  if (ui::Wnd* frame = ui::mainFrame()) frame->EnableWindow(!shown);
-  if (shown) {
-    EnableWindow(true);
-    highlightItems(1);
-  }
 }
 
 void CPipeLineSel::OnCancel() {

@@ -59,7 +59,6 @@ class CPipeLineSel : public CComponentConv {
   void OnMeasure(bool merge);
   void OnModifyArea();
   void OnNextStep();
-  void OnShow(bool shown);
 
   // The id arrays of a list's items (empty items left out).
   std::vector<cad::ObjectIdArray> itemIds(bool pipes) const;
@@ -106,7 +105,6 @@ class CPipeLineConv : public CComponentConv {
   void OnClearCircuitInfo();
   void OnPrevStep();
   void OnConvert();
-  void OnShow(bool shown);
 
   std::vector<int> selectedRows;
   StringArray rowClipboard;

@@ -136,14 +136,7 @@ CPipeLineConv::CPipeLineConv() : CComponentConv(kConvTemplate) {
   onCommandCode(kClearInfo, ui::bn::Clicked, [this] { OnClearCircuitInfo(); });
   onCommandCode(kPrev, ui::bn::Clicked, [this] { OnPrevStep(); });
   onCommandCode(kConvert, ui::bn::Clicked, [this] { OnConvert(); });
-  onMessage(ui::wm::ShowWindow, [this](ui::WParam wp, ui::LParam) -> ui::LResult {
-    OnShow(wp != 0);
-    return 0;
-  });
-  onMessage(ui::wm::Close, [this](ui::WParam, ui::LParam) -> ui::LResult {
-    OnCancel();
-    return 0;
-  });
+  blockMainFrameWhileShown();
 }
 
 CPipeLineConv::~CPipeLineConv() {
@@ -157,16 +150,7 @@ void CPipeLineConv::DoDataExchange(ui::DataExchange* dx) {
 
 bool CPipeLineConv::OnInitDialog() {
   CComponentConv::OnInitDialog();
-  rowList.SetExtendedStyle(rowList.GetExtendedStyle() | ui::lvs_ex::GridLines | ui::lvs_ex::FullRowSelect);
-  const struct {
-    const wchar_t* title;
-    int width;
-  } columns[] = {{L"序号", 40}, {L"序号", 40}, {L"导线信息", 150}, {L"导管信息", 130}, {L"标高", 64}, {L"灯具竖向管线", 180}};
-  int c = 0;
-  for (const auto& col : columns) rowList.InsertColumn(c++, col.title, ui::lvcfmt::Center, col.width);
-  rowList.DeleteColumn(0);
-  rowList.colourColumn = -1;
-  DeleteAllConvRows(&rowList);
+  setUpRowList({{L"序号", 40}, {L"导线信息", 150}, {L"导管信息", 130}, {L"标高", 64}, {L"灯具竖向管线", 180}}, -1);
   CheckDlgButton(kHideDescribed, 1);
   for (auto& row : BuildCircuitRows()) {
     const int n = rowList.GetItemCount();
@@ -178,11 +162,6 @@ bool CPipeLineConv::OnInitDialog() {
 }
 
 void CPipeLineConv::UpdateConvertButton() { enableConvertWhileRows(); }
-
-void CPipeLineConv::OnShow(bool shown) {
-  if (ui::Wnd* frame = ui::mainFrame()) frame->EnableWindow(!shown);
-  if (shown) EnableWindow(true);
-}
 
 void CPipeLineConv::OnCancel() { ui::Dialog::OnCancel(); }
 

@@ -349,6 +349,26 @@ void CComponentConv::commitCellEdit(ui::NotifyHeader* info, ui::LResult* result)
   if (result) *result = 0;
 }
 
+void CComponentConv::setUpRowList(std::initializer_list<std::pair<const wchar_t*, int>> columns, int colourColumn) {
+  rowList.SetExtendedStyle(rowList.GetExtendedStyle() | ui::lvs_ex::GridLines | ui::lvs_ex::FullRowSelect);
+  rowList.InsertColumn(0, L"序号", ui::lvcfmt::Center, 40);
+  int c = 1;
+  for (const auto& [title, width] : columns) rowList.InsertColumn(c++, title, ui::lvcfmt::Center, width);
+  rowList.DeleteColumn(0);
+  rowList.colourColumn = colourColumn;
+  DeleteAllConvRows(&rowList);
+}
+
+void CComponentConv::blockMainFrameWhileShown(std::function<void(bool)> extra) {
+  onMessage(ui::wm::ShowWindow, [this, extra](ui::WParam wp, ui::LParam) -> ui::LResult {
+    const bool shown = wp != 0;
+    if (ui::Wnd* frame = ui::mainFrame()) frame->EnableWindow(!shown);
+    if (shown) EnableWindow(true);
+    if (extra) extra(shown);
+    return 0;
+  });
+}
+
 void CComponentConv::enableConvertWhileRows() {
   constexpr int kConvertButton = 366;
   if (ui::Wnd* b = GetDlgItem(kConvertButton)) b->EnableWindow(rowList.GetItemCount() > 0);

@@ -15,7 +15,10 @@
 //   combo (CNewComboBox) that edits one cell; every way out of it commits.
 #pragma once
 
+#include <functional>
+#include <initializer_list>
 #include <string>
+#include <utility>
 
 #include "module/toolkit/strings.h"
 #include "platform/cad/ids.h"
@@ -106,6 +109,13 @@ class CComponentConv : public ui::Dialog {
   // cell when it differs; 转换 (366) is enabled while the list has rows.
   void commitCellEdit(ui::NotifyHeader* info, ui::LResult* result);
   void enableConvertWhileRows();
+  // Sets up the row list: grid lines, full-row selection, the centred
+  // columns (title, width; column 0 is centred by inserting a placeholder
+  // column first and deleting it), the colour column, no rows.
+  // While the dialog is shown the CAD main frame takes no input (the dialog
+  // stays enabled); then the extra handler runs with the new state.
+  void blockMainFrameWhileShown(std::function<void(bool)> extra = {});
+  void setUpRowList(std::initializer_list<std::pair<const wchar_t*, int>> columns, int colourColumn);
   // The prompt of 查看区域.
   virtual std::wstring viewAreaPrompt() const { return L"\n转换区域\n回车返回"; }
   // Drops every row's ids that are no longer in the drawing; nothing else.

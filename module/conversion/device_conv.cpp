@@ -171,17 +171,9 @@ void CDeviceConv::DoDataExchange(ui::DataExchange* dx) {
 bool CDeviceConv::OnInitDialog() {
   CComponentConv::OnInitDialog();
   CollapseAdvanced(this);
-  rowList.SetExtendedStyle(rowList.GetExtendedStyle() | ui::lvs_ex::GridLines | ui::lvs_ex::FullRowSelect);
-  const struct {
-    const wchar_t* title;
-    int width;
-  } columns[] = {{L"序号", 40}, {L"序号", 40}, {L"构件类型", 85}, {L"构件名称", 85},
-                 {L"构件编号", 85}, {L"标高", 75}, {L"图层", 80}, {L"颜色", 80}};
-  int c = 0;
-  for (const auto& col : columns) rowList.InsertColumn(c++, col.title, ui::lvcfmt::Center, col.width);
-  rowList.DeleteColumn(0);
-  rowList.colourColumn = kColColour;
-  DeleteAllConvRows(&rowList);
+  setUpRowList({{L"序号", 40}, {L"构件类型", 85}, {L"构件名称", 85}, {L"构件编号", 85}, {L"标高", 75}, {L"图层", 80},
+                {L"颜色", 80}},
+               kColColour);
   LoadCurFloorLevels();
   elevation = g_floorHeight;
   UpdateData(false);

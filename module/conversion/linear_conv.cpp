@@ -121,17 +121,9 @@ void CLinearConv::DoDataExchange(ui::DataExchange* dx) {
 
 bool CLinearConv::OnInitDialog() {
   CComponentConv::OnInitDialog();
-  rowList.SetExtendedStyle(rowList.GetExtendedStyle() | ui::lvs_ex::GridLines | ui::lvs_ex::FullRowSelect);
-  const struct {
-    const wchar_t* title;
-    int width;
-  } columns[] = {{L"序号", 40}, {L"序号", 40}, {L"构件名称", 85}, {L"构件编号", 85},
-                 {L"标高", 85}, {L"立管", 60}, {L"图层", 80},     {L"颜色", 60}};
-  int c = 0;
-  for (const auto& col : columns) rowList.InsertColumn(c++, col.title, ui::lvcfmt::Center, col.width);
-  rowList.DeleteColumn(0);
-  rowList.colourColumn = kColColour;
-  DeleteAllConvRows(&rowList);
+  setUpRowList({{L"序号", 40}, {L"构件名称", 85}, {L"构件编号", 85}, {L"标高", 85}, {L"立管", 60}, {L"图层", 80},
+                {L"颜色", 60}},
+               kColColour);
   LoadCurFloorLevels();
   startElev = endElev = g_floorHeight;
   UpdateData(false);
