@@ -34,24 +34,6 @@ void focusDrawing() {
   if (ui::Wnd* view = ui::drawingView()) view->SetFocus();
 }
 
-// One pick of the pick loops of step 1: kNormal with an entity, kCancel when
-// the loop ends (Escape, right button, Enter), kError to ask again.
-int pickOnce(const std::wstring& prompt, cad::ObjectId& picked) {
-  for (;;) {
-    g_convPickWatchFlag = 0;
-    ed::registerWatchWinMsg(&WatchConvPickMsg);
-    geom::Point3d pt;
-    const int rc = ed::entSel(prompt, picked, pt);
-    ed::removeWatchWinMsg(&WatchConvPickMsg);
-    if (rc == ed::kCancel) return ed::kCancel;
-    if (g_convPickWatchFlag == 2) {
-      if (ui::Wnd* view = ui::drawingView()) view->PostMessage(ui::wm::KeyDown, 3, 0);
-      return ed::kCancel;
-    }
-    if (rc == ed::kNormal && !picked.isNull()) return ed::kNormal;
-  }
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -177,7 +159,7 @@ void CPipeLineSel::OnPickPipes() {
   const bool byWidth = IsDlgButtonChecked(kByWidth) != 0, byColour = IsDlgButtonChecked(kByColour) != 0;
   const bool byLinetype = IsDlgButtonChecked(kByLinetype) != 0;
   const std::unordered_set<cad::ObjectId> area(areaIds.begin(), areaIds.end());
-  for (cad::ObjectId picked; pickOnce(L"\n请选择：", picked) == ed::kNormal;) {
+  for (cad::ObjectId picked; PickConvEntity(L"\n请选择：", picked) == ed::kNormal;) {
     std::wstring cls, layer, linetype;
     int colour = 0;
     double sw = 0, ew = 0;
@@ -225,7 +207,7 @@ void CPipeLineSel::OnPickCounts() {
   ShowWindow(ui::sw::Hide);
   focusDrawing();
   const std::unordered_set<cad::ObjectId> area(areaIds.begin(), areaIds.end());
-  for (cad::ObjectId picked; pickOnce(L"\n请选择：", picked) == ed::kNormal;) {
+  for (cad::ObjectId picked; PickConvEntity(L"\n请选择：", picked) == ed::kNormal;) {
     std::wstring cls, layer;
     int colour = 0;
     {

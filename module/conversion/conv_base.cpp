@@ -386,6 +386,22 @@ void WatchConvPickMsg(const ed::Msg* msg) {
     g_convPickWatchFlag = 2;
 }
 
+int PickConvEntity(const std::wstring& prompt, cad::ObjectId& picked) {
+  for (;;) {
+    g_convPickWatchFlag = 0;
+    ed::registerWatchWinMsg(&WatchConvPickMsg);
+    geom::Point3d pt;
+    const int rc = ed::entSel(prompt, picked, pt);
+    ed::removeWatchWinMsg(&WatchConvPickMsg);
+    if (rc == ed::kCancel) return ed::kCancel;
+    if (g_convPickWatchFlag == 2) {
+      if (ui::Wnd* view = ui::drawingView()) view->PostMessage(ui::wm::KeyDown, 3, 0);
+      return ed::kCancel;
+    }
+    if (rc == ed::kNormal && !picked.isNull()) return ed::kNormal;
+  }
+}
+
 void FindSimilarEntities(CComponentConv* dlg, cad::ObjectIdArray* out, const std::wstring& className,
                          const std::wstring& layer, int colourIndex, double startWidth, double endWidth) {
   out->clear();
@@ -417,19 +433,7 @@ void PickConvRows(CComponentConv* dlg, const std::wstring& classList, int checkC
   CNewListCtrl& list = dlg->rowList;
   StringArray classes;
   SplitString(classList, L",", classes);
-  for (;;) {
-    g_convPickWatchFlag = 0;
-    ed::registerWatchWinMsg(&WatchConvPickMsg);
-    cad::ObjectId picked;
-    geom::Point3d pt;
-    int rc = ed::entSel(L"\n请选择线:", picked, pt);
-    ed::removeWatchWinMsg(&WatchConvPickMsg);
-    if (rc == ed::kCancel) break;
-    if (g_convPickWatchFlag == 2) {
-      if (ui::Wnd* view = ui::drawingView()) view->PostMessage(ui::wm::KeyDown, 3, 0);
-      break;
-    }
-    if (rc != ed::kNormal || picked.isNull()) continue;
+  for (cad::ObjectId picked; PickConvEntity(L"\n请选择线:", picked) == ed::kNormal;) {
     if (!contains(dlg->areaIds, picked)) {
       ed::printText(L"\n目前选择的实体不在转换区域内！");
       continue;

@@ -130,6 +130,10 @@ class CComponentConv : public ui::Dialog {
 // press, 2 after a right button press or Enter.
 extern int g_convPickWatchFlag;
 void WatchConvPickMsg(const ed::Msg* msg);
+// One pick of the conversion pick loops: kNormal with an entity; kCancel when
+// the loop is to end (Escape; the right button or Enter, after which the
+// cancel key goes to the drawing view). Picks that hit nothing ask again.
+int PickConvEntity(const std::wstring& prompt, cad::ObjectId& picked);
 
 // The class names of the entities the linear conversions can turn into
 // components: lines, lightweight polylines and arcs for runs; circles (and

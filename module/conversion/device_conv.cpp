@@ -324,19 +324,7 @@ void CDeviceConv::PickDeviceRows() {
   const bool byLayer = IsDlgButtonChecked(kByLayer) != 0, byShape = IsDlgButtonChecked(kByShape) != 0;
   const bool byRotation = IsDlgButtonChecked(kByRotation) != 0, byAttrs = IsDlgButtonChecked(kByAttributes) != 0;
   const std::unordered_set<cad::ObjectId> area(areaIds.begin(), areaIds.end());
-  for (;;) {
-    g_convPickWatchFlag = 0;
-    ed::registerWatchWinMsg(&WatchConvPickMsg);
-    cad::ObjectId picked;
-    geom::Point3d pt;
-    const int rc = ed::entSel(L"\n请选择对象:", picked, pt);
-    ed::removeWatchWinMsg(&WatchConvPickMsg);
-    if (rc == ed::kCancel) break;
-    if (g_convPickWatchFlag == 2) {
-      if (ui::Wnd* view = ui::drawingView()) view->PostMessage(ui::wm::KeyDown, 3, 0);
-      break;
-    }
-    if (rc != ed::kNormal || picked.isNull()) continue;
+  for (cad::ObjectId picked; PickConvEntity(L"\n请选择对象:", picked) == ed::kNormal;) {
     if (!area.count(picked)) {
       ed::printText(L"\n实体不在转换区域内，请重新选择！\n");
       continue;
