@@ -271,6 +271,31 @@ TEST_F(CircuitConversion, PickingCircuitsHidesThemAndRestoresVisibility) {
   EXPECT_TRUE(g_pipeLineConvDlg->IsWindowVisible());
 }
 
+TEST_F(CircuitConversion, PickingADeviceOfTwoRowsSelectsBoth) {
+  b = box({0, 0, 0});
+  const cad::ObjectId b2 = box({10000, 0, 0});
+  l1 = lamp({5000, 0, 0});
+  w1 = wire({0, 0, 0}, {5000, 0, 0});
+  w2 = wire({10000, 0, 0}, {5000, 0, 0});
+  ConvAreaObject()->areaIds = {w1, w2};
+  ConvAreaObject()->saved = 1;
+  ShowPipeLineConv();
+  step1 = g_pipeLineSelDlg;
+  ASSERT_NE(step1, nullptr);
+  step1->pipeList.SetItemDataPtr(step1->pipeList.AddString(L"照明"), new Ids{w1, w2});
+  step1->OnNextStep();
+  ASSERT_NE(g_pipeLineConvDlg, nullptr);
+  ASSERT_EQ(g_pipeLineConvDlg->rowList.GetItemCount(), 2);  // box circuits never join
+  push(ed::TokenKind::Pick, {4900, 150, 0});  // the shared lamp
+  push(ed::TokenKind::Escape);
+  g_pipeLineConvDlg->OnSetCircuitInfo();
+  EXPECT_EQ(g_pipeLineConvDlg->selectedRows, (std::vector<int>{0, 1}));
+  for (cad::ObjectId id : {b, b2, l1, w1, w2}) {
+    cad::ObjectPtr<cad::Entity> e(id, cad::OpenMode::ForRead);
+    EXPECT_TRUE(e->visible());
+  }
+}
+
 TEST_F(CircuitConversion, MaterialTableLeavesEverythingAsItWas) {
   const std::size_t before = db()->modelSpaceEntities().size();
   const std::size_t mark = ed::transcriptMark();

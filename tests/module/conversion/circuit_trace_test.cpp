@@ -66,6 +66,33 @@ TEST_F(CircuitTracing, PolylinesAndLampsOnAWireAreCutIntoPieces) {
   EXPECT_TRUE(hasEnds(nearEnd, end));
 }
 
+TEST_F(CircuitTracing, EdgeLinesOfLampsOnAWireDoNotCut) {
+  const cad::ObjectId b = box({0, 0, 0});
+  const cad::ObjectId l = lamp({6000, 0, 0});
+  // An edge line of the lamp lying across the wire: a lamp entity without
+  // an insertion point.
+  const cad::ObjectId edge = line(L"点状灯具边线", {3000, -100, 0}, {3000, 100, 0});
+  SetGjXdata(edge, L"灯1", GetHandleText(l), nullptr);
+  const cad::ObjectId w = wire({0, 0, 0}, {6000, 0, 0});
+  ASSERT_TRUE(trace({w}).ok);
+  ASSERT_EQ(g_tracedCircuits.size(), 1u);
+  EXPECT_EQ(g_tracedCircuits[0], (Ids{b, w, l}));
+  EXPECT_TRUE(IsDeviceEntity(edge));
+  EXPECT_EQ(DevicePrimaryOf(edge), l);
+}
+
+TEST_F(CircuitTracing, DevicesInTargetSpaceMeetTheirSourceWiring) {
+  // The device conversion put the devices 100000 to the right of the design.
+  const cad::ObjectId b = box({100000, 0, 0});
+  const cad::ObjectId l = lamp({106000, 0, 0});
+  const cad::ObjectId w = wire({0, 0, 0}, {6000, 0, 0});
+  CircuitTraceOptions o;
+  o.shift = geom::Vector3d(100000, 0, 0);
+  ASSERT_TRUE(TraceCircuits({w}, o).ok);
+  ASSERT_EQ(g_tracedCircuits.size(), 1u);
+  EXPECT_EQ(g_tracedCircuits[0], (Ids{b, w, l}));
+}
+
 TEST_F(CircuitTracing, ClosedLoopTakesEveryPieceOnceAndBranchesEndWithNull) {
   box({-5000, 0, 0});
   lamp({-5000, 5000, 0});
