@@ -86,9 +86,18 @@ cad::ObjectIdArray* CPipeLineSel::item(const ui::ListBox& list, int i) const {
 void CPipeLineSel::deleteItem(ui::ListBox& list, int i) {
   if (cad::ObjectIdArray* ids = item(list, i)) {
     HighlightEntities(*ids, 0);
-    delete ids;
+    owned_.erase(std::remove_if(owned_.begin(), owned_.end(), [&](const auto& p) { return p.get() == ids; }),
+                 owned_.end());
   }
   list.DeleteString(i);
+}
+
+int CPipeLineSel::addItem(bool pipes, const std::wstring& label, cad::ObjectIdArray ids) {
+  ui::ListBox& list = pipes ? pipeList : countList;
+  owned_.push_back(std::make_unique<cad::ObjectIdArray>(std::move(ids)));
+  const int at = list.AddString(label);
+  list.SetItemDataPtr(at, owned_.back().get());
+  return at;
 }
 
 void CPipeLineSel::emptyLists() {
@@ -127,18 +136,14 @@ bool CPipeLineSel::acceptPick(const ui::ListBox& list, cad::ObjectId picked, con
   return true;
 }
 
-cad::ObjectIdArray* CPipeLineSel::groupOf(const std::wstring& layer, const std::wstring& cls,
+cad::ObjectIdArray CPipeLineSel::groupOf(const std::wstring& layer, const std::wstring& cls,
                                           const std::function<bool(const cad::Entity*)>& alike) const {
-  auto* group = new cad::ObjectIdArray;
+  cad::ObjectIdArray group;
   for (auto it = areaIds.rbegin(); it != areaIds.rend(); ++it) {
     cad::ObjectPtr<cad::Entity> ent(*it, cad::OpenMode::ForRead);
-    if (ent && ent->layer() == layer && EntityClassName(ent.get()) == cls && alike(ent.get())) group->push_back(*it);
+    if (ent && ent->layer() == layer && EntityClassName(ent.get()) == cls && alike(ent.get())) group.push_back(*it);
   }
-  if (group->empty()) {
-    delete group;
-    return nullptr;
-  }
-  HighlightEntities(*group, 1);
+  if (!group.empty()) HighlightEntities(group, 1);
   return group;
 }
 
@@ -181,7 +186,7 @@ void CPipeLineSel::OnPickPipes() {
       linetype = c->linetype();
     }
     if (!acceptPick(pipeList, picked, layer, area)) continue;
-    auto* group = groupOf(layer, cls, [&](const cad::Entity* ent) {
+    cad::ObjectIdArray group = groupOf(layer, cls, [&](const cad::Entity* ent) {
       if (byColour && ent->colorIndex() != colour) return false;
       if (byLinetype && ent->linetype() != linetype) return false;
       if (!byWidth) return true;
@@ -192,12 +197,11 @@ void CPipeLineSel::OnPickPipes() {
       if (auto* p2 = cad::cast<cad::Polyline2d>(ent)) return p2->defaultStartWidth() == sw && p2->defaultEndWidth() == ew;
       return true;
     });
-    if (!group) continue;
+    if (group.empty()) continue;
     wchar_t label[512];
     std::swprintf(label, 512, L"%ls+线宽(%.0f,%.0f)+颜色(%d)+线型(%ls)", shownLayer(layer).c_str(), sw, ew, colour,
                   linetype.c_str());
-    const int at = pipeList.AddString(label);
-    pipeList.SetItemDataPtr(at, group);
+    addItem(true, label, std::move(group));
   }
   ShowWindow(ui::sw::Show);
 }
@@ -221,9 +225,9 @@ void CPipeLineSel::OnPickCounts() {
       colour = ent->colorIndex();
     }
     if (!acceptPick(countList, picked, layer, area)) continue;
-    auto* group = groupOf(layer, cls, [&](const cad::Entity* ent) { return ent->colorIndex() == colour; });
-    if (!group) continue;
-    countList.SetItemDataPtr(countList.AddString(shownLayer(layer)), group);
+    cad::ObjectIdArray group = groupOf(layer, cls, [&](const cad::Entity* ent) { return ent->colorIndex() == colour; });
+    if (group.empty()) continue;
+    addItem(false, shownLayer(layer), std::move(group));
   }
   ShowWindow(ui::sw::Show);
 }

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -60,11 +61,15 @@ class CPipeLineSel : public CComponentConv {
   void OnModifyArea();
   void OnNextStep();
 
+  // Appends an item to the wiring list (pipes) or the annotation list; the
+  // dialog keeps its ids. Answers the item's index.
+  int addItem(bool pipes, const std::wstring& label, cad::ObjectIdArray ids);
   // The id arrays of a list's items (empty items left out).
   std::vector<cad::ObjectIdArray> itemIds(bool pipes) const;
   void emptyLists();
 
   ui::ListBox pipeList, countList;
+  std::vector<std::unique_ptr<cad::ObjectIdArray>> owned_;  // the items' ids
   double mergeDistance = 1500.0;
   double connectDistance = 50.0;
 
@@ -77,8 +82,8 @@ class CPipeLineSel : public CComponentConv {
   bool acceptPick(const ui::ListBox& list, cad::ObjectId picked, const std::wstring& layer,
                   const std::unordered_set<cad::ObjectId>& area) const;
   // The area's entities (last to first) of the layer and class that are
-  // alike, highlighted; null when there are none.
-  cad::ObjectIdArray* groupOf(const std::wstring& layer, const std::wstring& cls,
+  // alike, highlighted.
+  cad::ObjectIdArray groupOf(const std::wstring& layer, const std::wstring& cls,
                               const std::function<bool(const cad::Entity*)>& alike) const;
   void highlightItems(int flag) const;
 };

@@ -35,7 +35,7 @@ class CircuitConversion : public convtest::CircuitDrawing {
     EXPECT_NE(ed::transcriptSince(mark).find(L"图层已经选择"), std::wstring::npos);
     ASSERT_EQ(step1->pipeList.GetCount(), 1);
     EXPECT_EQ(step1->pipeList.GetText(0), L"照明+线宽(0,0)+颜色(256)+线型(ByLayer)");
-    step1->countList.SetItemDataPtr(step1->countList.AddString(L"根数"), new Ids{t1, t2});
+    step1->addItem(false, L"根数", Ids{t1, t2});
   }
   static void describe(int row, const std::wstring& vertical = L"照明导线,BV2.5,3;软导管,JDG20") {
     CNewListCtrl& list = g_pipeLineConvDlg->rowList;
@@ -172,7 +172,7 @@ TEST_F(CircuitConversion, FewerThanTwoDevicesKeepStepOneAndTheDrawing) {
   ShowPipeLineConv();
   step1 = g_pipeLineSelDlg;
   ASSERT_NE(step1, nullptr);
-  step1->pipeList.SetItemDataPtr(step1->pipeList.AddString(L"照明"), new Ids{pl});
+  step1->addItem(true, L"照明", Ids{pl});
   const std::size_t before = db()->modelSpaceEntities().size();
   const std::size_t mark = ed::transcriptMark();
   step1->OnNextStep();
@@ -282,7 +282,7 @@ TEST_F(CircuitConversion, PickingADeviceOfTwoRowsSelectsBoth) {
   ShowPipeLineConv();
   step1 = g_pipeLineSelDlg;
   ASSERT_NE(step1, nullptr);
-  step1->pipeList.SetItemDataPtr(step1->pipeList.AddString(L"照明"), new Ids{w1, w2});
+  step1->addItem(true, L"照明", Ids{w1, w2});
   step1->OnNextStep();
   ASSERT_NE(g_pipeLineConvDlg, nullptr);
   ASSERT_EQ(g_pipeLineConvDlg->rowList.GetItemCount(), 2);  // box circuits never join
