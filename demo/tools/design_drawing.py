@@ -11,7 +11,13 @@ that marks imported layers, which the conversion commands take as sources.
 - fixtures (ZEB_洁具): the designer's wash basin and water closet blocks; at
   the same places the engineer has already placed the fixtures as point
   components (layers 洗脸盆 and 大便器), which the pipe conversion gives risers;
-- supply air ducts (ZEB_风管): a polyline of three segments and a line.
+- supply air ducts (ZEB_风管): a polyline of three segments and a line;
+- the electrical design, drawn beside the plan: a distribution box
+  (ZEB_配电箱), four lamps (ZEB_灯具), a switch (ZEB_开关) and two sockets
+  (ZEB_插座) as blocks; the lighting circuit from the box through the lamps to
+  the switch (ZEB_照明: a polyline and a line), the socket circuit
+  (ZEB_插座线: a polyline) and wire-count annotations (ZEB_根数: "3", "4",
+  "n=3") beside the lighting wiring.
 
 Added by make_demo.py when it writes the first floor, or alone:
     /usr/bin/python3 demo/tools/design_drawing.py
@@ -49,7 +55,22 @@ FIXTURES = [
 DUCT = [(13500, 16800), (20000, 16800), (20000, 17300), (29000, 17300)]
 DUCT_LINE = ((29000, 17300), (29000, 14000))
 
-DESIGN_LAYERS = [("ZEB_给水", 3), ("ZEB_排水", 30), ("ZEB_给水立管", 3), ("ZEB_洁具", 6), ("ZEB_风管", 5)]
+# The electrical design: device blocks (name, half width, half height,
+# with a circle), their positions, the wiring and the count annotations.
+ELECTRICAL_DEVICES = [
+    ("ZEB_配电箱", "设计_配电箱", 300, 150, False, [(34000, 3000)]),
+    ("ZEB_灯具", "设计_灯", 150, 150, True, [(37000, 3000), (40000, 3000), (40000, 6500), (37000, 6500)]),
+    ("ZEB_开关", "设计_开关", 100, 100, False, [(35000, 6500)]),
+    ("ZEB_插座", "设计_插座", 150, 100, False, [(43000, 3000), (43000, 6500)]),
+]
+LIGHTING = [(34000, 3000), (40000, 3000), (40000, 6500), (37000, 6500)]
+SWITCH_WIRE = ((37000, 6500), (35000, 6500))
+SOCKET_WIRING = [(34000, 3000), (34000, 1500), (43000, 1500), (43000, 6500)]
+WIRE_COUNTS = [("3", (35500, 3100), 0), ("4", (40100, 4500), 90), ("n=3", (38500, 6600), 0)]
+
+DESIGN_LAYERS = [("ZEB_给水", 3), ("ZEB_排水", 30), ("ZEB_给水立管", 3), ("ZEB_洁具", 6), ("ZEB_风管", 5),
+                 ("ZEB_配电箱", 1), ("ZEB_灯具", 2), ("ZEB_开关", 4), ("ZEB_插座", 4), ("ZEB_照明", 2),
+                 ("ZEB_插座线", 6), ("ZEB_根数", 7)]
 FIXTURE_LAYERS = [("洗脸盆", 6), ("大便器", 6)]
 APPS = ("编号", "属性", "特殊")
 
@@ -69,6 +90,28 @@ def fixture_block(doc, name, w, h):
         blk.add_lwpolyline([(-w / 2, -h / 2), (w / 2, -h / 2), (w / 2, h / 2), (-w / 2, h / 2)], close=True)
         blk.add_circle((0, 0), min(w, h) / 4)
     return block_name
+
+
+def device_block(doc, name, hw, hh, with_circle):
+    if name not in doc.blocks:
+        blk = doc.blocks.new(name)
+        blk.add_lwpolyline([(-hw, -hh), (hw, -hh), (hw, hh), (-hw, hh)], close=True)
+        if with_circle:
+            blk.add_circle((0, 0), min(hw, hh) * 0.7)
+    return name
+
+
+def add_electrical(doc):
+    msp = doc.modelspace()
+    for layer, block, hw, hh, with_circle, places in ELECTRICAL_DEVICES:
+        device_block(doc, block, hw, hh, with_circle)
+        for at in places:
+            msp.add_blockref(block, at, dxfattribs={"layer": layer})
+    msp.add_lwpolyline(LIGHTING, dxfattribs={"layer": "ZEB_照明"})
+    msp.add_line(*SWITCH_WIRE, dxfattribs={"layer": "ZEB_照明"})
+    msp.add_lwpolyline(SOCKET_WIRING, dxfattribs={"layer": "ZEB_插座线"})
+    for text, at, rotation in WIRE_COUNTS:
+        add_text(msp, "ZEB_根数", text, at, rotation)
 
 
 def add_text(msp, layer, text, at, rotation):
@@ -108,6 +151,7 @@ def add_design(doc):
     msp.add_lwpolyline(DUCT, dxfattribs={"layer": "ZEB_风管"})
     msp.add_line(*DUCT_LINE, dxfattribs={"layer": "ZEB_风管"})
     add_text(msp, "ZEB_风管", "500×320", (14500, 16950), 0)
+    add_electrical(doc)
 
 
 def main(path=FLOOR_DRAWING):

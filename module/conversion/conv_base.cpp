@@ -5,6 +5,9 @@
 
 #include "module/conversion/conversion_dialogs.h"
 #include "module/model/module_resources.h"
+#include "module/model/picking.h"
+#include "module/model/special_data.h"
+#include "module/toolkit/xdata.h"
 #include "module/toolkit/command_strings.h"
 #include "module/toolkit/entities.h"
 #include "module/toolkit/layers.h"
@@ -336,6 +339,41 @@ CComponentConv::~CComponentConv() {
 
 bool CComponentConv::OnInitDialog() { return ui::Dialog::OnInitDialog(); }
 
+void CComponentConv::commitCellEdit(ui::NotifyHeader* info, ui::LResult* result) {
+  auto* disp = reinterpret_cast<ui::NmLvDispInfo*>(info);
+  if (disp->item.pszText) {
+    const std::wstring text(disp->item.pszText, std::size_t(std::max(0, disp->item.cchTextMax)));
+    if (rowList.GetItemText(disp->item.iItem, disp->item.iSubItem) != text)
+      rowList.SetItemText(disp->item.iItem, disp->item.iSubItem, text);
+  }
+  if (result) *result = 0;
+}
+
+void CComponentConv::setUpRowList(std::initializer_list<std::pair<const wchar_t*, int>> columns, int colourColumn) {
+  rowList.SetExtendedStyle(rowList.GetExtendedStyle() | ui::lvs_ex::GridLines | ui::lvs_ex::FullRowSelect);
+  rowList.InsertColumn(0, L"序号", ui::lvcfmt::Center, 40);
+  int c = 1;
+  for (const auto& [title, width] : columns) rowList.InsertColumn(c++, title, ui::lvcfmt::Center, width);
+  rowList.DeleteColumn(0);
+  rowList.colourColumn = colourColumn;
+  DeleteAllConvRows(&rowList);
+}
+
+void CComponentConv::blockMainFrameWhileShown(std::function<void(bool)> extra) {
+  onMessage(ui::wm::ShowWindow, [this, extra](ui::WParam wp, ui::LParam) -> ui::LResult {
+    const bool shown = wp != 0;
+    if (ui::Wnd* frame = ui::mainFrame()) frame->EnableWindow(!shown);
+    if (shown) EnableWindow(true);
+    if (extra) extra(shown);
+    return 0;
+  });
+}
+
+void CComponentConv::enableConvertWhileRows() {
+  constexpr int kConvertButton = 366;
+  if (ui::Wnd* b = GetDlgItem(kConvertButton)) b->EnableWindow(rowList.GetItemCount() > 0);
+}
+
 void CComponentConv::OnCancel() {
   DeleteAllConvRows(&rowList);
   ui::Dialog::OnCancel();
@@ -346,6 +384,22 @@ void WatchConvPickMsg(const ed::Msg* msg) {
   if (msg->message == ed::kWmLButtonDown) g_convPickWatchFlag = 1;
   if (msg->message == ed::kWmRButtonDown || (msg->message == ed::kWmKeyDown && msg->wParam == ed::kVkReturn))
     g_convPickWatchFlag = 2;
+}
+
+int PickConvEntity(const std::wstring& prompt, cad::ObjectId& picked) {
+  for (;;) {
+    g_convPickWatchFlag = 0;
+    ed::registerWatchWinMsg(&WatchConvPickMsg);
+    geom::Point3d pt;
+    const int rc = ed::entSel(prompt, picked, pt);
+    ed::removeWatchWinMsg(&WatchConvPickMsg);
+    if (rc == ed::kCancel) return ed::kCancel;
+    if (g_convPickWatchFlag == 2) {
+      if (ui::Wnd* view = ui::drawingView()) view->PostMessage(ui::wm::KeyDown, 3, 0);
+      return ed::kCancel;
+    }
+    if (rc == ed::kNormal && !picked.isNull()) return ed::kNormal;
+  }
 }
 
 void FindSimilarEntities(CComponentConv* dlg, cad::ObjectIdArray* out, const std::wstring& className,
@@ -379,19 +433,7 @@ void PickConvRows(CComponentConv* dlg, const std::wstring& classList, int checkC
   CNewListCtrl& list = dlg->rowList;
   StringArray classes;
   SplitString(classList, L",", classes);
-  for (;;) {
-    g_convPickWatchFlag = 0;
-    ed::registerWatchWinMsg(&WatchConvPickMsg);
-    cad::ObjectId picked;
-    geom::Point3d pt;
-    int rc = ed::entSel(L"\n请选择线:", picked, pt);
-    ed::removeWatchWinMsg(&WatchConvPickMsg);
-    if (rc == ed::kCancel) break;
-    if (g_convPickWatchFlag == 2) {
-      if (ui::Wnd* view = ui::drawingView()) view->PostMessage(ui::wm::KeyDown, 3, 0);
-      break;
-    }
-    if (rc != ed::kNormal || picked.isNull()) continue;
+  for (cad::ObjectId picked; PickConvEntity(L"\n请选择线:", picked) == ed::kNormal;) {
     if (!contains(dlg->areaIds, picked)) {
       ed::printText(L"\n目前选择的实体不在转换区域内！");
       continue;
@@ -540,4 +582,56 @@ void ViewConvArea(CComponentConv* dlg) {
   for (int r = 0; r < dlg->rowList.GetItemCount(); ++r)
     if (cad::ObjectIdArray* ids = dlg->rowList.rowIds(r)) HighlightEntities(*ids, 1);
   dlg->ShowWindow(ui::sw::Show);
+}
+
+namespace {
+constexpr int kAdvancedButton = 286, kAdvancedHeight = 65;
+
+void growBy(ui::Dialog* dlg, int dy) {
+  ui::Rect r;
+  dlg->GetWindowRect(&r);
+  dlg->SetWindowPos(static_cast<const ui::Wnd*>(nullptr), 0, 0, r.right - r.left, r.bottom - r.top + dy,
+                    ui::swp::NoMove | ui::swp::NoZOrder);
+}
+}  // namespace
+
+void CollapseAdvanced(ui::Dialog* dlg) {
+  growBy(dlg, -kAdvancedHeight);
+  dlg->SetDlgItemText(kAdvancedButton, L"高级<<");
+}
+
+void ToggleAdvanced(ui::Dialog* dlg) {
+  if (dlg->GetDlgItemText(kAdvancedButton) == L"高级<<") {
+    dlg->SetDlgItemText(kAdvancedButton, L"高级>>");
+    growBy(dlg, kAdvancedHeight);
+  } else {
+    dlg->SetDlgItemText(kAdvancedButton, L"高级<<");
+    growBy(dlg, -kAdvancedHeight);
+  }
+}
+
+bool PickGjElevation(double& elev) {
+  for (;;) {
+    cad::ObjectIdArray gj, same, layerIds;
+    geom::Point3d pt;
+    if (PickGj(L"", gj, same, layerIds, pt, L"\n选择构件：", false) != ed::kNormal) return false;
+    HighlightEntities(gj, 0);
+    cad::ObjectIdArray primary;
+    FilterPrimaryGjIds(primary, gj);
+    if (primary.empty()) continue;
+    StringArray special;
+    GetXdataLines(primary[0], kXdataSpecial, special);
+    const std::wstring type = GetAttrValue(special, L"类型");
+    if (type == L"斜管" || type == L"立管") {
+      double s = 0, e = 0;
+      GetGjSpecial(primary[0], nullptr, &s, &e);
+      if (s != e) continue;
+      elev = s;
+      return true;
+    }
+    if (type == L"点构件") {
+      GetPointGjSpecial(primary[0], nullptr, &elev, nullptr);
+      return true;
+    }
+  }
 }

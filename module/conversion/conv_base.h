@@ -15,7 +15,10 @@
 //   combo (CNewComboBox) that edits one cell; every way out of it commits.
 #pragma once
 
+#include <functional>
+#include <initializer_list>
 #include <string>
+#include <utility>
 
 #include "module/toolkit/strings.h"
 #include "platform/cad/ids.h"
@@ -102,6 +105,17 @@ class CComponentConv : public ui::Dialog {
   virtual void UpdateConvertButton() = 0;
 
   void SetAreaIds(const cad::ObjectIdArray& ids) { areaIds = ids; }
+  // The common forms of the two operations: the edited text goes into its
+  // cell when it differs; 转换 (366) is enabled while the list has rows.
+  void commitCellEdit(ui::NotifyHeader* info, ui::LResult* result);
+  void enableConvertWhileRows();
+  // Sets up the row list: grid lines, full-row selection, the centred
+  // columns (title, width; column 0 is centred by inserting a placeholder
+  // column first and deleting it), the colour column, no rows.
+  // While the dialog is shown the CAD main frame takes no input (the dialog
+  // stays enabled); then the extra handler runs with the new state.
+  void blockMainFrameWhileShown(std::function<void(bool)> extra = {});
+  void setUpRowList(std::initializer_list<std::pair<const wchar_t*, int>> columns, int colourColumn);
   // The prompt of 查看区域.
   virtual std::wstring viewAreaPrompt() const { return L"\n转换区域\n回车返回"; }
   // Drops every row's ids that are no longer in the drawing; nothing else.
@@ -116,6 +130,10 @@ class CComponentConv : public ui::Dialog {
 // press, 2 after a right button press or Enter.
 extern int g_convPickWatchFlag;
 void WatchConvPickMsg(const ed::Msg* msg);
+// One pick of the conversion pick loops: kNormal with an entity; kCancel when
+// the loop is to end (Escape; the right button or Enter, after which the
+// cancel key goes to the drawing view). Picks that hit nothing ask again.
+int PickConvEntity(const std::wstring& prompt, cad::ObjectId& picked);
 
 // The class names of the entities the linear conversions can turn into
 // components: lines, lightweight polylines and arcs for runs; circles (and
@@ -132,6 +150,15 @@ void PickConvRows(CComponentConv* dlg, const std::wstring& classList, int checkC
 void FindSimilarEntities(CComponentConv* dlg, cad::ObjectIdArray* out, const std::wstring& className,
                          const std::wstring& layer, int colourIndex, double startWidth, double endWidth);
 void ModifyConvArea(CComponentConv* dlg);
+// Asks for components until one gives an elevation: a level run or riser
+// (equal start and end elevations) or a point component; other picks ask
+// again. False when the user ends the pick.
+bool PickGjElevation(double& elev);
+// The settings group at the bottom of the device and circuit dialogs: hidden
+// at first (the window 65 pixels shorter, the button 286 reading "高级<<");
+// the button shows and hides it again.
+void CollapseAdvanced(ui::Dialog* dlg);
+void ToggleAdvanced(ui::Dialog* dlg);
 void ViewConvArea(CComponentConv* dlg);
 
 // The list operations that keep the row model (highlight, owned arrays).

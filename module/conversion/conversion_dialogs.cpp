@@ -1,28 +1,13 @@
-// The one-instance globals of the conversion dialogs, the area object, and
-// the device and circuit conversions, whose dialogs are not built yet: each
-// of those is an object with a window that can be destroyed, held by its
-// global pointer, and showing one says on the command line that its command
-// is not built.
+// The one-instance globals of the conversion dialogs and the area object,
+// and the openers of the device and circuit conversions.
 #include "module/conversion/conversion_dialogs.h"
 
 #include "module/conversion/conv_base.h"
+#include "module/conversion/conv_openers.h"
+#include "module/conversion/device_conv.h"
 #include "module/conversion/linear_conv.h"
-#include "module/toolkit/not_built.h"
-
-namespace {
-
-class ConvDialogStub {
- public:
-  virtual ~ConvDialogStub() = default;
-  void DestroyWindow() {}
-  void* m_hWnd = nullptr;
-};
-
-}  // namespace
-
-class CDeviceConv : public ConvDialogStub {};
-class CPipeLineSel : public ConvDialogStub {};
-class CPipeLineConv : public ConvDialogStub {};
+#include "module/conversion/circuit_conv.h"
+#include "module/conversion/material_table.h"
 
 CConvArea* g_convArea = nullptr;
 CDeviceConv* g_deviceConvDlg = nullptr;
@@ -43,18 +28,28 @@ void DestroyFloorConvDialogs() {
   DestroyConvDialog(g_convArea);
   DestroyConvDialog(g_pipeConvDlg);
   DestroyConvDialog(g_pipeLineConvDlg);
+  ClearCircuitState();
   DestroyConvDialog(g_airDuctConvDlg);
   DestroyConvDialog(g_waterPipeConvDlg);
 }
 
-void ShowDeviceConv() {
-  if (!g_deviceConvDlg) g_deviceConvDlg = new CDeviceConv;
-  ReportCommandNotBuilt(L"DeviceConv");
-}
+void ShowDeviceConv() { OpenConvDialog(g_deviceConvDlg); }
 
 void ShowPipeLineConv() {
-  // Step 1 of the circuit conversion, and step 2 that follows from it.
-  if (!g_pipeLineSelDlg) g_pipeLineSelDlg = new CPipeLineSel;
-  ReportCommandNotBuilt(L"PipeLineConv");
-  if (!g_pipeLineConvDlg) g_pipeLineConvDlg = new CPipeLineConv;
+  // A step 2 that still has rows comes back instead of a new step 1.
+  {
+    UiResourceScope resources;
+    if (EnsureConvArea() != 1) return;
+    if (g_pipeLineSelDlg && g_pipeLineSelDlg->m_hWnd && g_pipeLineSelDlg->IsWindowVisible()) return;
+    if (g_pipeLineConvDlg && g_pipeLineConvDlg->m_hWnd && g_pipeLineConvDlg->rowList.GetItemCount() > 0) {
+      g_pipeLineConvDlg->ShowWindow(ui::sw::Show);
+      return;
+    }
+  }
+  OpenConvDialog(g_pipeLineSelDlg);
+}
+
+void RunTableConv() {
+  UiResourceScope resources;
+  CDeviceTableConv table;
 }

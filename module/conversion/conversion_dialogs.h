@@ -42,3 +42,6 @@ void ShowPipeConv();
 void ShowPipeLineConv();
 void ShowAirDuctConv();
 void ShowWaterPipeConv();
+// The material-table command: the dialog object is made and dropped again
+// without a window (nothing fills the table).
+void RunTableConv();

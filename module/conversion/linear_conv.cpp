@@ -4,6 +4,7 @@
 #include <map>
 #include <cmath>
 
+#include "module/conversion/conv_openers.h"
 #include "module/conversion/conversion_dialogs.h"
 #include "module/model/component_types.h"
 #include "module/model/picking.h"
@@ -120,17 +121,9 @@ void CLinearConv::DoDataExchange(ui::DataExchange* dx) {
 
 bool CLinearConv::OnInitDialog() {
   CComponentConv::OnInitDialog();
-  rowList.SetExtendedStyle(rowList.GetExtendedStyle() | ui::lvs_ex::GridLines | ui::lvs_ex::FullRowSelect);
-  const struct {
-    const wchar_t* title;
-    int width;
-  } columns[] = {{L"序号", 40}, {L"序号", 40}, {L"构件名称", 85}, {L"构件编号", 85},
-                 {L"标高", 85}, {L"立管", 60}, {L"图层", 80},     {L"颜色", 60}};
-  int c = 0;
-  for (const auto& col : columns) rowList.InsertColumn(c++, col.title, ui::lvcfmt::Center, col.width);
-  rowList.DeleteColumn(0);
-  rowList.colourColumn = kColColour;
-  DeleteAllConvRows(&rowList);
+  setUpRowList({{L"序号", 40}, {L"构件名称", 85}, {L"构件编号", 85}, {L"标高", 85}, {L"立管", 60}, {L"图层", 80},
+                {L"颜色", 60}},
+               kColColour);
   LoadCurFloorLevels();
   startElev = endElev = g_floorHeight;
   UpdateData(false);
@@ -219,19 +212,9 @@ void CLinearConv::BeginCellEdit(int row, int column) {
   ShowCellCombo(&rowList, row, column, &choices, start, 0);
 }
 
-void CLinearConv::EndCellEdit(ui::NotifyHeader* info, ui::LResult* result) {
-  auto* disp = reinterpret_cast<ui::NmLvDispInfo*>(info);
-  if (disp->item.pszText) {
-    const std::wstring text(disp->item.pszText, std::size_t(std::max(0, disp->item.cchTextMax)));
-    if (rowList.GetItemText(disp->item.iItem, disp->item.iSubItem) != text)
-      rowList.SetItemText(disp->item.iItem, disp->item.iSubItem, text);
-  }
-  if (result) *result = 0;
-}
+void CLinearConv::EndCellEdit(ui::NotifyHeader* info, ui::LResult* result) { commitCellEdit(info, result); }
 
-void CLinearConv::UpdateConvertButton() {
-  if (ui::Wnd* b = GetDlgItem(kConvert)) b->EnableWindow(rowList.GetItemCount() > 0);
-}
+void CLinearConv::UpdateConvertButton() { enableConvertWhileRows(); }
 
 void CLinearConv::OnPick() {
   if (!UpdateData(true)) return;
@@ -409,31 +392,8 @@ void CPipeConv::SetRiserElevations() {
 void CPipeConv::PickElevationFromGj(bool start) {
   ShowWindow(ui::sw::Hide);
   if (ui::Wnd* view = ui::drawingView()) view->SetFocus();
-  for (;;) {
-    cad::ObjectIdArray gj, same, layerIds;
-    geom::Point3d pt;
-    if (PickGj(L"", gj, same, layerIds, pt, L"\n选择构件：", false) != ed::kNormal) break;
-    HighlightEntities(gj, 0);
-    cad::ObjectIdArray primary;
-    FilterPrimaryGjIds(primary, gj);
-    if (primary.empty()) continue;
-    StringArray special;
-    GetXdataLines(primary[0], kXdataSpecial, special);
-    const std::wstring type = GetAttrValue(special, L"类型");
-    double elev = 0;
-    if (type == L"斜管" || type == L"立管") {
-      double s = 0, e = 0;
-      GetGjSpecial(primary[0], nullptr, &s, &e);
-      if (s != e) continue;
-      elev = s;
-    } else if (type == L"点构件") {
-      GetPointGjSpecial(primary[0], nullptr, &elev, nullptr);
-    } else {
-      continue;
-    }
-    SetDlgItemText(start ? kStartElev : kEndElev, FormatNumber(elev, 1));
-    break;
-  }
+  double elev = 0;
+  if (PickGjElevation(elev)) SetDlgItemText(start ? kStartElev : kEndElev, FormatNumber(elev, 1));
   ShowWindow(ui::sw::Show);
 }
 
@@ -519,35 +479,6 @@ void CLinearConvEdit::OnEditConfirm() {
 // Openers
 // ---------------------------------------------------------------------------
 
-namespace {
-
-
-// The opener of a linear conversion dialog: one instance per kind; a hidden
-// earlier one is destroyed before the new one is made.
-template <class T>
-void showLinear(T*& dlg) {
-  UiResourceScope resources;
-  if (EnsureConvArea() != 1) return;
-  if (dlg && dlg->m_hWnd && dlg->IsWindowVisible()) return;
-  DestroyConvDialog(dlg);
-  auto* made = new T;
-  if (!made->Create(made->templateId(), ui::mainFrame())) {
-    delete made;
-    ed::printText(L"\n转换对话框无法打开。\n");
-    return;
-  }
-  dlg = made;
-  dlg->CenterWindow(ui::mainFrame());
-  dlg->sourceX = g_convArea->sourceX;
-  dlg->sourceY = g_convArea->sourceY;
-  dlg->targetX = g_convArea->targetX;
-  dlg->targetY = g_convArea->targetY;
-  dlg->SetAreaIds(g_convArea->areaIds);
-  dlg->ShowWindow(ui::sw::Show);
-}
-
-}  // namespace
-
-void ShowAirDuctConv() { showLinear(g_airDuctConvDlg); }
-void ShowPipeConv() { showLinear(g_pipeConvDlg); }
-void ShowWaterPipeConv() { showLinear(g_waterPipeConvDlg); }
+void ShowAirDuctConv() { OpenConvDialog(g_airDuctConvDlg); }
+void ShowPipeConv() { OpenConvDialog(g_pipeConvDlg); }
+void ShowWaterPipeConv() { OpenConvDialog(g_waterPipeConvDlg); }

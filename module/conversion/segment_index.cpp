@@ -131,3 +131,100 @@ bool RemoveOverlappedIndexed(SegmentIndex& list, const geom::Point3d& start, con
   }
   return true;
 }
+
+// ---------------------------------------------------------------------------
+// Crossing selections
+// ---------------------------------------------------------------------------
+
+namespace {
+
+using BPolygon = bg::model::polygon<BPoint, false, false>;
+using BSegment = bg::model::segment<BPoint>;
+
+struct CrossingEntry {
+  cad::ObjectId id;
+  std::size_t order = 0;
+  bool isSegment = false;
+  BPoint a, b;
+  bool alive = true;
+};
+
+}  // namespace
+
+struct CrossingIndex::Impl {
+  bgi::rtree<Value, bgi::rstar<16>> tree;
+  std::vector<CrossingEntry> entries;
+  std::unordered_multimap<cad::ObjectId, std::size_t> byId;
+  std::size_t live = 0;
+
+  void add(CrossingEntry e, const BBox& box) {
+    e.order = entries.size();
+    const std::size_t slot = entries.size();
+    entries.push_back(e);
+    tree.insert({box, slot});
+    byId.emplace(e.id, slot);
+    ++live;
+  }
+};
+
+CrossingIndex::CrossingIndex() : impl_(std::make_unique<Impl>()) {}
+CrossingIndex::~CrossingIndex() = default;
+
+void CrossingIndex::addSegment(cad::ObjectId id, const geom::Point3d& a, const geom::Point3d& b) {
+  CrossingEntry e;
+  e.id = id;
+  e.isSegment = true;
+  e.a = BPoint(a.x, a.y);
+  e.b = BPoint(b.x, b.y);
+  impl_->add(e, boxOf(a, b, 0));
+}
+
+void CrossingIndex::addBox(cad::ObjectId id, const geom::Point3d& min, const geom::Point3d& max) {
+  CrossingEntry e;
+  e.id = id;
+  e.a = BPoint(std::min(min.x, max.x), std::min(min.y, max.y));
+  e.b = BPoint(std::max(min.x, max.x), std::max(min.y, max.y));
+  impl_->add(e, BBox(e.a, e.b));
+}
+
+void CrossingIndex::remove(cad::ObjectId id) {
+  auto range = impl_->byId.equal_range(id);
+  for (auto it = range.first; it != range.second; ++it) {
+    CrossingEntry& e = impl_->entries[it->second];
+    if (!e.alive) continue;
+    e.alive = false;
+    --impl_->live;
+    const BBox box = e.isSegment ? BBox(BPoint(std::min(e.a.get<0>(), e.b.get<0>()), std::min(e.a.get<1>(), e.b.get<1>())),
+                                        BPoint(std::max(e.a.get<0>(), e.b.get<0>()), std::max(e.a.get<1>(), e.b.get<1>())))
+                                 : BBox(e.a, e.b);
+    impl_->tree.remove(Value(box, it->second));
+  }
+  impl_->byId.erase(id);
+}
+
+std::size_t CrossingIndex::size() const { return impl_->live; }
+
+cad::ObjectIdArray CrossingIndex::crossing(const std::vector<geom::Point3d>& polygon) const {
+  cad::ObjectIdArray out;
+  if (polygon.size() < 3) return out;
+  BPolygon poly;
+  for (const auto& p : polygon) poly.outer().push_back(BPoint(p.x, p.y));
+  bg::correct(poly);
+  BBox env;
+  bg::envelope(poly, env);
+  std::vector<Value> hits;
+  impl_->tree.query(bgi::intersects(env), std::back_inserter(hits));
+  std::vector<std::size_t> slots;
+  for (const Value& v : hits) {
+    const CrossingEntry& e = impl_->entries[v.second];
+    if (!e.alive) continue;
+    const bool meets = e.isSegment ? bg::intersects(BSegment(e.a, e.b), poly) : bg::intersects(BBox(e.a, e.b), poly);
+    if (meets) slots.push_back(v.second);
+  }
+  std::sort(slots.begin(), slots.end());
+  for (std::size_t s : slots) {
+    const cad::ObjectId id = impl_->entries[s].id;
+    if (std::find(out.begin(), out.end(), id) == out.end()) out.push_back(id);
+  }
+  return out;
+}

@@ -49,3 +49,28 @@ class SegmentIndex {
 // listed segment that lies on start-end and comes before that is erased
 // (entity and slot). The result of the whole-list scan, found by the index.
 bool RemoveOverlappedIndexed(SegmentIndex& list, const geom::Point3d& start, const geom::Point3d& end);
+
+// The crossing-polygon selection of the circuit tracing over the entities it
+// looks at (wiring pieces and device entities), in plan: an entity is found
+// when its shape meets the polygon (a piece by its straight segment, any
+// other entity by its extents box). Answers in the order the entities were
+// added, as the host's selection answers in drawing order.
+class CrossingIndex {
+ public:
+  CrossingIndex();
+  ~CrossingIndex();
+  CrossingIndex(const CrossingIndex&) = delete;
+  CrossingIndex& operator=(const CrossingIndex&) = delete;
+
+  void addSegment(cad::ObjectId id, const geom::Point3d& a, const geom::Point3d& b);
+  void addBox(cad::ObjectId id, const geom::Point3d& min, const geom::Point3d& max);
+  // Takes an entity out (all its entries).
+  void remove(cad::ObjectId id);
+  // The entities meeting the convex polygon, in adding order, each once.
+  cad::ObjectIdArray crossing(const std::vector<geom::Point3d>& polygon) const;
+  std::size_t size() const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};

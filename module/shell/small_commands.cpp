@@ -161,7 +161,9 @@ void CmdWaterPipeConv() {
   ModuleResourceScope resources;
   ShowWaterPipeConv();
 }
-// The device table conversion shows no window of its own from this command:
-// the command only makes its module resources current for the time of the
-// call and changes nothing.
-void CmdTableConv() { ModuleResourceScope resources; }
+// The material table dialog is made and destroyed again without a window:
+// the command shows nothing and changes nothing.
+void CmdTableConv() {
+  ModuleResourceScope resources;
+  RunTableConv();
+}

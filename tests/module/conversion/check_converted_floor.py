@@ -8,7 +8,14 @@ reading both with ezdxf, independently of the module's own code:
 - no two runs of one name cross inside both (crossings are broken);
 - every fixture point component has a riser at its insertion point;
 - the ducts keep every segment of the design's duct lines and polylines;
-- the design's entities (layers "ZEB_...") are all still there.
+- the devices of the electrical design (blocks on ZEB_配电箱, ZEB_灯具,
+  ZEB_开关, ZEB_插座) are point components at the same places;
+- the lighting wiring (ZEB_照明, cut into straight pieces by the circuit
+  tracing) keeps its length, and the wire-in-conduit runs "导线·导管" lie
+  along it, 15 past the box and the switch, with the counts of the "3", "4"
+  and "n=3" texts beside them (2 elsewhere);
+- the design's entities (layers "ZEB_...") are all still there (the wiring
+  as its pieces).
 Prints one line per difference and exits 1 when any.
     check_converted_floor.py DESIGN CONVERTED
 """
@@ -90,6 +97,64 @@ def crossing(s, t):
     return eu < u < 1 - eu and ev < v < 1 - ev
 
 
+WIRING = "ZEB_照明"
+DEVICES = {"ZEB_配电箱": "配电箱", "ZEB_灯具": "点状灯具", "ZEB_开关": "开关", "ZEB_插座": "插座"}
+# Horizontal runs of the lighting circuit: plan ends (either order) and count.
+LIGHTING_RUNS = {
+    ((34015, 3000), (37000, 3000)): "3",
+    ((37015, 3000), (40000, 3000)): "2",
+    ((40000, 3015), (40000, 6500)): "4",
+    ((39985, 6500), (37000, 6500)): "3",
+    ((37000 - 15, 6500), (35015, 6500)): "2",
+}
+
+
+def wiring_length(doc):
+    total = 0.0
+    for e in doc.modelspace():
+        if e.dxf.layer != WIRING:
+            continue
+        if e.dxftype() == "LINE":
+            total += length(((e.dxf.start.x, e.dxf.start.y), (e.dxf.end.x, e.dxf.end.y)))
+        elif e.dxftype() == "LWPOLYLINE":
+            pts = [(p[0], p[1]) for p in e.get_points("xy")]
+            total += sum(length((a, b)) for a, b in zip(pts, pts[1:]))
+    return total
+
+
+def check_electrical(design, converted, diffs):
+    for source, layer in DEVICES.items():
+        want = sorted((round(e.dxf.insert.x), round(e.dxf.insert.y)) for e in design.modelspace().query("INSERT")
+                      if e.dxf.layer == source)
+        def placed(doc):
+            return [(round(e.dxf.insert.x), round(e.dxf.insert.y)) for e in doc.modelspace().query("INSERT")
+                    if e.dxf.layer == layer and special(e).get("类型") == "点构件"]
+        # Components the floor held before the conversion are not its work.
+        got = placed(converted)
+        for p in placed(design):
+            if p in got:
+                got.remove(p)
+        got.sort()
+        if want != got:
+            diffs.append("devices %s: design at %s, components at %s" % (layer, want, got))
+    if abs(wiring_length(design) - wiring_length(converted)) > 0.01:
+        diffs.append("lighting wiring: %.3f before, %.3f after" % (wiring_length(design), wiring_length(converted)))
+    runs = {}
+    for e in converted.modelspace().query("LWPOLYLINE"):
+        if e.dxf.layer != "导线·导管":
+            continue
+        pts = [(round(p[0]), round(p[1])) for p in e.get_points("xy")]
+        attrs = xdata_lines(e, "属性")
+        count = next((a.split("=", 1)[1] for a in attrs if a.startswith("导线根数=")), "")
+        runs[(pts[0], pts[-1])] = count
+        runs[(pts[-1], pts[0])] = count
+    for ends, count in LIGHTING_RUNS.items():
+        if runs.get(ends) != count:
+            diffs.append("wire-in-conduit run %s: count %s, want %s" % (ends, runs.get(ends), count))
+    if len(runs) != 2 * len(LIGHTING_RUNS):
+        diffs.append("%d wire-in-conduit runs, want %d" % (len(runs) // 2, len(LIGHTING_RUNS)))
+
+
 def main(design_path, converted_path):
     design = ezdxf.readfile(design_path)
     converted = ezdxf.readfile(converted_path)
@@ -147,8 +212,10 @@ def main(design_path, converted_path):
             diffs.append("ducts: %d segments of %.3f made from %d of %.3f" % (
                 len(made), sum(map(length, made)), len(source), sum(map(length, source))))
 
+    check_electrical(design, converted, diffs)
+
     def zeb_count(doc):
-        return sum(1 for e in doc.modelspace() if e.dxf.layer.startswith("ZEB_"))
+        return sum(1 for e in doc.modelspace() if e.dxf.layer.startswith("ZEB_") and e.dxf.layer != WIRING)
 
     if zeb_count(design) != zeb_count(converted):
         diffs.append("design entities: %d before, %d after" % (zeb_count(design), zeb_count(converted)))

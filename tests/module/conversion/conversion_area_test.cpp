@@ -15,23 +15,7 @@ namespace {
 
 using geom::Point3d;
 
-class ConversionArea : public convtest::DialogDrawing {
- protected:
-  static void answer(const std::wstring& directive, std::vector<std::wstring> args) {
-    ed::InputToken t;
-    t.kind = ed::TokenKind::Directive;
-    t.text = directive;
-    t.args = std::move(args);
-    ed::inputQueue().push(t);
-  }
-  static void push(ed::TokenKind kind, Point3d p1 = {}, Point3d p2 = {}) {
-    ed::InputToken t;
-    t.kind = kind;
-    t.p1 = p1;
-    t.p2 = p2;
-    ed::inputQueue().push(t);
-  }
-};
+class ConversionArea : public convtest::DialogDrawing {};
 
 TEST_F(ConversionArea, SavedOnlyWithEntitiesAndAskedOnce) {
   const cad::ObjectId a = line(L"ZEB_给水", {0, 0, 0}, {1000, 0, 0});

@@ -69,21 +69,23 @@ class NetworkDrawing : public kivtest::ProjectSandbox {
     EXPECT_FALSE(id.isNull());
     return GjSegment(id, a, b, name, number);
   }
+  // A block definition holding one square of the given half side (kept when
+  // the name exists).
+  void squareBlock(const std::wstring& name, double half) {
+    cad::ObjectPtr<cad::BlockTable> table(db_->blockTableId(), cad::OpenMode::ForWrite);
+    if (table->has(name)) return;
+    auto rec = std::make_unique<cad::BlockRecord>();
+    rec->setName(name);
+    cad::ObjectId recId;
+    table->add(std::move(rec), &recId);
+    cad::ObjectPtr<cad::BlockRecord> open(recId, cad::OpenMode::ForWrite);
+    open->appendEntity(
+        MakePolyline({{-half, -half, 0}, {half, -half, 0}, {half, half, 0}, {-half, half, 0}}, {}, true, kDefaultWidth));
+  }
   // A fixture point component: a 400 x 400 square block on the type's layer.
   cad::ObjectId fixture(const std::wstring& type, Point3d at, double elevation) {
     const std::wstring block = L"测试_" + type;
-    {
-      cad::ObjectPtr<cad::BlockTable> table(db_->blockTableId(), cad::OpenMode::ForWrite);
-      if (!table->has(block)) {
-        auto rec = std::make_unique<cad::BlockRecord>();
-        rec->setName(block);
-        cad::ObjectId recId;
-        table->add(std::move(rec), &recId);
-        cad::ObjectPtr<cad::BlockRecord> open(recId, cad::OpenMode::ForWrite);
-        open->appendEntity(MakePolyline({{-200, -200, 0}, {200, -200, 0}, {200, 200, 0}, {-200, 200, 0}}, {}, true,
-                                        kDefaultWidth));
-      }
-    }
+    squareBlock(block, 200);
     GetOrCreateLayer(type, db_);
     cad::ObjectId id = InsertBlockRef(block, at, 0, cad::Scale3d{}, geom::Vector3d(0, 0, 1), type, db_);
     const std::wstring number = L"F1";
@@ -122,6 +124,21 @@ class DialogDrawing : public NetworkDrawing {
     NetworkDrawing::SetUp();
     if (IsSkipped()) return;
     ui::init();
+  }
+  // Scripted answers and inputs for the dialogs and prompts.
+  static void answer(const std::wstring& directive, std::vector<std::wstring> args) {
+    ed::InputToken t;
+    t.kind = ed::TokenKind::Directive;
+    t.text = directive;
+    t.args = std::move(args);
+    ed::inputQueue().push(t);
+  }
+  static void push(ed::TokenKind kind, Point3d p1 = {}, Point3d p2 = {}) {
+    ed::InputToken t;
+    t.kind = kind;
+    t.p1 = p1;
+    t.p2 = p2;
+    ed::inputQueue().push(t);
   }
   void TearDown() override {
     DestroyFloorConvDialogs();

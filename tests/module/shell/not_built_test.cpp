@@ -4,7 +4,6 @@
 
 #include <string>
 
-#include "module/conversion/conversion_dialogs.h"
 #include "module/shell/command_table.h"
 #include "module/toolkit/not_built.h"
 #include "platform/editor/cmdline.h"
@@ -28,21 +27,6 @@ TEST(NotBuilt, EveryPlaceholderIsACommandThatSaysItIsNotBuilt) {
     EXPECT_NE(ed::transcriptSince(mark).find(notBuilt(name)), std::wstring::npos)
         << testing::PrintToString(ed::transcriptSince(mark));
   }
-}
-
-TEST(NotBuilt, ConversionLaunchersSayTheirDialogIsNotBuilt) {
-  const struct {
-    void (*show)();
-    const wchar_t* command;
-  } kCases[] = {{&ShowDeviceConv, L"DeviceConv"}, {&ShowPipeLineConv, L"PipeLineConv"}};
-  for (const auto& c : kCases) {
-    const std::size_t mark = ed::transcriptMark();
-    c.show();
-    const std::wstring said = ed::transcriptSince(mark);
-    EXPECT_NE(said.find(notBuilt(c.command)), std::wstring::npos) << testing::PrintToString(said);
-  }
-  DestroyFloorConvDialogs();
-  DestroyConvArea();
 }
 
 }  // namespace

@@ -189,7 +189,7 @@ TEST_F(SmallCommands, LaunchersCallTheirWindowsAndBalanceTheResources) {
   CmdWaterPipeConv();
   EXPECT_NE(g_deviceConvDlg, nullptr);
   EXPECT_NE(g_pipeConvDlg, nullptr);
-  EXPECT_NE(g_pipeLineConvDlg, nullptr);
+  EXPECT_NE(g_pipeLineSelDlg, nullptr);  // the circuit conversion opens at its first step
   EXPECT_NE(g_airDuctConvDlg, nullptr);
   EXPECT_NE(g_waterPipeConvDlg, nullptr);
   EXPECT_EQ(ed::docManager().resourceBalance(), balance);
