@@ -3,7 +3,6 @@
 #include "module/fittings/fittings_commands.h"
 #include "module/toolkit/not_built.h"
 
-KIV_COMMAND_NOT_BUILT(KivChangeElev)
 KIV_COMMAND_NOT_BUILT(GPS_ValidCheck)
 KIV_COMMAND_NOT_BUILT(DQ_ValidCheck)
 KIV_COMMAND_NOT_BUILT(GPS_Adaption)
