@@ -15,9 +15,6 @@ class Adaption : public kivtest::PipeSandbox {
     return sql(project() / u8"1层.DB",
                "SELECT 构件分类, 参数 FROM records WHERE 构件名称='阀门' AND 编号='" + number + "'");
   }
-  std::string sql(const std::filesystem::path& table, const std::string& statements) {
-    return kivtest::runShell("sqlite3 '" + table.string() + "' \"" + statements + "\"");
-  }
   static std::wstring numberOf(cad::ObjectId id) {
     std::wstring number;
     StringArray attrs;

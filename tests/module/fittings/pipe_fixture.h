@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -28,7 +27,7 @@
 #include "platform/editor/cmdline.h"
 #include "platform/editor/input.h"
 #include "platform/editor/sysvars.h"
-#include "tests/module/shell/project_fixture.h"
+#include "tests/module/layout/layout_fixture.h"
 
 namespace kivtest {
 
@@ -42,19 +41,11 @@ struct FittingSeen {
   StringArray arms;
 };
 
-class PipeSandbox : public ProjectSandbox {
+class PipeSandbox : public DemoLayoutSandbox {
  protected:
   void SetUp() override {
-    ProjectSandbox::SetUp();
+    DemoLayoutSandbox::SetUp();
     if (IsSkipped()) return;
-    const std::filesystem::path build = KIV_BINARY_DIR;
-    const auto demoProject = build / "demo" / u8"示例工程", demoSystem = build / "suite" / u8"系统文件";
-    if (!std::filesystem::exists(demoProject) || !std::filesystem::exists(demoSystem))
-      GTEST_SKIP() << "demo data not built";
-    namespace fs = std::filesystem;
-    fs::copy(demoSystem, suiteSystem(), fs::copy_options::recursive | fs::copy_options::overwrite_existing);
-    fs::copy(demoProject, project(), fs::copy_options::recursive | fs::copy_options::overwrite_existing);
-    BuildGjCategoryTable();
     showFloor(L"1层");
     savedCreate_ = g_createGjCb;
     savedDecorate_ = g_decorateGjCb;
@@ -62,8 +53,7 @@ class PipeSandbox : public ProjectSandbox {
   void TearDown() override {
     g_createGjCb = savedCreate_;
     g_decorateGjCb = savedDecorate_;
-    ed::inputQueue().clear();
-    ProjectSandbox::TearDown();
+    DemoLayoutSandbox::TearDown();
   }
 
   static cad::ObjectId pipe(const Point3d& s, const Point3d& e, const std::wstring& number = L"J1",
@@ -125,15 +115,6 @@ class PipeSandbox : public ProjectSandbox {
   static void pickAt(const Point3d& p) { push(ed::TokenKind::Pick, p); }
   static void enter() { push(ed::TokenKind::Enter); }
   static void escape() { push(ed::TokenKind::Escape); }
-  static void keyword(const std::wstring& k) { push(ed::TokenKind::Text, {}, k); }
-  // The answer of the next modal suite window (".dialog" / ".palette").
-  static void directive(const std::wstring& name, std::vector<std::wstring> args) {
-    ed::InputToken t;
-    t.kind = ed::TokenKind::Directive;
-    t.text = name;
-    t.args = std::move(args);
-    ed::inputQueue().push(t);
-  }
 
  private:
   CreateGjCb savedCreate_ = nullptr;
