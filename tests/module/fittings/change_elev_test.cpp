@@ -18,7 +18,6 @@ class ChangeElev : public kivtest::PipeSandbox {
     ASSERT_NE(set, nullptr);
     set(v1, v2, 0, count);
   }
-  static void pick(cad::ObjectId id) { push(ed::TokenKind::Pick, {}, GetHandleText(id)); }
   // The primary entities on a layer.
   static cad::ObjectIdArray primariesOn(const std::wstring& layer) {
     cad::ObjectIdArray ids, out;
@@ -128,6 +127,38 @@ TEST_F(ChangeElev, PickingAChosenComponentAgainDropsIt) {
     Point3d p;
     ASSERT_TRUE(IsPointGj(v, p));
     EXPECT_EQ(p.z, p.x == 0 ? 1000 : 2000);
+  }
+}
+
+TEST_F(ChangeElev, ByNumberOrByComponentTheWholeGroupIsChosen) {
+  struct Case {
+    const wchar_t* keyword;
+    double f1, f2;  // elevations of the F1 valves and the F2 valve afterwards
+  } cases[] = {{L"S", 2000, 1000}, {L"B", 2000, 1000}, {L"G", 2000, 2000}, {L"A", 2000, 1000}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.keyword[0], 1));
+    const auto a = pointGj(L"阀门", L"F1", {0, 0, 1000});
+    pointGj(L"阀门", L"F1", {1000, 0, 1000});
+    pointGj(L"阀门", L"F2", {2000, 0, 1000});
+    windowAnswers(2000, 0, 1);
+    word(c.keyword);
+    pick(a);
+    enter();
+    CmdKivChangeElev();
+    int changed = 0;
+    for (cad::ObjectId v : primariesOn(L"阀门")) {
+      Point3d p;
+      ASSERT_TRUE(IsPointGj(v, p));
+      std::wstring number;
+      StringArray attrs;
+      GetGjNumberAndAttrs(v, number, attrs);
+      const bool single = std::wstring(c.keyword) == L"S" || std::wstring(c.keyword) == L"A";
+      const double expected = number == L"F2" ? c.f2 : (single && p.x != 0) ? 1000 : c.f1;
+      EXPECT_EQ(p.z, expected) << p.x;
+      changed += p.z == 2000;
+    }
+    EXPECT_GE(changed, 1);
+    EraseLayerEntities(L"阀门,阀门名");
   }
 }
 
