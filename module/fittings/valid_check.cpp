@@ -16,6 +16,7 @@
 
 #include "module/fittings/fittings_commands.h"
 #include "module/fittings/fitting_common.h"
+#include "module/model/point_blocks.h"
 #include "module/model/special_data.h"
 #include "module/toolkit/collect.h"
 #include "module/toolkit/entities.h"
@@ -103,15 +104,8 @@ void ensureMarker(const std::wstring& name) {
     GetOrCreateLayer(name, db);
     SetLayerColor(name, cad::Color::fromIndex(kRed), db);
   }
-  if (!db->blockId(name).isNull()) return;
-  cad::ObjectPtr<cad::BlockTable> table(db->blockTableId(), cad::OpenMode::ForWrite);
-  if (!table) return;
-  auto record = std::make_unique<cad::BlockRecord>();
-  if (record->setName(name) != cad::Status::Ok) return;
-  cad::ObjectId blockId;
-  if (table->add(std::move(record), &blockId) != cad::Status::Ok) return;
-  table.close();
-  cad::ObjectPtr<cad::BlockRecord> block(blockId, cad::OpenMode::ForWrite);
+  if (!db->blockId(name).isNull() || EnsureGjBlockDef(L"", name, 0) != 1) return;
+  cad::ObjectPtr<cad::BlockRecord> block(db->blockId(name), cad::OpenMode::ForWrite);
   if (!block) return;
   const double b = 2.0 / 3.0;
   block->appendEntity(markerPolyline({{{30, -20}, b},
