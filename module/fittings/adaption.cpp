@@ -1,8 +1,8 @@
 // GPS_Adaption and NT_Adaption: every pipe accessory lying on a pipe takes
-// the pipe's nominal size. An accessory whose specification (构件规格) is not
+// the pipe's nominal size. An accessory whose size grade (构件规格) is not
 // "DN" + the pipe's diameter gets the number of its base number followed by
 // that size, and the floor's component table a row for that number (a copy
-// of the old number's row with the new specification) unless it has one; the
+// of the old number's row with the new grade) unless it has one; the
 // accessory types renumbered are rebuilt so their figures and labels follow.
 #include <algorithm>
 #include <cmath>
@@ -30,7 +30,7 @@ namespace {
 using geom::Point3d;
 
 constexpr double kOnPipe = 10.0;
-inline constexpr const wchar_t* kSpecKey = L"构件规格";
+inline constexpr const wchar_t* kGradeKey = L"构件规格";
 inline constexpr const wchar_t* kDiameterKey = L"公称管径D_0(mm)";
 
 struct Adaption {
@@ -41,7 +41,7 @@ struct Adaption {
 
 struct Accessory {
   cad::ObjectId id;
-  std::wstring layer, number, spec;
+  std::wstring layer, number, grade;
   Point3d at;
   bool done = false;
 };
@@ -66,10 +66,10 @@ std::wstring floorTablePath(const std::wstring& floor) {
 
 // Makes sure the floor's table has a row of newNumber under the type: a copy
 // of the row of oldNumber (the last one of that number) with the
-// specification spec (the text after a ":" of the old one kept), placed after
+// grade given (the text after a ":" of the old one kept), placed after
 // the type's rows. True when the row is there afterwards.
 bool ensureRow(const std::wstring& floor, const std::wstring& type, const std::wstring& oldNumber,
-               const std::wstring& newNumber, const std::wstring& spec, const wchar_t* category) {
+               const std::wstring& newNumber, const std::wstring& grade, const wchar_t* category) {
   static const wchar_t* const kCopied[] = {L"定额", L"坐标", L"标注", L"三维坐标", L"图形宽", L"图形高"};
   tablelib::Table table(floorTablePath(floor));
   if (!table || !tablelib::Locate(table, L"构件名称", type)) return false;
@@ -89,9 +89,9 @@ bool ensureRow(const std::wstring& floor, const std::wstring& type, const std::w
   if (!found) return false;
   StringArray lines;
   SplitLines(params, lines);
-  const std::wstring old = GetAttrValue(lines, kSpecKey);
+  const std::wstring old = GetAttrValue(lines, kGradeKey);
   const auto colon = old.find(L':');
-  SetAttrValue(lines, kSpecKey, colon == std::wstring::npos ? spec : spec + old.substr(colon));
+  SetAttrValue(lines, kGradeKey, colon == std::wstring::npos ? grade : grade + old.substr(colon));
   JoinLines(lines, params);
   if (tablelib::Eof(table))
     tablelib::Append(table);
@@ -110,7 +110,7 @@ void adapt(const Adaption& a) {
   const std::wstring floor = winlib::CmbGetName(winlib::kComboFloor);
   FloorParams rows(floor);
 
-  // The accessories with their specifications.
+  // The accessories with their grades.
   std::vector<Accessory> accessories;
   SegmentBoxIndex accessoryIndex;
   {
@@ -126,9 +126,9 @@ void adapt(const Adaption& a) {
       acc.id = id;
       acc.layer = LayerOf(id);
       GetXdataLines(id, kXdataExternalGj, own);
-      acc.spec = ParamValue(own, kSpecKey);
-      if (acc.spec.empty())
-        if (const StringArray* lines = rows.of(acc.layer, acc.number)) acc.spec = ParamValue(*lines, kSpecKey);
+      acc.grade = ParamValue(own, kGradeKey);
+      if (acc.grade.empty())
+        if (const StringArray* lines = rows.of(acc.layer, acc.number)) acc.grade = ParamValue(*lines, kGradeKey);
       accessoryIndex.add(acc.at, acc.at, accessories.size());
       accessories.push_back(std::move(acc));
     }
@@ -168,9 +168,9 @@ void adapt(const Adaption& a) {
       Accessory& acc = accessories[*it];
       if (acc.done || std::abs(acc.at.distanceTo(e) + acc.at.distanceTo(s) - length) > kOnPipe) continue;
       acc.done = true;
-      if (upper(acc.spec) == size) continue;
+      if (upper(acc.grade) == size) continue;
       const StringArray* accRow = rows.of(acc.layer, acc.number);
-      if (accRow && ParamValue(*accRow, kSpecKey) == size) continue;
+      if (accRow && ParamValue(*accRow, kGradeKey) == size) continue;
       const auto key = std::make_tuple(acc.layer, acc.number, size);
       auto made = memo.find(key);
       if (made == memo.end()) {
