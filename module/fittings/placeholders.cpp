@@ -3,15 +3,6 @@
 #include "module/fittings/fittings_commands.h"
 #include "module/toolkit/not_built.h"
 
-KIV_COMMAND_NOT_BUILT(KivChangeElev)
-KIV_COMMAND_NOT_BUILT(GPS_ValidCheck)
-KIV_COMMAND_NOT_BUILT(DQ_ValidCheck)
-KIV_COMMAND_NOT_BUILT(GPS_Adaption)
-KIV_COMMAND_NOT_BUILT(NT_Adaption)
-KIV_COMMAND_NOT_BUILT(LayPFittings)
-KIV_COMMAND_NOT_BUILT(FloorPFittings)
-KIV_COMMAND_NOT_BUILT(LayWPFittings)
-KIV_COMMAND_NOT_BUILT(FloorWPFittings)
 KIV_COMMAND_NOT_BUILT(DuctJoin)
 KIV_COMMAND_NOT_BUILT(DuctRotate)
 KIV_COMMAND_NOT_BUILT(LinkOpening)
