@@ -153,7 +153,10 @@ void CmdDuctBend() {
   DuctPick& d2 = job.ducts[1];
   for (;;) {
     if (PickDuct(kPickDuctPrompt, d1) != ed::kNormal) return;
-    ReadDuctData(job, d1);
+    if (!ReadDuctData(job, d1)) {
+      DropPick(d1);
+      continue;
+    }
     if (d1.kind == kRiser || d1.kind == kSloped) break;
     DropPick(d1);
     ed::print(kNeedHorizontal);
@@ -172,7 +175,10 @@ void CmdDuctBend() {
       d2 = DuctPick{};
       continue;
     }
-    ReadDuctData(job, d2);
+    if (!ReadDuctData(job, d2)) {
+      DropPick(d2);
+      continue;
+    }
     if (d2.kind == kRiser && firstIsRiser) {
       ed::print(L"\n请选择垂直立管!");
       DropPick(d2);

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cwchar>
 
 #include "module/fittings/duct_fitting_geom.h"
 #include "module/layout/run_callbacks.h"
@@ -23,6 +24,7 @@
 #include "platform/cad/database.h"
 #include "platform/cad/entities.h"
 #include "platform/cad/object.h"
+#include "platform/editor/cmdline.h"
 #include "platform/editor/document.h"
 #include "platform/editor/status.h"
 
@@ -73,7 +75,7 @@ int PickDuct(const std::wstring& prompt, DuctPick& duct) {
   }
 }
 
-void ReadDuctData(DuctFittingJob& job, DuctPick& duct) {
+bool ReadDuctData(DuctFittingJob& job, DuctPick& duct) {
   if (!job.dataLoaded) {
     ReadFloorGjParams(job.params, job.floor, duct.layer, L"", L"参数");
     ReadFloorGjField(job.formulas, job.floor, duct.layer, L"", L"坐标");
@@ -91,7 +93,18 @@ void ReadDuctData(DuctFittingJob& job, DuctPick& duct) {
   std::vector<double> values;
   ParseCoordList(coordText, points, values);
   GetOutlineSize(points, values, duct.width, duct.height);
+  if (duct.width <= 0 || duct.height <= 0) {
+    // No section figure for the number: the size parameters B and H.
+    StringArray lines = own;
+    if (lines.empty()) SplitLines(GetAttrValue(job.params, duct.number), lines);
+    TrimAttrValuesAtColon(lines);
+    duct.width = std::wcstod(GetAttrValue(lines, L"B").c_str(), nullptr);
+    duct.height = std::wcstod(GetAttrValue(lines, L"H").c_str(), nullptr);
+  }
   GetGjSpecial(duct.primary, &duct.kind, &duct.startElev, &duct.endElev);
+  if (duct.width > 0 && duct.height > 0) return true;
+  ed::print(kNoSection);
+  return false;
 }
 
 bool ReadDuctEnds(DuctPick& duct) {
@@ -224,6 +237,8 @@ bool DrawDuctFittingFigure(const DuctFittingJob& job, cad::ObjectId fitting, con
       AddText(at, number, 200.0, angle, 1.0, job.name + L"名", nullptr, cad::Text::kMid, cad::Text::kVertMid);
   SetGjXdata(label, number, owner, nullptr);
   SetEntityVisible(label, 1);
+  // The fitting's own layer stays current, as after the insert.
+  GetOrCreateLayer(job.name, nullptr);
   return true;
 }
 

@@ -29,6 +29,7 @@ inline constexpr const wchar_t* kPickDuctPrompt = L"\n请选择管道:";
 inline constexpr const wchar_t* kPickOtherDuctPrompt = L"\n请再选择一根管道:";
 inline constexpr const wchar_t* kNeedHorizontal = L"\n请选择水平管线!";
 inline constexpr const wchar_t* kDuctTooShort = L"\n管道太短，无法生成配件!";
+inline constexpr const wchar_t* kNoSection = L"\n管道没有截面尺寸，无法生成配件!";
 inline constexpr const wchar_t* kFittingFailed = L"\n配件未能生成，图形未改变!";
 
 // One picked duct.
@@ -79,8 +80,11 @@ void DropPick(DuctPick& duct);
 
 // Section and special data of a picked duct. The first call of a job reads
 // the floor's parameter and coordinate rows of this duct's component name;
-// later ducts use those of the first.
-void ReadDuctData(DuctFittingJob& job, DuctPick& duct);
+// later ducts use those of the first. The section is the extent of the
+// number's section figure or, when the floor table gives no figure, the size
+// parameters B (width) and H (height). False, with kNoSection printed, when
+// neither gives a size.
+bool ReadDuctData(DuctFittingJob& job, DuctPick& duct);
 // The duct's first and last vertex (plan); false when its primary is no
 // polyline of at least two vertices.
 bool ReadDuctEnds(DuctPick& duct);

@@ -92,7 +92,10 @@ void makeParallelFitting(ParallelFitting kind) {
   DuctPick& d2 = job.ducts[1];
   for (;;) {
     if (PickDuct(kPickDuctPrompt, d1) != ed::kNormal) return;
-    ReadDuctData(job, d1);
+    if (!ReadDuctData(job, d1)) {
+      DropPick(d1);
+      continue;
+    }
     if (d1.kind == L"斜管") break;
     ed::print(kNeedHorizontal);
     DropPick(d1);
@@ -112,7 +115,10 @@ void makeParallelFitting(ParallelFitting kind) {
       d2 = DuctPick{};
       continue;
     }
-    ReadDuctData(job, d2);
+    if (!ReadDuctData(job, d2)) {
+      DropPick(d2);
+      continue;
+    }
     if (d2.kind != L"斜管") {
       ed::print(kNeedHorizontal);
       DropPick(d2);

@@ -134,7 +134,10 @@ void CmdDuctTee() {
   DuctPick& d3 = job.ducts[2];
   for (;;) {
     if (PickDuct(kPickDuctPrompt, d1) != ed::kNormal) return;
-    ReadDuctData(job, d1);
+    if (!ReadDuctData(job, d1)) {
+      DropPick(d1);
+      continue;
+    }
     if (d1.kind == L"斜管") break;
     DropPick(d1);
     ed::print(kNeedHorizontal);
@@ -146,7 +149,10 @@ void CmdDuctTee() {
       d2 = DuctPick{};
       continue;
     }
-    ReadDuctData(job, d2);
+    if (!ReadDuctData(job, d2)) {
+      DropPick(d2);
+      continue;
+    }
     if (d2.kind == L"斜管") break;
     ed::print(kNeedHorizontal);
     DropPick(d2);
@@ -160,7 +166,7 @@ void CmdDuctTee() {
     ed::alert(kSameDuct);
     return;
   }
-  ReadDuctData(job, d3);
+  if (!ReadDuctData(job, d3)) return;
   if (d3.kind != L"斜管") {
     ed::print(kNeedHorizontal);
     return;
