@@ -117,7 +117,9 @@ bool splitAt(JointDuct& d1, const geom::Point3d& p) {
   EraseEntity(arrow);
   HighlightEntities(d1.picked, 0);
   if (!second) return false;
-  if (std::fabs(z1 - z2) <= 0.01) {
+  // Replies 0.01 apart or closer are one elevation (with room for the
+  // binary form of decimal replies).
+  if (std::fabs(z1 - z2) <= 0.01 + 1e-9) {
     ed::alert(L"两管标高一样，无法生成扣管!");
     return false;
   }

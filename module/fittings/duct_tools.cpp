@@ -24,6 +24,7 @@
 #include "module/toolkit/xdata.h"
 #include "platform/cad/entities.h"
 #include "platform/cad/object.h"
+#include "platform/editor/cmdline.h"
 #include "platform/editor/document.h"
 #include "platform/editor/prompts.h"
 #include "platform/editor/status.h"

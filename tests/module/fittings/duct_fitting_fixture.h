@@ -26,6 +26,7 @@
 #include "platform/cad/tables.h"
 #include "platform/editor/cmdline.h"
 #include "platform/editor/document.h"
+#include "platform/ui/dialog.h"
 #include "tests/module/layout/layout_fixture.h"
 
 namespace ductfit {
@@ -95,12 +96,14 @@ class DuctFittingTest : public kivtest::DemoLayoutSandbox {
   void run(void (*command)()) {
     mark_ = ed::transcriptMark();
     alertsBefore_ = ed::alerts().size();
+    boxesBefore_ = ui::messageBoxLog().size();
     command();
   }
   std::wstring printed() const { return ed::transcriptSince(mark_); }
   std::wstring alerted() const {
     std::wstring out;
     for (size_t i = alertsBefore_; i < ed::alerts().size(); ++i) out += ed::alerts()[i] + L"|";
+    for (size_t i = boxesBefore_; i < ui::messageBoxLog().size(); ++i) out += ui::messageBoxLog()[i].text + L"|";
     return out;
   }
 
@@ -179,7 +182,7 @@ class DuctFittingTest : public kivtest::DemoLayoutSandbox {
     return out;
   }
 
-  size_t mark_ = 0, alertsBefore_ = 0;
+  size_t mark_ = 0, alertsBefore_ = 0, boxesBefore_ = 0;
 };
 
 inline Point3d pointItem(const cad::ValueChain& chain, size_t i) { return chain.at(i).point(); }
