@@ -18,8 +18,8 @@
 
 namespace {
 
-constexpr const wchar_t* kRiser = L"立管";
-constexpr const wchar_t* kSloped = L"斜管";
+constexpr const wchar_t* kRiser = kKindRiser;
+constexpr const wchar_t* kSloped = kKindSloped;
 
 double largerWidth(const DuctPick& d1, const DuctPick& d2) {
   return d2.width - d1.width > 0.001 ? d2.width : d1.width;
@@ -135,11 +135,7 @@ void makeBend(const DuctFittingJob& job, DuctPick& d1, DuctPick& d2) {
   const cad::ValueChain chain = {GeomPoint(t1),       GeomPoint(t2),       GeomReal(a),         GeomVector(u1),
                                  GeomVector(u2),      GeomReal(d1.width),  GeomReal(d2.width),  GeomReal(d1.height),
                                  GeomReal(d2.height), GeomInt(turn),       GeomInt(0),          GeomReal(0.0)};
-  if (!DrawDuctFittingFigure(job, fitting, points, bulges, false, mid, t2 - t1, d1.width) ||
-      !WriteFittingRecord(job, fitting, chain)) {
-    ed::print(kFittingFailed);
-    return;
-  }
+  if (!FinishDuctFitting(job, fitting, points, bulges, mid, t2 - t1, chain)) return;
   edit.commit();
   RefreshAfterFitting({{d1.layer, piece1}, {d1.layer, piece2}, {job.name, fitting}});
 }
@@ -151,34 +147,10 @@ void CmdDuctBend() {
   if (!PrepareDuctFitting(L"弯头", job)) return;
   DuctPick& d1 = job.ducts[0];
   DuctPick& d2 = job.ducts[1];
-  for (;;) {
-    if (PickDuct(kPickDuctPrompt, d1) != ed::kNormal) return;
-    if (!ReadDuctData(job, d1)) {
-      DropPick(d1);
-      continue;
-    }
-    if (d1.kind == kRiser || d1.kind == kSloped) break;
-    DropPick(d1);
-    ed::print(kNeedHorizontal);
-  }
+  if (PickFirstDuct(job, true) != ed::kNormal) return;
   const bool firstIsRiser = d1.kind == kRiser;
   for (;;) {
-    if (PickDuct(kPickOtherDuctPrompt, d2) != ed::kNormal) return;
-    if (d2.layer != d1.layer) {
-      ed::alert(L"所选择的类型不一致!");
-      DropPick(d2);
-      continue;
-    }
-    if (d2.key() == d1.key()) {
-      // The same component: its highlight belongs to the first pick.
-      ed::alert(L"选择了相同的管线");
-      d2 = DuctPick{};
-      continue;
-    }
-    if (!ReadDuctData(job, d2)) {
-      DropPick(d2);
-      continue;
-    }
+    if (PickSecondDuct(job, {L"所选择的类型不一致!", L"选择了相同的管线"}) != ed::kNormal) return;
     if (d2.kind == kRiser && firstIsRiser) {
       ed::print(L"\n请选择垂直立管!");
       DropPick(d2);

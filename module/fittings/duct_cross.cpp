@@ -69,11 +69,7 @@ void makeCross(const DuctFittingJob& job, DuctPick& d1, DuctPick& d2) {
   const cad::ValueChain chain = {GeomPoint(qa),       GeomPoint(qb),      GeomPoint(qc),      GeomPoint(qd),
                                  GeomVector(dir1),    GeomVector(dir2),   GeomReal(b),        GeomReal(d1.width),
                                  GeomReal(d2.width),  GeomReal(d1.height), GeomReal(d2.height)};
-  if (!DrawDuctFittingFigure(job, fitting, points, bulges, false, mid, qb - qa, d1.width) ||
-      !WriteFittingRecord(job, fitting, chain)) {
-    ed::print(kFittingFailed);
-    return;
-  }
+  if (!FinishDuctFitting(job, fitting, points, bulges, mid, qb - qa, chain)) return;
   edit.commit();
   made.emplace_back(job.name, fitting);
   RefreshAfterFitting(made);
@@ -86,33 +82,10 @@ void CmdDuctCross() {
   if (!PrepareDuctFitting(L"四通", job)) return;
   DuctPick& d1 = job.ducts[0];
   DuctPick& d2 = job.ducts[1];
+  if (PickFirstDuct(job, false) != ed::kNormal) return;
   for (;;) {
-    if (PickDuct(kPickDuctPrompt, d1) != ed::kNormal) return;
-    if (!ReadDuctData(job, d1)) {
-      DropPick(d1);
-      continue;
-    }
-    if (d1.kind == L"斜管") break;
-    DropPick(d1);
-    ed::print(kNeedHorizontal);
-  }
-  for (;;) {
-    if (PickDuct(kPickOtherDuctPrompt, d2) != ed::kNormal) return;
-    if (d2.layer != d1.layer) {
-      ed::alert(L"\n所选择的类型不一致!");
-      DropPick(d2);
-      continue;
-    }
-    if (d2.key() == d1.key()) {
-      ed::alert(L"\n选择了相同的管线!");
-      d2 = DuctPick{};
-      continue;
-    }
-    if (!ReadDuctData(job, d2)) {
-      DropPick(d2);
-      continue;
-    }
-    if (d2.kind == L"斜管") break;
+    if (PickSecondDuct(job, {L"\n所选择的类型不一致!", L"\n选择了相同的管线!"}) != ed::kNormal) return;
+    if (d2.kind == kKindSloped) break;
     ed::print(kNeedHorizontal);
     DropPick(d2);
   }

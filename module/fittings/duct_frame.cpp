@@ -118,6 +118,41 @@ int PickDuct(const std::wstring& prompt, DuctPick& duct) {
   }
 }
 
+int PickFirstDuct(DuctFittingJob& job, bool acceptRiser) {
+  DuctPick& d1 = job.ducts[0];
+  for (;;) {
+    if (PickDuct(kPickDuctPrompt, d1) != ed::kNormal) return ed::kCancel;
+    if (!ReadDuctData(job, d1)) {
+      DropPick(d1);
+      continue;
+    }
+    if (d1.kind == kKindSloped || (acceptRiser && d1.kind == kKindRiser)) return ed::kNormal;
+    DropPick(d1);
+    ed::print(kNeedHorizontal);
+  }
+}
+
+int PickSecondDuct(DuctFittingJob& job, const SecondPickWords& words) {
+  const DuctPick& d1 = job.ducts[0];
+  DuctPick& d2 = job.ducts[1];
+  for (;;) {
+    if (PickDuct(kPickOtherDuctPrompt, d2) != ed::kNormal) return ed::kCancel;
+    if (words.otherType && d2.layer != d1.layer) {
+      ed::alert(words.otherType);
+      DropPick(d2);
+      continue;
+    }
+    if (d2.key() == d1.key()) {
+      // The same component: its highlight belongs to the first pick.
+      ed::alert(words.sameDuct);
+      d2 = DuctPick{};
+      continue;
+    }
+    if (ReadDuctData(job, d2)) return ed::kNormal;
+    DropPick(d2);
+  }
+}
+
 bool ReadDuctData(DuctFittingJob& job, DuctPick& duct) {
   if (!job.dataLoaded) {
     ReadFloorGjParams(job.params, job.floor, duct.layer, L"", L"参数");
@@ -287,6 +322,16 @@ bool DrawDuctFittingFigure(const DuctFittingJob& job, cad::ObjectId fitting, con
 
 bool WriteFittingRecord(const DuctFittingJob& job, cad::ObjectId fitting, const cad::ValueChain& chain) {
   return WriteDuctFittingGeom(job.name, fitting, chain);
+}
+
+bool FinishDuctFitting(const DuctFittingJob& job, cad::ObjectId fitting, const PointList& points,
+                       const BulgeList& bulges, const geom::Point3d& anchor, const geom::Vector3d& direction,
+                       const cad::ValueChain& chain) {
+  if (DrawDuctFittingFigure(job, fitting, points, bulges, false, anchor, direction, job.ducts[0].width) &&
+      WriteFittingRecord(job, fitting, chain))
+    return true;
+  ed::print(kFittingFailed);
+  return false;
 }
 
 void RefreshAfterFitting(const std::vector<std::pair<std::wstring, cad::ObjectId>>& items) {

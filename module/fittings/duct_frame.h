@@ -78,6 +78,26 @@ int PickDuct(const std::wstring& prompt, DuctPick& duct);
 // Removes a pick's highlight and forgets the pick.
 void DropPick(DuctPick& duct);
 
+// The kinds of the special data a fitting command looks at.
+inline constexpr const wchar_t* kKindSloped = L"斜管";
+inline constexpr const wchar_t* kKindRiser = L"立管";
+
+// Picks the first duct (job.ducts[0]) until one of section size and of the
+// kind 斜管 (or 立管 when risers are accepted) is picked; another kind is
+// refused with kNeedHorizontal. ed::kNormal or ed::kCancel.
+int PickFirstDuct(DuctFittingJob& job, bool acceptRiser);
+
+// The refusals of a second pick that differ between the commands.
+struct SecondPickWords {
+  const wchar_t* otherType;  // alert for a duct of another type; null: any type is taken
+  const wchar_t* sameDuct;   // alert for the first duct picked again
+};
+// Picks the second duct (job.ducts[1]), refusing and asking again for one of
+// another type, the first duct again (whose highlight stays), or one
+// without a section size. Its kind is left to the caller. ed::kNormal or
+// ed::kCancel.
+int PickSecondDuct(DuctFittingJob& job, const SecondPickWords& words);
+
 // Section and special data of a picked duct. The first call of a job reads
 // the floor's parameter and coordinate rows of this duct's component name;
 // later ducts use those of the first. The section is the extent of the
@@ -154,6 +174,12 @@ bool DrawDuctFittingFigure(const DuctFittingJob& job, cad::ObjectId fitting, con
 
 // Stores the record under the fitting's component name.
 bool WriteFittingRecord(const DuctFittingJob& job, cad::ObjectId fitting, const cad::ValueChain& chain);
+
+// DrawDuctFittingFigure (open outline, label width of the first duct) and
+// WriteFittingRecord; false, with kFittingFailed printed, when either fails.
+bool FinishDuctFitting(const DuctFittingJob& job, cad::ObjectId fitting, const PointList& points,
+                       const BulgeList& bulges, const geom::Point3d& anchor, const geom::Vector3d& direction,
+                       const cad::ValueChain& chain);
 
 // The 3D refresh of each id under its name, after the edit is committed.
 void RefreshAfterFitting(const std::vector<std::pair<std::wstring, cad::ObjectId>>& items);

@@ -90,36 +90,13 @@ void makeParallelFitting(ParallelFitting kind) {
   if (!PrepareDuctFitting(reducer ? L"大小头" : L"来回弯", job)) return;
   DuctPick& d1 = job.ducts[0];
   DuctPick& d2 = job.ducts[1];
-  for (;;) {
-    if (PickDuct(kPickDuctPrompt, d1) != ed::kNormal) return;
-    if (!ReadDuctData(job, d1)) {
-      DropPick(d1);
-      continue;
-    }
-    if (d1.kind == L"斜管") break;
-    ed::print(kNeedHorizontal);
-    DropPick(d1);
-  }
+  if (PickFirstDuct(job, false) != ed::kNormal) return;
   Placement at;
   PointList points;
   BulgeList bulges;
   for (;;) {
-    if (PickDuct(kPickOtherDuctPrompt, d2) != ed::kNormal) return;
-    if (d2.layer != d1.layer) {
-      ed::alert(L"构件类型不一致!");
-      DropPick(d2);
-      continue;
-    }
-    if (d2.key() == d1.key()) {
-      ed::alert(L"选择了相同的管线!");
-      d2 = DuctPick{};
-      continue;
-    }
-    if (!ReadDuctData(job, d2)) {
-      DropPick(d2);
-      continue;
-    }
-    if (d2.kind != L"斜管") {
+    if (PickSecondDuct(job, {L"构件类型不一致!", L"选择了相同的管线!"}) != ed::kNormal) return;
+    if (d2.kind != kKindSloped) {
       ed::print(kNeedHorizontal);
       DropPick(d2);
       continue;
@@ -158,11 +135,7 @@ void makeParallelFitting(ParallelFitting kind) {
   cad::ValueChain chain = {GeomPoint(at.p1),   GeomPoint(at.p2),   GeomVector(at.u),   GeomVector(at.v),
                            GeomReal(d1.width), GeomReal(d2.width), GeomReal(d1.height), GeomReal(d2.height)};
   if (!reducer) chain.push_back(GeomReal(kOffsetBendBulge));
-  if (!DrawDuctFittingFigure(job, fitting, points, bulges, false, mid, at.p2 - at.p1, d1.width) ||
-      !WriteFittingRecord(job, fitting, chain)) {
-    ed::print(kFittingFailed);
-    return;
-  }
+  if (!FinishDuctFitting(job, fitting, points, bulges, mid, at.p2 - at.p1, chain)) return;
   edit.commit();
   RefreshAfterFitting({{d1.layer, piece1}, {d1.layer, piece2}, {job.name, fitting}});
 }

@@ -114,11 +114,7 @@ void makeTee(const DuctFittingJob& job, DuctPick& d1, DuctPick& d2, DuctPick* d3
                                  GeomReal(d1.height), GeomReal(d2.height), GeomReal(d3 ? d3->height : 0.0),
                                  GeomPoint(pa),      GeomPoint(pb),      GeomPoint(pc),
                                  GeomReal(bulge),    GeomInt(0)};
-  if (!DrawDuctFittingFigure(job, fitting, points, bulges, false, mid, pb - pa, d1.width) ||
-      !WriteFittingRecord(job, fitting, chain)) {
-    ed::print(kFittingFailed);
-    return;
-  }
+  if (!FinishDuctFitting(job, fitting, points, bulges, mid, pb - pa, chain)) return;
   edit.commit();
   made.emplace_back(job.name, fitting);
   RefreshAfterFitting(made);
@@ -132,28 +128,10 @@ void CmdDuctTee() {
   DuctPick& d1 = job.ducts[0];
   DuctPick& d2 = job.ducts[1];
   DuctPick& d3 = job.ducts[2];
+  if (PickFirstDuct(job, false) != ed::kNormal) return;
   for (;;) {
-    if (PickDuct(kPickDuctPrompt, d1) != ed::kNormal) return;
-    if (!ReadDuctData(job, d1)) {
-      DropPick(d1);
-      continue;
-    }
-    if (d1.kind == L"斜管") break;
-    DropPick(d1);
-    ed::print(kNeedHorizontal);
-  }
-  for (;;) {
-    if (PickDuct(kPickOtherDuctPrompt, d2) != ed::kNormal) return;
-    if (d2.key() == d1.key()) {
-      ed::alert(kSameDuct);
-      d2 = DuctPick{};
-      continue;
-    }
-    if (!ReadDuctData(job, d2)) {
-      DropPick(d2);
-      continue;
-    }
-    if (d2.kind == L"斜管") break;
+    if (PickSecondDuct(job, {nullptr, kSameDuct}) != ed::kNormal) return;
+    if (d2.kind == kKindSloped) break;
     ed::print(kNeedHorizontal);
     DropPick(d2);
   }
@@ -167,7 +145,7 @@ void CmdDuctTee() {
     return;
   }
   if (!ReadDuctData(job, d3)) return;
-  if (d3.kind != L"斜管") {
+  if (d3.kind != kKindSloped) {
     ed::print(kNeedHorizontal);
     return;
   }

@@ -168,7 +168,9 @@ TEST_F(DuctBendTest, RefusalsLeaveTheDrawingAsItWas) {
     }
     run(&CmdDuctBend);
     EXPECT_EQ(snapshot(), before);
-    if (*c.message) EXPECT_NE((printed() + alerted()).find(c.message), std::wstring::npos) << os::toUtf8(printed());
+    if (*c.message) {
+      EXPECT_NE((printed() + alerted()).find(c.message), std::wstring::npos) << os::toUtf8(printed());
+    }
     EXPECT_TRUE(fittings(L"弯头").empty());
   }
 }

@@ -64,7 +64,9 @@ TEST_F(DuctJoinTest, SplitModeForATableOfPointsAndElevations) {
     word(c.reply2);
     run(&CmdDuctJoin);
     ed::inputQueue().clear();
-    if (*c.message) EXPECT_NE((printed() + alerted()).find(c.message), std::wstring::npos) << os::toUtf8(printed());
+    if (*c.message) {
+      EXPECT_NE((printed() + alerted()).find(c.message), std::wstring::npos) << os::toUtf8(printed());
+    }
     const std::vector<Piece> all = pieces();
     if (!c.joint) {
       EXPECT_EQ(snapshot(), before);
