@@ -109,6 +109,24 @@ TEST_F(DuctJoinTest, EscapeAtThePointOrAnElevationLeavesTheDuct) {
   }
 }
 
+TEST_F(DuctJoinTest, AnArcDuctIsRefusedRatherThanSplitIntoChords) {
+  combo(L"构件", kDuct);
+  combo(L"编号", L"SF1");
+  LoadGjDefineByName(kDuct, true);
+  const cad::ObjectId arc = CreateDuctGj(kDuct, L"SF1", {0, 0, 3000}, {5000, 0, 3000}, 0.3, 0);
+  ASSERT_FALSE(arc.isNull());
+  DecorateDuctGj(kDuct, arc);
+  const std::wstring before = snapshot();
+  pick(arc);
+  point({2500, -700, 0});
+  word(L"2800");
+  word(L"3200");
+  run(&CmdDuctJoin);
+  ed::inputQueue().clear();
+  EXPECT_NE(printed().find(L"只支持两点的直风管!"), std::wstring::npos) << os::toUtf8(printed());
+  EXPECT_EQ(snapshot(), before);
+}
+
 // Join mode: duct 1 from (0,0) to (5000,0) at 3000, duct 2 at 2600.
 struct JoinCase {
   const char* what;
