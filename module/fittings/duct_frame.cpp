@@ -15,7 +15,6 @@
 #include "module/model/project_tables.h"
 #include "module/model/seams.h"
 #include "module/model/special_data.h"
-#include "module/toolkit/collect.h"
 #include "module/toolkit/command_strings.h"
 #include "module/toolkit/entities.h"
 #include "module/toolkit/layers.h"
@@ -58,37 +57,12 @@ void DropPick(DuctPick& duct) {
 
 namespace {
 
-const std::wstring& ductTypes() {
-  static const std::wstring types = [] {
-    StringArray list;
-    ExpandGjCategories(L"风管", list);
-    std::wstring joined;
-    JoinArray(list, L",", joined);
-    return joined;
-  }();
-  return types;
-}
-
-// A pick that found only decorations of a component (an edge line lying on
-// the centre line of a duct without a section size is found first): the
-// whole component instead, from its primary entity named in their first
-// attribute line. False when that entity cannot be found.
-bool pickWholeComponent(cad::ObjectIdArray& picked) {
-  if (picked.empty()) return false;
-  std::wstring number;
-  StringArray attrs;
-  GetGjNumberAndAttrs(picked.front(), number, attrs);
-  cad::Database* db = ed::curDatabase();
-  if (attrs.empty() || !db) return false;
-  const cad::ObjectId primary = db->getObjectId(attrs.front());
-  std::wstring layer;
-  GetEntityLayer(primary, layer);
-  if (layer.empty()) return false;
-  cad::ObjectIdArray candidates;
-  CollectIdsByLayerAndNumber(GetGjLayersOfTypes(layer, L"图层"), L"", candidates, db);
-  CollectSameGjIdsOf(candidates, primary, picked);
-  HighlightEntities(picked, 1);
-  return !picked.empty();
+std::wstring ductTypes() {
+  StringArray list;
+  ExpandGjCategories(L"风管", list);
+  std::wstring joined;
+  JoinArray(list, L",", joined);
+  return joined;
 }
 
 }  // namespace
@@ -107,8 +81,6 @@ int PickDuct(const std::wstring& prompt, DuctPick& duct) {
       return ed::kCancel;
     }
     cad::ObjectIdArray primaries;
-    FilterPrimaryGjIds(primaries, duct.picked);
-    if (primaries.empty() && !pickWholeComponent(duct.picked)) continue;
     FilterPrimaryGjIds(primaries, duct.picked);
     if (primaries.empty()) continue;
     duct.primary = primaries.front();

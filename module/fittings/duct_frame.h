@@ -70,10 +70,12 @@ struct DuctFittingJob {
 // fitting number is chosen: "GjType\n" is then sent to the host.
 bool PrepareDuctFitting(const std::wstring& type, DuctFittingJob& job);
 
-// Picks a component (any visible, unlocked layer) until one with a primary
-// entity is picked; fills picked, primary, layer, number and attrs and keeps
-// the pick highlighted. ed::kNormal, or ed::kCancel
-// (Escape, Enter, Space, right click) with the pick's highlight removed.
+// Picks an air-duct component (on the layers of the types of the category
+// 风管 that are neither off nor locked: ducts, their edge lines and labels,
+// so an edge line lying on top of a duct gives the duct) until one with a
+// primary entity is picked; fills picked, primary, layer, number and attrs
+// and keeps the pick highlighted. ed::kNormal, or ed::kCancel (Escape,
+// Enter, Space, right click) with the pick's highlight removed.
 int PickDuct(const std::wstring& prompt, DuctPick& duct);
 // Removes a pick's highlight and forgets the pick.
 void DropPick(DuctPick& duct);
