@@ -9,8 +9,6 @@
 namespace ductfit {
 namespace {
 
-constexpr double kTan8 = 0.41421356;  // tan(pi / 8)
-
 class DuctBendTest : public DuctFittingTest {};
 
 struct BendCase {
@@ -22,6 +20,7 @@ struct BendCase {
   Point3d corner, t1, t2;  // expected corner and tangent points
   int turn;                // expected turn flag
   double w1, w2, h1, h2;
+  double deflection = 1.5707963;  // expected angle a
 };
 
 // Ducts laid at 3200 (first) and 3000 (second); SF1 is 630 x 320, SF2 400 x 250.
@@ -36,9 +35,15 @@ const BendCase kBends[] = {
      {5000, 0, 3000}, {5000, 4000, 3000}, {5000, 0, 0}, {4370, 0, 0}, {5000, 630, 0}, 0, 400, 630, 250, 320},
     {"second duct drawn toward the corner", L"SF1", {5000, 0, 3200}, {0, 0, 3200}, L"SF1", {5000, 4000, 3000},
      {5000, 0, 3000}, {5000, 0, 0}, {4370, 0, 0}, {5000, 630, 0}, 0, 630, 630, 320, 320},
+    {"a 45 degree turn: t = tan(22.5) x 630", L"SF1", {0, 0, 3200}, {5000, 0, 3200}, L"SF1", {5000, 0, 3000},
+     {8000, 3000, 3000}, {5000, 0, 0}, {4739.045, 0, 0}, {5184.523, 184.523, 0}, 0, 630, 630, 320, 320,
+     0.7853982},
+    {"a 135 degree turn: t = tan(67.5) x 630", L"SF1", {0, 0, 3200}, {5000, 0, 3200}, L"SF1", {5000, 0, 3000},
+     {2000, 3000, 3000}, {5000, 0, 0}, {3479.045, 0, 0}, {3924.523, 1075.477, 0}, 0, 630, 630, 320,
+     320, 2.3561945},
 };
 
-TEST_F(DuctBendTest, BendBetweenPerpendicularDuctsForEachCase) {
+TEST_F(DuctBendTest, BendGeometryForATableOfCorners) {
   for (const BendCase& c : kBends) {
     SCOPED_TRACE(c.what);
     ed::resetEditor();
@@ -58,7 +63,7 @@ TEST_F(DuctBendTest, BendBetweenPerpendicularDuctsForEachCase) {
     const Point3d far2 = near(c.s2, c.corner, 1000) ? c.e2 : c.s2;
     const Piece* p1 = pieceEndingAt(all, c.t1);
     const Piece* p2 = pieceEndingAt(all, c.t2);
-    ASSERT_NE(p1, nullptr);
+    ASSERT_NE(p1, nullptr) << os::toUtf8(printed());
     ASSERT_NE(p2, nullptr);
     EXPECT_TRUE(sameSegment(*p1, far1, c.t1));
     EXPECT_TRUE(sameSegment(*p2, far2, c.t2));
@@ -86,7 +91,7 @@ TEST_F(DuctBendTest, BendBetweenPerpendicularDuctsForEachCase) {
     BulgeList bulges;
     GetEntityVertices(outlines[0], pts, bulges);
     ASSERT_EQ(pts.size(), 5u);
-    const double b1 = c.turn ? -kTan8 : kTan8;
+    const double b1 = (c.turn ? -1 : 1) * std::tan(c.deflection / 4);
     EXPECT_NEAR(bulges[1], b1, 1e-6);
     EXPECT_NEAR(bulges[3], -b1, 1e-6);
     EXPECT_NEAR(pts[0].distanceTo(pts[1]), c.w1, 1e-6);
@@ -105,7 +110,7 @@ TEST_F(DuctBendTest, BendBetweenPerpendicularDuctsForEachCase) {
     EXPECT_TRUE(near(pointItem(r, 0), c.t1));
     EXPECT_TRUE(near(pointItem(r, 1), c.t2));
     EXPECT_DOUBLE_EQ(pointItem(r, 0).z, 3200);
-    EXPECT_NEAR(realItem(r, 2), 1.5707963, 1e-6);
+    EXPECT_NEAR(realItem(r, 2), c.deflection, 1e-6);
     EXPECT_TRUE(near(pointItem(r, 3), Point3d(0, 0, 0) + (c.corner - c.t1).normal() * 1.0, 1e-9));
     EXPECT_TRUE(near(pointItem(r, 4), Point3d(0, 0, 0) + (c.corner - c.t2).normal() * 1.0, 1e-9));
     EXPECT_DOUBLE_EQ(realItem(r, 5), c.w1);
