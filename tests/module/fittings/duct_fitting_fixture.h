@@ -66,13 +66,17 @@ class DuctFittingTest : public kivtest::DemoLayoutSandbox {
   }
 
   void addDuctNumber(const std::string& number, int b, int h) {
-    const std::string last = "(SELECT max(_ord) FROM records WHERE 构件名称='送风管')";
+    addRow("送风管", number, "风管", "'B=" + std::to_string(b) + "'||char(13)||char(10)||'H=" + std::to_string(h) + "'");
+  }
+  // A row after the name's rows; params is an SQL text expression.
+  void addRow(const std::string& name, const std::string& number, const std::string& category,
+              const std::string& params) {
+    const std::string last = "(SELECT max(_ord) FROM records WHERE 构件名称='" + name + "')";
     const std::string out = sql(project() / u8"1层.DB",
                                 "UPDATE records SET _ord=-_ord-1 WHERE _ord>" + last +
                                     ";UPDATE records SET _ord=-_ord WHERE _ord<0;"
-                                    "INSERT INTO records(_ord,构件名称,编号,构件分类,参数) VALUES(" + last +
-                                    "+1,'送风管','" + number + "','风管','B=" + std::to_string(b) +
-                                    "'||char(13)||char(10)||'H=" + std::to_string(h) + "');");
+                                    "INSERT INTO records(_ord,构件名称,编号,构件分类,参数) VALUES(" + last + "+1,'" +
+                                    name + "','" + number + "','" + category + "'," + params + ");");
     ASSERT_TRUE(out.empty()) << out;
   }
 

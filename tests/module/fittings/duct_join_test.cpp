@@ -225,5 +225,34 @@ TEST_F(DuctJoinTest, LinkOpeningJoinsOpeningsOnTheDuctLineOnce) {
   EXPECT_NE(row.find("H=200"), std::string::npos) << row;
 }
 
+TEST_F(DuctJoinTest, LinkOpeningNumbersTheVerticalDuctFromTheOpeningSize) {
+  addRow("送风口", "KL", "风口", "'L=400'||char(13)||char(10)||'W=200'");
+  addRow("送风口", "KR", "风口", "'R=300'");
+  addRow("送风口", "KLL", "风口", "'L=500'");
+  lay(L"SF1", {0, 0, 3200}, {5000, 0, 3200});
+  EnsureGjBlockDef(L"送风口", L"sys$送风口$test", 0);
+  const geom::Vector3d noTurn(0, 0, 0);
+  const double elev = 2600;
+  const struct {
+    const wchar_t* number;
+    double x;
+    const wchar_t* expected;
+  } kOpenings[] = {{L"KL", 1000, L"送风管400*200"}, {L"KR", 2000, L"送风管300*300"}, {L"KLL", 3000, L"送风管500*500"}};
+  for (const auto& o : kOpenings) {
+    const std::wstring number = o.number;
+    const cad::ObjectId id =
+        InsertBlockRef(L"sys$送风口$test", {o.x, 0, 0}, 0, cad::Scale3d(1, 1, 1), {0, 0, 1}, L"送风口", nullptr);
+    SetPointGjSpecial(&number, id, &elev, &noTurn);
+  }
+  run(&CmdLinkOpening);
+  const std::vector<Piece> vertical = risers(pieces());
+  ASSERT_EQ(vertical.size(), 3u);
+  for (const auto& o : kOpenings) {
+    const Piece* at = pieceEndingAt(vertical, {o.x, 0, 0});
+    ASSERT_NE(at, nullptr) << o.x;
+    EXPECT_EQ(at->number, o.expected);
+  }
+}
+
 }  // namespace
 }  // namespace ductfit
