@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "module/model/seams.h"
 #include "tests/module/fittings/duct_fitting_fixture.h"
 
 namespace ductfit {
@@ -213,6 +214,39 @@ TEST_F(DuctBendTest, ASecondBendAtTheSameCornerIsRefusedAsADuplicate) {
   EXPECT_NE(printed().find(L"输入重复"), std::wstring::npos) << os::toUtf8(printed());
   EXPECT_NE(printed().find(L"配件未能生成"), std::wstring::npos);
   EXPECT_EQ(snapshot(), before);
+}
+
+// The 3D twins are brought up to date for each new piece and the fitting,
+// after the change is in the drawing, and for nothing when a bend is refused.
+std::vector<std::pair<std::wstring, cad::ObjectId>> g_refreshed;
+void recordRefresh(const std::wstring& type, cad::ObjectId id, cad::Database*) {
+  g_refreshed.emplace_back(type, id);
+  cad::ObjectPtr<cad::Entity> ent(id, cad::OpenMode::ForRead);
+  EXPECT_TRUE(ent.ok()) << "refreshed an entity that is not in the drawing";
+}
+
+TEST_F(DuctBendTest, TheRefreshSeesEveryNewEntityAndNothingOfARefusal) {
+  GjSeams seams = Seams();
+  seams.refreshSolid3dOfEntity = &recordRefresh;
+  ScopedGjSeams scoped(seams);
+  g_refreshed.clear();
+  const cad::ObjectId d1 = lay(L"SF1", {0, 0, 3200}, {5000, 0, 3200});
+  const cad::ObjectId d2 = lay(L"SF1", {5000, 0, 3200}, {5000, 500, 3200});
+  const cad::ObjectId d3 = lay(L"SF1", {5000, 0, 3200}, {5000, -4000, 3200});
+  fitting(L"弯头", L"WT1");
+  g_refreshed.clear();
+  pick(d1);
+  pick(d2);  // too short
+  run(&CmdDuctBend);
+  EXPECT_TRUE(g_refreshed.empty());
+  pick(d1);
+  pick(d3);
+  run(&CmdDuctBend);
+  ASSERT_EQ(g_refreshed.size(), 3u);
+  EXPECT_EQ(g_refreshed[0].first, kDuct);
+  EXPECT_EQ(g_refreshed[1].first, kDuct);
+  EXPECT_EQ(g_refreshed[2].first, L"弯头");
+  EXPECT_EQ(g_refreshed[2].second, fittings(L"弯头").at(0));
 }
 
 // The riser elbow: a duct at 2800, 320 high, and a riser at its start.
