@@ -173,7 +173,7 @@ std::wstring MakePipeSolid(const std::wstring& type, cad::ObjectId id, const Typ
   StringArray attrs;
   GetGjNumberAndAttrs(id, number, attrs);
   if (number.empty() || attrs.size() < 2) return L"";
-  std::wstring figure = ComponentFigure(id, number, rows);
+  std::wstring figure = SectionFigure(id, number, rows);
   if (figure.empty()) return L"编号" + number + L"没有截面图形";
   PointList fig;
   BulgeList figBulges;

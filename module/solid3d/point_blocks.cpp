@@ -3,14 +3,18 @@
 
 #include <cmath>
 
+#include "module/model/params.h"
 #include "module/model/project_tables.h"
 #include "module/solid3d/pipe_solids.h"
 #include "module/solid3d/shape_solids.h"
+#include "module/toolkit/bulge.h"
+#include "module/toolkit/entities.h"
 #include "module/toolkit/globals.h"
 #include "module/toolkit/points.h"
 #include "module/toolkit/suite_call.h"
 #include "module/toolkit/table_lib.h"
 #include "module/toolkit/xdata.h"
+#include "platform/cad/body3d.h"
 #include "platform/cad/database.h"
 #include "platform/cad/entities.h"
 #include "platform/cad/tables.h"
@@ -62,6 +66,34 @@ cad::ObjectId figureBlock(const std::wstring& name, const std::wstring& type, co
     return {};
   }
   return block;
+}
+
+// A box over the extents of the component's plan figure (all its lines), in
+// the block's own coordinates; null without a figure.
+std::unique_ptr<cad::Body3d> planFigureBox(cad::ObjectId id, const std::wstring& num, const TypeRows& rows) {
+  StringArray lines;
+  SplitLines(ComponentFigure(id, num, rows), lines);
+  PointList all;
+  for (const std::wstring& line : lines) {
+    PointList pts;
+    BulgeList bulges;
+    ParseCoordList(line, pts, bulges);
+    PointList flat;
+    BulgeList flatBulges;
+    TessellateOutline(pts, bulges, flat, flatBulges, 16);
+    all.insert(all.end(), flat.begin(), flat.end());
+  }
+  if (all.size() < 2) return nullptr;
+  double x0 = 1e300, y0 = 1e300, x1 = -1e300, y1 = -1e300;
+  for (const Point3d& p : all) {
+    x0 = std::min(x0, p.x), y0 = std::min(y0, p.y), x1 = std::max(x1, p.x), y1 = std::max(y1, p.y);
+  }
+  double h = std::min(x1 - x0, y1 - y0);
+  if (h < 1) return nullptr;
+  solid::Profile base;
+  base.vertices = {{x0, y0, 0}, {x1, y0, 0}, {x1, y1, 0}, {x0, y1, 0}};
+  base.bulges.assign(4, 0);
+  return std::make_unique<cad::Body3d>(solid::Body::extrusion(base, {0, 0, h}));
 }
 
 }  // namespace
@@ -133,15 +165,22 @@ std::wstring MakePointBlock3d(const std::wstring& type, cad::ObjectId id, const 
     position = moved;
   }
   Matrix3d place = ShapePlacement(id, transform, rotation, position);
-  StringArray lines;
-  GetXdataLines(id, L"构件", lines);
-  if (lines.empty()) SplitLines(GetAttrValue(rows.params, num), lines);
+  const StringArray lines = ComponentParameters(id, num, rows);
   const double scale = FigureScale(GetAttrValue(lines, L"图形缩放"));
   const std::wstring figure = GetAttrValue(lines, L"图形");
   if (figure.empty()) return L"编号" + num + L"缺少参数\"图形\"";
   std::wstring why;
   cad::ObjectId block = figureBlock(blockName + L"$" + type + L"$" + figure + L"$3d", type, figure, why);
-  if (block.isNull()) return why;
+  if (block.isNull()) {
+    // Without a drawing of its own the figure stands as a box over its plan
+    // outline, as high as the outline's shorter side.
+    auto box = planFigureBox(id, num, rows);
+    if (!box) return why;
+    if (box->transformBy(place * Matrix3d::scaling(scale, position)) != cad::Status::Ok) return why;
+    StampTwin(box.get(), num, attrs[0]);
+    out.push_back(std::move(box));
+    return L"";
+  }
   auto ref = std::make_unique<cad::BlockReference>(position, block);
   if (ref->setBlockTransform(place * Matrix3d::scaling(scale, position)) != cad::Status::Ok)
     return L"无法放置三维图块";

@@ -264,8 +264,8 @@ std::wstring InterpretShapeDescription(const std::wstring& description, const st
         ed::printText(L"\n圆半径不能为零");
         return L"圆半径不能为零";
       }
-      PointList path, prof{{-r, 0, 0}, {r, 0, 0}};
-      BulgeList pathB, profB{1, 1};
+      PointList path, prof{{-r, 0, 0}, {r, 0, 0}, {-r, 0, 0}};
+      BulgeList pathB, profB{1, 1, 0};
       points(parts[0], path, pathB);
       tessellate(path, pathB);
       tessellate(prof, profB);

@@ -195,7 +195,7 @@ void BuildAllFloorSolids() {
     const Storey& s = storeys[i];
     if (!progress(ed::format(L"正在生成楼层.....%s", s.floor.c_str()), 0, 0, int(i + 1), 2)) break;
     const std::wstring path = ProjectFolderPath() + L"\\" + s.floor + L".DWG";
-    if (!os::isFile(os::nativePath(path).wstring())) continue;
+    if (!os::isFile(path)) continue;
     cad::Database* db = nullptr;
     if (s.floor == current) {
       db = cad::workingDatabase();

@@ -32,14 +32,14 @@ struct RunData {
 // The component's number, figure and special data; "" when they are all
 // there, else why not (an empty text with an empty number: not a primary
 // component, no twin meant).
-std::wstring readRun(cad::ObjectId id, const TypeRows& rows, RunData& r) {
+std::wstring readRun(cad::ObjectId id, const TypeRows& rows, RunData& r, bool figureRequired = true) {
   GetGjNumberAndAttrs(id, r.number, r.attrs);
   if (r.number.empty() || r.attrs.size() < 2) {
     r.number.clear();
     return L"";
   }
-  std::wstring figure = ComponentFigure(id, r.number, rows);
-  if (figure.empty()) return L"编号" + r.number + L"没有截面图形";
+  std::wstring figure = SectionFigure(id, r.number, rows);
+  if (figure.empty() && figureRequired) return L"编号" + r.number + L"没有截面图形";
   ParseCoordList(figure, r.figure, r.figureBulges);
   GetGjSpecial(id, &r.kind, &r.start, &r.end);
   if (r.kind != L"斜管" && r.kind != L"立管" && r.kind != L"贯通管") return L"缺少特殊数据(类型)";
@@ -132,10 +132,11 @@ std::wstring MakeSweptSectionMesh(const std::wstring&, cad::ObjectId id, const T
 
 std::wstring MakeWireMesh(const std::wstring&, cad::ObjectId id, const TypeRows& rows, TwinList& out) {
   RunData r;
-  std::wstring why = readRun(id, rows, r);
+  std::wstring why = readRun(id, rows, r, false);
   if (!why.empty() || r.number.empty()) return why;
-  double w = 0, h = 0;
-  GetOutlineSize(r.figure, r.figureBulges, w, h);
+  // A wire without a figure of its own shows as a strip 10 wide.
+  double w = 10, h = 0;
+  if (!r.figure.empty()) GetOutlineSize(r.figure, r.figureBulges, w, h);
   std::vector<Point3d> strip{{-w / 2, 0, 0}, {w / 2, 0, 0}};
   RoundPoints(strip, 1);
   std::unique_ptr<cad::PolygonMesh> mesh;
@@ -152,13 +153,7 @@ std::wstring MakeWireInConduitMeshes(const std::wstring& type, cad::ObjectId id,
   RunData r;
   if (!readRun(id, rows, r).empty() || r.number.empty()) return L"";
   // The wire count and conduit size of the component's own floor rows.
-  StringArray lines;
-  StringArray own;
-  GetXdataLines(id, L"构件", own);
-  if (!own.empty())
-    lines = own;
-  else
-    SplitLines(GetAttrValue(rows.params, r.number), lines);
+  const StringArray lines = ComponentParameters(id, r.number, rows);
   int n = int(std::wcstol(GetAttrValue(lines, L"导线根数").c_str(), nullptr, 10));
   if (n < 1) return L"";
   double size = std::wcstod(GetAttrValue(lines, L"导管规格(mm)").c_str(), nullptr);

@@ -154,6 +154,28 @@ std::wstring ComponentFigure(cad::ObjectId id, const std::wstring& number, const
   return GetAttrValue(rows.coords, number);
 }
 
+StringArray ComponentParameters(cad::ObjectId id, const std::wstring& number, const TypeRows& rows) {
+  StringArray lines;
+  GetXdataLines(id, L"构件", lines);
+  if (lines.empty()) SplitLines(GetAttrValue(rows.params, number), lines);
+  return lines;
+}
+
+std::wstring SectionFigure(cad::ObjectId id, const std::wstring& number, const TypeRows& rows) {
+  std::wstring figure = ComponentFigure(id, number, rows);
+  if (!figure.empty()) return figure;
+  const StringArray lines = ComponentParameters(id, number, rows);
+  auto value = [&](const wchar_t* key) { return std::wcstod(GetAttrValue(lines, key).c_str(), nullptr); };
+  double d = value(L"公称管径D_0(mm)");
+  if (d <= 0) d = value(L"导管规格(mm)");
+  if (d > 0) return ed::format(L"%g,0:1|%g,0:1|%g,0", -d / 2, d / 2, -d / 2);
+  double b = value(L"B"), h = value(L"H");
+  if (b > 0 && h > 0)
+    return ed::format(L"%g,%g|%g,%g|%g,%g|%g,%g|%g,%g", -b / 2, -h / 2, b / 2, -h / 2, b / 2, h / 2, -b / 2, h / 2,
+                      -b / 2, -h / 2);
+  return L"";
+}
+
 bool HasSolidPass(const std::wstring& type) { return tableIndex().slot.count(type) > 0; }
 
 void BuildTypeSolids(const SolidPass& pass, const std::wstring& type, const cad::ObjectIdArray& idsIn,

@@ -85,3 +85,12 @@ void StampTwin(cad::Entity* twin, const std::wstring& number, const std::wstring
 // The figure text of a component: from its own "构件" lines when it has
 // them, else its number's computed figure among the rows.
 std::wstring ComponentFigure(cad::ObjectId id, const std::wstring& number, const TypeRows& rows);
+
+// The parameter lines of a component: its own "构件" lines, else its
+// number's row.
+StringArray ComponentParameters(cad::ObjectId id, const std::wstring& number, const TypeRows& rows);
+
+// The cross-section of a linear component: its figure; without one, the
+// section its size parameters give (a circle of 公称管径D_0(mm) or
+// 导管规格(mm), a rectangle of B by H); "" when neither is there.
+std::wstring SectionFigure(cad::ObjectId id, const std::wstring& number, const TypeRows& rows);

@@ -143,7 +143,8 @@ TEST_F(PipeSolidsTest, ArcRunsAreSweptFlatOrClimbing) {
     EXPECT_EQ(MakePipeSolid(L"给水管", pipe, rowsOfWidth50(), twins), L"");
     cad::Extents3d e = bodyExtents(twins);
     EXPECT_NEAR(e.minPoint.z, 2775, 1);
-    EXPECT_NEAR(e.maxPoint.z, rise < 1 ? 2825 : 2800 + rise + 25, 2);
+    // The section stands across the slope: the top reaches a little past 25.
+    EXPECT_NEAR(e.maxPoint.z, rise < 1 ? 2825 : 2800 + rise + 25, rise < 1 ? 2 : 10);
   }
 }
 
