@@ -50,7 +50,7 @@ cad::ObjectId block(const Point3d& at, const std::wstring& layer) {
 // A fresh drawing holding the floor.
 Floor makeFloor() {
   ed::resetEditor();
-  cad::Database& db = *cad::workingDatabase();
+  cad::Database& db = *ed::curDatabase();
   {
     cad::ObjectPtr<cad::BlockTable> t(db.blockTableId(), cad::OpenMode::ForWrite);
     auto rec = std::make_unique<cad::BlockRecord>();

@@ -284,15 +284,23 @@ std::wstring MakePipeFittingSolid(const std::wstring& type, cad::ObjectId id, co
     double davg = dsum / 2;
     double rb = 0.5 * dmax / std::tan(theta / 2);
     double larm = davg / 2 + rb;
-    PointList arc;
-    BulgeList arcBulges;
-    TessellateSegment({rb, 0, 0}, {rb * std::cos(theta), rb * std::sin(theta), 0}, -std::tan(phi / 4), arc,
-                      arcBulges, 64);
+    // The path: the first leg, the bend (exact; a tapering section is placed
+    // at every 22.5 degrees of it), the second leg.
+    const double bulge = -std::tan(phi / 4);
     std::vector<Point3d> path{{larm, 0, 0}};
-    for (const Point3d& p : arc) path.push_back(p);
+    std::vector<double> bulges{0};
+    const bool tapered = std::fabs(r[1] - r[0]) > 1e-9;
+    PointList arc{{rb, 0, 0}, {rb * std::cos(theta), rb * std::sin(theta), 0}};
+    BulgeList arcBulges{bulge, 0};
+    if (tapered) TessellateSegment(arc[0], arc[1], bulge, arc, arcBulges, 16);
+    for (std::size_t i = 0; i < arc.size(); ++i) {
+      path.push_back(arc[i]);
+      bulges.push_back(tapered || i + 1 == arc.size() ? 0 : bulge);
+    }
     path.push_back({larm * std::cos(theta), larm * std::sin(theta), 0});
+    bulges.push_back(0);
     solid::Profile section = circleProfile(r[0], geom::planeToWorld(Vector3d(-1, 0, 0)), Vector3d(-1, 0, 0));
-    body = solid::Body::sweep(section, path, r[1] / r[0]);
+    body = solid::Body::sweep(section, path, r[1] / r[0], bulges);
     body.transformBy(Matrix3d::alignCoordSys(f, a0, nrm.cross(a0), nrm));
   } else if (n == 3) {
     static const int kPairs[3][3] = {{0, 1, 2}, {0, 2, 1}, {1, 2, 0}};

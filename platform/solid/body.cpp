@@ -8,7 +8,6 @@
 #include <BRepBuilderAPI_GTransform.hxx>
 #include <BRepBuilderAPI_MakeEdge.hxx>
 #include <BRepBuilderAPI_MakeFace.hxx>
-#include <BRepBuilderAPI_MakePolygon.hxx>
 #include <BRepBuilderAPI_MakeWire.hxx>
 #include <BRepBuilderAPI_Transform.hxx>
 #include <BRepGProp.hxx>
@@ -277,18 +276,30 @@ Body Body::face(const Profile& profile) {
   return fromShape(guarded("face", [&] { return TopoDS_Shape(makeFace(cleaned(profile))); }));
 }
 
-Body Body::sweep(const Profile& profile, const std::vector<Point3d>& path, double endScale) {
+Body Body::sweep(const Profile& profile, const std::vector<Point3d>& path, double endScale,
+                 const std::vector<double>& pathBulges, const Vector3d& pathNormal) {
   return fromShape(guarded("sweep", [&] {
     std::vector<Point3d> pts;
-    for (const Point3d& p : path)
-      if (pts.empty() || !samePoint(pts.back(), p)) pts.push_back(p);
+    std::vector<double> bulges;
+    for (std::size_t i = 0; i < path.size(); ++i) {
+      double b = i < pathBulges.size() ? pathBulges[i] : 0;
+      if (!pts.empty() && samePoint(pts.back(), path[i])) {
+        bulges.back() = b;
+        continue;
+      }
+      pts.push_back(path[i]);
+      bulges.push_back(b);
+    }
     if (pts.size() < 2) throw ModelError("sweep: the path has no length");
     Profile moved = cleaned(profile);
     for (Point3d& v : moved.vertices) v = v + pts.front().asVector();
     if (std::fabs(endScale - 1) < 1e-12) {
-      BRepBuilderAPI_MakePolygon spine;
-      for (const Point3d& p : pts) spine.Add(P(p));
-      BRepOffsetAPI_MakePipeShell pipe(spine.Wire());
+      Profile spine;
+      spine.vertices = pts;
+      spine.bulges = bulges;
+      spine.normal = pathNormal;
+      spine.closed = false;
+      BRepOffsetAPI_MakePipeShell pipe(makeWire(spine));
       pipe.SetMode(Standard_False);
       pipe.SetTransitionMode(BRepBuilderAPI_RightCorner);
       pipe.Add(makeWire(moved));

@@ -79,7 +79,10 @@ class Body {
   // relative to the path's first point: its vertices are moved by that
   // point, so a profile drawn about the origin starts the sweep at the path
   // start. Its radius may change linearly from 1 to endScale along the path.
-  static Body sweep(const Profile& profile, const std::vector<Point3d>& path, double endScale = 1.0);
+  // With pathBulges (one per path point, about pathNormal) the path's arcs
+  // are exact; a changing section is then placed at the path points only.
+  static Body sweep(const Profile& profile, const std::vector<Point3d>& path, double endScale = 1.0,
+                    const std::vector<double>& pathBulges = {}, const Vector3d& pathNormal = {0, 0, 1});
   // Ruled loft between two closed profiles, both in world coordinates.
   // With a map, each end edge is joined to the start edge it names; start
   // edges named by several end edges are split into as many pieces (and the

@@ -51,6 +51,17 @@ TEST_F(PipeSolidsTest, FittingSolidsReachAsFarAsThePipesAreTrimmed) {
   TwinList twins;
   EXPECT_EQ(MakePipeFittingSolid(L"管道弯头", f, {}, twins), L"");
   EXPECT_NEAR(bodyExtents(twins).maxPoint.x, 0.5 * 50 * std::tan(M_PI / 8) + 25, 0.05);
+  // An elbow of 50 and 32 tapers: arms of 20.5 + 25 along both pipes, the second end 32 across.
+  cad::ObjectId taper = fitting({0, 0, 0}, {L"1,0,0,50", L"0,1,0,32"});
+  twins.clear();
+  EXPECT_EQ(MakePipeFittingSolid(L"管道弯头", taper, {}, twins), L"");
+  cad::Extents3d te = bodyExtents(twins);
+  EXPECT_NEAR(te.maxPoint.x, 45.5, 0.05);
+  EXPECT_NEAR(te.maxPoint.y, 45.5, 0.05);
+  // The radius falls along the whole path: across the second leg it lies between 16 and 25.
+  EXPECT_LT(te.minPoint.x, -16);
+  EXPECT_GT(te.minPoint.x, -25);
+  EXPECT_NEAR(te.minPoint.y, -25, 0.5);
   // A coupling is a cylinder 60 long: its volume.
   cad::ObjectId cpl = fitting({0, 0, 0}, {L"0,0,1,50", L"0,0,-1,50"});
   double v = 0;
