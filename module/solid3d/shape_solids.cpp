@@ -196,22 +196,24 @@ std::wstring InterpretShapeDescription(const std::wstring& description, const st
     Point3d base;
     Point3d centre;
     const std::wstring values = beforeDots(t);
+    // Too few parts, or a base point of fewer than three values.
+    auto tooFew = [&](const StringArray& parts, std::size_t n) {
+      return parts.size() < n || !basePoint(parts[0], base);
+    };
+    auto notEnough = [] {
+      ed::printText(kTooFew);
+      return std::wstring(L"形状描述参数不够");
+    };
     if (has(t, L"..矩形")) {
       StringArray parts = split(values, L"|");
-      if (parts.size() < 4 || !basePoint(parts[0], base)) {
-        ed::printText(kTooFew);
-        return L"形状描述参数不够";
-      }
+      if (tooFew(parts, 4)) return notEnough();
       double l = number(parts[1]), w = number(parts[2]), h = number(parts[3]);
       PointList rect{{-l / 2, -w / 2, 0}, {l / 2, -w / 2, 0}, {l / 2, w / 2, 0}, {-l / 2, w / 2, 0}};
       body = MakeExtrusionBody(rect, BulgeList(4, 0), h);
     } else if (has(t, L"..截面") && has(t, L"||")) {
       StringArray halves = split(values, L"||");
       StringArray parts = split(halves.size() > 1 ? halves[1] : L"", L"|");
-      if (parts.size() < 4 || !basePoint(parts[0], base)) {
-        ed::printText(kTooFew);
-        return L"形状描述参数不够";
-      }
+      if (tooFew(parts, 4)) return notEnough();
       PointList pts, bottom;
       BulgeList bulges, bottomBulges;
       points(halves[0], pts, bulges);
@@ -222,10 +224,7 @@ std::wstring InterpretShapeDescription(const std::wstring& description, const st
       StringArray parts = split(values, L"||");
       if (parts.size() < 3) continue;
       StringArray last = split(parts[2], L"|");
-      if (last.size() < 2 || !basePoint(last[0], base)) {
-        ed::printText(kTooFew);
-        return L"形状描述参数不够";
-      }
+      if (tooFew(last, 2)) return notEnough();
       PointList a, b;
       BulgeList ab, bb;
       points(parts[0], a, ab);
@@ -235,17 +234,11 @@ std::wstring InterpretShapeDescription(const std::wstring& description, const st
       centre = Point3d(0, 0, h / 2);
     } else if (has(t, L"..圆形")) {
       StringArray parts = split(values, L"|");
-      if (parts.size() < 4 || !basePoint(parts[0], base)) {
-        ed::printText(kTooFew);
-        return L"形状描述参数不够";
-      }
+      if (tooFew(parts, 4)) return notEnough();
       body = MakeConeBody({0, 0, 0}, number(parts[1]), number(parts[2]), number(parts[3]));
     } else if (has(t, L"..球缺")) {
       StringArray parts = split(values, L"|");
-      if (parts.size() < 3 || !basePoint(parts[0], base)) {
-        ed::printText(kTooFew);
-        return L"形状描述参数不够";
-      }
+      if (tooFew(parts, 3)) return notEnough();
       body = MakeDomeBody({0, 0, 0}, number(parts[1]), number(parts[2]));
     } else if (has(t, L"..圆面")) {
       StringArray parts = split(values, L"||");
@@ -255,10 +248,7 @@ std::wstring InterpretShapeDescription(const std::wstring& description, const st
         ed::printText(L"\n参数不足");
         return L"形状描述参数不足";
       }
-      if (!basePoint(last[0], base)) {
-        ed::printText(kTooFew);
-        return L"形状描述参数不够";
-      }
+      if (tooFew(last, 1)) return notEnough();
       double r = number(last[1]);
       if (r <= 0) {
         ed::printText(L"\n圆半径不能为零");
