@@ -2,7 +2,3 @@
 // on the command line. A command's real handler replaces its line here.
 #include "module/solid3d/solid3d_commands.h"
 #include "module/toolkit/not_built.h"
-
-KIV_COMMAND_NOT_BUILT(KivSolid3d)
-KIV_COMMAND_NOT_BUILT(KivSolidAll3d)
-KIV_COMMAND_NOT_BUILT(KivSolid2d)

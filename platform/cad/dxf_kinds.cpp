@@ -3,6 +3,8 @@
 // table the reader and the writer dispatch through.
 #include "platform/cad/dxf_kinds.h"
 
+#include "platform/cad/dxf_body3d.h"
+
 namespace cad::dxf {
 
 namespace {
@@ -915,6 +917,7 @@ const EntityKind kKinds[] = {
     {Kind::RasterImage, {"IMAGE"}, readImage, writeImage},
     {Kind::Point, {"POINT"}, readPoint, writePoint},
     {Kind::Solid3d, {}, nullptr, writeFaceMesh, L"Solid3d", solidFromMarker},
+    {Kind::Body3d, {}, nullptr, writeBody3d, L"Body3d", body3dFromMarker},
     {Kind::UnknownEntity, {}, nullptr, writeUnknown},
 };
 

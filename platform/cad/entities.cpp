@@ -46,6 +46,7 @@ const char* kindName(Kind k) {
     case Kind::PolygonMesh: return "PolygonMesh";
     case Kind::PolyfaceMesh: return "PolyfaceMesh";
     case Kind::Solid3d: return "Solid3d";
+    case Kind::Body3d: return "Body3d";
     case Kind::RasterImage: return "RasterImage";
     case Kind::Point: return "Point";
     case Kind::UnknownEntity: return "UnknownEntity";
@@ -74,6 +75,7 @@ const char* dxfTypeName(Kind k) {
     case Kind::Polyline2d: case Kind::Polyline3d: case Kind::PolygonMesh: case Kind::PolyfaceMesh:
       return "POLYLINE";
     case Kind::Solid3d: return "POLYLINE";
+    case Kind::Body3d: return "POLYLINE";
     case Kind::Circle: return "CIRCLE";
     case Kind::Arc: return "ARC";
     case Kind::Ellipse: return "ELLIPSE";

@@ -20,7 +20,7 @@ enum class Kind {
   // entities
   Line, Polyline, Polyline2d, Polyline3d, Circle, Arc, Ellipse, Spline, Text, AttributeDefinition,
   Attribute, MText, BlockReference, Hatch, Solid2d, Region, PolygonMesh, PolyfaceMesh, Solid3d,
-  RasterImage, Point, UnknownEntity,
+  RasterImage, Body3d, Point, UnknownEntity,
   // non-entities
   Dictionary, Xrecord, RasterImageDef, UnknownObject,
   LayerTable, LinetypeTable, TextStyleTable, RegAppTable, BlockTable,

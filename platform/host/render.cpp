@@ -15,8 +15,10 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/cad/body3d.h"
 #include "platform/cad/database.h"
 #include "platform/editor/editor.h"
+#include "platform/editor/hostcmd.h"
 #include "platform/geom/curves.h"
 #include "platform/os/os.h"
 #include "platform/ui/render.h"
@@ -56,6 +58,7 @@ struct Prim {
   double width = 0;     // Stroke: width in drawing units (0: a hairline); Hatch: line spacing
   double angle = 0;     // Hatch: direction of the lines
   std::wstring text{};
+  double depth = std::numeric_limits<double>::infinity();  // shaded faces: towards the viewer is larger
 };
 
 struct LayerState {
@@ -160,7 +163,7 @@ cad::Text placedLike(const cad::Text& t, std::wstring_view words) {
 
 class Walker {
  public:
-  explicit Walker(const cad::Database& db) : db_(db) {}
+  explicit Walker(const cad::Database& db, bool shaded = false) : db_(db), shaded_(shaded) {}
 
   void walk(const cad::ObjectIdArray& ids, const Frame& f) {
     for (auto id : ids) {
@@ -312,6 +315,13 @@ class Walker {
         const auto& v = g.vertices();
         int rows = g.mSize(), cols = g.nSize();
         if (rows <= 0 || cols <= 0 || v.size() < size_t(rows) * size_t(cols)) break;
+        if (shaded_) {
+          auto at = [&](int i, int j) { return v[size_t(i % rows) * cols + size_t(j % cols)]; };
+          for (int i = 0; i + 1 < rows + (g.isMClosed() ? 1 : 0); ++i)
+            for (int j = 0; j + 1 < cols + (g.isNClosed() ? 1 : 0); ++j)
+              face(c, m, {at(i, j), at(i, j + 1), at(i + 1, j + 1), at(i + 1, j)});
+          break;
+        }
         for (int i = 0; i < rows; ++i)
           stroke(c, plan(m, std::vector<Point3d>(v.begin() + i * cols, v.begin() + (i + 1) * cols)), g.isNClosed());
         for (int j = 0; j < cols; ++j) {
@@ -324,6 +334,15 @@ class Walker {
       case K::PolyfaceMesh: {
         auto& g = static_cast<const cad::PolyfaceMesh&>(e);
         const auto& v = g.vertices();
+        if (shaded_) {
+          for (const auto& fc : g.faces()) {
+            std::vector<Point3d> pts;
+            for (int k : fc)
+              if (k != 0 && size_t(std::abs(k)) <= v.size()) pts.push_back(v[size_t(std::abs(k) - 1)]);
+            face(c, m, pts);
+          }
+          break;
+        }
         for (const auto& face : g.faces()) {
           std::vector<int> idx;
           for (int k : face)
@@ -335,13 +354,19 @@ class Walker {
         }
         break;
       }
-      case K::Solid3d: {
-        const auto& body = static_cast<const cad::Solid3d&>(e).body();
-        for (const auto& face : body.faces) {
-          Loop l;
-          for (int k : face)
-            if (k >= 0 && size_t(k) < body.vertices.size()) l.push_back(plan(m, body.vertices[size_t(k)]));
-          stroke(c, std::move(l), true);
+      case K::Solid3d:
+      case K::Body3d: {
+        const auto& body = e.kind() == K::Solid3d ? static_cast<const cad::Solid3d&>(e).body()
+                                                  : static_cast<const cad::Body3d&>(e).faces();
+        for (const auto& fc : body.faces) {
+          std::vector<Point3d> pts;
+          for (int k : fc)
+            if (k >= 0 && size_t(k) < body.vertices.size()) pts.push_back(body.vertices[size_t(k)]);
+          if (shaded_) {
+            face(c, m, pts);
+          } else {
+            stroke(c, plan(m, pts), true);
+          }
         }
         break;
       }
@@ -464,7 +489,30 @@ class Walker {
     add(std::move(p));
   }
 
+  // A face of a mesh or body: filled and lit in a shaded view, its outline
+  // otherwise. The frame matrix carries the view, so z is the depth.
+  void face(Rgb c, const Matrix3d& m, const std::vector<Point3d>& pts) {
+    if (pts.size() < 3) return;
+    if (!shaded_) return stroke(c, plan(m, pts), true);
+    std::vector<Point3d> v;
+    double depth = 0;
+    for (const auto& p : pts) {
+      v.push_back(m * p);
+      depth += v.back().z;
+    }
+    Vector3d n = (v[1] - v[0]).cross(v[2] - v[0]);
+    for (size_t i = 3; i < v.size() && n.isZeroLength(); ++i) n = (v[1] - v[0]).cross(v[i] - v[0]);
+    if (n.isZeroLength()) return;
+    const Vector3d light = Vector3d(-0.35, 0.55, 1).normal();
+    double k = 0.3 + 0.7 * std::fabs(n.normal().dot(light));
+    Rgb lit{std::uint8_t(c.r * k), std::uint8_t(c.g * k), std::uint8_t(c.b * k)};
+    Prim p{Prim::Kind::Area, lit, {plan(m, pts)}};
+    p.depth = depth / double(v.size());
+    add(std::move(p));
+  }
+
   const cad::Database& db_;
+  bool shaded_ = false;
   std::unordered_map<cad::ObjectId, LayerState> layers_;
 };
 
@@ -592,9 +640,42 @@ bool parseSide(const std::wstring& s, int& out) {
   return out >= 1 && out <= kRenderMaxSide;
 }
 
+// World to view: x to the right, y up, z towards the viewer who looks from
+// the direction dir (the vpoint) at the drawing.
+Matrix3d viewMatrix(const Vector3d& dir) {
+  Vector3d z = dir.normal();
+  Vector3d x = Vector3d(0, 0, 1).cross(z);
+  x = x.isZeroLength() ? Vector3d(1, 0, 0) : x.normal();
+  Vector3d y = z.cross(x);
+  Matrix3d m;
+  m.m[0] = {x.x, x.y, x.z, 0};
+  m.m[1] = {y.x, y.y, y.z, 0};
+  m.m[2] = {z.x, z.y, z.z, 0};
+  return m;
+}
+
+bool renderPng(const cad::Database& db, const fs::path& file, int width, int height, const Vector3d& viewDir,
+               bool shaded, std::wstring& error);
+
 }  // namespace
 
 bool renderDrawingToPng(const cad::Database& db, const fs::path& file, int width, int height, std::wstring& error) {
+  return renderPng(db, file, width, height, {0, 0, 1}, false, error);
+}
+
+bool renderViewToPng(const cad::Database& db, const fs::path& file, int width, int height,
+                     const geom::Vector3d& viewDir, bool shaded, std::wstring& error) {
+  if (viewDir.isZeroLength()) {
+    error = L"the view direction is zero";
+    return false;
+  }
+  return renderPng(db, file, width, height, viewDir, shaded, error);
+}
+
+namespace {
+
+bool renderPng(const cad::Database& db, const fs::path& file, int width, int height, const Vector3d& viewDir,
+               bool shaded, std::wstring& error) {
   std::wstring name = os::fromUtf8(file.string());
   if (width < 1 || height < 1 || width > kRenderMaxSide || height > kRenderMaxSide) {
     error = L"the picture size " + std::to_wstring(width) + L"x" + std::to_wstring(height) + L" is not within 1 to " +
@@ -608,8 +689,14 @@ bool renderDrawingToPng(const cad::Database& db, const fs::path& file, int width
     return false;
   }
 
-  Walker walker(db);
-  walker.walk(db.modelSpaceEntities(), {});
+  Walker walker(db, shaded);
+  Frame root;
+  root.m = viewMatrix(viewDir);
+  walker.walk(db.modelSpaceEntities(), root);
+  // Far faces first, nearer ones over them; lines and texts on top.
+  if (shaded)
+    std::stable_sort(walker.prims.begin(), walker.prims.end(),
+                     [](const Prim& a, const Prim& b) { return a.depth < b.depth; });
   View view = fitView(walker.prims, width, height);
 
   ui::releaseFontCachesAtExit();
@@ -634,6 +721,8 @@ bool renderDrawingToPng(const cad::Database& db, const fs::path& file, int width
   return true;
 }
 
+}  // namespace
+
 void registerRenderDirective() {
   ed::registerDirective(L".render", [](const ed::InputToken& t, std::wstring& error) -> bool {
     if (t.args.size() != 1 && t.args.size() != 3) {
@@ -651,7 +740,12 @@ void registerRenderDirective() {
       error = L".render: no drawing is open";
       return false;
     }
-    if (renderDrawingToPng(*db, os::nativePath(t.args[0]), w, h, error)) return true;
+    // After a vpoint the picture shows that view: shaded for the shade modes
+    // that fill faces, wireframe for the others.
+    const ed::ViewState& view = ed::viewState();
+    const std::wstring& mode = view.shadeMode;
+    bool shaded = mode == L"G" || mode == L"F" || mode == L"L" || mode == L"O";
+    if (renderViewToPng(*db, os::nativePath(t.args[0]), w, h, view.viewDir, shaded, error)) return true;
     error = L".render: " + error;
     return false;
   });

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/cad/color.h"
+#include "platform/geom/geom.h"
 
 namespace cad {
 class Database;
@@ -27,7 +28,15 @@ inline constexpr int kRenderMaxSide = 16384;
 bool renderDrawingToPng(const cad::Database& db, const std::filesystem::path& file, int width, int height,
                         std::wstring& error);
 
-// Registers `.render PATH [WIDTH HEIGHT]`: renders the current drawing.
+// Renders the model space of db seen from the direction viewDir (a vpoint:
+// from where the viewer looks at the drawing), parallel projection, fitted
+// like renderDrawingToPng: shaded (faces of meshes and bodies filled, lit,
+// far ones first) or as wireframe.
+bool renderViewToPng(const cad::Database& db, const std::filesystem::path& file, int width, int height,
+                     const geom::Vector3d& viewDir, bool shaded, std::wstring& error);
+
+// Registers `.render PATH [WIDTH HEIGHT]`: renders the current drawing in
+// the current view (from above until a vpoint changes it).
 void registerRenderDirective();
 
 }  // namespace host
