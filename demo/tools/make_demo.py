@@ -314,6 +314,15 @@ def duct_section(category, params):
     return "0,0|{B},0|{B},{H}|0,{H}|0,0"
 
 
+def box_solid(name):
+    """The 3D description (三维坐标) of a box or cabinet: a block as wide,
+    deep and high as its parameters, standing on its base elevation."""
+    if not isinstance(lib.BOX_DEFAULTS.get(name), tuple):
+        return ""
+    return ("1..高" + CRLF + "-({构件宽度(mm)})/2,-({构件厚度(mm)})/2,0|{构件宽度(mm)}|{构件厚度(mm)}|"
+            "{构件高度(mm)}..矩形")
+
+
 def floor_rows(floor, library, graph):
     if floor not in NUMBERED:
         # A floor not yet opened: one row of its own, no installation rows;
@@ -340,7 +349,7 @@ def floor_rows(floor, library, graph):
             g = figure_row(fig)
             coords, width, height, label = g[2], g[4], g[5], g[6]
         coords = coords or duct_section(category, params)
-        template = [name, "", category, params, "", coords, "", label, width, height, "", "", "",
+        template = [name, "", category, params, "", coords, box_solid(name), label, width, height, "", "", "",
                     ""]
         rows.append(template)
         for no, values in numbered.get(name, []):

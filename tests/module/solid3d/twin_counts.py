@@ -11,6 +11,8 @@ for line in open(sys.argv[1], encoding="utf-8"):
     e = json.loads(line)
     attrs = e.get("xdata", {}).get("属性", [])
     layer = e["layer"]
+    if layer == "区域":  # region outlines are no components: they have no twin
+        continue
     if len(attrs) >= 2 and attrs[1] == "主键" and attrs[0] == e["handle"]:
         primaries[layer].add(e["handle"])
     elif layer.endswith("3D") and attrs:
