@@ -259,7 +259,7 @@ cad::ObjectId RedrawDuct(const std::wstring& name, const std::wstring& number, c
 
 cad::ObjectId InsertDuctFitting(const DuctFittingJob& job, const geom::Point3d& position, double elevation) {
   EnsureGjBlockDef(job.name, job.number, 0);
-  const cad::ObjectId b = InsertBlockRef(job.number, position, 0, cad::Scale3d(1, 1, 1), geom::Vector3d(0, 0, 1),
+  const cad::ObjectId b = InsertBlockRef(job.number, position, 0, cad::Scale3d{1, 1, 1}, geom::Vector3d(0, 0, 1),
                                          job.name, nullptr);
   if (b.isNull()) return b;
   const geom::Vector3d noTurn(0, 0, 0);

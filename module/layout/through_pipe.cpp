@@ -237,7 +237,7 @@ cad::ObjectId CreateThroughPipeGj(const std::wstring& name, const std::wstring& 
   WorkingDatabaseScope working(db);
   const std::wstring block = VertGjBlockName(number);
   EnsureVertGjBlock(name, block, db, 0);
-  cad::ObjectId id = InsertBlockRef(block, geom::Point3d(start.x, start.y, 0), 0, cad::Scale3d(1, 1, 1),
+  cad::ObjectId id = InsertBlockRef(block, geom::Point3d(start.x, start.y, 0), 0, cad::Scale3d{1, 1, 1},
                                     geom::Vector3d(0, 0, 1), name, db);
   if (id.isNull()) return id;
   SetEntityColorRGB(id, kRed);

@@ -6,10 +6,12 @@
 // The rows and their lines are gathered in memory and each row is written
 // once at the end, so that a norm shared by thousands of components costs
 // one append per contribution and not a rewrite of its whole text.
+#include <algorithm>
 #include <cmath>
 #include <cwchar>
 #include <unordered_map>
 
+#include "module/takeoff/region_takeoff.h"
 #include "module/takeoff/result_tables.h"
 #include "module/takeoff/result_writers.h"
 #include "module/takeoff/takeoff_state.h"
@@ -160,6 +162,15 @@ class NormQtyBuilder {
     }
   }
 
+  // A floor or region header: the empty last row takes the header text, a
+  // new empty row follows, and rows are sorted and merged from there on.
+  void addHeader(const std::wstring& text, const wchar_t* kind) {
+    rows_.back().code = text;
+    rows_.back().kind = kind;
+    rows_.emplace_back();
+    sectionStart_ = rows_.size() - 1;
+  }
+
   std::vector<NormQtyRow>& rows() { return rows_; }
 
  private:
@@ -167,7 +178,7 @@ class NormQtyBuilder {
     const std::wstring sortCode = s.kind == L"定额" ? billCode_ + s.code : s.code;
     const std::wstring newKey = CodeKey(sortCode);
     const size_t n = rows_.size();
-    size_t i = 0;
+    size_t i = sectionStart_;
     for (; i < n; ++i) {
       const NormQtyRow& r = rows_[i];
       if (r.sortCode.empty()) continue;
@@ -271,6 +282,7 @@ class NormQtyBuilder {
   bool billRules_, suffix_;
   std::wstring billCode_, billName_;
   std::vector<NormQtyRow> rows_;
+  size_t sectionStart_ = 0;  // rows before it belong to earlier floors or regions
 };
 
 void writeRow(tablelib::Handle t, const NormQtyRow& r) {
@@ -299,10 +311,10 @@ void writeRow(tablelib::Handle t, const NormQtyRow& r) {
   tablelib::Post(t);
 }
 
-bool writeNormQtyFile(const std::vector<NormQtyRow>& rows) {
-  tablelib::Table t(ProjectTablePath(L"001.DB"));
+bool writeNormQtyFile(const std::vector<NormQtyRow>& rows, const wchar_t* table = L"001.DB") {
+  tablelib::Table t(ProjectTablePath(table));
   if (tablelib::FieldCount(t) <= 0) {
-    ed::printText(L"\n无法打开" + ProjectTablePath(L"001.DB") + L"，此表未写入。\n");
+    ed::printText(L"\n无法打开" + ProjectTablePath(table) + L"，此表未写入。\n");
     return false;
   }
   for (const NormQtyRow& r : rows) writeRow(t, r);
@@ -327,14 +339,48 @@ void readLibrary(const std::wstring& table, const wchar_t* nameField, const wcha
   }
 }
 
+bool billRulesInForce() {
+  return readIni(ProjectFolderPath() + L"\\000.GC", L"工程档案", L"工程量规则") == L"清单";
+}
+bool normSuffixInForce() { return readIni(g_baseDir + L"\\INIT.INI", L"软件设置", L"定额换算").empty(); }
+
+// Appends each row's new computation lines to its 算式工程量 in table t,
+// whose rows are those of source in order.
+void appendComputationLines(tablelib::Handle t, const std::vector<SourceRow>& source) {
+  size_t k = 0;
+  for (tablelib::First(t); !tablelib::Eof(t) && k < source.size(); tablelib::Next(t), ++k) {
+    if (source[k].added.empty()) continue;
+    StringArray lines;
+    SplitLines(source[k].calc, lines);
+    lines.insert(lines.end(), source[k].added.begin(), source[k].added.end());
+    std::wstring text;
+    JoinLines(lines, text);
+    tablelib::Edit(t);
+    tablelib::WriteAsString(t, L"算式工程量", text);
+    tablelib::Post(t);
+  }
+}
+
+SourceRow readSourceRow(tablelib::Handle q) {
+  SourceRow r;
+  r.flag = tablelib::FieldAsString(q, L"标志");
+  r.name = tablelib::FieldAsString(q, L"构件名称");
+  if (r.flag != L"楼层") {
+    r.number = tablelib::FieldAsString(q, L"编号");
+    r.quantity = tablelib::FieldAsString(q, L"工程量");
+    r.norm = tablelib::FieldAsString(q, L"定额");
+    r.calc = tablelib::FieldAsString(q, L"算式工程量");
+  }
+  return r;
+}
+
 }  // namespace
 
 bool WriteNormQtyTable() {
   TakeoffProgress(L"正在写入工程量定额表...");
   const std::wstring taken = TakenComponentName();
-  const bool billRules =
-      readIni(ProjectFolderPath() + L"\\000.GC", L"工程档案", L"工程量规则") == L"清单";
-  const bool suffix = readIni(g_baseDir + L"\\INIT.INI", L"软件设置", L"定额换算").empty();
+  const bool billRules = billRulesInForce();
+  const bool suffix = normSuffixInForce();
 
   // The component rows, read once.
   std::vector<SourceRow> source;
@@ -342,17 +388,8 @@ bool WriteNormQtyTable() {
   {
     tablelib::Table q(ProjectTablePath(L"构件算量.DB"));
     for (tablelib::First(q); !tablelib::Eof(q); tablelib::Next(q)) {
-      SourceRow r;
-      r.flag = tablelib::FieldAsString(q, L"标志");
-      r.name = tablelib::FieldAsString(q, L"构件名称");
-      if (r.flag == L"楼层") {
-        headers.emplace(r.name, source.size());
-      } else {
-        r.number = tablelib::FieldAsString(q, L"编号");
-        r.quantity = tablelib::FieldAsString(q, L"工程量");
-        r.norm = tablelib::FieldAsString(q, L"定额");
-        r.calc = tablelib::FieldAsString(q, L"算式工程量");
-      }
+      SourceRow r = readSourceRow(q);
+      if (r.flag == L"楼层") headers.emplace(r.name, source.size());
       source.push_back(std::move(r));
     }
   }
@@ -381,20 +418,46 @@ bool WriteNormQtyTable() {
   // The components' own computation lines, each row written once.
   {
     tablelib::Table q(ProjectTablePath(L"构件算量.DB"));
-    size_t k = 0;
-    for (tablelib::First(q); !tablelib::Eof(q) && k < source.size(); tablelib::Next(q), ++k) {
-      if (source[k].added.empty()) continue;
-      StringArray lines;
-      SplitLines(source[k].calc, lines);
-      lines.insert(lines.end(), source[k].added.begin(), source[k].added.end());
-      std::wstring text;
-      JoinLines(lines, text);
-      tablelib::Edit(q);
-      tablelib::WriteAsString(q, L"算式工程量", text);
-      tablelib::Post(q);
-    }
+    appendComputationLines(q, source);
   }
   KeepNormQtyRows(std::move(builder.rows()));
+  return done;
+}
+
+// The region twin: the open region quantity table (g_quantityTable) into
+// 区域001.DB, which the region run has extracted. Each floor and each region
+// gets a header row, and rows are sorted and merged within their own floor
+// and region only.
+bool WriteRegionNormQtyTable() {
+  TakeoffProgress(L"正在写入区域工程量定额表...");
+  std::vector<SourceRow> source;
+  for (tablelib::First(g_quantityTable); !tablelib::Eof(g_quantityTable); tablelib::Next(g_quantityTable))
+    source.push_back(readSourceRow(g_quantityTable));
+
+  NormQtyBuilder builder(billRulesInForce(), normSuffixInForce());
+  bool done = true;
+  std::wstring floor;
+  int count = 1;
+  for (SourceRow& r : source) {
+    if (r.flag == L"楼层") {
+      // "■floor=count"
+      const size_t eq = r.name.rfind(L'=');
+      const size_t from = r.name.rfind(L'■', 0) == 0 ? 1 : 0;
+      floor = r.name.substr(from, eq == std::wstring::npos ? std::wstring::npos : eq - from);
+      count = eq == std::wstring::npos ? 1 : std::wcstol(r.name.c_str() + eq + 1, nullptr, 10);
+      count = std::max(1, count);
+      builder.addHeader(r.name, L"楼层");
+      continue;
+    }
+    if (r.flag == L"区域") builder.addHeader(r.name, L"区域");
+    if (!TakeoffProgress(L"正在汇总...[" + floor + L"] " + r.name + L" " + r.number)) {
+      done = false;
+      break;
+    }
+    builder.addComponent(r, floor, count);
+  }
+  if (!writeNormQtyFile(builder.rows(), L"区域001.DB")) done = false;
+  appendComputationLines(g_quantityTable, source);
   return done;
 }
 

@@ -436,9 +436,5 @@ void RunRegionTakeoff() {
   progress(kCaption, L"", 1, 1, 1, 4);
 }
 
-// Stands in for the region norm writer until it is linked in beside the
-// floor norm writer: the extracted template stays as it is.
-__attribute__((weak)) bool WriteRegionNormQtyTable() { return true; }
-
 void CmdZebTotalArea() { runCommand(kTotalCurFloor); }
 void CmdZebAllArea() { runCommand(kTotalAll); }

@@ -201,7 +201,7 @@ TEST_F(DuctJoinTest, LinkOpeningJoinsOpeningsOnTheDuctLineOnce) {
   const std::wstring number = L"SK1";
   const double elev = 2600;
   for (const Point3d at : {Point3d(1000, 0.9, 0), Point3d(2000, 1.0, 0)}) {
-    const cad::ObjectId id = InsertBlockRef(L"sys$送风口$test", at, 0, cad::Scale3d(1, 1, 1), {0, 0, 1}, L"送风口", nullptr);
+    const cad::ObjectId id = InsertBlockRef(L"sys$送风口$test", at, 0, cad::Scale3d{1, 1, 1}, {0, 0, 1}, L"送风口", nullptr);
     ASSERT_FALSE(id.isNull());
     SetPointGjSpecial(&number, id, &elev, &noTurn);
   }
@@ -241,7 +241,7 @@ TEST_F(DuctJoinTest, LinkOpeningNumbersTheVerticalDuctFromTheOpeningSize) {
   for (const auto& o : kOpenings) {
     const std::wstring number = o.number;
     const cad::ObjectId id =
-        InsertBlockRef(L"sys$送风口$test", {o.x, 0, 0}, 0, cad::Scale3d(1, 1, 1), {0, 0, 1}, L"送风口", nullptr);
+        InsertBlockRef(L"sys$送风口$test", {o.x, 0, 0}, 0, cad::Scale3d{1, 1, 1}, {0, 0, 1}, L"送风口", nullptr);
     SetPointGjSpecial(&number, id, &elev, &noTurn);
   }
   run(&CmdLinkOpening);

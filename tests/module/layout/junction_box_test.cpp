@@ -129,7 +129,7 @@ TEST_F(JBoxDialog, BoxesAlongA70MetreRunOnceOnly) {
 // A device as a primary point component at p with its 标高.
 cad::ObjectId device(const std::wstring& layer, const Point3d& p, double elevation) {
   EnsureVertGjBlock(layer, L"D1", nullptr, 0);
-  cad::ObjectId id = InsertBlockRef(L"D1", p, 0, cad::Scale3d(1, 1, 1), geom::Vector3d(0, 0, 1), layer, nullptr);
+  cad::ObjectId id = InsertBlockRef(L"D1", p, 0, cad::Scale3d{1, 1, 1}, geom::Vector3d(0, 0, 1), layer, nullptr);
   StampGjPrimary(id, L"D1");
   const std::wstring number = L"D1";
   const geom::Vector3d noTurn(0, 0, 0);

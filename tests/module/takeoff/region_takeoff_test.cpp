@@ -211,6 +211,24 @@ TEST_F(RegionTakeoff, RowsPerFloorAndRegion) {
   for (const auto& [number, total] : floor) EXPECT_NEAR(regions.at(number), total, 0.0015) << number;
 }
 
+// 区域001.DB: a header row per floor and per region, and each region's norm
+// rows summing only what lies inside it.
+TEST_F(RegionTakeoff, RegionNormTableHasItsOwnSectionPerRegion) {
+  makeFloorTable("F1", "给水管\tJ1\t\t[001]\\r\\n类型=长度\\r\\n编号=D11-011\\r\\n名称=给水管安装\\r\\n单位=m\n");
+  makeFloors("F1\t1\t3300\t\t\n", L"F1");
+  region(working(), L"R1", box(0, 0, 1000, 1000));
+  region(working(), L"R2", box(1000, 0, 2000, 1000));
+  pipe(L"J1", {100, 500, 0}, {900, 500, 0});
+  pipe(L"J1", {1100, 500, 0}, {1600, 500, 0});
+  CmdZebTotalArea();
+  const fs::path t = project() / u8"区域001.DB";
+  EXPECT_EQ(column(t, "编号"), "■F1=1\nR1\nD11-011\nR2\nD11-011\n\n");
+  EXPECT_EQ(column(t, "标志"), "楼层\n区域\n定额\n区域\n定额\n\n");
+  EXPECT_EQ(column(t, "标准工程量"), "\n\n0.8\n\n0.5\n\n");
+  // The region rows of 区域构件算量.DB gain their norm lines.
+  EXPECT_NE(column(regionTable(), "算式工程量").find("定额=D11-011"), std::string::npos);
+}
+
 TEST_F(RegionTakeoff, CancelKeepsThePreviousResults) {
   makeFloorTable("F1", "给水管\tJ1\t\t[001]\\r\\n类型=长度\n");
   makeFloors("F1\t1\t3300\t\t\n", L"F1");
