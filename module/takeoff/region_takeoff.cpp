@@ -8,6 +8,7 @@
 #include "module/model/special_data.h"
 #include "module/takeoff/calc_items.h"
 #include "module/takeoff/kind_dispatch.h"
+#include "module/takeoff/run_floors.h"
 #include "module/takeoff/takeoff_commands.h"
 #include "module/takeoff/takeoff_state.h"
 #include "module/toolkit/collect.h"
@@ -46,59 +47,6 @@ bool unzip(const std::wstring& member, const std::wstring& folder) {
 
 void say(const std::wstring& text) { ed::printText(text); }
 
-std::wstring ruleSetOfProject() {
-  wchar_t buf[260] = {};
-  SuiteCall<void(const wchar_t*, const wchar_t*, const wchar_t*, wchar_t*)>::call(
-      SuiteModule::Base, "Dll_ReadIni_W", (ProjectFolderPath() + L"\\000.GC").c_str(), L"工程档案", L"工程量规则",
-      buf);
-  return buf;
-}
-
-// The rule lists of the run state, and the library's kind names in order.
-void loadRules(StringArray& libNames) {
-  const std::wstring ruleSet = ruleSetOfProject();
-  g_ruleNormValues.clear();
-  g_ruleBillValues.clear();
-  {
-    tablelib::Table t(ProjectRulePath(L".DB"));
-    for (tablelib::First(t); !tablelib::Eof(t); tablelib::Next(t)) {
-      const std::wstring attr = tablelib::FieldAsString(t, L"属性");
-      g_ruleNormValues.push_back(attr + L"=" + tablelib::FieldAsString(t, L"定额值"));
-      g_ruleBillValues.push_back(attr + L"=" + tablelib::FieldAsString(t, L"清单值"));
-    }
-  }
-  g_libRuleItems.clear();
-  libNames.clear();
-  tablelib::Table lib(GjLibraryPath());
-  for (tablelib::First(lib); !tablelib::Eof(lib); tablelib::Next(lib)) {
-    std::wstring name = tablelib::FieldAsString(lib, L"构件名称");
-    if (!ruleSet.empty()) AppendLibRuleItems(name, tablelib::FieldAsString(lib, ruleSet), g_libRuleItems);
-    libNames.push_back(std::move(name));
-  }
-}
-
-// The floors of the run: every floor (mode 0) or the current one; names that
-// cannot name a file are left out with a message.
-void loadFloors(const std::wstring& currentFloor) {
-  g_runFloorList.clear();
-  tablelib::Table t(FloorTablePath());
-  for (tablelib::First(t); !tablelib::Eof(t); tablelib::Next(t)) {
-    const std::wstring floor = tablelib::FieldAsString(t, L"楼层");
-    if (g_totalMode != kTotalAll && floor != currentFloor) continue;
-    if (floor.empty() || floor == L"." || floor == L".." || floor.find_first_of(L"\\/:*?\"<>|") != std::wstring::npos) {
-      say(L"\n楼层名称[" + floor + L"]不能用作文件名，此楼层未计算。\n");
-      continue;
-    }
-    std::wstring entry = floor;
-    for (const wchar_t* f : {L"相同层", L"层高", L"砼强度等级", L"砌筑砂浆"}) {
-      std::wstring v = tablelib::FieldAsString(t, f);
-      ReplaceAll(v, L"||", L"|");
-      entry += L"||" + v;
-    }
-    g_runFloorList.push_back(entry);
-  }
-}
-
 struct Region {
   std::wstring label;
   PointList vertices;
@@ -131,60 +79,13 @@ void appendRegionHeaderRow(const std::wstring& label) {
   tablelib::Post(g_quantityTable);
 }
 
-// What one floor holds while its regions are computed.
-struct FloorScope {
-  std::unique_ptr<cad::Database> sideDb;
-  // The parts of runs that cross a region's outline.
-  cad::Database pieces{true};
-  FloorGjTable table;
-  GjBuckets buckets;
-  ~FloorScope() {
-    g_floorGjTable = nullptr;
-    g_gjBuckets = nullptr;
-  }
-};
-
 // Processes floor i; false when the user cancelled.
 bool runFloor(size_t i, const std::wstring& currentFloor, const StringArray& libNames) {
-  StringArray f;
-  SplitString(g_runFloorList[i], L"||", f);
-  f.resize(5);
-  const std::wstring floor = f[0];
-  g_floorBaseElev = 0;
-  g_runFloorName = g_workFloorName = floor;
-  g_floorHeight = std::fabs(std::wcstod(f[2].c_str(), nullptr));
-  g_runFloorCount = static_cast<int>(std::wcstol(f[1].c_str(), nullptr, 10));
-  g_runConcreteGrade = f[3];
-  g_runMortarGrade = f[4];
-
-  const std::wstring tablePath = FloorGjTablePath(floor);
-  if (!os::isFile(tablePath)) {
-    say(L"\n[" + floor + L"]没有构件表，此楼层未计算。\n");
-    return true;
-  }
-  FloorScope scope;
-  if (floor != currentFloor) {
-    const std::wstring dwg = ProjectFolderPath() + L"\\" + floor + L".DWG";
-    if (!os::isFile(dwg)) {
-      say(L"\n[" + floor + L"]没有楼层图形，此楼层未计算。\n");
-      return true;
-    }
-    scope.sideDb = std::make_unique<cad::Database>(false);
-    if (scope.sideDb->readDwgFile(os::nativePath(dwg)) != cad::Status::Ok) {
-      say(L"\n[" + floor + L"]的楼层图形无法读取(" + os::fromUtf8(scope.sideDb->lastFileError()) +
-          L")，此楼层未计算。\n");
-      return true;
-    }
-  }
-  if (!scope.table.load(tablePath)) {
-    say(L"\n[" + floor + L"]的构件表无法读取，此楼层未计算。\n");
-    return true;
-  }
-  if (g_runFloorCount < 1) {
-    say(L"\n[" + floor + L"]的相同层数[" + f[1] + L"]无效，按1层计算。\n");
-    g_runFloorCount = 1;
-  }
-  AppendFloorHeaderRow(floor, g_runFloorCount);
+  // The parts of runs that cross a region's outline; they outlive the lists.
+  cad::Database pieces(true);
+  RunFloorScope scope;
+  std::wstring floor;
+  if (!OpenRunFloor(i, currentFloor, scope, floor)) return true;
 
   std::vector<Region> regions;
   {
@@ -197,9 +98,6 @@ bool runFloor(size_t i, const std::wstring& currentFloor, const StringArray& lib
     readRegions(scope.sideDb.get(), regions);
   }
 
-  g_floorGjTable = &scope.table;
-  scope.buckets.database = scope.sideDb.get();
-  g_gjBuckets = &scope.buckets;
   RegionGjList entities;
   ReadRegionGjList(scope.sideDb.get(), entities);
 
@@ -208,7 +106,7 @@ bool runFloor(size_t i, const std::wstring& currentFloor, const StringArray& lib
     progress(kCaption, L"正在初始化[" + floor + L"][" + region.label + L"]的构件....", 1, 1, 0, 2);
     StringArray doneKinds;
     appendRegionHeaderRow(region.label);
-    SortRegionGjIntoBuckets(scope.buckets, entities, region.vertices, region.bulges, &scope.pieces);
+    SortRegionGjIntoBuckets(scope.buckets, entities, region.vertices, region.bulges, &pieces);
     for (int k = 0; k < libCount; ++k) {
       const std::wstring& name = libNames[k];
       if (!progress(kCaption, L"[" + floor + L"] " + name, 1, 1, libCount * static_cast<int>(i) + k + 1, 2))
@@ -222,35 +120,10 @@ bool runFloor(size_t i, const std::wstring& currentFloor, const StringArray& lib
   return true;
 }
 
-// Puts the run's region table in place of the project's (with its memo file
-// when the template had one).
-bool commitRegionTable(const std::wstring& work, const std::wstring& project) {
-  for (const wchar_t* ext : {L".DB", L".MB"}) {
-    const std::wstring from = work + L"\\" + kRegionTable + ext, to = project + L"\\" + kRegionTable + ext;
-    if (!os::isFile(from)) {
-      if (std::wstring(ext) == L".DB") return false;
-      continue;
-    }
-    os::deleteFile(to + L"-journal");
-    if (!os::renameFile(from, to, true)) return false;
-  }
-  return true;
-}
-
 void runCommand(int mode) {
   if (g_projectName.empty()) return;
   g_totalMode = mode;
   RunRegionTakeoff();
-}
-
-// Whether the plan segment a-b meets the outline polyline.
-bool crossesOutline(const cad::Polyline* outline, const geom::Point3d& a, const geom::Point3d& b) {
-  if (!outline) return false;
-  auto seg = MakeSegmentPolyline(a, b, 0, 0);
-  if (!seg) return false;
-  std::vector<geom::Point3d> points;
-  outline->intersectWith(*seg, cad::Intersect::OnBothOperands, points);
-  return !points.empty();
 }
 
 // Appends the piece to db as a copy of the run: its layer and extended data,
@@ -397,8 +270,8 @@ void RunRegionTakeoff() {
   const std::wstring currentFloor = winlib::CmbGetName(winlib::kComboFloor);
   const std::wstring project = ProjectFolderPath();
   StringArray libNames;
-  loadRules(libNames);
-  loadFloors(currentFloor);
+  LoadRunRules(RunRuleSet(), libNames);
+  LoadRunFloorList(currentFloor);
 
   // The region table is built in a work folder and replaces the project's
   // only when the run ends without a cancel; 区域001.DB is rewritten only then.
@@ -421,7 +294,7 @@ void RunRegionTakeoff() {
 
   if (cancelled) {
     say(L"\n区域工程量计算已取消，原有的计算结果未改动。\n");
-  } else if (!commitRegionTable(work, project)) {
+  } else if (!CommitRunTable(work, project, kRegionTable)) {
     say(L"\n无法写入" + project + L"\\区域构件算量.DB，原有的计算结果未改动。\n");
   } else if (!unzip(std::wstring(kRegionNormTable) + L".DB", project)) {
     say(L"\n无法从" + g_baseDir + L"\\GZK.ZIP取出区域001.DB的模板，区域001.DB未写入。\n");

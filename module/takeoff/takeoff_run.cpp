@@ -17,6 +17,7 @@
 #include "module/takeoff/kind_dispatch.h"
 #include "module/takeoff/result_tables.h"
 #include "module/takeoff/result_writers.h"
+#include "module/takeoff/run_floors.h"
 #include "module/takeoff/takeoff_commands.h"
 #include "module/takeoff/takeoff_state.h"
 #include "module/takeoff/calc_items.h"
@@ -58,145 +59,21 @@ bool progress(const std::wstring& message, int a, int b, int c, int op) {
              b, c, op) != 0;
 }
 
-std::wstring readIni(const std::wstring& file, const std::wstring& section, const std::wstring& key) {
-  wchar_t buf[260] = {};
-  SuiteCall<void(const wchar_t*, const wchar_t*, const wchar_t*, wchar_t*)>::call(
-      SuiteModule::Base, "Dll_ReadIni_W", file.c_str(), section.c_str(), key.c_str(), buf);
-  return buf;
-}
-
 bool unzip(const std::wstring& archive, const std::wstring& member, const std::wstring& folder) {
   return SuiteCall<unsigned char(const wchar_t*, const wchar_t*, const wchar_t*)>::call(
              SuiteModule::Base, "Dll_UnZipFile_W", static_cast<unsigned char>(0), archive.c_str(), member.c_str(),
              folder.c_str()) != 0;
 }
 
-std::wstring ruleSetOfProject() {
-  return readIni(ProjectFolderPath() + L"\\000.GC", L"工程档案", L"工程量规则");
-}
-
 void say(const std::wstring& text) { ed::printText(text); }
-
-// A floor name is used as a file name and as a field of the run's floor list.
-bool isUsableFloorName(const std::wstring& floor) {
-  return !floor.empty() && floor != L"." && floor != L".." &&
-         floor.find_first_of(L"\\/:*?\"<>|") == std::wstring::npos;
-}
-
-void loadRuleTables(const std::wstring& ruleSet, StringArray& libNames) {
-  g_ruleNormValues.clear();
-  g_ruleBillValues.clear();
-  {
-    tablelib::Table t(ProjectRulePath(L".DB"));
-    for (tablelib::First(t); !tablelib::Eof(t); tablelib::Next(t)) {
-      std::wstring attr = tablelib::FieldAsString(t, L"属性");
-      g_ruleNormValues.push_back(attr + L"=" + tablelib::FieldAsString(t, L"定额值"));
-      g_ruleBillValues.push_back(attr + L"=" + tablelib::FieldAsString(t, L"清单值"));
-    }
-  }
-  g_libRuleItems.clear();
-  libNames.clear();
-  tablelib::Table lib(GjLibraryPath());
-  for (tablelib::First(lib); !tablelib::Eof(lib); tablelib::Next(lib)) {
-    std::wstring name = tablelib::FieldAsString(lib, L"构件名称");
-    if (!ruleSet.empty()) AppendLibRuleItems(name, tablelib::FieldAsString(lib, ruleSet), g_libRuleItems);
-    libNames.push_back(std::move(name));
-  }
-}
-
-void loadFloorList(const std::wstring& currentFloor) {
-  g_runFloorList.clear();
-  tablelib::Table t(FloorTablePath());
-  for (tablelib::First(t); !tablelib::Eof(t); tablelib::Next(t)) {
-    std::wstring floor = tablelib::FieldAsString(t, L"楼层");
-    if (g_totalMode != kTotalAll && floor != currentFloor) continue;
-    if (!isUsableFloorName(floor)) {
-      say(L"\n楼层名称[" + floor + L"]不能用作文件名，此楼层未计算。\n");
-      continue;
-    }
-    std::wstring entry = floor;
-    for (const wchar_t* f : {L"相同层", L"层高", L"砼强度等级", L"砌筑砂浆"}) {
-      std::wstring v = tablelib::FieldAsString(t, f);
-      ReplaceAll(v, L"||", L"|");
-      entry += L"||" + v;
-    }
-    g_runFloorList.push_back(entry);
-  }
-}
-
-// Puts the run's quantity table in place of the project's; the memo file
-// follows when the template had one.
-bool commitQuantityTable(const std::wstring& work, const std::wstring& project) {
-  for (const wchar_t* ext : {L".DB", L".MB"}) {
-    std::wstring from = work + L"\\" + kQuantityTable + ext, to = project + L"\\" + kQuantityTable + ext;
-    if (!os::isFile(from)) {
-      if (std::wstring(ext) == L".DB") return false;
-      continue;
-    }
-    os::deleteFile(to + L"-journal");
-    if (!os::renameFile(from, to, true)) return false;
-  }
-  return true;
-}
-
-// What one floor of the run holds while it is processed; the floor's table
-// and per-kind lists are released however the floor ends.
-struct FloorScope {
-  std::unique_ptr<cad::Database> sideDb;
-  FloorGjTable table;
-  GjBuckets buckets;
-  ~FloorScope() {
-    g_floorGjTable = nullptr;
-    g_gjBuckets = nullptr;
-  }
-};
 
 // Processes floor i; false when the user cancelled.
 bool runFloor(size_t i, const std::wstring& currentFloor, const std::wstring& currentName,
               const StringArray& libNames, std::vector<CircuitRow>& runCircuits) {
-  StringArray f;
-  SplitString(g_runFloorList[i], L"||", f);
-  f.resize(5);
-  const std::wstring floor = f[0];
-  g_floorBaseElev = 0;
-  g_runFloorName = g_workFloorName = floor;
-  g_floorHeight = std::fabs(std::wcstod(f[2].c_str(), nullptr));
-  g_runFloorCount = static_cast<int>(std::wcstol(f[1].c_str(), nullptr, 10));
-  g_runConcreteGrade = f[3];
-  g_runMortarGrade = f[4];
+  RunFloorScope scope;
+  std::wstring floor;
+  if (!OpenRunFloor(i, currentFloor, scope, floor)) return true;
   StringArray doneKinds;
-
-  const std::wstring tablePath = FloorGjTablePath(floor);
-  if (!os::isFile(tablePath)) {
-    say(L"\n[" + floor + L"]没有构件表，此楼层未计算。\n");
-    return true;
-  }
-  FloorScope scope;
-  if (floor != currentFloor) {
-    const std::wstring dwg = ProjectFolderPath() + L"\\" + floor + L".DWG";
-    if (!os::isFile(dwg)) {
-      say(L"\n[" + floor + L"]没有楼层图形，此楼层未计算。\n");
-      return true;
-    }
-    scope.sideDb = std::make_unique<cad::Database>(false);
-    if (scope.sideDb->readDwgFile(os::nativePath(dwg)) != cad::Status::Ok) {
-      say(L"\n[" + floor + L"]的楼层图形无法读取(" + os::fromUtf8(scope.sideDb->lastFileError()) +
-          L")，此楼层未计算。\n");
-      return true;
-    }
-  }
-  if (!scope.table.load(tablePath)) {
-    say(L"\n[" + floor + L"]的构件表无法读取，此楼层未计算。\n");
-    return true;
-  }
-  if (g_runFloorCount < 1) {
-    say(L"\n[" + floor + L"]的相同层数[" + f[1] + L"]无效，按1层计算。\n");
-    g_runFloorCount = 1;
-  }
-  AppendFloorHeaderRow(floor, g_runFloorCount);
-  g_floorGjTable = &scope.table;
-  scope.buckets.database = scope.sideDb.get();
-  g_gjBuckets = &scope.buckets;
   if (!progress(L"正在初始化构件....", 1, 1, 0, 2)) return false;
   SortFloorGjIntoBuckets(scope.buckets);
 
@@ -219,7 +96,7 @@ bool runFloor(size_t i, const std::wstring& currentFloor, const std::wstring& cu
 
 bool runWriters() {
   if (!WriteGjParamTable() || !WriteNormQtyTable() || !AddChapterRows() || !WriteQtyTable()) return false;
-  const std::wstring ruleSet = ruleSetOfProject();
+  const std::wstring ruleSet = RunRuleSet();
   StringArray kinds;
   if (ruleSet == L"纯清单")
     kinds = {L"项"};
@@ -253,8 +130,8 @@ void RunQuantityTakeoff() {
   const std::wstring project = ProjectFolderPath();
   ForgetNormQtyRows();
   StringArray libNames;
-  loadRuleTables(ruleSetOfProject(), libNames);
-  loadFloorList(currentFloor);
+  LoadRunRules(RunRuleSet(), libNames);
+  LoadRunFloorList(currentFloor);
 
   // A fresh quantity table from the template, in the work folder.
   const std::wstring work = project + L"\\" + kWorkFolder;
@@ -279,7 +156,7 @@ void RunQuantityTakeoff() {
 
   if (cancelled) {
     say(L"\n工程量计算已取消，原有的计算结果未改动。\n");
-  } else if (!commitQuantityTable(work, project)) {
+  } else if (!CommitRunTable(work, project, kQuantityTable)) {
     say(L"\n无法写入" + project + L"\\构件算量.DB，原有的计算结果未改动。\n");
   } else if (runWriters()) {
     circuits::WriteCircuitTables(runCircuits);

@@ -1,0 +1,48 @@
+// The steps the take-off and the region take-off share: the rule lists and
+// the library's kind names, the run's floor list, opening one floor of the
+// list (its drawing and component table) and putting a finished result table
+// in place of the project's.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "module/takeoff/takeoff_state.h"
+#include "module/toolkit/strings.h"
+#include "platform/cad/database.h"
+
+// The project's rule set (工程量规则 of 000.GC): "定额" or "清单".
+std::wstring RunRuleSet();
+
+// Fills the rule lists of the run state from the project's rule table and the
+// library's rule items of ruleSet; libNames gets the library's kind names in
+// order.
+void LoadRunRules(const std::wstring& ruleSet, StringArray& libNames);
+
+// The floors of the run (every floor, or the current one unless g_totalMode
+// is kTotalAll), each "name||相同层||层高||砼强度等级||砌筑砂浆"; a name that
+// cannot name a file is left out with a message.
+void LoadRunFloorList(const std::wstring& currentFloor);
+
+// What one floor of a run holds while it is processed; the floor's table and
+// per-kind lists are released however the floor ends.
+struct RunFloorScope {
+  std::unique_ptr<cad::Database> sideDb;  // null: the floor is the working drawing
+  FloorGjTable table;
+  GjBuckets buckets;
+  ~RunFloorScope() {
+    g_floorGjTable = nullptr;
+    g_gjBuckets = nullptr;
+  }
+};
+
+// Opens floor i of the run list: sets the run state of the floor, reads its
+// drawing (unless it is currentFloor) and its component table, and appends its
+// header row. False, with a message naming the floor, when the floor cannot be
+// taken off; the run goes on with the next one.
+bool OpenRunFloor(size_t i, const std::wstring& currentFloor, RunFloorScope& scope, std::wstring& floor);
+
+// Moves table (and its memo file when the template had one) from the work
+// folder into the project folder; false when the table is missing or cannot be
+// moved.
+bool CommitRunTable(const std::wstring& work, const std::wstring& project, const std::wstring& table);
