@@ -48,11 +48,7 @@ class DuctFittingsEndToEnd : public testing::Test {
     if (!fs::exists(kBuild / "bin" / "cadhost") || !fs::exists(kBuild / "bin" / "KivZeb.arx") ||
         !fs::exists(kDemoProject))
       GTEST_SKIP() << "cadhost, the plug-in or the demo data missing";
-    root_ = fs::temp_directory_path() / ("kiv_duct_fittings_e2e_" + std::to_string(::getpid()));
-    fs::remove_all(root_);
-    fs::create_directories(root_ / "projects");
-    fs::copy(kBuild / "suite", root_ / "suite", fs::copy_options::recursive);
-    fs::copy(kDemoProject, root_ / "projects" / u8"示例工程", fs::copy_options::recursive);
+    root_ = kivtest::MakeDemoSandbox("kiv_duct_fittings_e2e_");
   }
   void TearDown() override {
     std::error_code ec;

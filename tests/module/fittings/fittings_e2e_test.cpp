@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/module/shell/project_fixture.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -53,11 +55,7 @@ TEST(FittingsEndToEnd, FitTwiceRaiseARunAndCheckThroughTheHost) {
   if (!fs::exists(kBuild / "bin" / "cadhost") || !fs::exists(kBuild / "bin" / "KivZeb.arx") ||
       !fs::exists(kDemoProject) || !fs::exists(kBuild / "suite"))
     GTEST_SKIP() << "cadhost, the plug-in or the demo data not built";
-  const fs::path root = fs::temp_directory_path() / ("kiv_fittings_" + std::to_string(::getpid()));
-  fs::remove_all(root);
-  fs::create_directories(root / "projects");
-  fs::copy(kBuild / "suite", root / "suite", fs::copy_options::recursive);
-  fs::copy(kDemoProject, root / "projects" / u8"示例工程", fs::copy_options::recursive);
+  const fs::path root = kivtest::MakeDemoSandbox("kiv_fittings_");
   const fs::path first = root / "first.jsonl", second = root / "second.jsonl", raised = root / "raised.jsonl",
                  checked = root / "checked.jsonl";
   std::ofstream(root / "run.scr") << ".combo 楼层 1层\nKivSwitchFloor\n"

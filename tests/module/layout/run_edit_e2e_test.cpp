@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/module/shell/project_fixture.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -36,11 +38,7 @@ TEST(RunEditEndToEnd, SlopeBreakAndJoinThroughTheHost) {
   if (!fs::exists(kBuild / "bin" / "cadhost") || !fs::exists(kBuild / "bin" / "KivZeb.arx") ||
       !fs::exists(kDemoProject) || !fs::exists(kBuild / "suite"))
     GTEST_SKIP() << "cadhost, the plug-in or the demo data not built";
-  const fs::path root = fs::temp_directory_path() / ("kiv_run_edit_" + std::to_string(::getpid()));
-  fs::remove_all(root);
-  fs::create_directories(root / "projects");
-  fs::copy(kBuild / "suite", root / "suite", fs::copy_options::recursive);
-  fs::copy(kDemoProject, root / "projects" / u8"示例工程", fs::copy_options::recursive);
+  const fs::path root = kivtest::MakeDemoSandbox("kiv_run_edit_");
   const fs::path broken = root / "broken.jsonl", joined = root / "joined.jsonl";
   std::ofstream(root / "run.scr") << ".combo 楼层 1层\nKivSwitchFloor\n"
                                      // A pipe at 3000, sloped with the default 0.004.

@@ -46,6 +46,19 @@ inline std::string runShell(const std::string& cmd, int* status = nullptr) {
 // A path quoted for the shell.
 inline std::string quoted(const fs::path& p) { return "'" + p.string() + "'"; }
 
+// A fresh copy of the built installation and demo project for a test that
+// runs cadhost on them: DIR/suite and DIR/projects/示例工程, in a new folder
+// under the temporary folder named from tag and the process id.
+inline fs::path MakeDemoSandbox(const std::string& tag) {
+  const fs::path build = KIV_BINARY_DIR;
+  const fs::path root = fs::temp_directory_path() / (tag + std::to_string(::getpid()));
+  fs::remove_all(root);
+  fs::create_directories(root / "projects");
+  fs::copy(build / "suite", root / "suite", fs::copy_options::recursive);
+  fs::copy(build / "demo" / u8"示例工程", root / "projects" / u8"示例工程", fs::copy_options::recursive);
+  return root;
+}
+
 class ProjectSandbox : public testing::Test {
  protected:
   void SetUp() override {

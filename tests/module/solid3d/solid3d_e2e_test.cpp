@@ -45,11 +45,7 @@ class Solid3dEndToEnd : public ::testing::Test {
     if (!fs::exists(kBuild / "bin" / "cadhost") || !fs::exists(kBuild / "bin" / "KivZeb.arx") ||
         !fs::exists(kDemoProject) || !fs::exists("/usr/bin/python3"))
       GTEST_SKIP() << "cadhost, the plug-in, the demo data or python missing";
-    root_ = fs::temp_directory_path() / ("kiv_solid3d_e2e_" + std::to_string(::getpid()));
-    fs::remove_all(root_);
-    fs::create_directories(root_ / "projects");
-    fs::copy(kBuild / "suite", root_ / "suite", fs::copy_options::recursive);
-    fs::copy(kDemoProject, root_ / "projects" / u8"示例工程", fs::copy_options::recursive);
+    root_ = kivtest::MakeDemoSandbox("kiv_solid3d_e2e_");
   }
   void TearDown() override {
     std::error_code ec;

@@ -26,12 +26,8 @@ TEST(TakeoffEndToEnd, DemoProjectGetsItsQuantityRows) {
   if (!fs::exists(kBuild / "bin" / "cadhost") || !fs::exists(kBuild / "bin" / "KivZeb.arx") ||
       !fs::exists(kDemoProject) || runShell("command -v sqlite3").empty())
     GTEST_SKIP() << "cadhost, the plug-in, the demo data or sqlite3 missing";
-  const fs::path root = fs::temp_directory_path() / ("kiv_takeoff_e2e_" + std::to_string(::getpid()));
-  fs::remove_all(root);
-  fs::create_directories(root / "projects");
-  fs::copy(kBuild / "suite", root / "suite", fs::copy_options::recursive);
+  const fs::path root = kivtest::MakeDemoSandbox("kiv_takeoff_e2e_");
   const fs::path project = root / "projects" / u8"示例工程";
-  fs::copy(kDemoProject, project, fs::copy_options::recursive);
   std::ofstream(root / "run.scr") << ".combo 楼层 1层\nKivSwitchFloor\nZebTotalAll\n";
   int status = -1;
   const std::string out = runShell(quoted(kBuild / "bin" / "cadhost") + " --suite " + quoted(root / "suite") + " --projects " +
