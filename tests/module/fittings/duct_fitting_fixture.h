@@ -145,6 +145,8 @@ class DuctFittingTest : public kivtest::DemoLayoutSandbox {
       if (near(p.s, at) || near(p.e, at)) return &p;
     return nullptr;
   }
+  // The result points into the list: a temporary list would leave it dangling.
+  static const Piece* pieceEndingAt(std::vector<Piece>&&, const Point3d&) = delete;
   static bool near(const Point3d& a, const Point3d& b, double tol = 0.01) {
     return std::fabs(a.x - b.x) < tol && std::fabs(a.y - b.y) < tol;
   }

@@ -137,7 +137,8 @@ TEST_F(PipeFittings, APartialPickKeepsTheArmsOfUnpickedPipes) {
   pipe({0, 0, 2800}, {1000, 0, 2800});
   const auto other = pipe({1000, 0, 2800}, {1000, 1000, 2800});
   CmdFloorPFittings();
-  const auto before = fittingAt(fittings(), {1000, 0, 2800});
+  const auto first = fittings();
+  const FittingSeen* before = fittingAt(first, {1000, 0, 2800});
   ASSERT_NE(before, nullptr);
   const std::wstring oldHandle = GetHandleText(before->id);
 

@@ -100,6 +100,8 @@ class PipeSandbox : public DemoLayoutSandbox {
       if (f.position.distanceTo(p) < 1e-6) return &f;
     return nullptr;
   }
+  // The result points into the list: a temporary list would leave it dangling.
+  static const FittingSeen* fittingAt(std::vector<FittingSeen>&&, const Point3d&) = delete;
   static StringArray links(cad::ObjectId id) {
     StringArray lines;
     GetXdataLines(id, kXdataFittingLinks, lines);
