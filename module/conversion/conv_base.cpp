@@ -335,6 +335,8 @@ CComponentConv::CComponentConv(unsigned templateId) : ui::Dialog(templateId, ui:
 
 CComponentConv::~CComponentConv() {
   if (rowList.m_hWnd) DeleteAllConvRows(&rowList);
+  // A list whose window has gone still holds its rows: free their arrays.
+  for (int r = 0; r < rowList.GetItemCount(); ++r) rowList.setRowIds(r, nullptr);
 }
 
 bool CComponentConv::OnInitDialog() { return ui::Dialog::OnInitDialog(); }

@@ -8,6 +8,7 @@
 #include "module/conversion/linear_conv.h"
 #include "module/conversion/circuit_conv.h"
 #include "module/conversion/material_table.h"
+#include "module/toolkit/module_scope.h"
 
 CConvArea* g_convArea = nullptr;
 CDeviceConv* g_deviceConvDlg = nullptr;
@@ -17,7 +18,23 @@ CPipeLineConv* g_pipeLineConvDlg = nullptr;
 CAirDuctConv* g_airDuctConvDlg = nullptr;
 CWaterPipeConv* g_waterPipeConvDlg = nullptr;
 
+namespace {
+
+// Every conversion dialog is gone before the module is.
+void destroyDialogsOnUnload() {
+  static bool hooked = false;
+  if (hooked) return;
+  hooked = true;
+  AddUnloadHook([] {
+    DestroyAllConvDialogs();
+    hooked = false;
+  });
+}
+
+}  // namespace
+
 CConvArea* ConvAreaObject() {
+  destroyDialogsOnUnload();
   if (!g_convArea) g_convArea = new CConvArea;
   return g_convArea;
 }
@@ -31,6 +48,12 @@ void DestroyFloorConvDialogs() {
   ClearCircuitState();
   DestroyConvDialog(g_airDuctConvDlg);
   DestroyConvDialog(g_waterPipeConvDlg);
+}
+
+void DestroyAllConvDialogs() {
+  DestroyFloorConvDialogs();
+  DestroyConvDialog(g_pipeLineSelDlg);
+  DestroyConvDialog(g_deviceConvDlg);
 }
 
 void ShowDeviceConv() { OpenConvDialog(g_deviceConvDlg); }

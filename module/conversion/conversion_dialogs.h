@@ -34,6 +34,9 @@ void DestroyConvArea();
 // circuit conversion, the duct dialog and the water-pipe dialog. The device
 // dialog and step 1 of the circuit conversion stay.
 void DestroyFloorConvDialogs();
+// Destroys every conversion dialog and the area (the module's unload does
+// this too).
+void DestroyAllConvDialogs();
 
 // The conversion launchers: each makes sure of the area, then shows its own
 // dialog (one instance per kind; a hidden earlier one is destroyed first).

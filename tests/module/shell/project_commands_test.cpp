@@ -186,7 +186,7 @@ TEST_F(ProjectCommands, FloorSwitchClosesTheFloorsDialogsSeedsAndThaws) {
   EXPECT_TRUE(frozen);
 
   DestroyConvArea();
-  DestroyFloorConvDialogs();
+  DestroyAllConvDialogs();
 }
 
 TEST(ArchiveStamp, BlankPaddedFields) {

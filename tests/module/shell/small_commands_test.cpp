@@ -193,7 +193,7 @@ TEST_F(SmallCommands, LaunchersCallTheirWindowsAndBalanceTheResources) {
   EXPECT_NE(g_airDuctConvDlg, nullptr);
   EXPECT_NE(g_waterPipeConvDlg, nullptr);
   EXPECT_EQ(ed::docManager().resourceBalance(), balance);
-  DestroyFloorConvDialogs();
+  DestroyAllConvDialogs();
 }
 
 }  // namespace
