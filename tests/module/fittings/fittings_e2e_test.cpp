@@ -70,16 +70,10 @@ TEST(FittingsEndToEnd, FitTwiceRaiseARunAndCheckThroughTheHost) {
                                      "KivChangeElev\n.pick 45500,0\n\n.palette 3000 3000\n"
                                      ".dump " + raised.string() + "\n"
                                      "GPS_ValidCheck\n.dump " + checked.string() + "\n";
-  std::string out;
-  if (FILE* p = ::popen((q(kBuild / "bin" / "cadhost") + " --suite " + q(root / "suite") + " --projects " +
-                         q(root / "projects") + " --project 示例工程 --script " + q(root / "run.scr") + " 2>&1")
-                            .c_str(),
-                        "r")) {
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    EXPECT_EQ(::pclose(p), 0) << out;
-  }
+  int status = -1;
+  const std::string out = kivtest::runShell(q(kBuild / "bin" / "cadhost") + " --suite " + q(root / "suite") + " --projects " +
+                         q(root / "projects") + " --project 示例工程 --script " + q(root / "run.scr"), &status);
+  EXPECT_EQ(status, 0) << out;
 
   for (const fs::path& dump : {first, second}) {
     SCOPED_TRACE(dump.filename().string());

@@ -52,16 +52,10 @@ TEST(RunEditEndToEnd, SlopeBreakAndJoinThroughTheHost) {
                                      ".dump " + broken.string() + "\n"
                                      "JoinPipeLine\n.pick 200,2000\n.pick 700,2000\n.esc\n"
                                      ".dump " + joined.string() + "\n";
-  std::string out;
-  if (FILE* p = ::popen((q(kBuild / "bin" / "cadhost") + " --suite " + q(root / "suite") + " --projects " +
-                         q(root / "projects") + " --project 示例工程 --script " + q(root / "run.scr") + " 2>&1")
-                            .c_str(),
-                        "r")) {
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    EXPECT_EQ(::pclose(p), 0) << out;
-  }
+  int status = -1;
+  const std::string out = kivtest::runShell(q(kBuild / "bin" / "cadhost") + " --suite " + q(root / "suite") + " --projects " +
+                         q(root / "projects") + " --project 示例工程 --script " + q(root / "run.scr"), &status);
+  EXPECT_EQ(status, 0) << out;
 
   const auto pipes = onLayer(joined, "给水管", ",0,0]");
   ASSERT_EQ(pipes.size(), 1u) << out;
