@@ -3,7 +3,6 @@
 namespace {
 constexpr unsigned kTemplate = 234;
 constexpr int kPlaceholder = 310;
-constexpr unsigned kHeadingFormat = 0x8025;  // centred both ways, single line, end ellipsis
 }  // namespace
 
 CDeviceTableConv::CDeviceTableConv() : ui::Dialog(kTemplate, nullptr) {
@@ -21,16 +20,7 @@ bool CDeviceTableConv::OnInitDialog() {
   grid.SetFixedRowCount(1);
   grid.SetFixedColumnCount(1);
   grid.SetColumnCount(4);
-  const wchar_t* headings[4] = {L"序号", L"构件名称", L"构件类型", L"标高"};
-  for (int c = 0; c < 4; ++c) {
-    GridItem item;
-    item.row = 0;
-    item.col = c;
-    item.mask = ITEM_TEXT | ITEM_FORMAT;
-    item.format = kHeadingFormat;
-    item.text = headings[c];
-    grid.SetItem(&item);
-  }
+  SetGridHeadings(grid, {L"序号", L"构件名称", L"构件类型", L"标高"});
   grid.AutoSize();
   for (int row = 0; row < grid.GetRowCount(); ++row) grid.SetRowHeight(row, 20);
   const int w = r.right - r.left;

@@ -359,3 +359,16 @@ bool CGridCtrl::IsValidRange(const CellRange& r) const {
   return r.minRow >= 0 && r.minCol >= 0 && r.maxRow >= 0 && r.maxCol >= 0 && r.maxRow < rowCount &&
          r.maxCol < columnCount && r.minRow <= r.maxRow && r.minCol <= r.maxCol;
 }
+
+void SetGridHeadings(CGridCtrl& grid, std::initializer_list<const wchar_t*> headings) {
+  int c = 0;
+  for (const wchar_t* text : headings) {
+    GridItem item;
+    item.row = 0;
+    item.col = c++;
+    item.mask = ITEM_TEXT | ITEM_FORMAT;
+    item.format = 0x8025;  // DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS
+    item.text = text;
+    grid.SetItem(&item);
+  }
+}

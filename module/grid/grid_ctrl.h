@@ -10,6 +10,7 @@
 // x + width - 1 and y to y + height - 1.
 #pragma once
 
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <string>
@@ -326,3 +327,7 @@ class CGridCtrl : public ui::Wnd {
 
   friend class CGridDropTarget;
 };
+
+// Writes the headings into row 0, one per column from column 0, centred both
+// ways on a single line with an end ellipsis.
+void SetGridHeadings(CGridCtrl& grid, std::initializer_list<const wchar_t*> headings);

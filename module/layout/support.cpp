@@ -35,7 +35,6 @@ constexpr const wchar_t* kPickRuns = L"选择当前";
 constexpr const wchar_t* kDefaultSpacing = L"2500";
 constexpr double kMinSpacing = 1.0;
 constexpr unsigned kCellFormat = 0x8024;     // left, vertically centred, single line, end ellipsis
-constexpr unsigned kHeadingFormat = 0x8025;  // the same, centred
 constexpr int kRowHeight = 21;
 
 const cad::ObjectIdArray kNoRuns;
@@ -190,16 +189,7 @@ bool CSupportWnd::OnInitDialog() {
   grid_.rowResizeEnabled = false;
   grid_.SetColumnCount(4);
   grid_.dropListStyle = 3;
-  const wchar_t* headings[4] = {L"管道", L"间距（mm）", L"支架类型", L"范围"};
-  for (int c = 0; c < 4; ++c) {
-    GridItem item;
-    item.row = 0;
-    item.col = c;
-    item.mask = ITEM_TEXT | ITEM_FORMAT;
-    item.format = kHeadingFormat;
-    item.text = headings[c];
-    grid_.SetItem(&item);
-  }
+  SetGridHeadings(grid_, {L"管道", L"间距（mm）", L"支架类型", L"范围"});
   sizeGrid();
   // The primary runs grouped by number, numbers in order of appearance.
   cad::ObjectIdArray primaries;

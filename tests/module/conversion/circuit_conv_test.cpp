@@ -161,7 +161,9 @@ TEST_F(CircuitConversion, CountTextsThatAreNoCountFallBackToTheRow) {
   g_pipeLineConvDlg->OnConvert();
   EXPECT_NE(ed::transcriptSince(mark).find(L"根数标注\"BV\"不是导线根数"), std::wstring::npos);
   for (const Made& m : made())
-    if (!m.riser && m.start.y == 0 && m.end.y == 0) EXPECT_EQ(m.number, L"2*BV2.5+PC20");
+    if (!m.riser && m.start.y == 0 && m.end.y == 0) {
+      EXPECT_EQ(m.number, L"2*BV2.5+PC20");
+    }
 }
 
 TEST_F(CircuitConversion, FewerThanTwoDevicesKeepStepOneAndTheDrawing) {
