@@ -48,17 +48,17 @@ os::ModuleHandle SuiteModuleHandle(SuiteModule m) {
 
 void* FindSuiteFunction(SuiteModule m, const char* name) {
   os::ModuleHandle h = SuiteModuleHandle(m);
-  const std::wstring file = SuiteModuleFileName(m);
+  const wchar_t* file = SuiteModuleFileName(m);
   if (!h) {
     if (reportedMisses().insert(file).second)
-      ed::print(L"\n缺少 %s，相关功能不可用\n", file.c_str());
+      ed::print(L"\n缺少 %s，相关功能不可用\n", file);
     return nullptr;
   }
   void* fn = os::findFunction(h, name);
   if (!fn) {
-    std::wstring key = file + L"!" + os::fromUtf8(name);
+    std::wstring key = file + (L"!" + os::fromUtf8(name));
     if (reportedMisses().insert(key).second)
-      ed::print(L"\n%s 中没有函数 %S，相关功能不可用\n", file.c_str(), name);
+      ed::print(L"\n%s 中没有函数 %S，相关功能不可用\n", file, name);
   }
   return fn;
 }

@@ -1,6 +1,7 @@
 #include "module/toolkit/table_lib.h"
 
 #include <algorithm>
+#include <cwchar>
 #include <vector>
 
 #include "module/toolkit/suite_call.h"
@@ -63,16 +64,19 @@ bool FindField(Handle h, const std::wstring& field) {
 std::wstring FieldAsString(Handle h, const std::wstring& field, int maxChars) {
   maxChars = std::clamp(maxChars, 1, kMaxFieldChars);
   // Most fields are short: read with a small buffer first and only go to the
-  // caller's full size when the text filled it.
+  // caller's full size when the text filled it. The buffer is kept from call
+  // to call (a run reads hundreds of thousands of fields).
+  thread_local std::vector<wchar_t> buf;
   int cap = std::min(maxChars, 4096);
   for (;;) {
-    std::vector<wchar_t> buf(static_cast<size_t>(cap), L'\0');
+    if (buf.size() < static_cast<size_t>(cap)) buf.resize(static_cast<size_t>(cap));
+    buf[0] = L'\0';
     if (!SuiteCall<decltype(DbDll_FieldByName_AsStringN_W)>::call(
             SuiteModule::Table, "DbDll_FieldByName_AsStringN_W", h, field.c_str(), buf.data(), cap))
       return {};
-    buf.back() = L'\0';
-    std::wstring s = buf.data();
-    if (static_cast<int>(s.size()) < cap - 1 || cap == maxChars) return s;
+    buf[static_cast<size_t>(cap) - 1] = L'\0';
+    const size_t n = std::wcslen(buf.data());
+    if (n < static_cast<size_t>(cap) - 1 || cap == maxChars) return std::wstring(buf.data(), n);
     cap = maxChars;
   }
 }

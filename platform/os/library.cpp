@@ -3,8 +3,10 @@
 #include <dlfcn.h>
 
 #include <algorithm>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <system_error>
 
 #include "platform/os/detail.h"
@@ -19,6 +21,9 @@ struct Module {
   fs::path path;          // the file as loaded
   std::wstring baseName;  // file name part, for lookups by name
   int refs = 0;
+  // Functions looked up by name (null for a name the library lacks); the
+  // cache goes with the module, so nothing found in a library outlives it.
+  std::map<std::string, void*, std::less<>> functions;
 };
 
 namespace {
@@ -162,19 +167,19 @@ ModuleHandle programModule() { return &g_program; }
 
 void* findFunction(ModuleHandle h, const char* name) {
   if (!name) return nullptr;
-  void* dl = nullptr;
-  {
-    std::lock_guard lock(g_mutex);
-    if (!h || !isLoaded(h)) {
-      detail::setError("not a loaded library");
-      return nullptr;
-    }
-    dl = h->dl;
+  std::lock_guard lock(g_mutex);
+  if (!h || !isLoaded(h)) {
+    detail::setError("not a loaded library");
+    return nullptr;
   }
-  dlerror();
-  void* f = dlsym(dl, name);
-  if (!f) detail::setError(std::string("no function ") + name);
-  return f;
+  auto it = h->functions.find(std::string_view(name));
+  if (it == h->functions.end()) {
+    // dlsym runs no code of the library, so the lock may stay held.
+    dlerror();
+    it = h->functions.emplace(name, dlsym(h->dl, name)).first;
+  }
+  if (!it->second) detail::setError(std::string("no function ") + name);
+  return it->second;
 }
 
 std::wstring moduleFileName(ModuleHandle h) {
