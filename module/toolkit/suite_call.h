@@ -4,7 +4,9 @@
 // shell) and stay until unload. Every call looks the exported function up by
 // name in the handle at the moment of the call and calls it at once; no
 // function pointer is kept between calls, so a library that is replaced or
-// freed is never called through a stale pointer.
+// freed is never called through a stale pointer. (The loaded library keeps
+// the names it has resolved, and they go with it when it is freed, so a
+// repeated lookup costs no symbol search.)
 //
 // A library or sibling module that is not there, or a function that it does
 // not export, gives the caller's neutral result instead of a call through a
