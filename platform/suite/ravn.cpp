@@ -227,11 +227,8 @@ struct Cursor {
       if (sqlite3_backup_finish(b) != SQLITE_OK) ok = false;
     }
     // The work file needs no journal of its own: when anything fails it is
-    // thrown away, and the table is untouched. Its pages stay in memory until
-    // Close writes them (up to 256 MB): a large table written record by
-    // record is then not spilled and read back while it grows.
-    ok = ok && exec(copy, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA cache_size=-262144; BEGIN EXCLUSIVE",
-                    err);
+    // thrown away, and the table is untouched.
+    ok = ok && exec(copy, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; BEGIN EXCLUSIVE", err);
     if (ok) {
       finalize();
       sqlite3_close(db);
