@@ -123,6 +123,12 @@ void ForgetNormQtyRows() {
   g_runRowsValid = false;
 }
 
+std::vector<NormQtyRow> TakeNormQtyRows() {
+  std::vector<NormQtyRow> rows = std::move(g_runRows);
+  ForgetNormQtyRows();
+  return rows;
+}
+
 // Kept for the writers that follow in the run.
 void KeepNormQtyRows(std::vector<NormQtyRow>&& rows) {
   g_runRows = std::move(rows);

@@ -75,4 +75,6 @@ void InsertChapterRows(std::vector<NormQtyRow>& rows, const std::wstring& kind, 
 // run began.
 const std::vector<NormQtyRow>* NormQtyRowsOfRun();
 void ForgetNormQtyRows();
+// Hands the kept rows over (none are kept afterwards).
+std::vector<NormQtyRow> TakeNormQtyRows();
 void KeepNormQtyRows(std::vector<NormQtyRow>&& rows);

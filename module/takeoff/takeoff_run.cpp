@@ -15,6 +15,7 @@
 #include "module/takeoff/circuit_rows.h"
 #include "module/takeoff/circuit_tables.h"
 #include "module/takeoff/kind_dispatch.h"
+#include "module/takeoff/qty_rows_cache.h"
 #include "module/takeoff/result_tables.h"
 #include "module/takeoff/result_writers.h"
 #include "module/takeoff/run_floors.h"
@@ -95,6 +96,8 @@ bool runFloor(size_t i, const std::wstring& currentFloor, const std::wstring& cu
 }
 
 bool runWriters() {
+  // The writers share one reading of 构件算量.DB.
+  QuantityRowsScope sharedRows;
   if (!WriteGjParamTable() || !WriteNormQtyTable() || !AddChapterRows() || !WriteQtyTable()) return false;
   const std::wstring ruleSet = RunRuleSet();
   StringArray kinds;
