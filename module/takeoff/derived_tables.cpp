@@ -83,6 +83,8 @@ bool writeFloorDetail(const std::wstring& kind, int discipline, const std::wstri
     if (RunFloorAt(i, floor, count)) floors.push_back(floor);
   int ordinal = 0;
   std::unordered_map<std::wstring, double> sums;
+  std::vector<std::wstring_view> parts;
+  std::wstring floorOfLine;
   for (const NormQtyRow& r : rows) {
     if (r.kind != kind || !hasPrefix(r.code, discipline)) continue;
     appendRow(t, {{L"序号", std::to_wstring(++ordinal)},
@@ -93,16 +95,17 @@ bool writeFloorDetail(const std::wstring& kind, int discipline, const std::wstri
                   {L"标志", r.kind}});
     // A floor header line: "=//floor=count" before its first separator.
     sums.clear();
-    for (const std::wstring& l : r.lines) {
+    for (size_t i = 0; i < r.lines.size(); ++i) {
+      const std::wstring_view l = r.lines[i];
       if (l.compare(0, 3, L"=//") != 0) continue;
       size_t sep = l.find(kCalcSep);
       if (sep == std::wstring::npos) continue;
       size_t eq = l.rfind(L'=', sep);
       if (eq < 3) continue;
-      StringArray parts;
-      SplitString(l, kSep, parts);
+      writerio::PiecesOf(l, kCalcSep, parts);
       if (parts.size() < 3) continue;
-      sums[l.substr(3, eq - 3)] += std::wcstod(parts[2].c_str(), nullptr);
+      floorOfLine.assign(l.substr(3, eq - 3));
+      sums[floorOfLine] += writerio::NumberOf(parts[2]);
     }
     for (const std::wstring& f : floors) {
       auto it = sums.find(f);
@@ -213,6 +216,9 @@ bool WriteQtyTable() {
   std::vector<NormQtyRow> storage;
   const std::vector<NormQtyRow>& rows = normRows(storage);
   tablelib::Table t(path);
+  static const wchar_t* const kPartFields[3] = {L"编号", L"名称", L"标准工程量"};
+  std::vector<std::wstring_view> parts;
+  std::wstring field;
   for (size_t i = 0; i < rows.size(); ++i) {
     const NormQtyRow& r = rows[i];
     if (r.kind == L"描述") continue;
@@ -225,14 +231,24 @@ bool WriteQtyTable() {
                   {L"标志", r.kind}});
     for (size_t d = i + 1; d < rows.size() && rows[d].kind == L"描述"; ++d)
       appendRow(t, {{L"名称", rows[d].name}, {L"标志", rows[d].kind}});
-    for (const std::wstring& l : r.lines) {
-      size_t eq = l.find(L'=');
-      const std::wstring head = eq == std::wstring::npos ? std::wstring() : l.substr(0, eq);
-      StringArray parts;
-      SplitString(eq == std::wstring::npos ? l : l.substr(eq + 1), kSep, parts);
+    // A computation line: its label head before the first "=", then the
+    // parts of the rest.
+    for (size_t k = 0; k < r.lines.size(); ++k) {
+      const std::wstring_view l = r.lines[k];
+      const size_t eq = l.find(L'=');
+      writerio::PiecesOf(eq == std::wstring::npos ? l : l.substr(eq + 1), kCalcSep, parts);
       if (parts.size() < 3) continue;
       const bool floorLine = parts[0].find(L"//") != std::wstring::npos || parts[1].find(L"//") != std::wstring::npos;
-      appendRow(t, {{L"编号", parts[0]}, {L"名称", parts[1]}, {L"标准工程量", parts[2]}, {L"标志", floorLine ? L"解释" : head}});
+      tablelib::Append(t);
+      for (size_t p = 0; p < 3; ++p) {
+        field.assign(parts[p]);
+        writerio::PutIfAny(t, kPartFields[p], field);
+      }
+      if (floorLine)
+        writerio::Put(t, L"标志", L"解释");
+      else if (eq != 0 && eq != std::wstring::npos)
+        writerio::Put(t, L"标志", field.assign(l.substr(0, eq)));
+      tablelib::Post(t);
     }
   }
   return true;

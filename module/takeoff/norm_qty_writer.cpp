@@ -45,16 +45,6 @@ struct QtyLine {
   double value = 0;
 };
 
-double numberOf(std::wstring_view text) {
-  wchar_t small[64];
-  if (text.size() < 64) {
-    text.copy(small, text.size());
-    small[text.size()] = L'\0';
-    return std::wcstod(small, nullptr);
-  }
-  return std::wcstod(std::wstring(text).c_str(), nullptr);
-}
-
 // The fields of a quantity line (fields holds its pieces afterwards). A line
 // of more than eight fields has "=" inside its expression: the result is the
 // last field and the expression everything between the location and it. A
@@ -76,7 +66,7 @@ bool parseQtyLine(std::wstring_view line, QtyLine& out, std::vector<std::wstring
   // from the seventh piece to the end of the last but one.
   const std::wstring_view& last = f[f.size() - 2];
   out.expression = std::wstring_view(f[6].data(), static_cast<size_t>(last.data() + last.size() - f[6].data()));
-  out.value = numberOf(f.back());
+  out.value = writerio::NumberOf(f.back());
   return true;
 }
 
@@ -131,7 +121,7 @@ void readSection(const std::wstring& ini, const std::wstring& name, Section& s) 
     writerio::PiecesOf(a, kCalcSep, parts);
     if (parts.size() < 3) continue;
     if (s.adjustmentLines.empty()) s.adjustmentLines.emplace_back();
-    s.adjustmentSum += numberOf(parts[2]);
+    s.adjustmentSum += writerio::NumberOf(parts[2]);
     s.adjustmentLines.push_back(a);
   }
   if (!s.adjustmentLines.empty()) s.adjustmentLines[0] = L"=//增减量:://增减量::" + PrecStr(s.adjustmentSum, 5);
@@ -329,26 +319,27 @@ class NormQtyBuilder {
 
   void addQuantities(NormQtyRow& row, const QuantityRow& src, const Section& s, int count, std::wstring& added) {
     double itemSum = 0;
-    size_t header = std::wstring::npos;
     items_.clear();
+    itemEnds_.clear();
     for (const QtyLine& q : lines_) {
       if (q.section != s.name || q.type != s.type) continue;
-      if (header == std::wstring::npos) {
-        header = row.lines.size();
-        row.lines.emplace_back();  // the floor header, written below
-      }
-      line_.assign(src.name).append(1, L':').append(q.label).append(1, L'=').append(src.number);
-      if (count >= 2) line_.append(1, L'=').append(countText_);
-      if (!q.location.empty()) line_.append(1, L':').append(q.location);
+      items_.append(L"\r\n").append(src.name).append(1, L':').append(q.label).append(1, L'=').append(src.number);
+      if (count >= 2) items_.append(1, L'=').append(countText_);
+      if (!q.location.empty()) items_.append(1, L':').append(q.location);
       const double v = RoundTo(q.value * count, 5);
-      line_.append(1, kCalcSep).append(q.expression).append(1, kCalcSep).append(PrecStr(v, 5));
+      items_.append(1, kCalcSep).append(q.expression).append(1, kCalcSep).append(PrecStr(v, 5));
       itemSum += v;
-      row.lines.push_back(line_);
-      items_.append(L"\r\n").append(line_);
+      itemEnds_.push_back(items_.size());
     }
-    if (header != std::wstring::npos)
-      row.lines[header] = L"=" + floorText_ + kSep + floorText_ + kSep + PrecStr(itemSum, 5);
-    row.lines.insert(row.lines.end(), s.adjustmentLines.begin(), s.adjustmentLines.end());
+    // The floor header (with the items' sum) goes before the items.
+    if (!itemEnds_.empty()) {
+      header_.assign(1, L'=').append(floorText_).append(1, kCalcSep).append(floorText_).append(1, kCalcSep);
+      header_.append(PrecStr(itemSum, 5));
+      row.lines.push_back(header_);
+      for (size_t i = 0, b = 0; i < itemEnds_.size(); b = itemEnds_[i++])
+        row.lines.push_back(std::wstring_view(items_).substr(b + 2, itemEnds_[i] - b - 2));
+    }
+    for (const std::wstring& a : s.adjustmentLines) row.lines.push_back(a);
     const double adjSum = s.adjustmentLines.empty() ? 0 : s.adjustmentSum;
     row.standardUnit = standardUnitOf(row.unit);
     row.standardQty += itemSum + adjSum;
@@ -358,7 +349,7 @@ class NormQtyBuilder {
     if (!added.empty()) added.append(L"\r\n");
     added.append(s.kind).append(1, L'=').append(s.code).append(1, kCalcSep).append(row.keep1).append(1, kCalcSep);
     added.append(PrecStr(itemSum + adjSum, 5)).append(1, kCalcSep).append(row.standardUnit);
-    if (header != std::wstring::npos) added.append(L"\r\n").append(row.lines[header]).append(items_);
+    if (!itemEnds_.empty()) added.append(L"\r\n").append(header_).append(items_);
     for (const std::wstring& a : s.adjustmentLines) added.append(L"\r\n").append(a);
   }
 
@@ -375,10 +366,14 @@ class NormQtyBuilder {
   // Per component and section, kept for their buffers.
   std::vector<QtyLine> lines_;
   std::vector<std::wstring_view> pieces_;
-  std::wstring floorText_, countText_, title_, sortCode_, probe_, line_, items_;
+  std::wstring floorText_, countText_, title_, sortCode_, probe_, header_;
+  // The component's item lines of a section, each after "\r\n", and where
+  // each ends.
+  std::wstring items_;
+  std::vector<size_t> itemEnds_;
 };
 
-void writeRow(tablelib::Handle t, const NormQtyRow& r, std::wstring& text) {
+void writeRow(tablelib::Handle t, const NormQtyRow& r) {
   tablelib::Append(t);
   using writerio::PutIfAny;
   PutIfAny(t, L"编号", r.code);
@@ -394,10 +389,7 @@ void writeRow(tablelib::Handle t, const NormQtyRow& r, std::wstring& text) {
     writerio::Put(t, L"标准工程量", FloatFieldText(r.standardQty));
     writerio::Put(t, L"工程量", FloatFieldText(r.quantity));
   }
-  if (!r.lines.empty()) {
-    JoinLines(r.lines, text);
-    writerio::Put(t, L"算式工程量", text);
-  }
+  if (!r.lines.empty()) writerio::Put(t, L"算式工程量", r.lines.text());
   tablelib::Post(t);
 }
 
@@ -407,8 +399,7 @@ bool writeNormQtyFile(const std::vector<NormQtyRow>& rows, const wchar_t* table 
     ed::printText(L"\n无法打开" + ProjectTablePath(table) + L"，此表未写入。\n");
     return false;
   }
-  std::wstring text;
-  for (const NormQtyRow& r : rows) writeRow(t, r, text);
+  for (const NormQtyRow& r : rows) writeRow(t, r);
   return true;
 }
 

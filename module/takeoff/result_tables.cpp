@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "module/takeoff/takeoff_state.h"
+#include "module/takeoff/writer_fields.h"
 #include "module/toolkit/globals.h"
 #include "module/toolkit/project_paths.h"
 #include "module/toolkit/suite_call.h"
@@ -137,6 +138,7 @@ void KeepNormQtyRows(std::vector<NormQtyRow>&& rows) {
 
 void ReadNormQtyTable(std::vector<NormQtyRow>& rows) {
   rows.clear();
+  std::vector<std::wstring_view> lines;
   tablelib::Table t(ProjectTablePath(L"001.DB"));
   for (tablelib::First(t); !tablelib::Eof(t); tablelib::Next(t)) {
     NormQtyRow r;
@@ -153,7 +155,9 @@ void ReadNormQtyTable(std::vector<NormQtyRow>& rows) {
     r.hasQuantity = !sq.empty();
     r.standardQty = std::wcstod(sq.c_str(), nullptr);
     r.quantity = std::wcstod(q.c_str(), nullptr);
-    SplitLines(tablelib::FieldAsString(t, L"算式工程量"), r.lines);
+    const std::wstring calc = tablelib::FieldAsString(t, L"算式工程量");
+    writerio::LinesOf(calc, lines);
+    for (std::wstring_view l : lines) r.lines.push_back(l);
     rows.push_back(std::move(r));
   }
 }

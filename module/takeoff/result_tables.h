@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "module/toolkit/strings.h"
@@ -43,6 +44,30 @@ bool TakeoffProgress(const std::wstring& message);
 // taken (empty: every row).
 std::wstring TakenComponentName();
 
+// Lines held as one text joined with "\r\n" (as the table stores them),
+// with the end of each line: a row of 001.DB collects hundreds of thousands
+// of computation lines in a large project.
+class JoinedLines {
+ public:
+  bool empty() const { return ends_.empty(); }
+  size_t size() const { return ends_.size(); }
+  // The lines joined, "\r\n" between them.
+  const std::wstring& text() const { return text_; }
+  std::wstring_view operator[](size_t i) const {
+    const size_t b = i == 0 ? 0 : ends_[i - 1] + 2;
+    return std::wstring_view(text_).substr(b, ends_[i] - b);
+  }
+  void push_back(std::wstring_view line) {
+    if (!ends_.empty()) text_.append(L"\r\n");
+    text_.append(line);
+    ends_.push_back(text_.size());
+  }
+
+ private:
+  std::wstring text_;
+  std::vector<size_t> ends_;
+};
+
 // One row of 001.DB.
 struct NormQtyRow {
   std::wstring code, name, keep1, unit, note, material, kind;
@@ -50,7 +75,7 @@ struct NormQtyRow {
   std::wstring standardUnit;
   double standardQty = 0, quantity = 0;
   bool hasQuantity = false;
-  StringArray lines;  // 算式工程量
+  JoinedLines lines;  // 算式工程量
   // Order keys: the sort code and the bill item current when the row was made.
   std::wstring sortCode, billName;
   // A chapter row not yet written into the table.

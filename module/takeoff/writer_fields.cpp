@@ -1,6 +1,7 @@
 #include "module/takeoff/writer_fields.h"
 
 #include <algorithm>
+#include <cwchar>
 
 #include "module/toolkit/strings.h"
 #include "module/toolkit/suite_call.h"
@@ -64,6 +65,17 @@ void PiecesOf(std::wstring_view text, wchar_t sep, std::vector<std::wstring_view
     out.push_back(text.substr(start, pos - start));
     start = pos + 1;
   }
+}
+
+double NumberOf(std::wstring_view text) {
+  // wcstod reads up to a zero: a short text is copied onto the stack.
+  wchar_t small[64];
+  if (text.size() < 64) {
+    text.copy(small, text.size());
+    small[text.size()] = L'\0';
+    return std::wcstod(small, nullptr);
+  }
+  return std::wcstod(std::wstring(text).c_str(), nullptr);
 }
 
 }  // namespace writerio

@@ -34,4 +34,7 @@ void LinesOf(std::wstring_view text, std::vector<std::wstring_view>& out);
 // empty pieces kept; none for an empty text), as views into the text.
 void PiecesOf(std::wstring_view text, wchar_t sep, std::vector<std::wstring_view>& out);
 
+// The number at the start of a text, as std::wcstod reads it (0 for none).
+double NumberOf(std::wstring_view text);
+
 }  // namespace writerio
