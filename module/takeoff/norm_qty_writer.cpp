@@ -389,7 +389,7 @@ void writeRow(tablelib::Handle t, const NormQtyRow& r) {
     writerio::Put(t, L"标准工程量", FloatFieldText(r.standardQty));
     writerio::Put(t, L"工程量", FloatFieldText(r.quantity));
   }
-  if (!r.lines.empty()) writerio::Put(t, L"算式工程量", r.lines.text());
+  if (!r.lines.empty()) writerio::Put(t, L"算式工程量", r.lines.c_str());
   tablelib::Post(t);
 }
 

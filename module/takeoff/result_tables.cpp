@@ -1,6 +1,10 @@
 #include "module/takeoff/result_tables.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <cwchar>
+#include <new>
+#include <utility>
 #include <vector>
 
 #include "module/takeoff/takeoff_state.h"
@@ -35,6 +39,52 @@ std::vector<NormQtyRow> g_runRows;
 bool g_runRowsValid = false;
 
 }  // namespace
+
+JoinedLines::JoinedLines(const JoinedLines& other) { *this = other; }
+
+JoinedLines::JoinedLines(JoinedLines&& other) noexcept { *this = std::move(other); }
+
+JoinedLines& JoinedLines::operator=(const JoinedLines& other) {
+  if (this == &other) return *this;
+  length_ = 0;
+  ends_ = other.ends_;
+  append(other.text());
+  return *this;
+}
+
+JoinedLines& JoinedLines::operator=(JoinedLines&& other) noexcept {
+  if (this == &other) return *this;
+  std::free(text_);
+  text_ = std::exchange(other.text_, nullptr);
+  length_ = std::exchange(other.length_, 0);
+  capacity_ = std::exchange(other.capacity_, 0);
+  ends_ = std::move(other.ends_);
+  other.ends_.clear();
+  return *this;
+}
+
+JoinedLines::~JoinedLines() { std::free(text_); }
+
+void JoinedLines::append(std::wstring_view s) {
+  if (length_ + s.size() + 1 > capacity_) {
+    // realloc: a large block grows where it is (its pages remapped, not
+    // copied).
+    size_t cap = std::max<size_t>({64, capacity_ * 2, length_ + s.size() + 1});
+    void* grown = std::realloc(text_, cap * sizeof(wchar_t));
+    if (!grown) throw std::bad_alloc();
+    text_ = static_cast<wchar_t*>(grown);
+    capacity_ = cap;
+  }
+  std::wmemcpy(text_ + length_, s.data(), s.size());
+  length_ += s.size();
+  text_[length_] = L'\0';
+}
+
+void JoinedLines::push_back(std::wstring_view line) {
+  if (!ends_.empty()) append(L"\r\n");
+  append(line);
+  ends_.push_back(length_);
+}
 
 std::wstring FloatFieldText(double v) {
   wchar_t buf[64];

@@ -46,25 +46,32 @@ std::wstring TakenComponentName();
 
 // Lines held as one text joined with "\r\n" (as the table stores them),
 // with the end of each line: a row of 001.DB collects hundreds of thousands
-// of computation lines in a large project.
+// of computation lines in a large project. The text grows in place (a large
+// block is extended by the allocator without copying it).
 class JoinedLines {
  public:
+  JoinedLines() = default;
+  JoinedLines(const JoinedLines& other);
+  JoinedLines(JoinedLines&& other) noexcept;
+  JoinedLines& operator=(const JoinedLines& other);
+  JoinedLines& operator=(JoinedLines&& other) noexcept;
+  ~JoinedLines();
+
   bool empty() const { return ends_.empty(); }
   size_t size() const { return ends_.size(); }
-  // The lines joined, "\r\n" between them.
-  const std::wstring& text() const { return text_; }
+  // The lines joined, "\r\n" between them, zero-terminated.
+  const wchar_t* c_str() const { return text_ ? text_ : L""; }
+  std::wstring_view text() const { return std::wstring_view(c_str(), length_); }
   std::wstring_view operator[](size_t i) const {
     const size_t b = i == 0 ? 0 : ends_[i - 1] + 2;
-    return std::wstring_view(text_).substr(b, ends_[i] - b);
+    return text().substr(b, ends_[i] - b);
   }
-  void push_back(std::wstring_view line) {
-    if (!ends_.empty()) text_.append(L"\r\n");
-    text_.append(line);
-    ends_.push_back(text_.size());
-  }
+  void push_back(std::wstring_view line);
 
  private:
-  std::wstring text_;
+  void append(std::wstring_view s);
+  wchar_t* text_ = nullptr;
+  size_t length_ = 0, capacity_ = 0;
   std::vector<size_t> ends_;
 };
 
