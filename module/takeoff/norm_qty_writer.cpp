@@ -403,6 +403,13 @@ bool writeNormQtyFile(const std::vector<NormQtyRow>& rows, const wchar_t* table 
   return true;
 }
 
+bool normQtyFileOpens() {
+  tablelib::Table t(ProjectTablePath(L"001.DB"));
+  if (tablelib::FieldCount(t) > 0) return true;
+  ed::printText(L"\n无法打开" + ProjectTablePath(L"001.DB") + L"，此表未写入。\n");
+  return false;
+}
+
 // The norm or bill library: names and codes in code order. The suite keeps
 // it in the system folder; an installation that nests it one folder deeper
 // is read from there.
@@ -488,7 +495,10 @@ bool WriteNormQtyTable() {
     }
   }
   std::vector<NormQtyRow> rows = builder.takeRows();
-  if (!writeNormQtyFile(rows)) done = false;
+  // In a writer run the chapter writer, which comes next, writes the rows
+  // (unless this run ends here).
+  const bool defer = done && InWriterRun();
+  if (defer ? !normQtyFileOpens() : !writeNormQtyFile(rows)) done = false;
 
   // The components' own computation lines, each row written once.
   {
@@ -497,6 +507,7 @@ bool WriteNormQtyTable() {
   }
   DropNormInputsOfSharedRows();
   KeepNormQtyRows(std::move(rows));
+  SetNormQtyRowsPending(defer && done);
   return done;
 }
 
@@ -538,6 +549,12 @@ bool WriteRegionNormQtyTable() {
   return done;
 }
 
+void FlushPendingNormQtyTable() {
+  if (!NormQtyRowsPending()) return;
+  SetNormQtyRowsPending(false);
+  writeNormQtyFile(*NormQtyRowsOfRun());
+}
+
 bool AddChapterRows() {
   static StringArray normNames, normCodes, billNames, billCodes;
   if (normNames.empty()) readLibrary(L"定额库.DB", L"定额名称", L"定额编号", normNames, normCodes);
@@ -546,6 +563,7 @@ bool AddChapterRows() {
   // The rows kept by the norm writer are taken over (and kept again below)
   // rather than copied with all their computation lines.
   std::vector<NormQtyRow> rows;
+  const bool pending = NormQtyRowsPending();
   if (NormQtyRowsOfRun())
     rows = TakeNormQtyRows();
   else
@@ -554,6 +572,13 @@ bool AddChapterRows() {
   for (const NormQtyRow& r : rows) bill = bill || r.kind == L"项";
   const size_t before = rows.size();
   InsertChapterRows(rows, bill ? L"项" : L"定额", bill ? billNames : normNames, bill ? billCodes : normCodes);
+  if (pending) {
+    // The norm writer's rows are not written yet: all rows in one pass.
+    writeNormQtyFile(rows);
+    for (NormQtyRow& r : rows) r.inserted = false;
+    KeepNormQtyRows(std::move(rows));
+    return true;
+  }
   if (rows.size() == before) {
     KeepNormQtyRows(std::move(rows));
     return true;

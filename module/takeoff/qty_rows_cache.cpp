@@ -54,19 +54,22 @@ void ReadQuantityRows(tablelib::Handle t, std::vector<QuantityRow>& rows) {
   }
 }
 
-QuantityRowsScope::QuantityRowsScope() {
+WriterRunScope::WriterRunScope() {
   g_shared = true;
   g_loaded = false;
   g_normInputsDropped = false;
   g_rows.clear();
 }
 
-QuantityRowsScope::~QuantityRowsScope() {
+WriterRunScope::~WriterRunScope() {
+  FlushPendingNormQtyTable();
   g_shared = false;
   g_loaded = false;
   g_normInputsDropped = false;
   std::vector<QuantityRow>().swap(g_rows);
 }
+
+bool InWriterRun() { return g_shared; }
 
 std::vector<QuantityRow>& QuantityRowsForWriter(std::vector<QuantityRow>& storage, bool withNormInputs) {
   if (!g_shared) {

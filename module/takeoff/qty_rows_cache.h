@@ -1,9 +1,14 @@
 // The rows of the component quantity table 构件算量.DB as the writers after
 // the floor loop read them. While the writers of a take-off run work (a
-// QuantityRowsScope lives), the table is read once and its rows are shared:
+// WriterRunScope lives), the table is read once and its rows are shared:
 // the computation lines that the norm writer adds to the table are added to
 // the shared rows too, so the writers after it see what the table holds.
 // Without a scope each writer reads the table itself.
+//
+// Within the scope 001.DB is also written once: the norm writer leaves its
+// rows to the chapter writer that follows it, which writes them with the
+// chapter rows in place instead of inserting those into the written table
+// (the scope writes rows that are still pending when it ends).
 #pragma once
 
 #include <array>
@@ -33,14 +38,17 @@ void SetQuantityRowCalc(QuantityRow& row, std::wstring&& calc);
 // Reads the rows of an open table from its first record on.
 void ReadQuantityRows(tablelib::Handle table, std::vector<QuantityRow>& rows);
 
-// Shares one reading of 构件算量.DB among the writers while it lives.
-class QuantityRowsScope {
+// The writers of one take-off run, in their fixed order, while it lives.
+class WriterRunScope {
  public:
-  QuantityRowsScope();
-  ~QuantityRowsScope();
-  QuantityRowsScope(const QuantityRowsScope&) = delete;
-  QuantityRowsScope& operator=(const QuantityRowsScope&) = delete;
+  WriterRunScope();
+  ~WriterRunScope();
+  WriterRunScope(const WriterRunScope&) = delete;
+  WriterRunScope& operator=(const WriterRunScope&) = delete;
 };
+
+// True while a WriterRunScope lives.
+bool InWriterRun();
 
 // The rows of the project's 构件算量.DB: the shared rows while a scope lives
 // (read at the first call), else a fresh reading into storage. withNormInputs:

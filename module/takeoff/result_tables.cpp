@@ -37,6 +37,7 @@ std::wstring memIni(const char* fn, const std::wstring& ini, const std::wstring*
 
 std::vector<NormQtyRow> g_runRows;
 bool g_runRowsValid = false;
+bool g_runRowsPending = false;
 
 }  // namespace
 
@@ -172,7 +173,11 @@ const std::vector<NormQtyRow>* NormQtyRowsOfRun() { return g_runRowsValid ? &g_r
 void ForgetNormQtyRows() {
   g_runRows.clear();
   g_runRowsValid = false;
+  g_runRowsPending = false;
 }
+
+bool NormQtyRowsPending() { return g_runRowsValid && g_runRowsPending; }
+void SetNormQtyRowsPending(bool pending) { g_runRowsPending = pending; }
 
 std::vector<NormQtyRow> TakeNormQtyRows() {
   std::vector<NormQtyRow> rows = std::move(g_runRows);
@@ -184,6 +189,7 @@ std::vector<NormQtyRow> TakeNormQtyRows() {
 void KeepNormQtyRows(std::vector<NormQtyRow>&& rows) {
   g_runRows = std::move(rows);
   g_runRowsValid = true;
+  g_runRowsPending = false;
 }
 
 void ReadNormQtyTable(std::vector<NormQtyRow>& rows) {

@@ -107,6 +107,12 @@ void InsertChapterRows(std::vector<NormQtyRow>& rows, const std::wstring& kind, 
 // run began.
 const std::vector<NormQtyRow>* NormQtyRowsOfRun();
 void ForgetNormQtyRows();
+// The kept rows are not in 001.DB yet (within a writer run the chapter
+// writer writes them); set by the norm writer, cleared when they are written.
+bool NormQtyRowsPending();
+void SetNormQtyRowsPending(bool pending);
+// Writes pending rows into 001.DB (nothing when none are pending).
+void FlushPendingNormQtyTable();
 // Hands the kept rows over (none are kept afterwards).
 std::vector<NormQtyRow> TakeNormQtyRows();
 void KeepNormQtyRows(std::vector<NormQtyRow>&& rows);

@@ -97,7 +97,7 @@ bool runFloor(size_t i, const std::wstring& currentFloor, const std::wstring& cu
 
 bool runWriters() {
   // The writers share one reading of 构件算量.DB.
-  QuantityRowsScope sharedRows;
+  WriterRunScope sharedRows;
   if (!WriteGjParamTable() || !WriteNormQtyTable() || !AddChapterRows() || !WriteQtyTable()) return false;
   const std::wstring ruleSet = RunRuleSet();
   StringArray kinds;
