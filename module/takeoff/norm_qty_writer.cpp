@@ -147,14 +147,15 @@ double multiplierOf(const std::wstring& unit) {
 // with a greater key.
 class NormQtyBuilder {
  public:
-  NormQtyBuilder(bool billRules, bool suffix) : billRules_(billRules), suffix_(suffix) {
+  // added: per component row, the lines its own 算式工程量 receives ("\r\n"
+  // between lines); the 001 rows take their lines from these texts.
+  NormQtyBuilder(bool billRules, bool suffix, std::vector<std::wstring>& added)
+      : billRules_(billRules), suffix_(suffix), added_(added) {
     head_ = tail_ = sectionStart_ = newNode();  // the empty row that stays last
   }
 
-  // The sections of one component row of a floor; the lines that the
-  // component's own 算式工程量 receives are appended to added ("\r\n" between
-  // lines).
-  void addComponent(const QuantityRow& src, const std::wstring& floor, int count, std::wstring& added) {
+  // The sections of component row k of a floor.
+  void addComponent(const QuantityRow& src, size_t k, const std::wstring& floor, int count) {
     std::vector<std::wstring_view> raw;
     writerio::LinesOf(src.quantity, raw);
     lines_.clear();
@@ -182,7 +183,7 @@ class NormQtyBuilder {
             break;
           }
       const uint32_t row = findOrInsert(s, title_);
-      addQuantities(nodes_[row].row, src, s, count, added);
+      addQuantities(nodes_[row], src, k, s, count);
     }
   }
 
@@ -198,21 +199,34 @@ class NormQtyBuilder {
     match_.clear();
   }
 
-  // The rows in table order; the builder is empty afterwards.
+  // The rows in table order, each with its computation lines gathered into
+  // one block of its final size; the builder is empty afterwards.
   std::vector<NormQtyRow> takeRows() {
     std::vector<NormQtyRow> out;
     out.reserve(nodes_.size());
-    for (uint32_t i = head_; i != kNone; i = nodes_[i].next) out.push_back(std::move(nodes_[i].row));
+    for (uint32_t i = head_; i != kNone; i = nodes_[i].next) {
+      Node& n = nodes_[i];
+      size_t chars = 0;
+      for (const LineRef& l : n.lines) chars += l.length + 2;
+      n.row.lines.reserve(chars, n.lines.size());
+      for (const LineRef& l : n.lines) n.row.lines.push_back(std::wstring_view(added_[l.component]).substr(l.begin, l.length));
+      out.push_back(std::move(n.row));
+    }
     nodes_.clear();
     return out;
   }
 
  private:
   static constexpr uint32_t kNone = UINT32_MAX;
+  // A computation line of a row: where it stands in a component's text.
+  struct LineRef {
+    size_t component, begin, length;
+  };
   struct Node {
     NormQtyRow row;
     std::wstring key;  // comparison key of the sort code
     uint32_t prev = kNone, next = kNone;
+    std::vector<LineRef> lines;
   };
 
   uint32_t newNode() {
@@ -317,7 +331,11 @@ class NormQtyBuilder {
     return id;
   }
 
-  void addQuantities(NormQtyRow& row, const QuantityRow& src, const Section& s, int count, std::wstring& added) {
+  // The section's lines of the component: its item lines under their floor
+  // header, and the section's adjustments. They go into the component's own
+  // text after the norm line; the row refers to them there.
+  void addQuantities(Node& node, const QuantityRow& src, size_t k, const Section& s, int count) {
+    NormQtyRow& row = node.row;
     double itemSum = 0;
     items_.clear();
     itemEnds_.clear();
@@ -331,29 +349,39 @@ class NormQtyBuilder {
       itemSum += v;
       itemEnds_.push_back(items_.size());
     }
-    // The floor header (with the items' sum) goes before the items.
-    if (!itemEnds_.empty()) {
-      header_.assign(1, L'=').append(floorText_).append(1, kCalcSep).append(floorText_).append(1, kCalcSep);
-      header_.append(PrecStr(itemSum, 5));
-      row.lines.push_back(header_);
-      for (size_t i = 0, b = 0; i < itemEnds_.size(); b = itemEnds_[i++])
-        row.lines.push_back(std::wstring_view(items_).substr(b + 2, itemEnds_[i] - b - 2));
-    }
-    for (const std::wstring& a : s.adjustmentLines) row.lines.push_back(a);
     const double adjSum = s.adjustmentLines.empty() ? 0 : s.adjustmentSum;
     row.standardUnit = standardUnitOf(row.unit);
     row.standardQty += itemSum + adjSum;
     row.quantity = RoundTo(row.standardQty / multiplierOf(row.unit), 5);
     row.hasQuantity = true;
 
+    std::wstring& added = added_[k];
     if (!added.empty()) added.append(L"\r\n");
     added.append(s.kind).append(1, L'=').append(s.code).append(1, kCalcSep).append(row.keep1).append(1, kCalcSep);
     added.append(PrecStr(itemSum + adjSum, 5)).append(1, kCalcSep).append(row.standardUnit);
-    if (!itemEnds_.empty()) added.append(L"\r\n").append(header_).append(items_);
-    for (const std::wstring& a : s.adjustmentLines) added.append(L"\r\n").append(a);
+    auto line = [&](size_t begin) { node.lines.push_back({k, begin, added.size() - begin}); };
+    if (!itemEnds_.empty()) {
+      // The floor header (with the items' sum) goes before the items.
+      added.append(L"\r\n");
+      size_t b = added.size();
+      added.append(1, L'=').append(floorText_).append(1, kCalcSep).append(floorText_).append(1, kCalcSep);
+      added.append(PrecStr(itemSum, 5));
+      line(b);
+      const size_t itemsAt = added.size();
+      added.append(items_);
+      for (size_t i = 0, e = 0; i < itemEnds_.size(); e = itemEnds_[i++])
+        node.lines.push_back({k, itemsAt + e + 2, itemEnds_[i] - e - 2});
+    }
+    for (const std::wstring& a : s.adjustmentLines) {
+      added.append(L"\r\n");
+      const size_t b = added.size();
+      added.append(a);
+      line(b);
+    }
   }
 
   bool billRules_, suffix_;
+  std::vector<std::wstring>& added_;
   std::wstring billCode_, billName_;
   std::vector<Node> nodes_;
   uint32_t head_ = kNone, tail_ = kNone;
@@ -366,7 +394,7 @@ class NormQtyBuilder {
   // Per component and section, kept for their buffers.
   std::vector<QtyLine> lines_;
   std::vector<std::wstring_view> pieces_;
-  std::wstring floorText_, countText_, title_, sortCode_, probe_, header_;
+  std::wstring floorText_, countText_, title_, sortCode_, probe_;
   // The component's item lines of a section, each after "\r\n", and where
   // each ends.
   std::wstring items_;
@@ -474,8 +502,8 @@ bool WriteNormQtyTable() {
     if (source[k].flag == L"楼层") headers.emplace(source[k].name, k);
   if (!ExtractTemplate(L"001")) return false;
 
-  NormQtyBuilder builder(billRules, suffix);
   std::vector<std::wstring> added(source.size());
+  NormQtyBuilder builder(billRules, suffix, added);
   bool done = true;
   std::wstring floor, message;
   int count = 0;
@@ -491,7 +519,7 @@ bool WriteNormQtyTable() {
         done = false;
         break;
       }
-      builder.addComponent(r, floor, count, added[k]);
+      builder.addComponent(r, k, floor, count);
     }
   }
   std::vector<NormQtyRow> rows = builder.takeRows();
@@ -520,8 +548,8 @@ bool WriteRegionNormQtyTable() {
   std::vector<QuantityRow> source;
   ReadQuantityRows(g_quantityTable, source);
 
-  NormQtyBuilder builder(billRulesInForce(), normSuffixInForce());
   std::vector<std::wstring> added(source.size());
+  NormQtyBuilder builder(billRulesInForce(), normSuffixInForce(), added);
   bool done = true;
   std::wstring floor;
   int count = 1;
@@ -542,7 +570,7 @@ bool WriteRegionNormQtyTable() {
       done = false;
       break;
     }
-    builder.addComponent(r, floor, count, added[k]);
+    builder.addComponent(r, k, floor, count);
   }
   if (!writeNormQtyFile(builder.takeRows(), L"区域001.DB")) done = false;
   appendComputationLines(g_quantityTable, source, added);

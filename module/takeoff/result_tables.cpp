@@ -66,16 +66,20 @@ JoinedLines& JoinedLines::operator=(JoinedLines&& other) noexcept {
 
 JoinedLines::~JoinedLines() { std::free(text_); }
 
+void JoinedLines::grow(size_t cap) {
+  void* grown = std::realloc(text_, cap * sizeof(wchar_t));
+  if (!grown) throw std::bad_alloc();
+  text_ = static_cast<wchar_t*>(grown);
+  capacity_ = cap;
+}
+
+void JoinedLines::reserve(size_t chars, size_t lines) {
+  if (chars + 1 > capacity_) grow(chars + 1);
+  ends_.reserve(lines);
+}
+
 void JoinedLines::append(std::wstring_view s) {
-  if (length_ + s.size() + 1 > capacity_) {
-    // realloc: a large block grows where it is (its pages remapped, not
-    // copied).
-    size_t cap = std::max<size_t>({64, capacity_ * 2, length_ + s.size() + 1});
-    void* grown = std::realloc(text_, cap * sizeof(wchar_t));
-    if (!grown) throw std::bad_alloc();
-    text_ = static_cast<wchar_t*>(grown);
-    capacity_ = cap;
-  }
+  if (length_ + s.size() + 1 > capacity_) grow(std::max<size_t>({64, capacity_ * 2, length_ + s.size() + 1}));
   std::wmemcpy(text_ + length_, s.data(), s.size());
   length_ += s.size();
   text_[length_] = L'\0';

@@ -46,8 +46,7 @@ std::wstring TakenComponentName();
 
 // Lines held as one text joined with "\r\n" (as the table stores them),
 // with the end of each line: a row of 001.DB collects hundreds of thousands
-// of computation lines in a large project. The text grows in place (a large
-// block is extended by the allocator without copying it).
+// of computation lines in a large project.
 class JoinedLines {
  public:
   JoinedLines() = default;
@@ -67,9 +66,13 @@ class JoinedLines {
     return text().substr(b, ends_[i] - b);
   }
   void push_back(std::wstring_view line);
+  // Room for lines of this many characters with their separators, and for
+  // this many lines.
+  void reserve(size_t chars, size_t lines);
 
  private:
   void append(std::wstring_view s);
+  void grow(size_t capacity);
   wchar_t* text_ = nullptr;
   size_t length_ = 0, capacity_ = 0;
   std::vector<size_t> ends_;
