@@ -17,13 +17,15 @@ class WriterRun : public ResultTables {
   void SetUp() override {
     ResultTables::SetUp();
     if (IsSkipped() || HasFatalFailure()) return;
-    makeTable(suiteSystem() / u8"定额楼层明细.DB",
-              "序号:ftString:10\t编码:ftString:30\t名称\t单位:ftString:20\t工程量:ftString:30\t标志:ftString:20\n");
-    makeTable(suiteSystem() / u8"构件做法汇总.DB",
-              "编码:ftString:50\t名称\t工程量:ftString:30\t单位:ftString:20\t标志:ftString:20\n");
-    makeTable(suiteSystem() / u8"定额库.DB",
-              "定额名称\t定额编号:ftString:30\n第1章 给水\tD01\n第2章 排水\tD02\n第3章 电气\tD03\n末\tD99\n");
-    makeTable(suiteSystem() / u8"项目库.DB", "项目名称\t项目编号:ftString:30\n给排水\t0308\n通风\t0309\n末\t0399\n");
+    // The installation's templates of the detail tables and its norm and
+    // bill libraries (sorted by code).
+    const std::pair<const char8_t*, const char*> tables[] = {
+        {u8"定额楼层明细.DB",
+         "序号:ftString:10\t编码:ftString:30\t名称\t单位:ftString:20\t工程量:ftString:30\t标志:ftString:20\n"},
+        {u8"构件做法汇总.DB", "编码:ftString:50\t名称\t工程量:ftString:30\t单位:ftString:20\t标志:ftString:20\n"},
+        {u8"定额库.DB", "定额名称\t定额编号:ftString:30\n第1章 给水\tD01\n第2章 排水\tD02\n第3章 电气\tD03\n末\tD99\n"},
+        {u8"项目库.DB", "项目名称\t项目编号:ftString:30\n给排水\t0308\n通风\t0309\n末\t0399\n"}};
+    for (const auto& [name, fields] : tables) makeTable(suiteSystem() / name, fields);
   }
 
   // Every field of every row of a project table, tab-joined per row.
