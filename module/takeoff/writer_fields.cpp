@@ -9,9 +9,10 @@
 namespace writerio {
 
 void ReadField(tablelib::Handle h, const wchar_t* field, std::wstring& out) {
-  // Most fields are short: they are read into a small buffer kept between
-  // calls, and only a text that fills it is read again with the largest size.
-  static std::vector<wchar_t> small(4096), large;
+  // Fields are read into a buffer kept between calls, large enough for the
+  // quantity lines of a component (the library copies only the text, whatever
+  // the room); only a text that fills it is read again with the largest size.
+  static std::vector<wchar_t> small(65536), large;
   std::vector<wchar_t>* buf = &small;
   for (;;) {
     (*buf)[0] = L'\0';
