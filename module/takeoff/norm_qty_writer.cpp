@@ -151,7 +151,7 @@ class NormQtyBuilder {
   // between lines); the 001 rows take their lines from these texts.
   NormQtyBuilder(bool billRules, bool suffix, std::vector<std::wstring>& added)
       : billRules_(billRules), suffix_(suffix), added_(added) {
-    head_ = tail_ = sectionStart_ = newNode();  // the empty row that stays last
+    head_ = tail_ = newNode();  // the empty row that stays last
   }
 
   // The sections of component row k of a floor.
@@ -194,7 +194,8 @@ class NormQtyBuilder {
     nodes_[tail_].row.kind = kind;
     const uint32_t n = newNode();
     link(n, tail_, kNone);
-    tail_ = sectionStart_ = n;
+    sectionHeader_ = tail_;
+    tail_ = n;
     firstOfKey_.clear();
     match_.clear();
   }
@@ -280,7 +281,8 @@ class NormQtyBuilder {
       match_.emplace(probe_, row);
       return row;
     }
-    for (uint32_t i = sectionStart_; i != kNone; i = nodes_[i].next) {
+    const uint32_t first = sectionHeader_ == kNone ? head_ : nodes_[sectionHeader_].next;
+    for (uint32_t i = first; i != kNone; i = nodes_[i].next) {
       const Node& n = nodes_[i];
       const NormQtyRow& r = n.row;
       if (r.sortCode.empty()) continue;
@@ -385,7 +387,9 @@ class NormQtyBuilder {
   std::wstring billCode_, billName_;
   std::vector<Node> nodes_;
   uint32_t head_ = kNone, tail_ = kNone;
-  uint32_t sectionStart_ = kNone;  // rows before it belong to earlier floors or regions
+  // The header row of the current floor or region (none before the first):
+  // the rows up to it belong to earlier floors or regions.
+  uint32_t sectionHeader_ = kNone;
   // Outside the bill rules: the first row of each key, and each row by its
   // key, code, name and materials, within the current floor or region.
   std::map<std::wstring, uint32_t> firstOfKey_;

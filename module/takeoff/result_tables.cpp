@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cwchar>
+#include <iterator>
 #include <new>
 #include <utility>
 #include <vector>
@@ -229,7 +230,8 @@ void InsertChapterRows(std::vector<NormQtyRow>& rows, const std::wstring& kind, 
   for (const std::wstring& c : codes) keys.push_back(CodeKey(c));
   size_t start = 0;
   while (start < rows.size() && kind == L"项" && rows[start].kind != L"项") ++start;
-  std::vector<NormQtyRow> out(rows.begin(), rows.begin() + static_cast<long>(start));
+  std::vector<NormQtyRow> out(std::make_move_iterator(rows.begin()),
+                              std::make_move_iterator(rows.begin() + static_cast<long>(start)));
   out.reserve(rows.size() + names.size());
   for (size_t i = start; i < rows.size(); ++i) {
     NormQtyRow& row = rows[i];

@@ -183,6 +183,27 @@ TEST_F(WriterRun, NormRowsStandInKeyOrderAndMergeEqualNorms) {
   }
 }
 
+// Under the bill rules each bill item stands in code order with its norms
+// after it, whichever component comes first.
+TEST_F(WriterRun, BillItemsStandInCodeOrderWhateverComesFirst) {
+  setRuleSet("清单");
+  setConversion("1");
+  auto norms = [](const char* bill, const char* norm) {
+    return std::string("[001]\\r\\n标志=项\\r\\n类型=长度\\r\\n编号=") + bill + "\\r\\n名称=B" + bill +
+           "\\r\\n单位=m\\r\\n[002]\\r\\n类型=长度\\r\\n编号=" + norm + "\\r\\n名称=N" + norm + "\\r\\n单位=m";
+  };
+  const std::string p = row("给水管", "J1", norms("030801", "2-1"), "1A=001=项=长度===1=1\\r\\n1A=002=定额=长度===2=2");
+  const std::string q = row("给水管", "J2", norms("030902", "2-2"), "1B=001=项=长度===3=3\\r\\n1B=002=定额=长度===4=4");
+  for (const std::string& rows : {p + q, q + p}) {
+    writeQuantityTable(header("F1", 1) + rows + "\t\t\t\t\t\t\t\t\n");
+    floors({L"F1||1"});
+    ForgetNormQtyRows();
+    ASSERT_TRUE(WriteNormQtyTable());
+    EXPECT_EQ(kindsAndCodes(normRows()), (std::vector<std::wstring>{L"项:030801:B030801", L"定额:2-1:N2-1",
+                                                                     L"项:030902:B030902", L"定额:2-2:N2-2", L"::"}));
+  }
+}
+
 TEST(JoinedLinesTest, HoldsTheLinesAsJoinLinesJoinsThem) {
   const std::vector<StringArray> cases = {
       {}, {L""}, {L"", L""}, {L"a"}, {L"a", L"", L"bc"}, {L"x\r\ny", L"z"}, {std::wstring(5000, L'长'), L"尾"}};
