@@ -156,10 +156,9 @@ class NormQtyBuilder {
 
   // The sections of component row k of a floor.
   void addComponent(const QuantityRow& src, size_t k, const std::wstring& floor, int count) {
-    std::vector<std::wstring_view> raw;
-    writerio::LinesOf(src.quantity, raw);
+    writerio::LinesOf(src.quantity, raw_);
     lines_.clear();
-    for (std::wstring_view l : raw) {
+    for (std::wstring_view l : raw_) {
       QtyLine q;
       if (parseQtyLine(l, q, pieces_)) lines_.push_back(q);
     }
@@ -397,7 +396,7 @@ class NormQtyBuilder {
   std::unordered_map<std::wstring, std::vector<Section>> sectionCache_;
   // Per component and section, kept for their buffers.
   std::vector<QtyLine> lines_;
-  std::vector<std::wstring_view> pieces_;
+  std::vector<std::wstring_view> raw_, pieces_;
   std::wstring floorText_, countText_, title_, sortCode_, probe_;
   // The component's item lines of a section, each after "\r\n", and where
   // each ends.
