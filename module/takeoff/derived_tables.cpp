@@ -5,9 +5,11 @@
 #include <cwchar>
 #include <unordered_map>
 
+#include "module/takeoff/qty_rows_cache.h"
 #include "module/takeoff/result_tables.h"
 #include "module/takeoff/result_writers.h"
 #include "module/takeoff/takeoff_state.h"
+#include "module/takeoff/writer_fields.h"
 #include "module/toolkit/project_paths.h"
 #include "module/toolkit/suite_call.h"
 #include "module/toolkit/table_lib.h"
@@ -18,33 +20,8 @@ namespace {
 
 const std::wstring kSep(1, kCalcSep);
 
-// A row of 构件算量.DB as the derived writers read it.
-struct QtyRow {
-  std::wstring flag, name, number, note, params, calc;
-};
-
-// Reads 构件算量.DB: every row with the listed fields read (the others stay
-// empty).
-std::vector<QtyRow> readQuantityRows(bool withParams, bool withCalc) {
-  std::vector<QtyRow> rows;
-  tablelib::Table t(ProjectTablePath(L"构件算量.DB"));
-  for (tablelib::First(t); !tablelib::Eof(t); tablelib::Next(t)) {
-    QtyRow r;
-    r.flag = tablelib::FieldAsString(t, L"标志");
-    r.name = tablelib::FieldAsString(t, L"构件名称");
-    r.number = tablelib::FieldAsString(t, L"编号");
-    if (withParams) {
-      r.note = tablelib::FieldAsString(t, L"说明");
-      r.params = tablelib::FieldAsString(t, L"参数");
-    }
-    if (withCalc) r.calc = tablelib::FieldAsString(t, L"算式工程量");
-    rows.push_back(std::move(r));
-  }
-  return rows;
-}
-
 // A floor's separator row (nothing in it) is no component.
-bool isEmptyRow(const QtyRow& r) { return r.name.empty() && r.number.empty() && r.flag.empty(); }
+bool isEmptyRow(const QuantityRow& r) { return r.name.empty() && r.number.empty() && r.flag.empty(); }
 
 void appendRow(tablelib::Handle t, std::initializer_list<std::pair<const wchar_t*, std::wstring>> fields) {
   tablelib::Append(t);
@@ -106,6 +83,8 @@ bool writeFloorDetail(const std::wstring& kind, int discipline, const std::wstri
     if (RunFloorAt(i, floor, count)) floors.push_back(floor);
   int ordinal = 0;
   std::unordered_map<std::wstring, double> sums;
+  std::vector<std::wstring_view> parts;
+  std::wstring floorOfLine;
   for (const NormQtyRow& r : rows) {
     if (r.kind != kind || !hasPrefix(r.code, discipline)) continue;
     appendRow(t, {{L"序号", std::to_wstring(++ordinal)},
@@ -116,16 +95,17 @@ bool writeFloorDetail(const std::wstring& kind, int discipline, const std::wstri
                   {L"标志", r.kind}});
     // A floor header line: "=//floor=count" before its first separator.
     sums.clear();
-    for (const std::wstring& l : r.lines) {
+    for (size_t i = 0; i < r.lines.size(); ++i) {
+      const std::wstring_view l = r.lines[i];
       if (l.compare(0, 3, L"=//") != 0) continue;
       size_t sep = l.find(kCalcSep);
       if (sep == std::wstring::npos) continue;
       size_t eq = l.rfind(L'=', sep);
       if (eq < 3) continue;
-      StringArray parts;
-      SplitString(l, kSep, parts);
+      writerio::PiecesOf(l, kCalcSep, parts);
       if (parts.size() < 3) continue;
-      sums[l.substr(3, eq - 3)] += std::wcstod(parts[2].c_str(), nullptr);
+      floorOfLine.assign(l.substr(3, eq - 3));
+      sums[floorOfLine] += writerio::NumberOf(parts[2]);
     }
     for (const std::wstring& f : floors) {
       auto it = sums.find(f);
@@ -140,15 +120,17 @@ bool writeFloorDetail(const std::wstring& kind, int discipline, const std::wstri
 bool writeMethodSummary(const std::wstring& kind, int discipline, const std::wstring& target) {
   TakeoffProgress(L"正在写入[构件做法汇总]表...");
   if (!CopyTemplate(L"构件做法汇总", target)) return true;
-  const std::vector<QtyRow> rows = readQuantityRows(false, true);
+  std::vector<QuantityRow> storage;
+  const std::vector<QuantityRow>& rows = QuantityRowsForWriter(storage);
   tablelib::Table t(ProjectTablePath(target + L".DB"));
-  const std::wstring mark = kind + L"=";
-  std::wstring lastName;
-  StringArray lines;
-  std::vector<StringArray> methods;
-  for (const QtyRow& r : rows) {
+  // The component name of the last component row since the floor row.
+  const std::wstring none;
+  const std::wstring* lastName = &none;
+  std::wstring text;
+  std::vector<const QuantityRow::Method*> methods;
+  for (const QuantityRow& r : rows) {
     if (r.flag == L"楼层") {
-      lastName.clear();
+      lastName = &none;
       std::wstring floor = r.name.substr(0, r.name.find(L'='));
       ReplaceAll(floor, L"■", L"");
       appendRow(t, {{L"编码", floor}, {L"标志", r.flag}});
@@ -156,24 +138,33 @@ bool writeMethodSummary(const std::wstring& kind, int discipline, const std::wst
     }
     if (isEmptyRow(r)) continue;
     // The component's norm lines of the kind: kind=code, name, quantity, unit.
-    SplitLines(r.calc, lines);
     methods.clear();
-    for (const std::wstring& l : lines) {
-      if (l.compare(0, mark.size(), mark) != 0) continue;
-      StringArray parts;
-      SplitString(l.substr(mark.size()), kSep, parts);
-      parts.resize(4);
-      if (!hasPrefix(parts[0], discipline)) continue;
-      methods.push_back(std::move(parts));
-    }
+    for (const QuantityRow::Method& m : r.methodsOf(kind))
+      if (hasPrefix(m[0], discipline)) methods.push_back(&m);
     if (discipline != 0 && methods.empty()) continue;
-    if (r.name != lastName) {
-      lastName = r.name;
-      appendRow(t, {{L"编码", L"  " + r.name}, {L"标志", L"构件"}});
+    if (r.name != *lastName) {
+      lastName = &r.name;
+      tablelib::Append(t);
+      text.assign(L"  ").append(r.name);
+      writerio::PutIfAny(t, L"编码", text);
+      writerio::Put(t, L"标志", L"构件");
+      tablelib::Post(t);
     }
-    appendRow(t, {{L"编码", L"    " + r.number}, {L"标志", L"编号"}});
-    for (const StringArray& m : methods)
-      appendRow(t, {{L"编码", L"      " + m[0]}, {L"名称", m[1]}, {L"工程量", m[2]}, {L"单位", m[3]}, {L"标志", kind}});
+    tablelib::Append(t);
+    text.assign(L"    ").append(r.number);
+    writerio::PutIfAny(t, L"编码", text);
+    writerio::Put(t, L"标志", L"编号");
+    tablelib::Post(t);
+    for (const QuantityRow::Method* m : methods) {
+      tablelib::Append(t);
+      text.assign(L"      ").append((*m)[0]);
+      writerio::PutIfAny(t, L"编码", text);
+      writerio::PutIfAny(t, L"名称", (*m)[1]);
+      writerio::PutIfAny(t, L"工程量", (*m)[2]);
+      writerio::PutIfAny(t, L"单位", (*m)[3]);
+      writerio::PutIfAny(t, L"标志", kind);
+      tablelib::Post(t);
+    }
   }
   return true;
 }
@@ -183,7 +174,8 @@ bool writeMethodSummary(const std::wstring& kind, int discipline, const std::wst
 bool WriteGjParamTable() {
   TakeoffProgress(L"正在写入工程量参数表...");
   const std::wstring taken = TakenComponentName();
-  const std::vector<QtyRow> rows = readQuantityRows(true, false);
+  std::vector<QuantityRow> storage;
+  const std::vector<QuantityRow>& rows = QuantityRowsForWriter(storage);
   std::unordered_map<std::wstring, size_t> headers;
   for (size_t i = 0; i < rows.size(); ++i)
     if (rows[i].flag == L"楼层") headers.emplace(rows[i].name, i);
@@ -197,7 +189,7 @@ bool WriteGjParamTable() {
     if (h == headers.end()) continue;
     appendRow(t, {{L"构件名称", h->first}, {L"标志", L"楼层"}});
     for (size_t k = h->second + 1; k < rows.size() && rows[k].flag != L"楼层"; ++k) {
-      const QtyRow& r = rows[k];
+      const QuantityRow& r = rows[k];
       if (isEmptyRow(r) || (!taken.empty() && r.name != taken)) continue;
       StringArray chunks = paramChunks(r.params);
       appendRow(t, {{L"构件名称", r.name}, {L"编号", r.number}, {L"说明", r.note},
@@ -224,6 +216,9 @@ bool WriteQtyTable() {
   std::vector<NormQtyRow> storage;
   const std::vector<NormQtyRow>& rows = normRows(storage);
   tablelib::Table t(path);
+  static const wchar_t* const kPartFields[3] = {L"编号", L"名称", L"标准工程量"};
+  std::vector<std::wstring_view> parts;
+  std::wstring field;
   for (size_t i = 0; i < rows.size(); ++i) {
     const NormQtyRow& r = rows[i];
     if (r.kind == L"描述") continue;
@@ -236,14 +231,24 @@ bool WriteQtyTable() {
                   {L"标志", r.kind}});
     for (size_t d = i + 1; d < rows.size() && rows[d].kind == L"描述"; ++d)
       appendRow(t, {{L"名称", rows[d].name}, {L"标志", rows[d].kind}});
-    for (const std::wstring& l : r.lines) {
-      size_t eq = l.find(L'=');
-      const std::wstring head = eq == std::wstring::npos ? std::wstring() : l.substr(0, eq);
-      StringArray parts;
-      SplitString(eq == std::wstring::npos ? l : l.substr(eq + 1), kSep, parts);
+    // A computation line: its label head before the first "=", then the
+    // parts of the rest.
+    for (size_t k = 0; k < r.lines.size(); ++k) {
+      const std::wstring_view l = r.lines[k];
+      const size_t eq = l.find(L'=');
+      writerio::PiecesOf(eq == std::wstring::npos ? l : l.substr(eq + 1), kCalcSep, parts);
       if (parts.size() < 3) continue;
       const bool floorLine = parts[0].find(L"//") != std::wstring::npos || parts[1].find(L"//") != std::wstring::npos;
-      appendRow(t, {{L"编号", parts[0]}, {L"名称", parts[1]}, {L"标准工程量", parts[2]}, {L"标志", floorLine ? L"解释" : head}});
+      tablelib::Append(t);
+      for (size_t p = 0; p < 3; ++p) {
+        field.assign(parts[p]);
+        writerio::PutIfAny(t, kPartFields[p], field);
+      }
+      if (floorLine)
+        writerio::Put(t, L"标志", L"解释");
+      else if (eq != 0 && eq != std::wstring::npos)
+        writerio::Put(t, L"标志", field.assign(l.substr(0, eq)));
+      tablelib::Post(t);
     }
   }
   return true;

@@ -8,13 +8,17 @@
 // one append per contribution and not a rewrite of its whole text.
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cwchar>
+#include <map>
 #include <unordered_map>
 
+#include "module/takeoff/qty_rows_cache.h"
 #include "module/takeoff/region_takeoff.h"
 #include "module/takeoff/result_tables.h"
 #include "module/takeoff/result_writers.h"
 #include "module/takeoff/takeoff_state.h"
+#include "module/takeoff/writer_fields.h"
 #include "module/toolkit/globals.h"
 #include "module/toolkit/project_paths.h"
 #include "module/toolkit/suite_call.h"
@@ -34,26 +38,19 @@ std::wstring readIni(const std::wstring& file, const std::wstring& section, cons
   return buf;
 }
 
-// One component row of 构件算量.DB as the writer reads it.
-struct SourceRow {
-  std::wstring flag, name, number, quantity, norm, calc;
-  StringArray added;  // lines appended to 算式工程量
-};
-
 // One quantity line taken apart: label, section, flag, type, parameter,
-// location, expression, result.
+// location, expression, result; views into the component's 工程量 text.
 struct QtyLine {
-  std::wstring label, section, type, param, location, expression;
+  std::wstring_view label, section, type, param, location, expression;
   double value = 0;
 };
 
-// The fields of a quantity line. A line of more than eight fields has "="
-// inside its expression: the result is the last field and the expression
-// everything between the location and it. A line of seven fields has no
-// result and counts 0.
-bool parseQtyLine(const std::wstring& line, QtyLine& out) {
-  StringArray f;
-  SplitString(line, L"=", f);
+// The fields of a quantity line (fields holds its pieces afterwards). A line
+// of more than eight fields has "=" inside its expression: the result is the
+// last field and the expression everything between the location and it. A
+// line of seven fields has no result and counts 0.
+bool parseQtyLine(std::wstring_view line, QtyLine& out, std::vector<std::wstring_view>& f) {
+  writerio::PiecesOf(line, L'=', f);
   if (f.size() < 7) return false;
   out.label = f[0];
   out.section = f[1];
@@ -65,16 +62,23 @@ bool parseQtyLine(const std::wstring& line, QtyLine& out) {
     out.value = 0;
     return true;
   }
-  out.expression = f[6];
-  for (size_t i = 7; i + 1 < f.size(); ++i) out.expression += L"=" + f[i];
-  out.value = std::wcstod(f.back().c_str(), nullptr);
+  // The pieces lie in the line in order, so the expression is the stretch
+  // from the seventh piece to the end of the last but one.
+  const std::wstring_view& last = f[f.size() - 2];
+  out.expression = std::wstring_view(f[6].data(), static_cast<size_t>(last.data() + last.size() - f[6].data()));
+  out.value = writerio::NumberOf(f.back());
   return true;
 }
 
 // The values of one section of a component's norm text.
 struct Section {
   std::wstring name, kind, type, code, title, unit, note, material;
-  StringArray fees, adjustments;
+  StringArray fees;
+  // The numbered adjustments as stored, and those of them that count (three
+  // parts or more) as computation lines: their header first, then each entry.
+  size_t adjustmentCount = 0;
+  StringArray adjustmentLines;
+  double adjustmentSum = 0;
 };
 
 void readSection(const std::wstring& ini, const std::wstring& name, Section& s) {
@@ -107,7 +111,20 @@ void readSection(const std::wstring& ini, const std::wstring& name, Section& s) 
   StringArray materials;
   numbered(L"材料", materials);
   JoinLines(materials, s.material);
-  numbered(L"增减", s.adjustments);
+  StringArray adjustments;
+  numbered(L"增减", adjustments);
+  s.adjustmentCount = adjustments.size();
+  s.adjustmentLines.clear();
+  s.adjustmentSum = 0;
+  std::vector<std::wstring_view> parts;
+  for (const std::wstring& a : adjustments) {
+    writerio::PiecesOf(a, kCalcSep, parts);
+    if (parts.size() < 3) continue;
+    if (s.adjustmentLines.empty()) s.adjustmentLines.emplace_back();
+    s.adjustmentSum += writerio::NumberOf(parts[2]);
+    s.adjustmentLines.push_back(a);
+  }
+  if (!s.adjustmentLines.empty()) s.adjustmentLines[0] = L"=//增减量:://增减量::" + PrecStr(s.adjustmentSum, 5);
 }
 
 std::wstring standardUnitOf(const std::wstring& unit) {
@@ -121,91 +138,174 @@ double multiplierOf(const std::wstring& unit) {
   return m == 0 ? 1.0 : m;
 }
 
+// Gathers the rows of 001.DB. The rows form a list in table order (inserting
+// in the middle costs nothing), with the empty row that stays last at its
+// tail. A row is found or made per section of every component: under the bill
+// rules by the scan of the rows of the current floor or region that decides
+// between insertion and match row by row; otherwise, where the rows stand in
+// the order of their code keys, by a lookup of the match and of the first row
+// with a greater key.
 class NormQtyBuilder {
  public:
-  NormQtyBuilder(bool billRules, bool suffix) : billRules_(billRules), suffix_(suffix) {
-    rows_.emplace_back();  // the empty row that stays last
+  // added: per component row, the lines its own 算式工程量 receives ("\r\n"
+  // between lines); the 001 rows take their lines from these texts.
+  NormQtyBuilder(bool billRules, bool suffix, std::vector<std::wstring>& added)
+      : billRules_(billRules), suffix_(suffix), added_(added) {
+    head_ = tail_ = newNode();  // the empty row that stays last
   }
 
-  // The sections of one component row of a floor.
-  void addComponent(SourceRow& src, const std::wstring& floor, int count) {
-    StringArray raw;
-    SplitLines(src.quantity, raw);
-    std::vector<QtyLine> lines;
-    for (const std::wstring& l : raw) {
+  // The sections of component row k of a floor.
+  void addComponent(const QuantityRow& src, size_t k, const std::wstring& floor, int count) {
+    writerio::LinesOf(src.quantity, raw_);
+    lines_.clear();
+    for (std::wstring_view l : raw_) {
       QtyLine q;
-      if (parseQtyLine(l, q)) lines.push_back(std::move(q));
+      if (parseQtyLine(l, q, pieces_)) lines_.push_back(q);
     }
-    StringArray sections;
-    NormTextSections(src.norm, sections);
+    floorText_.assign(L"//").append(floor).append(L"=").append(std::to_wstring(count));
+    countText_ = std::to_wstring(count);
     // A component's norms belong to its own bill items only: a component
     // without a bill section does not inherit the previous one's.
     billCode_.clear();
     billName_.clear();
-    Section s;
-    for (const std::wstring& name : sections) {
-      readSection(src.norm, name, s);
+    for (const Section& s : sectionsOf(src.norm)) {
       if (s.kind == L"项") {
         billCode_ = s.code;
         billName_ = s.title;
       }
-      if (s.code.empty() || (raw.empty() && s.adjustments.empty())) continue;
-      std::wstring title = s.title;
+      if (s.code.empty() || (src.quantity.empty() && s.adjustmentCount == 0)) continue;
+      title_ = s.title;
       if (suffix_)
-        for (const QtyLine& q : lines)
+        for (const QtyLine& q : lines_)
           if (!q.param.empty() && q.section == s.name && q.type == s.type) {
-            title += L"[" + q.param + L"]";
+            title_.append(L"[").append(q.param).append(L"]");
             break;
           }
-      size_t row = findOrInsert(s, title);
-      addQuantities(rows_[row], src, s, lines, floor, count);
+      const uint32_t row = findOrInsert(s, title_);
+      addQuantities(nodes_[row], src, k, s, count);
     }
   }
 
   // A floor or region header: the empty last row takes the header text, a
   // new empty row follows, and rows are sorted and merged from there on.
   void addHeader(const std::wstring& text, const wchar_t* kind) {
-    rows_.back().code = text;
-    rows_.back().kind = kind;
-    rows_.emplace_back();
-    sectionStart_ = rows_.size() - 1;
+    nodes_[tail_].row.code = text;
+    nodes_[tail_].row.kind = kind;
+    const uint32_t n = newNode();
+    link(n, tail_, kNone);
+    sectionHeader_ = tail_;
+    tail_ = n;
+    firstOfKey_.clear();
+    match_.clear();
   }
 
-  std::vector<NormQtyRow>& rows() { return rows_; }
+  // The rows in table order, each with its computation lines gathered into
+  // one block of its final size; the builder is empty afterwards.
+  std::vector<NormQtyRow> takeRows() {
+    std::vector<NormQtyRow> out;
+    out.reserve(nodes_.size());
+    for (uint32_t i = head_; i != kNone; i = nodes_[i].next) {
+      Node& n = nodes_[i];
+      size_t chars = 0;
+      for (const LineRef& l : n.lines) chars += l.length + 2;
+      n.row.lines.reserve(chars, n.lines.size());
+      for (const LineRef& l : n.lines) n.row.lines.push_back(std::wstring_view(added_[l.component]).substr(l.begin, l.length));
+      out.push_back(std::move(n.row));
+    }
+    nodes_.clear();
+    return out;
+  }
 
  private:
-  size_t findOrInsert(const Section& s, const std::wstring& title) {
-    const std::wstring sortCode = s.kind == L"定额" ? billCode_ + s.code : s.code;
-    const std::wstring newKey = CodeKey(sortCode);
-    const size_t n = rows_.size();
-    size_t i = sectionStart_;
-    for (; i < n; ++i) {
-      const NormQtyRow& r = rows_[i];
-      if (r.sortCode.empty()) continue;
-      const std::wstring oldKey = CodeKey(r.sortCode);
-      if (newKey > oldKey) continue;
-      bool insert = false;
-      if (billRules_ && s.kind == L"项" && r.kind == L"项") {
-        insert = CodeKey(s.code) < CodeKey(r.sortCode);
-      } else if (billRules_) {
-        if (newKey != oldKey)
-          insert = r.billName == billName_ || rows_[i == 0 ? 0 : i - 1].billName == billName_;
-      } else {
-        insert = newKey < oldKey;
-      }
-      if (insert) return insertAt(i, s, title, sortCode);
-      if (r.code == s.code && r.keep1 == title && r.material == s.material &&
-          (!billRules_ || r.billName.empty() || r.billName == billName_))
-        return i;
-    }
-    return insertAt(n, s, title, sortCode);
+  static constexpr uint32_t kNone = UINT32_MAX;
+  // A computation line of a row: where it stands in a component's text.
+  struct LineRef {
+    size_t component, begin, length;
+  };
+  struct Node {
+    NormQtyRow row;
+    std::wstring key;  // comparison key of the sort code
+    uint32_t prev = kNone, next = kNone;
+    std::vector<LineRef> lines;
+  };
+
+  uint32_t newNode() {
+    nodes_.emplace_back();
+    return static_cast<uint32_t>(nodes_.size() - 1);
+  }
+  void link(uint32_t n, uint32_t prev, uint32_t next) {
+    nodes_[n].prev = prev;
+    nodes_[n].next = next;
+    if (prev != kNone) nodes_[prev].next = n;
+    else head_ = n;
+    if (next != kNone) nodes_[next].prev = n;
   }
 
-  // Inserts the row and its description rows at p; the empty last row stays last.
-  size_t insertAt(size_t p, const Section& s, const std::wstring& title, const std::wstring& sortCode) {
-    if (p >= rows_.size()) p = rows_.size() - 1;
-    std::vector<NormQtyRow> made;
-    NormQtyRow r;
+  // The sections of a norm text, read once per distinct text (components of
+  // one kind mostly carry the same text).
+  const std::vector<Section>& sectionsOf(const std::wstring& norm) {
+    auto it = sectionCache_.find(norm);
+    if (it != sectionCache_.end()) return it->second;
+    std::vector<Section>& out = sectionCache_[norm];
+    StringArray names;
+    NormTextSections(norm, names);
+    out.resize(names.size());
+    for (size_t i = 0; i < names.size(); ++i) readSection(norm, names[i], out[i]);
+    return out;
+  }
+
+  bool matches(const NormQtyRow& r, const Section& s, const std::wstring& title) const {
+    return r.code == s.code && r.keep1 == title && r.material == s.material &&
+           (!billRules_ || r.billName.empty() || r.billName == billName_);
+  }
+
+  void probeOf(const std::wstring& key, const Section& s, const std::wstring& title) {
+    probe_.assign(key).append(1, L'\0').append(s.code).append(1, L'\0').append(title).append(1, L'\0').append(
+        s.material);
+  }
+
+  uint32_t findOrInsert(const Section& s, const std::wstring& title) {
+    sortCode_ = s.kind == L"定额" ? billCode_ + s.code : s.code;
+    const std::wstring newKey = CodeKey(sortCode_);
+    if (!billRules_) {
+      // The rows of the section stand in key order: a row with the same key,
+      // code, name and materials is the section's row; else the new row goes
+      // in front of the first row with a greater key.
+      probeOf(newKey, s, title);
+      auto m = match_.find(probe_);
+      if (m != match_.end()) return m->second;
+      auto greater = firstOfKey_.upper_bound(newKey);
+      const uint32_t row = insertBefore(greater == firstOfKey_.end() ? tail_ : greater->second, s, title, newKey);
+      firstOfKey_.emplace(newKey, row);
+      match_.emplace(probe_, row);
+      return row;
+    }
+    const uint32_t first = sectionHeader_ == kNone ? head_ : nodes_[sectionHeader_].next;
+    for (uint32_t i = first; i != kNone; i = nodes_[i].next) {
+      const Node& n = nodes_[i];
+      const NormQtyRow& r = n.row;
+      if (r.sortCode.empty()) continue;
+      const std::wstring& oldKey = n.key;
+      if (newKey > oldKey) continue;
+      bool insert = false;
+      if (s.kind == L"项" && r.kind == L"项") {
+        insert = newKey < oldKey;
+      } else if (newKey != oldKey) {
+        const NormQtyRow& before = n.prev == kNone ? r : nodes_[n.prev].row;
+        insert = r.billName == billName_ || before.billName == billName_;
+      }
+      if (insert) return insertBefore(i, s, title, newKey);
+      if (matches(r, s, title)) return i;
+    }
+    return insertBefore(tail_, s, title, newKey);
+  }
+
+  // Inserts the row and its description rows in front of row `before`.
+  uint32_t insertBefore(uint32_t before, const Section& s, const std::wstring& title, const std::wstring& key) {
+    const uint32_t id = newNode();
+    Node& n = nodes_[id];
+    n.key = key;
+    NormQtyRow& r = n.row;
     r.code = s.code;
     r.keep1 = title;
     r.unit = s.unit;
@@ -213,101 +313,114 @@ class NormQtyBuilder {
     r.material = s.material;
     r.kind = s.kind;
     r.fees = s.fees;
-    r.sortCode = sortCode;
+    r.sortCode = sortCode_;
     r.billName = billName_;
+    link(id, nodes_[before].prev, before);
     // The name's further lines (after each "\r" as two characters) go into
     // description rows.
-    StringArray pieces;
-    for (size_t a = 0;;) {
-      size_t b = title.find(L"\\r", a);
-      pieces.push_back(title.substr(a, b == std::wstring::npos ? std::wstring::npos : b - a));
-      if (b == std::wstring::npos) break;
-      a = b + 2;
+    size_t b = title.find(L"\\r");
+    r.name = title.substr(0, b);
+    while (b != std::wstring::npos) {
+      const size_t a = b + 2;
+      b = title.find(L"\\r", a);
+      const uint32_t d = newNode();
+      nodes_[d].row.name = title.substr(a, b == std::wstring::npos ? std::wstring::npos : b - a);
+      nodes_[d].row.kind = L"描述";
+      nodes_[d].row.billName = billName_;
+      link(d, nodes_[before].prev, before);
     }
-    r.name = pieces[0];
-    made.push_back(std::move(r));
-    for (size_t k = 1; k < pieces.size(); ++k) {
-      NormQtyRow d;
-      d.name = pieces[k];
-      d.kind = L"描述";
-      d.billName = billName_;
-      made.push_back(std::move(d));
-    }
-    rows_.insert(rows_.begin() + static_cast<long>(p), std::make_move_iterator(made.begin()),
-                 std::make_move_iterator(made.end()));
-    return p;
+    return id;
   }
 
-  void addQuantities(NormQtyRow& row, SourceRow& src, const Section& s, const std::vector<QtyLine>& lines,
-                     const std::wstring& floor, int count) {
-    const std::wstring floorText = L"//" + floor + L"=" + std::to_wstring(count);
-    StringArray items;
+  // The section's lines of the component: its item lines under their floor
+  // header, and the section's adjustments. They go into the component's own
+  // text after the norm line; the row refers to them there.
+  void addQuantities(Node& node, const QuantityRow& src, size_t k, const Section& s, int count) {
+    NormQtyRow& row = node.row;
     double itemSum = 0;
-    for (const QtyLine& q : lines) {
+    items_.clear();
+    itemEnds_.clear();
+    for (const QtyLine& q : lines_) {
       if (q.section != s.name || q.type != s.type) continue;
-      if (items.empty()) items.emplace_back();  // the floor header, written below
-      std::wstring label = src.name + L":" + q.label + L"=" + src.number;
-      if (count >= 2) label += L"=" + std::to_wstring(count);
-      if (!q.location.empty()) label += L":" + q.location;
+      items_.append(L"\r\n").append(src.name).append(1, L':').append(q.label).append(1, L'=').append(src.number);
+      if (count >= 2) items_.append(1, L'=').append(countText_);
+      if (!q.location.empty()) items_.append(1, L':').append(q.location);
       const double v = RoundTo(q.value * count, 5);
-      items.push_back(label + kSep + q.expression + kSep + PrecStr(v, 5));
+      items_.append(1, kCalcSep).append(q.expression).append(1, kCalcSep).append(PrecStr(v, 5));
       itemSum += v;
+      itemEnds_.push_back(items_.size());
     }
-    if (!items.empty()) items[0] = L"=" + floorText + kSep + floorText + kSep + PrecStr(itemSum, 5);
-    StringArray adjustments;
-    double adjSum = 0;
-    for (const std::wstring& a : s.adjustments) {
-      StringArray parts;
-      SplitString(a, kSep, parts);
-      if (parts.size() < 3) continue;
-      if (adjustments.empty()) adjustments.emplace_back();
-      adjSum += std::wcstod(parts[2].c_str(), nullptr);
-      adjustments.push_back(a);
-    }
-    if (!adjustments.empty()) adjustments[0] = L"=//增减量:://增减量::" + PrecStr(adjSum, 5);
-
-    row.lines.insert(row.lines.end(), items.begin(), items.end());
-    row.lines.insert(row.lines.end(), adjustments.begin(), adjustments.end());
+    const double adjSum = s.adjustmentLines.empty() ? 0 : s.adjustmentSum;
     row.standardUnit = standardUnitOf(row.unit);
     row.standardQty += itemSum + adjSum;
     row.quantity = RoundTo(row.standardQty / multiplierOf(row.unit), 5);
     row.hasQuantity = true;
 
-    src.added.push_back(s.kind + L"=" + s.code + kSep + row.keep1 + kSep + PrecStr(itemSum + adjSum, 5) + kSep +
-                        row.standardUnit);
-    src.added.insert(src.added.end(), items.begin(), items.end());
-    src.added.insert(src.added.end(), adjustments.begin(), adjustments.end());
+    std::wstring& added = added_[k];
+    if (!added.empty()) added.append(L"\r\n");
+    added.append(s.kind).append(1, L'=').append(s.code).append(1, kCalcSep).append(row.keep1).append(1, kCalcSep);
+    added.append(PrecStr(itemSum + adjSum, 5)).append(1, kCalcSep).append(row.standardUnit);
+    auto line = [&](size_t begin) { node.lines.push_back({k, begin, added.size() - begin}); };
+    if (!itemEnds_.empty()) {
+      // The floor header (with the items' sum) goes before the items.
+      added.append(L"\r\n");
+      size_t b = added.size();
+      added.append(1, L'=').append(floorText_).append(1, kCalcSep).append(floorText_).append(1, kCalcSep);
+      added.append(PrecStr(itemSum, 5));
+      line(b);
+      const size_t itemsAt = added.size();
+      added.append(items_);
+      for (size_t i = 0, e = 0; i < itemEnds_.size(); e = itemEnds_[i++])
+        node.lines.push_back({k, itemsAt + e + 2, itemEnds_[i] - e - 2});
+    }
+    for (const std::wstring& a : s.adjustmentLines) {
+      added.append(L"\r\n");
+      const size_t b = added.size();
+      added.append(a);
+      line(b);
+    }
   }
 
   bool billRules_, suffix_;
+  std::vector<std::wstring>& added_;
   std::wstring billCode_, billName_;
-  std::vector<NormQtyRow> rows_;
-  size_t sectionStart_ = 0;  // rows before it belong to earlier floors or regions
+  std::vector<Node> nodes_;
+  uint32_t head_ = kNone, tail_ = kNone;
+  // The header row of the current floor or region (none before the first):
+  // the rows up to it belong to earlier floors or regions.
+  uint32_t sectionHeader_ = kNone;
+  // Outside the bill rules: the first row of each key, and each row by its
+  // key, code, name and materials, within the current floor or region.
+  std::map<std::wstring, uint32_t> firstOfKey_;
+  std::unordered_map<std::wstring, uint32_t> match_;
+  std::unordered_map<std::wstring, std::vector<Section>> sectionCache_;
+  // Per component and section, kept for their buffers.
+  std::vector<QtyLine> lines_;
+  std::vector<std::wstring_view> raw_, pieces_;
+  std::wstring floorText_, countText_, title_, sortCode_, probe_;
+  // The component's item lines of a section, each after "\r\n", and where
+  // each ends.
+  std::wstring items_;
+  std::vector<size_t> itemEnds_;
 };
 
 void writeRow(tablelib::Handle t, const NormQtyRow& r) {
   tablelib::Append(t);
-  auto put = [t](const wchar_t* f, const std::wstring& v) {
-    if (!v.empty()) tablelib::WriteAsString(t, f, v);
-  };
-  put(L"编号", r.code);
-  put(L"名称", r.name);
-  put(L"Keep1", r.keep1);
-  put(L"单位", r.unit);
-  put(L"附注信息", r.note);
-  put(L"材料", r.material);
-  put(L"标志", r.kind);
-  for (size_t i = 0; i < r.fees.size() && i < 8; ++i) put(kFeeFields[i], r.fees[i]);
+  using writerio::PutIfAny;
+  PutIfAny(t, L"编号", r.code);
+  PutIfAny(t, L"名称", r.name);
+  PutIfAny(t, L"Keep1", r.keep1);
+  PutIfAny(t, L"单位", r.unit);
+  PutIfAny(t, L"附注信息", r.note);
+  PutIfAny(t, L"材料", r.material);
+  PutIfAny(t, L"标志", r.kind);
+  for (size_t i = 0; i < r.fees.size() && i < 8; ++i) PutIfAny(t, kFeeFields[i], r.fees[i]);
   if (r.hasQuantity) {
-    put(L"标准单位", r.standardUnit);
-    tablelib::WriteAsString(t, L"标准工程量", FloatFieldText(r.standardQty));
-    tablelib::WriteAsString(t, L"工程量", FloatFieldText(r.quantity));
+    PutIfAny(t, L"标准单位", r.standardUnit);
+    writerio::Put(t, L"标准工程量", FloatFieldText(r.standardQty));
+    writerio::Put(t, L"工程量", FloatFieldText(r.quantity));
   }
-  if (!r.lines.empty()) {
-    std::wstring text;
-    JoinLines(r.lines, text);
-    tablelib::WriteAsString(t, L"算式工程量", text);
-  }
+  if (!r.lines.empty()) writerio::Put(t, L"算式工程量", r.lines.c_str());
   tablelib::Post(t);
 }
 
@@ -319,6 +432,13 @@ bool writeNormQtyFile(const std::vector<NormQtyRow>& rows, const wchar_t* table 
   }
   for (const NormQtyRow& r : rows) writeRow(t, r);
   return true;
+}
+
+bool normQtyFileOpens() {
+  tablelib::Table t(ProjectTablePath(L"001.DB"));
+  if (tablelib::FieldCount(t) > 0) return true;
+  ed::printText(L"\n无法打开" + ProjectTablePath(L"001.DB") + L"，此表未写入。\n");
+  return false;
 }
 
 // The norm or bill library: names and codes in code order. The suite keeps
@@ -344,34 +464,29 @@ bool billRulesInForce() {
 }
 bool normSuffixInForce() { return readIni(g_baseDir + L"\\INIT.INI", L"软件设置", L"定额换算").empty(); }
 
-// Appends each row's new computation lines to its 算式工程量 in table t,
-// whose rows are those of source in order.
-void appendComputationLines(tablelib::Handle t, const std::vector<SourceRow>& source) {
+// Appends to each row's 算式工程量, in table t (whose rows are those of
+// source, in order) and in source, the lines that the norm writer made for
+// it (added[k] for row k, empty for none).
+void appendComputationLines(tablelib::Handle t, std::vector<QuantityRow>& source, std::vector<std::wstring>& added) {
   size_t k = 0;
   for (tablelib::First(t); !tablelib::Eof(t) && k < source.size(); tablelib::Next(t), ++k) {
-    if (source[k].added.empty()) continue;
-    StringArray lines;
-    SplitLines(source[k].calc, lines);
-    lines.insert(lines.end(), source[k].added.begin(), source[k].added.end());
+    if (added[k].empty()) continue;
+    // The row's own lines as SplitLines and JoinLines leave them (the text
+    // trimmed), then the new ones.
     std::wstring text;
-    JoinLines(lines, text);
+    if (!source[k].calc.empty()) {
+      const std::wstring_view old = TrimWhiteView(source[k].calc);
+      text.reserve(old.size() + 2 + added[k].size());
+      text.append(old).append(L"\r\n").append(added[k]);
+    } else {
+      text = std::move(added[k]);
+    }
     tablelib::Edit(t);
-    tablelib::WriteAsString(t, L"算式工程量", text);
+    writerio::Put(t, L"算式工程量", text);
     tablelib::Post(t);
+    SetQuantityRowCalc(source[k], std::move(text));
+    std::wstring().swap(added[k]);
   }
-}
-
-SourceRow readSourceRow(tablelib::Handle q) {
-  SourceRow r;
-  r.flag = tablelib::FieldAsString(q, L"标志");
-  r.name = tablelib::FieldAsString(q, L"构件名称");
-  if (r.flag != L"楼层") {
-    r.number = tablelib::FieldAsString(q, L"编号");
-    r.quantity = tablelib::FieldAsString(q, L"工程量");
-    r.norm = tablelib::FieldAsString(q, L"定额");
-    r.calc = tablelib::FieldAsString(q, L"算式工程量");
-  }
-  return r;
 }
 
 }  // namespace
@@ -382,45 +497,48 @@ bool WriteNormQtyTable() {
   const bool billRules = billRulesInForce();
   const bool suffix = normSuffixInForce();
 
-  // The component rows, read once.
-  std::vector<SourceRow> source;
+  // The component rows, read once (shared with the other writers of a run).
+  std::vector<QuantityRow> storage;
+  std::vector<QuantityRow>& source = QuantityRowsForWriter(storage, true);
   std::unordered_map<std::wstring, size_t> headers;
-  {
-    tablelib::Table q(ProjectTablePath(L"构件算量.DB"));
-    for (tablelib::First(q); !tablelib::Eof(q); tablelib::Next(q)) {
-      SourceRow r = readSourceRow(q);
-      if (r.flag == L"楼层") headers.emplace(r.name, source.size());
-      source.push_back(std::move(r));
-    }
-  }
+  for (size_t k = 0; k < source.size(); ++k)
+    if (source[k].flag == L"楼层") headers.emplace(source[k].name, k);
   if (!ExtractTemplate(L"001")) return false;
 
-  NormQtyBuilder builder(billRules, suffix);
+  std::vector<std::wstring> added(source.size());
+  NormQtyBuilder builder(billRules, suffix, added);
   bool done = true;
-  std::wstring floor;
+  std::wstring floor, message;
   int count = 0;
   for (size_t i = 0; i < g_runFloorList.size() && done; ++i) {
     if (!RunFloorAt(i, floor, count)) continue;
     auto h = headers.find(FloorHeaderText(floor, count));
     if (h == headers.end()) continue;
     for (size_t k = h->second + 1; k < source.size() && source[k].flag != L"楼层"; ++k) {
-      SourceRow& r = source[k];
+      const QuantityRow& r = source[k];
       if (!taken.empty() && r.name != taken) continue;
-      if (!TakeoffProgress(L"正在汇总...[" + floor + L"] " + r.name + L" " + r.number)) {
+      message.assign(L"正在汇总...[").append(floor).append(L"] ").append(r.name).append(L" ").append(r.number);
+      if (!TakeoffProgress(message)) {
         done = false;
         break;
       }
-      builder.addComponent(r, floor, count);
+      builder.addComponent(r, k, floor, count);
     }
   }
-  if (!writeNormQtyFile(builder.rows())) done = false;
+  std::vector<NormQtyRow> rows = builder.takeRows();
+  // In a writer run the chapter writer, which comes next, writes the rows
+  // (unless this run ends here).
+  const bool defer = done && InWriterRun();
+  if (defer ? !normQtyFileOpens() : !writeNormQtyFile(rows)) done = false;
 
   // The components' own computation lines, each row written once.
   {
     tablelib::Table q(ProjectTablePath(L"构件算量.DB"));
-    appendComputationLines(q, source);
+    appendComputationLines(q, source, added);
   }
-  KeepNormQtyRows(std::move(builder.rows()));
+  DropNormInputsOfSharedRows();
+  KeepNormQtyRows(std::move(rows));
+  SetNormQtyRowsPending(defer && done);
   return done;
 }
 
@@ -430,15 +548,16 @@ bool WriteNormQtyTable() {
 // and region only.
 bool WriteRegionNormQtyTable() {
   TakeoffProgress(L"正在写入区域工程量定额表...");
-  std::vector<SourceRow> source;
-  for (tablelib::First(g_quantityTable); !tablelib::Eof(g_quantityTable); tablelib::Next(g_quantityTable))
-    source.push_back(readSourceRow(g_quantityTable));
+  std::vector<QuantityRow> source;
+  ReadQuantityRows(g_quantityTable, source);
 
-  NormQtyBuilder builder(billRulesInForce(), normSuffixInForce());
+  std::vector<std::wstring> added(source.size());
+  NormQtyBuilder builder(billRulesInForce(), normSuffixInForce(), added);
   bool done = true;
   std::wstring floor;
   int count = 1;
-  for (SourceRow& r : source) {
+  for (size_t k = 0; k < source.size(); ++k) {
+    const QuantityRow& r = source[k];
     if (r.flag == L"楼层") {
       // "■floor=count"
       const size_t eq = r.name.rfind(L'=');
@@ -454,11 +573,17 @@ bool WriteRegionNormQtyTable() {
       done = false;
       break;
     }
-    builder.addComponent(r, floor, count);
+    builder.addComponent(r, k, floor, count);
   }
-  if (!writeNormQtyFile(builder.rows(), L"区域001.DB")) done = false;
-  appendComputationLines(g_quantityTable, source);
+  if (!writeNormQtyFile(builder.takeRows(), L"区域001.DB")) done = false;
+  appendComputationLines(g_quantityTable, source, added);
   return done;
+}
+
+void FlushPendingNormQtyTable() {
+  if (!NormQtyRowsPending()) return;
+  SetNormQtyRowsPending(false);
+  writeNormQtyFile(*NormQtyRowsOfRun());
 }
 
 bool AddChapterRows() {
@@ -466,15 +591,25 @@ bool AddChapterRows() {
   if (normNames.empty()) readLibrary(L"定额库.DB", L"定额名称", L"定额编号", normNames, normCodes);
   if (billNames.empty()) readLibrary(L"项目库.DB", L"项目名称", L"项目编号", billNames, billCodes);
 
+  // The rows kept by the norm writer are taken over (and kept again below)
+  // rather than copied with all their computation lines.
   std::vector<NormQtyRow> rows;
-  if (const std::vector<NormQtyRow>* kept = NormQtyRowsOfRun())
-    rows = *kept;
+  const bool pending = NormQtyRowsPending();
+  if (NormQtyRowsOfRun())
+    rows = TakeNormQtyRows();
   else
     ReadNormQtyTable(rows);
   bool bill = false;
   for (const NormQtyRow& r : rows) bill = bill || r.kind == L"项";
   const size_t before = rows.size();
   InsertChapterRows(rows, bill ? L"项" : L"定额", bill ? billNames : normNames, bill ? billCodes : normCodes);
+  if (pending) {
+    // The norm writer's rows are not written yet: all rows in one pass.
+    writeNormQtyFile(rows);
+    for (NormQtyRow& r : rows) r.inserted = false;
+    KeepNormQtyRows(std::move(rows));
+    return true;
+  }
   if (rows.size() == before) {
     KeepNormQtyRows(std::move(rows));
     return true;
@@ -487,8 +622,8 @@ bool AddChapterRows() {
     for (const NormQtyRow& r : rows) {
       if (r.inserted) {
         tablelib::Insert(t);
-        tablelib::WriteAsString(t, L"名称", r.name);
-        tablelib::WriteAsString(t, L"标志", r.kind);
+        writerio::Put(t, L"名称", r.name);
+        writerio::Put(t, L"标志", r.kind);
         tablelib::Post(t);
       }
       tablelib::Next(t);

@@ -1,9 +1,15 @@
 #include "module/takeoff/result_tables.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <cwchar>
+#include <iterator>
+#include <new>
+#include <utility>
 #include <vector>
 
 #include "module/takeoff/takeoff_state.h"
+#include "module/takeoff/writer_fields.h"
 #include "module/toolkit/globals.h"
 #include "module/toolkit/project_paths.h"
 #include "module/toolkit/suite_call.h"
@@ -32,8 +38,59 @@ std::wstring memIni(const char* fn, const std::wstring& ini, const std::wstring*
 
 std::vector<NormQtyRow> g_runRows;
 bool g_runRowsValid = false;
+bool g_runRowsPending = false;
 
 }  // namespace
+
+JoinedLines::JoinedLines(const JoinedLines& other) { *this = other; }
+
+JoinedLines::JoinedLines(JoinedLines&& other) noexcept { *this = std::move(other); }
+
+JoinedLines& JoinedLines::operator=(const JoinedLines& other) {
+  if (this == &other) return *this;
+  length_ = 0;
+  ends_ = other.ends_;
+  append(other.text());
+  return *this;
+}
+
+JoinedLines& JoinedLines::operator=(JoinedLines&& other) noexcept {
+  if (this == &other) return *this;
+  std::free(text_);
+  text_ = std::exchange(other.text_, nullptr);
+  length_ = std::exchange(other.length_, 0);
+  capacity_ = std::exchange(other.capacity_, 0);
+  ends_ = std::move(other.ends_);
+  other.ends_.clear();
+  return *this;
+}
+
+JoinedLines::~JoinedLines() { std::free(text_); }
+
+void JoinedLines::grow(size_t cap) {
+  void* grown = std::realloc(text_, cap * sizeof(wchar_t));
+  if (!grown) throw std::bad_alloc();
+  text_ = static_cast<wchar_t*>(grown);
+  capacity_ = cap;
+}
+
+void JoinedLines::reserve(size_t chars, size_t lines) {
+  if (chars + 1 > capacity_) grow(chars + 1);
+  ends_.reserve(lines);
+}
+
+void JoinedLines::append(std::wstring_view s) {
+  if (length_ + s.size() + 1 > capacity_) grow(std::max<size_t>({64, capacity_ * 2, length_ + s.size() + 1}));
+  std::wmemcpy(text_ + length_, s.data(), s.size());
+  length_ += s.size();
+  text_[length_] = L'\0';
+}
+
+void JoinedLines::push_back(std::wstring_view line) {
+  if (!ends_.empty()) append(L"\r\n");
+  append(line);
+  ends_.push_back(length_);
+}
 
 std::wstring FloatFieldText(double v) {
   wchar_t buf[64];
@@ -121,16 +178,28 @@ const std::vector<NormQtyRow>* NormQtyRowsOfRun() { return g_runRowsValid ? &g_r
 void ForgetNormQtyRows() {
   g_runRows.clear();
   g_runRowsValid = false;
+  g_runRowsPending = false;
+}
+
+bool NormQtyRowsPending() { return g_runRowsValid && g_runRowsPending; }
+void SetNormQtyRowsPending(bool pending) { g_runRowsPending = pending; }
+
+std::vector<NormQtyRow> TakeNormQtyRows() {
+  std::vector<NormQtyRow> rows = std::move(g_runRows);
+  ForgetNormQtyRows();
+  return rows;
 }
 
 // Kept for the writers that follow in the run.
 void KeepNormQtyRows(std::vector<NormQtyRow>&& rows) {
   g_runRows = std::move(rows);
   g_runRowsValid = true;
+  g_runRowsPending = false;
 }
 
 void ReadNormQtyTable(std::vector<NormQtyRow>& rows) {
   rows.clear();
+  std::vector<std::wstring_view> lines;
   tablelib::Table t(ProjectTablePath(L"001.DB"));
   for (tablelib::First(t); !tablelib::Eof(t); tablelib::Next(t)) {
     NormQtyRow r;
@@ -147,7 +216,9 @@ void ReadNormQtyTable(std::vector<NormQtyRow>& rows) {
     r.hasQuantity = !sq.empty();
     r.standardQty = std::wcstod(sq.c_str(), nullptr);
     r.quantity = std::wcstod(q.c_str(), nullptr);
-    SplitLines(tablelib::FieldAsString(t, L"算式工程量"), r.lines);
+    const std::wstring calc = tablelib::FieldAsString(t, L"算式工程量");
+    writerio::LinesOf(calc, lines);
+    for (std::wstring_view l : lines) r.lines.push_back(l);
     rows.push_back(std::move(r));
   }
 }
@@ -159,7 +230,8 @@ void InsertChapterRows(std::vector<NormQtyRow>& rows, const std::wstring& kind, 
   for (const std::wstring& c : codes) keys.push_back(CodeKey(c));
   size_t start = 0;
   while (start < rows.size() && kind == L"项" && rows[start].kind != L"项") ++start;
-  std::vector<NormQtyRow> out(rows.begin(), rows.begin() + static_cast<long>(start));
+  std::vector<NormQtyRow> out(std::make_move_iterator(rows.begin()),
+                              std::make_move_iterator(rows.begin() + static_cast<long>(start)));
   out.reserve(rows.size() + names.size());
   for (size_t i = start; i < rows.size(); ++i) {
     NormQtyRow& row = rows[i];

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "module/toolkit/strings.h"
@@ -43,6 +44,40 @@ bool TakeoffProgress(const std::wstring& message);
 // taken (empty: every row).
 std::wstring TakenComponentName();
 
+// Lines held as one text joined with "\r\n" (as the table stores them),
+// with the end of each line: a row of 001.DB collects hundreds of thousands
+// of computation lines in a large project.
+class JoinedLines {
+ public:
+  JoinedLines() = default;
+  JoinedLines(const JoinedLines& other);
+  JoinedLines(JoinedLines&& other) noexcept;
+  JoinedLines& operator=(const JoinedLines& other);
+  JoinedLines& operator=(JoinedLines&& other) noexcept;
+  ~JoinedLines();
+
+  bool empty() const { return ends_.empty(); }
+  size_t size() const { return ends_.size(); }
+  // The lines joined, "\r\n" between them, zero-terminated.
+  const wchar_t* c_str() const { return text_ ? text_ : L""; }
+  std::wstring_view text() const { return std::wstring_view(c_str(), length_); }
+  std::wstring_view operator[](size_t i) const {
+    const size_t b = i == 0 ? 0 : ends_[i - 1] + 2;
+    return text().substr(b, ends_[i] - b);
+  }
+  void push_back(std::wstring_view line);
+  // Room for lines of this many characters with their separators, and for
+  // this many lines.
+  void reserve(size_t chars, size_t lines);
+
+ private:
+  void append(std::wstring_view s);
+  void grow(size_t capacity);
+  wchar_t* text_ = nullptr;
+  size_t length_ = 0, capacity_ = 0;
+  std::vector<size_t> ends_;
+};
+
 // One row of 001.DB.
 struct NormQtyRow {
   std::wstring code, name, keep1, unit, note, material, kind;
@@ -50,7 +85,7 @@ struct NormQtyRow {
   std::wstring standardUnit;
   double standardQty = 0, quantity = 0;
   bool hasQuantity = false;
-  StringArray lines;  // 算式工程量
+  JoinedLines lines;  // 算式工程量
   // Order keys: the sort code and the bill item current when the row was made.
   std::wstring sortCode, billName;
   // A chapter row not yet written into the table.
@@ -75,4 +110,12 @@ void InsertChapterRows(std::vector<NormQtyRow>& rows, const std::wstring& kind, 
 // run began.
 const std::vector<NormQtyRow>* NormQtyRowsOfRun();
 void ForgetNormQtyRows();
+// The kept rows are not in 001.DB yet (within a writer run the chapter
+// writer writes them); set by the norm writer, cleared when they are written.
+bool NormQtyRowsPending();
+void SetNormQtyRowsPending(bool pending);
+// Writes pending rows into 001.DB (nothing when none are pending).
+void FlushPendingNormQtyTable();
+// Hands the kept rows over (none are kept afterwards).
+std::vector<NormQtyRow> TakeNormQtyRows();
 void KeepNormQtyRows(std::vector<NormQtyRow>&& rows);

@@ -17,6 +17,10 @@ struct CircuitRow {
 
 void AddSundryWorks(const std::wstring& floor);
 
+// The writers after the floor loop, in their fixed order, sharing one
+// reading of 构件算量.DB; false when one of them answered false (a cancel).
+bool RunResultWriters();
+
 bool WriteGjParamTable();
 bool WriteNormQtyTable();
 bool AddChapterRows();

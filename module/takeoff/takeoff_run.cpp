@@ -15,6 +15,7 @@
 #include "module/takeoff/circuit_rows.h"
 #include "module/takeoff/circuit_tables.h"
 #include "module/takeoff/kind_dispatch.h"
+#include "module/takeoff/qty_rows_cache.h"
 #include "module/takeoff/result_tables.h"
 #include "module/takeoff/result_writers.h"
 #include "module/takeoff/run_floors.h"
@@ -94,7 +95,17 @@ bool runFloor(size_t i, const std::wstring& currentFloor, const std::wstring& cu
   return true;
 }
 
-bool runWriters() {
+void runCommand(int mode) {
+  if (g_projectName.empty()) return;
+  g_totalMode = mode;
+  RunQuantityTakeoff();
+}
+
+}  // namespace
+
+bool RunResultWriters() {
+  // The writers share one reading of 构件算量.DB.
+  WriterRunScope sharedRows;
   if (!WriteGjParamTable() || !WriteNormQtyTable() || !AddChapterRows() || !WriteQtyTable()) return false;
   const std::wstring ruleSet = RunRuleSet();
   StringArray kinds;
@@ -114,14 +125,6 @@ bool runWriters() {
   }
   return true;
 }
-
-void runCommand(int mode) {
-  if (g_projectName.empty()) return;
-  g_totalMode = mode;
-  RunQuantityTakeoff();
-}
-
-}  // namespace
 
 void RunQuantityTakeoff() {
   if (g_projectName.empty()) return;
@@ -158,7 +161,7 @@ void RunQuantityTakeoff() {
     say(L"\n工程量计算已取消，原有的计算结果未改动。\n");
   } else if (!CommitRunTable(work, project, kQuantityTable)) {
     say(L"\n无法写入" + project + L"\\构件算量.DB，原有的计算结果未改动。\n");
-  } else if (runWriters()) {
+  } else if (RunResultWriters()) {
     circuits::WriteCircuitTables(runCircuits);
   }
   os::removeDirectoryRecursive(work);

@@ -1,0 +1,96 @@
+#include "module/takeoff/qty_rows_cache.h"
+
+#include "module/takeoff/result_tables.h"
+#include "module/takeoff/writer_fields.h"
+
+namespace {
+
+bool g_shared = false;
+bool g_loaded = false;
+bool g_normInputsDropped = false;
+std::vector<QuantityRow> g_rows;
+
+}  // namespace
+
+const std::vector<QuantityRow::Method>& QuantityRow::methodsOf(const std::wstring& kind) const {
+  if (methodsValid_ && methodsKind_ == kind) return methods_;
+  methodsKind_ = kind;
+  methodsValid_ = true;
+  methods_.clear();
+  // A norm line begins with the kind and "="; its four parts are cut at the
+  // separator (missing parts empty, further ones dropped).
+  std::vector<std::wstring_view> lines, parts;
+  writerio::LinesOf(calc, lines);
+  const size_t markSize = kind.size() + 1;
+  for (std::wstring_view l : lines) {
+    if (l.size() < markSize || l.compare(0, kind.size(), kind) != 0 || l[kind.size()] != L'=') continue;
+    writerio::PiecesOf(l.substr(markSize), kCalcSep, parts);
+    Method m;
+    for (size_t i = 0; i < 4 && i < parts.size(); ++i) m[i] = parts[i];
+    methods_.push_back(std::move(m));
+  }
+  return methods_;
+}
+
+void SetQuantityRowCalc(QuantityRow& row, std::wstring&& calc) {
+  row.calc = std::move(calc);
+  row.methodsValid_ = false;
+  row.methods_.clear();
+}
+
+void ReadQuantityRows(tablelib::Handle t, std::vector<QuantityRow>& rows) {
+  rows.clear();
+  rows.reserve(static_cast<size_t>(std::max(0, tablelib::RecordCount(t))));
+  for (tablelib::First(t); !tablelib::Eof(t); tablelib::Next(t)) {
+    QuantityRow& r = rows.emplace_back();
+    writerio::ReadField(t, L"标志", r.flag);
+    writerio::ReadField(t, L"构件名称", r.name);
+    writerio::ReadField(t, L"编号", r.number);
+    writerio::ReadField(t, L"说明", r.note);
+    writerio::ReadField(t, L"参数", r.params);
+    writerio::ReadField(t, L"工程量", r.quantity);
+    writerio::ReadField(t, L"定额", r.norm);
+    writerio::ReadField(t, L"算式工程量", r.calc);
+  }
+}
+
+WriterRunScope::WriterRunScope() {
+  g_shared = true;
+  g_loaded = false;
+  g_normInputsDropped = false;
+  g_rows.clear();
+}
+
+WriterRunScope::~WriterRunScope() {
+  FlushPendingNormQtyTable();
+  g_shared = false;
+  g_loaded = false;
+  g_normInputsDropped = false;
+  std::vector<QuantityRow>().swap(g_rows);
+}
+
+bool InWriterRun() { return g_shared; }
+
+std::vector<QuantityRow>& QuantityRowsForWriter(std::vector<QuantityRow>& storage, bool withNormInputs) {
+  if (!g_shared) {
+    tablelib::Table t(ProjectTablePath(L"构件算量.DB"));
+    ReadQuantityRows(t, storage);
+    return storage;
+  }
+  if (!g_loaded || (withNormInputs && g_normInputsDropped)) {
+    tablelib::Table t(ProjectTablePath(L"构件算量.DB"));
+    ReadQuantityRows(t, g_rows);
+    g_loaded = true;
+    g_normInputsDropped = false;
+  }
+  return g_rows;
+}
+
+void DropNormInputsOfSharedRows() {
+  if (!g_shared || !g_loaded) return;
+  for (QuantityRow& r : g_rows) {
+    std::wstring().swap(r.quantity);
+    std::wstring().swap(r.norm);
+  }
+  g_normInputsDropped = true;
+}
