@@ -205,13 +205,17 @@ void TraceCircuitGeometry(const GjSegmentArray& runs, const GjNodeArray& devices
 
 void TraceCircuits(const cad::ObjectIdArray& runIds, const cad::ObjectIdArray& deviceIds,
                    const cad::ObjectIdArray& boxIds, std::vector<cad::ObjectIdArray>& circuits) {
+  circuits.clear();
+  // Only a box closes a circuit: without one no run needs reading.
+  GjNodeArray boxes;
+  readNodes(boxIds, boxes);
+  if (boxes.empty()) return;
   GjSegmentArray runs;
   for (cad::ObjectId id : runIds) {
     geom::Point3d s, e;
     if (GetGjEndPoints3d(id, s, e)) runs.emplace_back(id, s, e, std::wstring(), std::wstring());
   }
-  GjNodeArray devices, boxes;
+  GjNodeArray devices;
   readNodes(deviceIds, devices);
-  readNodes(boxIds, boxes);
   TraceCircuitGeometry(runs, devices, boxes, circuits);
 }
