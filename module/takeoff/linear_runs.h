@@ -5,9 +5,11 @@
 
 #include <functional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "module/takeoff/formula_eval.h"
+#include "module/takeoff/quantity_table.h"
 #include "module/toolkit/bulge.h"
 #include "module/toolkit/strings.h"
 #include "platform/cad/database.h"
@@ -16,13 +18,19 @@
 // the two elevations, 立管 and 贯通管 the elevation difference.
 double LinearRunLength(const std::wstring& type, double planLength, double startElev, double endElev);
 
-// A component entity's data, read once per entity: its number (first line of
-// "编号"), attribute lines ("属性") and special lines ("特殊"), read as the
-// xdata line readers read them.
+// A component entity's data, read once per entity as the xdata line readers
+// read it: its number (first line of "编号"), the first of its attribute
+// lines ("属性"; on a primary entity its own handle) and their count, the
+// type and elevations of its special lines ("特殊"), and its own parameter
+// lines ("构件").
 struct GjData {
   cad::ObjectId id;
   std::wstring number;
-  StringArray attrs, special;
+  std::wstring handle;
+  size_t attrCount = 0;
+  std::wstring type;                  // 类型
+  double startElev = 0, endElev = 0;  // 起点标高, 终点标高 (0 when missing)
+  StringArray own;
 };
 void ReadGjData(cad::ObjectId id, GjData& out);
 
@@ -66,13 +74,25 @@ bool CollectKindEntities(StringArray& doneKinds, const std::wstring& kind, const
 // The calculation items of the current record, taken apart (in the 3D
 // window's mode only those holding its filter text).
 void RecordCalcParts(const std::wstring& kind, std::vector<CalcItemParts>& parts);
+// The same for the records of one kind, taken apart once per 定额 text: the
+// records of a kind mostly share theirs.
+class RecordCalcItems {
+ public:
+  explicit RecordCalcItems(const std::wstring& kind) : kind_(kind) {}
+  const std::vector<CalcItemParts>& ofCurrentRecord();
+
+ private:
+  std::wstring kind_;
+  std::unordered_map<std::wstring, std::vector<CalcItemParts>> byNormText_;
+};
 // The value lists of the current record: the head and the quantity (empty,
 // set per entity), then the record's parameters (each cut at its first ":").
 void RecordValueLists(StringArray& names, StringArray& values);
-// Evaluates every item with the head and the quantity's name and text.
+// Evaluates every item with the head and the quantity's name and text into
+// the row's lines. names and values are the record's value lists.
 void EvaluateItemsFor(const std::vector<CalcItemParts>& parts, const std::wstring& head, const GjQuantity& q,
                       const GjItemValueFn& itemValue, StringArray& names, StringArray& values,
-                      StringArray& lines);
+                      QuantityLines& lines);
 // True when the entity opens as a block reference (or cannot be opened:
 // such an entity matches no record later).
 bool IsBlockReferenceOrUnreadable(cad::ObjectId id);
