@@ -72,16 +72,25 @@ double MeasuredRunLength(const MeasuredGj& gj) {
   return LinearRunLength(d.type, GetOutlineLength(gj.vertices, gj.bulges), d.startElev, d.endElev);
 }
 
-void ReadGjData(cad::ObjectId id, GjData& out) {
-  out.id = id;
+namespace {
+
+// The data of an open entity (out.id set by the caller).
+void readGjDataOpen(const cad::Entity* ent, GjData& out) {
+  out.readable = ent != nullptr;
+  out.block = false;
+  out.position = {};
   out.number.clear();
   out.handle.clear();
   out.attrCount = 0;
   out.type.clear();
   out.startElev = out.endElev = 0;
   out.own.clear();
-  cad::ObjectPtr<cad::DbObject> obj(id, cad::OpenMode::ForRead);
-  if (!obj) return;
+  out.firstVertex = out.vertexCount = 0;
+  if (!ent) return;
+  if (auto* ref = dynamic_cast<const cad::BlockReference*>(ent)) {
+    out.block = true;
+    out.position = ref->position();
+  }
   // The groups of the applications, each read as the xdata line readers
   // read a value: its items (a record ending in the continuation marker goes
   // on in the next), trimmed, split into lines. Where an application has
@@ -125,7 +134,7 @@ void ReadGjData(cad::ObjectId id, GjData& out) {
   };
   const std::wstring_view marker(kXdataContinuation);
   App app = App::None;
-  for (const cad::TypedValue& v : obj->xDataView()) {
+  for (const cad::TypedValue& v : ent->xDataView()) {
     if (v.code == cad::xd::kAppName) {
       finish(app);
       const std::wstring_view name = v.view();
@@ -146,6 +155,19 @@ void ReadGjData(cad::ObjectId id, GjData& out) {
   finish(app);
 }
 
+}  // namespace
+
+void ReadGjData(cad::ObjectId id, GjData& out) {
+  out.id = id;
+  cad::ObjectPtr<cad::Entity> ent(id, cad::OpenMode::ForRead);
+  readGjDataOpen(ent.get(), out);
+}
+
+void KindEntities::outlineOf(const GjData& gj, PointList& vertices, BulgeList& vertexBulges) const {
+  vertices.assign(points.begin() + gj.firstVertex, points.begin() + gj.firstVertex + gj.vertexCount);
+  vertexBulges.assign(bulges.begin() + gj.firstVertex, bulges.begin() + gj.firstVertex + gj.vertexCount);
+}
+
 double LinearRunLength(const std::wstring& type, double planLength, double startElev, double endElev) {
   double dz = endElev - startElev;
   if (type == L"斜管") return std::sqrt(dz * dz + planLength * planLength);
@@ -154,19 +176,37 @@ double LinearRunLength(const std::wstring& type, double planLength, double start
 }
 
 bool CollectKindEntities(StringArray& doneKinds, const std::wstring& kind, const GjFilterFn& filter,
-                         std::vector<int>& records, std::vector<GjData>& data) {
+                         std::vector<int>& records, KindEntities& entities) {
   StringArray numbers;
   FindFloorGjRecords(kind, numbers, records);
   doneKinds.push_back(kind);
+  std::vector<GjData>& data = entities.data;
   data.clear();
+  entities.points.clear();
+  entities.bulges.clear();
   if (records.empty() || !g_gjBuckets) return false;
   int slot = GjKindSlot(kind);
   if (slot <= 0) return false;
   data.reserve(g_gjBuckets->slots[slot].size());
+  PointList vertices;
+  BulgeList bulges;
   for (cad::ObjectId id : g_gjBuckets->slots[slot]) {
     data.emplace_back();
-    ReadGjData(id, data.back());
-    if (!filter(data.back())) data.pop_back();
+    GjData& gj = data.back();
+    gj.id = id;
+    // One open per entity for its data and its outline.
+    cad::ObjectPtr<cad::Entity> ent(id, cad::OpenMode::ForRead);
+    readGjDataOpen(ent.get(), gj);
+    if (!filter(gj)) {
+      data.pop_back();
+      continue;
+    }
+    if (!ent) continue;
+    GetEntityVerticesOpen(ent.get(), vertices, bulges);
+    gj.firstVertex = entities.points.size();
+    gj.vertexCount = vertices.size();
+    entities.points.insert(entities.points.end(), vertices.begin(), vertices.end());
+    entities.bulges.insert(entities.bulges.end(), bulges.begin(), bulges.end());
   }
   return !data.empty();
 }
@@ -220,10 +260,7 @@ void EvaluateItemsFor(const std::vector<CalcItemParts>& parts, const std::wstrin
   }
 }
 
-bool IsBlockReferenceOrUnreadable(cad::ObjectId id) {
-  cad::ObjectPtr<cad::Entity> ent(id, cad::OpenMode::ForRead);
-  return !ent || dynamic_cast<const cad::BlockReference*>(ent.get()) != nullptr;
-}
+bool IsBlockReferenceOrUnreadable(const GjData& gj) { return !gj.readable || gj.block; }
 
 void FloorGjParamLines(const std::wstring& kind, const std::wstring& number, StringArray& lines) {
   lines.clear();
@@ -242,8 +279,9 @@ void RunCalculatorSkeleton(StringArray& doneKinds, const std::wstring& kind, con
   // The kind's entities that the calculator measures, each read once, grouped
   // by number: a record reads only the entities of its number, in list order.
   std::vector<int> records;
-  std::vector<GjData> data;
-  if (!CollectKindEntities(doneKinds, kind, filter, records, data)) return;
+  KindEntities entities;
+  if (!CollectKindEntities(doneKinds, kind, filter, records, entities)) return;
+  const std::vector<GjData>& data = entities.data;
   std::unordered_map<std::wstring, std::vector<size_t>> byNumber;
   for (size_t i = 0; i < data.size(); ++i)
     if (data[i].attrCount >= 2) byNumber[data[i].number].push_back(i);
@@ -276,9 +314,10 @@ void RunCalculatorSkeleton(StringArray& doneKinds, const std::wstring& kind, con
         if (!done[i]) {
           done[i] = true;
           gj.data = &data[i];
-          GetEntityVertices(data[i].id, gj.vertices, gj.bulges);
+          entities.outlineOf(data[i], gj.vertices, gj.bulges);
           quantity(gj, m.q);
-          m.head = data[i].handle + L"==" + axes.locate(gj.vertices);
+          (m.head = data[i].handle) += L"==";
+          axes.appendLocation(gj.vertices, m.head);
         }
         EvaluateItemsFor(parts, m.head, m.q, itemValue, names, values, lines);
         ++count;

@@ -22,17 +22,32 @@ double LinearRunLength(const std::wstring& type, double planLength, double start
 // read it: its number (first line of "编号"), the first of its attribute
 // lines ("属性"; on a primary entity its own handle) and their count, the
 // type and elevations of its special lines ("特殊"), and its own parameter
-// lines ("构件").
+// lines ("构件"); whether it opened, and whether it is a block reference
+// (with its insertion point).
 struct GjData {
   cad::ObjectId id;
+  bool readable = false;
+  bool block = false;
+  geom::Point3d position;
   std::wstring number;
   std::wstring handle;
   size_t attrCount = 0;
   std::wstring type;                  // 类型
   double startElev = 0, endElev = 0;  // 起点标高, 终点标高 (0 when missing)
   StringArray own;
+  // Its outline in the vertex lists of the kind's entities.
+  size_t firstVertex = 0, vertexCount = 0;
 };
 void ReadGjData(cad::ObjectId id, GjData& out);
+
+// The entities of a kind that a calculator measures, each read once with its
+// outline (the outlines one after another in two lists).
+struct KindEntities {
+  std::vector<GjData> data;
+  PointList points;
+  BulgeList bulges;
+  void outlineOf(const GjData& gj, PointList& vertices, BulgeList& vertexBulges) const;
+};
 
 // One measured entity as the skeleton hands it to a calculator's quantity.
 struct MeasuredGj {
@@ -70,7 +85,7 @@ void RunCalculatorSkeleton(StringArray& doneKinds, const std::wstring& kind, con
 // The kind's records and its filtered entities, each read once; false when
 // there is nothing to compute (the kind is marked done all the same).
 bool CollectKindEntities(StringArray& doneKinds, const std::wstring& kind, const GjFilterFn& filter,
-                         std::vector<int>& records, std::vector<GjData>& data);
+                         std::vector<int>& records, KindEntities& entities);
 // The calculation items of the current record, taken apart (in the 3D
 // window's mode only those holding its filter text).
 void RecordCalcParts(const std::wstring& kind, std::vector<CalcItemParts>& parts);
@@ -93,9 +108,9 @@ void RecordValueLists(StringArray& names, StringArray& values);
 void EvaluateItemsFor(const std::vector<CalcItemParts>& parts, const std::wstring& head, const GjQuantity& q,
                       const GjItemValueFn& itemValue, StringArray& names, StringArray& values,
                       QuantityLines& lines);
-// True when the entity opens as a block reference (or cannot be opened:
+// True when the entity opened as a block reference (or could not be opened:
 // such an entity matches no record later).
-bool IsBlockReferenceOrUnreadable(cad::ObjectId id);
+bool IsBlockReferenceOrUnreadable(const GjData& gj);
 // The parameter lines of the floor table's first record of the kind with the
 // number (values cut at their first ":").
 void FloorGjParamLines(const std::wstring& kind, const std::wstring& number, StringArray& lines);

@@ -21,13 +21,14 @@ void sayGap(const std::wstring& kind, const std::wstring& number, const std::wst
 
 void CalcCountedItemQuantities(StringArray& doneKinds, const std::wstring& name) {
   std::vector<int> records;
-  std::vector<GjData> data;
-  auto filter = [](const GjData& gj) { return IsBlockReferenceOrUnreadable(gj.id); };
+  KindEntities entities;
+  auto filter = [](const GjData& gj) { return IsBlockReferenceOrUnreadable(gj); };
   if (KindCalculatorOf(name) != KindCalculator::CountedItem) {
     doneKinds.push_back(name);
     return;
   }
-  if (!CollectKindEntities(doneKinds, name, filter, records, data)) return;
+  if (!CollectKindEntities(doneKinds, name, filter, records, entities)) return;
+  const std::vector<GjData>& data = entities.data;
   // Every entity of a number is taken by the first record of that number, so
   // a number's entities are handed out as one group, once.
   std::unordered_map<std::wstring, std::vector<const GjData*>> byNumber;
@@ -56,7 +57,7 @@ void CalcCountedItemQuantities(StringArray& doneKinds, const std::wstring& name)
     RecordValueLists(names, values);
     PointList vertices;
     BulgeList bulges;
-    GetEntityVertices(counted->id, vertices, bulges);
+    entities.outlineOf(*counted, vertices, bulges);
     const std::wstring head = counted->handle + L"==" + axes.locate(vertices);
     GjQuantity q;
     q.text = PrecStr(count, 3);
@@ -76,7 +77,7 @@ void CalcSupportWeightQuantities(StringArray& doneKinds, const std::wstring& nam
     return;
   }
   static const std::wstring kWeight = L"单体重量(kg)";
-  auto filter = [](const GjData& gj) { return IsBlockReferenceOrUnreadable(gj.id); };
+  auto filter = [](const GjData& gj) { return IsBlockReferenceOrUnreadable(gj); };
   // The numbers whose missing weight has been named on the command line.
   std::unordered_set<std::wstring> named;
   auto quantity = [&](const MeasuredGj& gj, GjQuantity& q) {

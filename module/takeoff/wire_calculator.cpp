@@ -171,13 +171,8 @@ class WirePass {
     q.normText = q.billText = q.text;
     q.name = gj.data->number;  // the record's number, for the count
     if (type != L"立管" && type != L"贯通管") return;
-    geom::Point3d p;
-    {
-      cad::ObjectPtr<cad::Entity> ent(gj.data->id, cad::OpenMode::ForRead);
-      auto* ref = ent ? dynamic_cast<const cad::BlockReference*>(ent.get()) : nullptr;
-      if (!ref) return;
-      p = ref->position();
-    }
+    if (!gj.data->block) return;
+    const geom::Point3d& p = gj.data->position;
     const double zs = gj.data->startElev, ze = gj.data->endElev;
     // The devices are collected at the first riser of the call.
     if (!devices_) devices_ = std::make_unique<DeviceIndex>(db_);
