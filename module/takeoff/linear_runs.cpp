@@ -72,10 +72,7 @@ double MeasuredRunLength(const MeasuredGj& gj) {
   return LinearRunLength(d.type, GetOutlineLength(gj.vertices, gj.bulges), d.startElev, d.endElev);
 }
 
-namespace {
-
-// The data of an open entity (out.id set by the caller).
-void readGjDataOpen(const cad::Entity* ent, GjData& out) {
+void ReadGjDataOpen(const cad::Entity* ent, GjData& out) {
   out.readable = ent != nullptr;
   out.block = false;
   out.position = {};
@@ -83,7 +80,7 @@ void readGjDataOpen(const cad::Entity* ent, GjData& out) {
   out.handle.clear();
   out.attrCount = 0;
   out.type.clear();
-  out.startElev = out.endElev = 0;
+  out.startElev = out.endElev = out.elev = 0;
   out.own.clear();
   out.firstVertex = out.vertexCount = 0;
   if (!ent) return;
@@ -97,7 +94,7 @@ void readGjDataOpen(const cad::Entity* ent, GjData& out) {
   // several groups, their lines follow one another.
   enum class App { None, Number, Attrs, Special, Own };
   static std::wstring value, number;
-  bool haveNumber = false, haveType = false, haveStart = false, haveEnd = false;
+  bool haveNumber = false, haveType = false, haveStart = false, haveEnd = false, haveElev = false;
   auto finish = [&](App app) {
     switch (app) {
       case App::None: break;
@@ -124,6 +121,9 @@ void readGjDataOpen(const cad::Entity* ent, GjData& out) {
           } else if (!haveEnd && lineValue(line, L"终点标高", v)) {
             out.endElev = numberOf(v, number);
             haveEnd = true;
+          } else if (!haveElev && lineValue(line, L"标高", v)) {
+            out.elev = numberOf(v, number);
+            haveElev = true;
           }
         });
         break;
@@ -155,12 +155,10 @@ void readGjDataOpen(const cad::Entity* ent, GjData& out) {
   finish(app);
 }
 
-}  // namespace
-
 void ReadGjData(cad::ObjectId id, GjData& out) {
   out.id = id;
   cad::ObjectPtr<cad::Entity> ent(id, cad::OpenMode::ForRead);
-  readGjDataOpen(ent.get(), out);
+  ReadGjDataOpen(ent.get(), out);
 }
 
 void KindEntities::outlineOf(const GjData& gj, PointList& vertices, BulgeList& vertexBulges) const {
@@ -196,7 +194,7 @@ bool CollectKindEntities(StringArray& doneKinds, const std::wstring& kind, const
     gj.id = id;
     // One open per entity for its data and its outline.
     cad::ObjectPtr<cad::Entity> ent(id, cad::OpenMode::ForRead);
-    readGjDataOpen(ent.get(), gj);
+    ReadGjDataOpen(ent.get(), gj);
     if (!filter(gj)) {
       data.pop_back();
       continue;

@@ -34,11 +34,15 @@ struct GjData {
   size_t attrCount = 0;
   std::wstring type;                  // 类型
   double startElev = 0, endElev = 0;  // 起点标高, 终点标高 (0 when missing)
+  double elev = 0;                    // 标高 of a point component
   StringArray own;
   // Its outline in the vertex lists of the kind's entities.
   size_t firstVertex = 0, vertexCount = 0;
 };
 void ReadGjData(cad::ObjectId id, GjData& out);
+// The same of an entity already open (null: one that did not open); out.id
+// is left as it is.
+void ReadGjDataOpen(const cad::Entity* ent, GjData& out);
 
 // The entities of a kind that a calculator measures, each read once with its
 // outline (the outlines one after another in two lists).
