@@ -1,5 +1,6 @@
 #include "module/takeoff/linear_runs.h"
 
+#include <charconv>
 #include <cmath>
 #include <cwchar>
 #include <string_view>
@@ -58,7 +59,30 @@ bool lineValue(std::wstring_view line, std::wstring_view key, std::wstring_view&
   return true;
 }
 
+// The text read as std::wcstod reads it. A plain decimal, the usual stored
+// elevation ("2800.0", "-150"), is converted without the locale-aware
+// reader; both round to the nearest double, so they give the same value.
 double numberOf(std::wstring_view text, std::wstring& buf) {
+  char digits[64];
+  size_t n = 0, i = 0;
+  const bool negative = !text.empty() && text[0] == L'-';
+  if (!text.empty() && (text[0] == L'-' || text[0] == L'+')) ++i;
+  auto takeDigits = [&] {
+    const size_t from = i;
+    while (i < text.size() && text[i] >= L'0' && text[i] <= L'9' && n < sizeof digits) digits[n++] = char(text[i++]);
+    return i > from;
+  };
+  bool plain = takeDigits();
+  if (plain && i < text.size() && text[i] == L'.' && n < sizeof digits) {
+    digits[n++] = '.';
+    ++i;
+    plain = takeDigits();
+  }
+  if (plain && i == text.size()) {
+    double v = 0;
+    auto [end, ec] = std::from_chars(digits, digits + n, v, std::chars_format::fixed);
+    if (ec == std::errc() && end == digits + n) return negative ? -v : v;
+  }
   buf.assign(text);
   return std::wcstod(buf.c_str(), nullptr);
 }
@@ -137,12 +161,14 @@ void ReadGjDataOpen(const cad::Entity* ent, GjData& out) {
   for (const cad::TypedValue& v : ent->xDataView()) {
     if (v.code == cad::xd::kAppName) {
       finish(app);
+      static const std::wstring_view numberApp(kXdataNumber), attrsApp(kXdataAttrs), specialApp(kXdataSpecial),
+          ownApp(kXdataExternalGj);
       const std::wstring_view name = v.view();
-      app = name == kXdataNumber ? App::Number
-            : name == kXdataAttrs ? App::Attrs
-            : name == kXdataSpecial ? App::Special
-            : name == kXdataExternalGj ? App::Own
-                                       : App::None;
+      app = name == numberApp ? App::Number
+            : name == attrsApp ? App::Attrs
+            : name == specialApp ? App::Special
+            : name == ownApp ? App::Own
+                             : App::None;
       value.clear();
     } else if (app != App::None && (v.code == cad::xd::kString || v.code == cad::xd::kHandle)) {
       const std::wstring_view text = v.view();
