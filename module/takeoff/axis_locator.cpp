@@ -1,9 +1,5 @@
 #include "module/takeoff/axis_locator.h"
 
-#include <algorithm>
-
-#include "module/model/geom_helpers.h"
-#include "module/toolkit/curve_queries.h"
 #include "module/toolkit/xdata.h"
 
 namespace {
@@ -16,10 +12,12 @@ constexpr double kAxisReach = 300.0;
 AxisLocator::AxisLocator(const cad::ObjectIdArray& axisIds) {
   for (cad::ObjectId id : axisIds) {
     Axis a;
-    a.id = id;
     {
       cad::ObjectPtr<cad::Entity> ent(id, cad::OpenMode::ForRead);
       if (!ent || ent->getGeomExtents(a.ext) != cad::Status::Ok || !a.ext.isValid()) continue;
+      // The axes stay as they are while a floor is taken off: each one's
+      // plan curve is made once.
+      a.curve = MakeGeCurve2d(ent.get());
     }
     StringArray lines;
     GetXdataLines(id, kXdataSpecial, lines);
@@ -29,15 +27,34 @@ AxisLocator::AxisLocator(const cad::ObjectIdArray& axisIds) {
   }
 }
 
-std::wstring AxisLocator::locate(const PointList& vertices) const {
-  return JoinAxisLocation(vertices, [this](const geom::Point3d& p) {
-    StringArray labels;
-    for (const Axis& a : axes_) {
-      bool inBox = p.x > a.ext.minPoint.x - kAxisReach && p.x < a.ext.maxPoint.x + kAxisReach &&
-                   p.y > a.ext.minPoint.y - kAxisReach && p.y < a.ext.maxPoint.y + kAxisReach;
-      if (!inBox || !IsPointOnCurve(p, a.id, kAxisReach)) continue;
-      if (std::find(labels.begin(), labels.end(), a.label) == labels.end()) labels.push_back(a.label);
+void AxisLocator::appendLabels(const geom::Point3d& p, std::wstring& out) const {
+  const std::wstring* first = nullptr;
+  for (const Axis& a : axes_) {
+    bool inBox = p.x > a.ext.minPoint.x - kAxisReach && p.x < a.ext.maxPoint.x + kAxisReach &&
+                 p.y > a.ext.minPoint.y - kAxisReach && p.y < a.ext.maxPoint.y + kAxisReach;
+    if (!inBox || !a.curve || !a.curve->isOn(p.toPlan(), kAxisReach)) continue;
+    if (!first) {
+      first = &a.label;
+      out += a.label;
+    } else if (a.label != *first) {
+      (out += L",") += a.label;
+      return;
     }
-    return labels;
-  });
+  }
+}
+
+void AxisLocator::appendLocation(const PointList& vertices, std::wstring& out) const {
+  // The first point and, when there is another, the last.
+  const size_t start = out.size();
+  if (vertices.empty()) return;
+  appendLabels(vertices.front(), out);
+  if (vertices.size() < 2) return;
+  if (out.size() > start) out += L"~";
+  appendLabels(vertices.back(), out);
+}
+
+std::wstring AxisLocator::locate(const PointList& vertices) const {
+  std::wstring out;
+  appendLocation(vertices, out);
+  return out;
 }

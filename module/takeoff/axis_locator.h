@@ -1,10 +1,12 @@
 // Grid locations of component entities for the quantity lines.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "module/toolkit/bulge.h"
+#include "module/toolkit/curve_queries.h"
 #include "platform/cad/database.h"
 
 // The grid location label of component entities on the current floor, with
@@ -15,13 +17,16 @@ class AxisLocator {
  public:
   explicit AxisLocator(const cad::ObjectIdArray& axisIds);
   std::wstring locate(const PointList& vertices) const;
+  // The same appended to out.
+  void appendLocation(const PointList& vertices, std::wstring& out) const;
 
  private:
   struct Axis {
-    cad::ObjectId id;
     cad::Extents3d ext;
+    std::optional<PlanCurve> curve;
     std::wstring label;
   };
+  // Appends the labels of the axes near p (at most two, each once).
+  void appendLabels(const geom::Point3d& p, std::wstring& out) const;
   std::vector<Axis> axes_;
 };
-

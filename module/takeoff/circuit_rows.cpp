@@ -225,9 +225,10 @@ void BuildFloorCircuitRows(const std::wstring& floor, std::vector<CircuitRow>& r
   rows.clear();
   if (!g_gjBuckets) return;
   cad::ObjectIdArray runIds, deviceIds, boxIds;
+  idsOfKinds(*g_gjBuckets, kBoxKinds, boxIds);
+  if (boxIds.empty()) return;  // no box, no circuit
   idsOfKinds(*g_gjBuckets, kRunKinds, runIds);
   idsOfKinds(*g_gjBuckets, kDeviceKinds, deviceIds);
-  idsOfKinds(*g_gjBuckets, kBoxKinds, boxIds);
   std::vector<cad::ObjectIdArray> traced;
   TraceCircuits(runIds, deviceIds, boxIds, traced);
 

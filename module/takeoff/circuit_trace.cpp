@@ -4,28 +4,36 @@
 #include <cmath>
 #include <cstdint>
 #include <queue>
-#include <unordered_map>
 
-#include "module/model/special_data.h"
+#include "module/takeoff/linear_runs.h"
+#include "platform/cad/entities.h"
 
 namespace {
 
 // Points hashed into square plan cells at least as wide as the largest
 // distance asked for, so that a query looks at the 3 x 3 cells around it.
+// All points are added first; the first query files them by cell (in the
+// order they were added) into one list with an open-addressed index of the
+// cells.
 class PointGrid {
  public:
-  void add(const geom::Point3d& p, int index) { cells_[key(cellOf(p.x), cellOf(p.y))].push_back({p, index}); }
+  void add(const geom::Point3d& p, int index) {
+    pending_.push_back({key(cellOf(p.x), cellOf(p.y)), {p, index}});
+    built_ = false;
+  }
 
   // Calls f(index) for every point closer than reach to p (reach <= the cell).
   template <class F>
-  void near(const geom::Point3d& p, double reach, F&& f) const {
+  void near(const geom::Point3d& p, double reach, F&& f) {
+    if (!built_) build();
+    if (entries_.empty()) return;
     const std::int64_t cx = cellOf(p.x), cy = cellOf(p.y);
     for (std::int64_t dx = -1; dx <= 1; ++dx)
       for (std::int64_t dy = -1; dy <= 1; ++dy) {
-        auto it = cells_.find(key(cx + dx, cy + dy));
-        if (it == cells_.end()) continue;
-        for (const Entry& e : it->second)
-          if (e.point.distanceTo(p) < reach) f(e.index);
+        const Cell* c = find(key(cx + dx, cy + dy));
+        if (!c) continue;
+        for (std::uint32_t i = c->begin; i < c->end; ++i)
+          if (entries_[i].point.distanceTo(p) < reach) f(entries_[i].index);
       }
   }
 
@@ -35,19 +43,65 @@ class PointGrid {
     geom::Point3d point;
     int index;
   };
+  struct Pending {
+    std::uint64_t key;
+    Entry entry;
+  };
+  struct Cell {
+    std::uint64_t key;
+    std::uint32_t begin, end;  // its entries; end == 0 marks a free place
+  };
   static std::int64_t cellOf(double v) { return static_cast<std::int64_t>(std::floor(v / kCell)); }
   static std::uint64_t key(std::int64_t cx, std::int64_t cy) {
     return (static_cast<std::uint64_t>(cx) * 0x9E3779B97F4A7C15ull) ^ static_cast<std::uint64_t>(cy);
   }
-  std::unordered_map<std::uint64_t, std::vector<Entry>> cells_;
+  static std::uint64_t mix(std::uint64_t k) {
+    k ^= k >> 33;
+    k *= 0xFF51AFD7ED558CCDull;
+    k ^= k >> 33;
+    return k;
+  }
+
+  void build() {
+    built_ = true;
+    std::stable_sort(pending_.begin(), pending_.end(),
+                     [](const Pending& a, const Pending& b) { return a.key < b.key; });
+    entries_.clear();
+    entries_.reserve(pending_.size());
+    size_t cells = 0;
+    for (size_t i = 0; i < pending_.size(); ++i)
+      if (i == 0 || pending_[i].key != pending_[i - 1].key) ++cells;
+    size_t size = 16;
+    while (size < 2 * cells) size *= 2;
+    table_.assign(size, Cell{0, 0, 0});
+    mask_ = size - 1;
+    for (size_t i = 0; i < pending_.size();) {
+      size_t j = i;
+      while (j < pending_.size() && pending_[j].key == pending_[i].key) entries_.push_back(pending_[j++].entry);
+      size_t at = mix(pending_[i].key) & mask_;
+      while (table_[at].end != 0) at = (at + 1) & mask_;
+      table_[at] = Cell{pending_[i].key, static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(j)};
+      i = j;
+    }
+  }
+
+  const Cell* find(std::uint64_t k) const {
+    for (size_t at = mix(k) & mask_;; at = (at + 1) & mask_) {
+      const Cell& c = table_[at];
+      if (c.end == 0) return nullptr;
+      if (c.key == k) return &c;
+    }
+  }
+
+  std::vector<Pending> pending_;
+  std::vector<Entry> entries_;
+  std::vector<Cell> table_;
+  size_t mask_ = 0;
+  bool built_ = false;
 };
 
 bool endNear(const GjSegment& s, const geom::Point3d& p, double reach) {
   return s.start.distanceTo(p) < reach || s.end.distanceTo(p) < reach;
-}
-
-bool runsTouch(const GjSegment& a, const GjSegment& b) {
-  return endNear(a, b.start, kCircuitRunTouch) || endNear(a, b.end, kCircuitRunTouch);
 }
 
 class Tracer {
@@ -184,13 +238,19 @@ class Tracer {
   cad::ObjectIdArray ids_;
 };
 
+// The point components among the ids, each at its insertion point with z its
+// elevation 标高.
 void readNodes(const cad::ObjectIdArray& ids, GjNodeArray& nodes) {
+  GjData gj;
   for (cad::ObjectId id : ids) {
-    geom::Point3d p;
-    if (!IsPointGj(id, p)) continue;
+    cad::ObjectPtr<cad::BlockReference> ref(id, cad::OpenMode::ForRead);
+    if (!ref) continue;
+    ReadGjDataOpen(ref.get(), gj);
+    if (gj.type != L"点构件") continue;
     GjNode n;
     n.id = id;
-    n.position = p;
+    n.position = ref->position();
+    n.position.z = gj.elev;
     nodes.push_back(std::move(n));
   }
 }
@@ -205,13 +265,36 @@ void TraceCircuitGeometry(const GjSegmentArray& runs, const GjNodeArray& devices
 
 void TraceCircuits(const cad::ObjectIdArray& runIds, const cad::ObjectIdArray& deviceIds,
                    const cad::ObjectIdArray& boxIds, std::vector<cad::ObjectIdArray>& circuits) {
-  GjSegmentArray runs;
-  for (cad::ObjectId id : runIds) {
-    geom::Point3d s, e;
-    if (GetGjEndPoints3d(id, s, e)) runs.emplace_back(id, s, e, std::wstring(), std::wstring());
-  }
-  GjNodeArray devices, boxes;
-  readNodes(deviceIds, devices);
+  circuits.clear();
+  // Only a box closes a circuit: without one no run needs reading.
+  GjNodeArray boxes;
   readNodes(boxIds, boxes);
+  if (boxes.empty()) return;
+  // The runs with 3D ends: a polyline's first and last vertex or a block
+  // reference's insertion point, z the start and end elevations.
+  GjSegmentArray runs;
+  runs.reserve(runIds.size());
+  GjData gj;
+  for (cad::ObjectId id : runIds) {
+    cad::ObjectPtr<cad::Entity> ent(id, cad::OpenMode::ForRead);
+    if (!ent) continue;
+    geom::Point3d s, e;
+    if (auto* pl = cad::cast<cad::Polyline>(ent.get())) {
+      if (pl->numVerts() == 0) continue;
+      s = pl->startPoint();
+      e = pl->endPoint();
+    } else if (auto* ref = cad::cast<cad::BlockReference>(ent.get())) {
+      s = e = ref->position();
+    } else {
+      continue;
+    }
+    ReadGjDataOpen(ent.get(), gj);
+    if (!IsRunType(gj.type)) continue;
+    s.z = gj.startElev;
+    e.z = gj.endElev;
+    runs.emplace_back(id, s, e, std::wstring(), std::wstring());
+  }
+  GjNodeArray devices;
+  readNodes(deviceIds, devices);
   TraceCircuitGeometry(runs, devices, boxes, circuits);
 }

@@ -3,6 +3,7 @@
 // comes from the coordinate formula of the duct's number, evaluated with the
 // duct's own parameters when it carries them.
 #include <cmath>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "module/model/params.h"
@@ -55,27 +56,45 @@ void CalcDuctAreaQuantities(StringArray& doneKinds, const std::wstring& name) {
     ComputeGjCoords(formulas, params, outlines, 0);
   };
   std::unordered_set<std::wstring> named;
-  auto filter = [](const GjData& gj) { return IsRunType(GetAttrValue(gj.special, L"类型")); };
+  // The section of a number's ducts without parameters of their own:
+  // perimeter and its text, worked out at the number's first duct.
+  struct Section {
+    double perimeter = 0;
+    std::wstring text;
+  };
+  std::unordered_map<std::wstring, Section> sections;
+  Section own;
+  std::wstring lengthText;
+  auto filter = [](const GjData& gj) { return IsRunType(gj.type); };
   auto quantity = [&](const MeasuredGj& gj, GjQuantity& q) {
     if (!prepared) prepare();
     const std::wstring& number = gj.data->number;
-    StringArray own;
-    GetXdataLines(gj.data->id, L"构件", own);
-    std::wstring outline;
-    if (!own.empty())
-      ComputeGjCoordsOf(formulas, number, own, outline, 0);
-    else
-      outline = GetAttrValue(outlines, number);
-    const double s = DuctSectionPerimeter(outline);
+    const Section* section;
+    if (!gj.data->own.empty()) {
+      std::wstring outline;
+      ComputeGjCoordsOf(formulas, number, gj.data->own, outline, 0);
+      own.perimeter = DuctSectionPerimeter(outline);
+      TakeoffPrecStr(own.perimeter / 1000.0, 3, own.text);
+      section = &own;
+    } else {
+      auto [it, fresh] = sections.try_emplace(number);
+      if (fresh) {
+        it->second.perimeter = DuctSectionPerimeter(GetAttrValue(outlines, number));
+        TakeoffPrecStr(it->second.perimeter / 1000.0, 3, it->second.text);
+      }
+      section = &it->second;
+    }
+    const double s = section->perimeter;
     // A duct without a section is counted with area 0; the rest of the kind
     // is still measured.
     if (s <= 0 && named.insert(number).second)
       ed::printText(L"\n[" + g_runFloorName + L"]" + name + L" " + number + L": 没有截面(坐标)，面积按0计算。\n");
-    const double l = MeasuredRunLength(gj);
+    TakeoffPrecStr(MeasuredRunLength(gj) / 1000.0, 3, lengthText);
     q.name = name;
     // The value is the product of perimeter and length, so that the formula
     // evaluation reads it as arithmetic and the line shows its derivation.
-    q.text = L"(" + PrecStr(s / 1000.0, 3) + L"*" + PrecStr(l / 1000.0, 3) + L")";
+    q.text.reserve(section->text.size() + lengthText.size() + 3);
+    ((((q.text = L"(") += section->text) += L"*") += lengthText) += L")";
   };
   RunCalculatorSkeleton(doneKinds, name, filter, quantity);
 }

@@ -1,7 +1,10 @@
 #include "module/takeoff/formula_eval.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <cwchar>
+#include <unordered_map>
 #include <vector>
 
 #include "module/takeoff/takeoff_state.h"
@@ -16,15 +19,30 @@ constexpr wchar_t kNameMarkBase = 0xF0000;
 
 bool isNameMark(wchar_t c) { return c >= kNameMarkBase && c < kNameMarkBase + 0xFFFD; }
 
-struct Work {
-  std::wstring text;
-  StringArray marks;  // name of mark k
+// What a mark stands for: a given value's name, without its first character
+// for a deduction or addition.
+struct MarkRef {
+  const std::wstring* name;
+  size_t from;
+};
 
-  wchar_t mark(const std::wstring& name) {
-    marks.push_back(name);
+// The buffers of one evaluation, kept between evaluations: a take-off
+// evaluates millions of items, each a handful of short texts.
+struct Scratch {
+  std::wstring text;  // the formula being worked on, values followed by marks
+  std::vector<MarkRef> marks;
+  std::wstring plain, eval, result, head, param;
+
+  wchar_t mark(const std::wstring& name, size_t from) {
+    marks.push_back({&name, from});
     return static_cast<wchar_t>(kNameMarkBase + marks.size() - 1);
   }
 };
+
+Scratch& scratch() {
+  static Scratch s;
+  return s;
+}
 
 double numberOf(const std::wstring& text) { return std::wcstod(text.c_str(), nullptr); }
 
@@ -67,14 +85,14 @@ void removeTermAt(std::wstring& t, size_t p) {
 
 void repairBrackets(std::wstring& t) {
   size_t p = t.find(L"()");
-  if (p != std::wstring::npos) t.insert(p + 1, L"0");
+  if (p != std::wstring::npos) t.insert(p + 1, 1, L'0');
   p = t.find(L"(+");
   if (p != std::wstring::npos) t.erase(p + 1, 1);
 }
 
 // Replaces the reference at [p, p + len) by "0" and removes its term.
 void dropReference(std::wstring& t, size_t p, size_t len) {
-  t.replace(p, len, L"0");
+  t.replace(p, len, 1, L'0');
   removeTermAt(t, p);
   repairBrackets(t);
 }
@@ -94,61 +112,92 @@ bool isAsciiAlnum(wchar_t c) {
   return (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z');
 }
 
-// The text the base library evaluates: values without their names, no
-// ">0.3" condition, and no annotation (a run starting at a character of code
-// 160 or above over such characters and ASCII letters and digits).
-std::wstring evaluationText(const std::wstring& t) {
-  std::wstring s;
+// The text the base library evaluates, into out: values without their
+// names, no ">0.3" condition, and no annotation (a run starting at a
+// character of code 160 or above over such characters and ASCII letters and
+// digits).
+void evaluationText(const std::wstring& t, std::wstring& plain, std::wstring& out) {
+  plain.clear();
   for (wchar_t c : t)
-    if (!isNameMark(c)) s += c;
-  for (size_t p = s.find(L">0.3"); p != std::wstring::npos; p = s.find(L">0.3", p)) {
-    wchar_t next = p + 4 < s.size() ? s[p + 4] : L'\0';
+    if (!isNameMark(c)) plain += c;
+  for (size_t p = plain.find(L">0.3"); p != std::wstring::npos; p = plain.find(L">0.3", p)) {
+    wchar_t next = p + 4 < plain.size() ? plain[p + 4] : L'\0';
     if ((next >= L'0' && next <= L'9') || next == L'.') {
       ++p;
       continue;
     }
-    s.erase(p, 4);
+    plain.erase(p, 4);
   }
-  std::wstring out;
-  for (size_t i = 0; i < s.size();) {
-    if (static_cast<unsigned>(s[i]) >= 160) {
+  out.clear();
+  for (size_t i = 0; i < plain.size();) {
+    if (static_cast<unsigned>(plain[i]) >= 160) {
       ++i;
-      while (i < s.size() && (static_cast<unsigned>(s[i]) >= 160 || isAsciiAlnum(s[i]))) ++i;
+      while (i < plain.size() && (static_cast<unsigned>(plain[i]) >= 160 || isAsciiAlnum(plain[i]))) ++i;
       continue;
     }
-    out += s[i++];
+    out += plain[i++];
   }
-  return out;
 }
 
-std::wstring displayText(const Work& w) {
-  std::wstring s;
+// Appends the worked text with every mark written out as its name.
+void appendDisplayText(const Scratch& w, std::wstring& out) {
   for (wchar_t c : w.text) {
-    if (isNameMark(c))
-      s += w.marks[c - kNameMarkBase];
-    else
-      s += c;
+    if (isNameMark(c)) {
+      const MarkRef& m = w.marks[c - kNameMarkBase];
+      out.append(*m.name, m.from, std::wstring::npos);
+    } else {
+      out += c;
+    }
   }
-  return s;
+}
+
+// The base library's arithmetic and number texts are pure: the same text or
+// number always gives the same answer, so answers met again are taken from
+// memory. Only answers the library gave are kept (not a missing library's,
+// nor those it refused, whose notices then come each time); past a bound the
+// memory starts afresh, so that a large project holds at most that many. The
+// memory holds for one binding of the library: another one starts afresh.
+constexpr size_t kMemoBound = size_t(1) << 17;
+
+template <class Memo>
+Memo& boundMemo(Memo& memo, os::ModuleHandle& boundTo) {
+  const os::ModuleHandle lib = SuiteModuleHandle(SuiteModule::Base);
+  if (lib != boundTo) {
+    memo.clear();
+    boundTo = lib;
+  }
+  return memo;
 }
 
 double evaluate(const std::wstring& expression) {
+  static std::unordered_map<std::wstring, double> store;
+  static os::ModuleHandle boundTo = nullptr;
+  auto& memo = boundMemo(store, boundTo);
+  auto it = memo.find(expression);
+  if (it != memo.end()) return it->second;
   // On the stack: a heap block of this size per evaluation makes the
   // allocator sweep its small free blocks each time.
   wchar_t buf[256] = {};
-  SuiteCall<int(const wchar_t*, wchar_t*, int)>::call(SuiteModule::Base, "Dll_ExpressMath_W", 0,
-                                                       expression.c_str(), buf, 0);
+  const int answered = SuiteCall<int(const wchar_t*, wchar_t*, int)>::call(
+      SuiteModule::Base, "Dll_ExpressMath_W", 0, expression.c_str(), buf, 0);
   buf[255] = L'\0';
-  return numberOf(buf);
+  const double value = numberOf(buf);
+  if (answered != 0) {
+    if (memo.size() >= kMemoBound) memo.clear();
+    memo.emplace(expression, value);
+  }
+  return value;
 }
 
-}  // namespace
-
-void EvaluateCalcFormula(const std::wstring& type, const std::wstring& formula, StringArray& names,
-                         StringArray& values, StringArray& lines) {
-  if (formula.empty()) return;
+// The formula with the values put in, evaluated: line := head "=" the
+// expression "=" the result. False for an empty formula (no line).
+bool formulaLine(const std::wstring& formula, const StringArray& names, const StringArray& values,
+                 const std::wstring& head, std::wstring& line) {
+  if (formula.empty()) return false;
   const size_t n = std::min(names.size(), values.size());
-  Work w;
+  Scratch& w = scratch();
+  w.text.clear();
+  w.marks.clear();
   for (wchar_t c : formula)
     if (!isNameMark(c)) w.text += c;
 
@@ -169,15 +218,15 @@ void EvaluateCalcFormula(const std::wstring& type, const std::wstring& formula, 
       p = i < 0 ? p + 1 : use(p, end + 1 - p, static_cast<size_t>(i));
     }
   };
-  auto insertValue = [&](size_t p, size_t len, const std::wstring& value, const std::wstring& name) {
-    std::wstring insert = value;
-    insert += w.mark(name);
-    w.text.replace(p, len, insert);
-    return p + insert.size();
+  auto insertValue = [&](size_t p, size_t len, const std::wstring& value, const std::wstring& name, size_t from) {
+    const wchar_t m = w.mark(name, from);
+    w.text.replace(p, len, value);
+    w.text.insert(p + value.size(), 1, m);
+    return p + value.size() + 1;
   };
   if (w.text.find(L'{') != std::wstring::npos) {
     // Each reference to a given name becomes its value and the name's mark.
-    eachReference(L'{', L'}', [&](size_t p, size_t len, size_t i) { return insertValue(p, len, values[i], names[i]); });
+    eachReference(L'{', L'}', [&](size_t p, size_t len, size_t i) { return insertValue(p, len, values[i], names[i], 0); });
     size_t len = 0;
     for (size_t p; (p = findReference(w.text, L'{', L'}', len)) != std::wstring::npos;)
       dropReference(w.text, p, len);
@@ -188,22 +237,65 @@ void EvaluateCalcFormula(const std::wstring& type, const std::wstring& formula, 
       dropReference(w.text, p, len);
       return p;
     }
-    std::wstring name = names[i];
-    if (!name.empty() && (name[0] == L'扣' || name[0] == L'加')) name.erase(0, 1);
-    return insertValue(p, len, v, name);
+    const std::wstring& name = names[i];
+    const size_t from = !name.empty() && (name[0] == L'扣' || name[0] == L'加') ? 1 : 0;
+    return insertValue(p, len, v, name, from);
   });
   // A deduction or addition that names no given value does not apply.
   size_t len = 0;
   for (size_t p; (p = findReference(w.text, L'[', L']', len)) != std::wstring::npos;)
     dropReference(w.text, p, len);
 
-  double result = evaluate(evaluationText(w.text));
+  evaluationText(w.text, w.plain, w.eval);
+  double result = evaluate(w.eval);
   if (result < 0.003) result = 0;
-  const std::wstring resultText = PrecStr(result, 5);
+  TakeoffPrecStr(result, 5, w.result);
+  line.clear();
+  line.reserve(head.size() + w.text.size() + w.result.size() + 64);
+  line += head;
+  line += L'=';
+  appendDisplayText(w, line);
+  line += L'=';
+  line += w.result;
+  return true;
+}
+
+// The result text at the end of a quantity line (it holds no "=").
+std::wstring resultOf(const std::wstring& line) { return line.substr(line.rfind(L'=') + 1); }
+
+}  // namespace
+
+void TakeoffPrecStr(double x, int n, std::wstring& out) {
+  // Per number of decimals, the texts by the bits of the number.
+  constexpr int kDecimals = 8;
+  using Memo = std::unordered_map<std::uint64_t, std::wstring>;
+  static Memo store[kDecimals + 1];
+  static os::ModuleHandle boundTo[kDecimals + 1] = {};
+  if (n < 0 || n > kDecimals) {
+    PrecStrTo(x, n, out);
+    return;
+  }
+  std::uint64_t bits;
+  std::memcpy(&bits, &x, sizeof bits);
+  Memo& m = boundMemo(store[n], boundTo[n]);
+  auto it = m.find(bits);
+  if (it != m.end()) {
+    out = it->second;
+    return;
+  }
+  if (!PrecStrTo(x, n, out)) return;
+  if (m.size() >= kMemoBound) m.clear();
+  m.emplace(bits, out);
+}
+
+void EvaluateCalcFormula(const std::wstring& type, const std::wstring& formula, StringArray& names,
+                         StringArray& values, StringArray& lines) {
+  std::wstring line;
   const std::wstring head = names.empty() ? std::wstring() : names[0];
+  if (!formulaLine(formula, names, values, head, line)) return;
   names.push_back(type);
-  values.push_back(resultText);
-  lines.push_back(head + L"=" + displayText(w) + L"=" + resultText);
+  values.push_back(resultOf(line));
+  lines.push_back(std::move(line));
 }
 
 bool ParseCalcItem(const std::wstring& item, CalcItemParts& out) {
@@ -228,17 +320,23 @@ void EvaluateCalcItem(const std::wstring& kind, const std::wstring& item, String
   if (ParseCalcItem(item, parts)) EvaluateCalcParts(parts, names, values, lines);
 }
 
-void EvaluateCalcParts(const CalcItemParts& item, StringArray& names, StringArray& values, StringArray& lines) {
-  std::wstring head, tail;
+bool EvaluateCalcPartsLine(const CalcItemParts& item, StringArray& names, StringArray& values, std::wstring& line) {
+  Scratch& w = scratch();
+  // The new head: label, the item's section, flag, type and parameter, and
+  // the location, from the given head "label=…=location".
+  std::wstring& head = w.head;
+  head.clear();
+  std::wstring_view label, tail;
   if (!names.empty()) {
     const std::wstring& h = names[0];
     size_t first = h.find(L'=');
-    if (first == std::wstring::npos) return;
-    head = h.substr(0, first);
+    if (first == std::wstring::npos) return false;
+    label = std::wstring_view(h).substr(0, first);
     size_t second = h.find(L'=', first + 1);
-    tail = h.substr((second == std::wstring::npos ? first : second) + 1);
+    tail = std::wstring_view(h).substr((second == std::wstring::npos ? first : second) + 1);
   }
-  std::wstring param = item.param;
+  std::wstring& param = w.param;
+  param = item.param;
   if (!param.empty()) {
     // The first name equal to the parameter (an exact search, as the base
     // library's line lookup does).
@@ -255,12 +353,26 @@ void EvaluateCalcParts(const CalcItemParts& item, StringArray& names, StringArra
   }
   for (size_t i = 1; i < values.size(); ++i)
     if (isNegative(values[i])) values[i] = L"0";
-  std::wstring newHead = head + L"=" + item.section + L"=" + item.flag + L"=" + item.type + L"=" + param + L"=" + tail;
+  head.reserve(label.size() + item.section.size() + item.flag.size() + item.type.size() + param.size() +
+               tail.size() + 5);
+  head.append(label);
+  (((head += L'=') += item.section) += L'=') += item.flag;
+  (((head += L'=') += item.type) += L'=') += param;
+  head += L'=';
+  head.append(tail);
   if (names.empty()) {
-    names.push_back(newHead);
-    values.push_back(L"");
+    names.push_back(head);
+    values.emplace_back();
   } else {
-    names[0] = newHead;
+    names[0].swap(head);
   }
-  EvaluateCalcFormula(item.type, item.formula, names, values, lines);
+  return formulaLine(item.formula, names, values, names[0], line);
+}
+
+void EvaluateCalcParts(const CalcItemParts& item, StringArray& names, StringArray& values, StringArray& lines) {
+  std::wstring line;
+  if (!EvaluateCalcPartsLine(item, names, values, line)) return;
+  names.push_back(item.type);
+  values.push_back(resultOf(line));
+  lines.push_back(std::move(line));
 }

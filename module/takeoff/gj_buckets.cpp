@@ -2,9 +2,9 @@
 
 #include <unordered_map>
 
-#include "module/toolkit/collect.h"
-#include "module/toolkit/layers.h"
 #include "module/toolkit/strings.h"
+#include "platform/cad/entities.h"
+#include "platform/cad/tables.h"
 
 namespace {
 
@@ -91,11 +91,32 @@ void SortFloorGjIntoBuckets(GjBuckets& buckets) {
   buckets.axes.reset();
   cad::ObjectIdArray& all = buckets.slots[0];
   all.clear();
-  CollectIdsByLayerAndNumber(GjKindLayerList(), L"", all, buckets.database);
-  std::wstring layer;
-  for (cad::ObjectId id : all) {
-    GetEntityLayer(id, layer);
-    int slot = GjKindSlot(layer);
-    if (slot > 0) buckets.slots[slot].push_back(id);
+  cad::Database* db = buckets.database ? buckets.database : cad::workingDatabase();
+  if (!db) return;
+  // The kind layers by id, each with its slot (names compared exactly), so
+  // that one pass over model space sorts every entity by the layer it is on.
+  std::unordered_map<cad::ObjectId, int> slotOfLayer;
+  {
+    cad::ObjectPtr<cad::LayerTable> layers(db->layerTableId(), cad::OpenMode::ForRead);
+    if (!layers) return;
+    for (cad::ObjectId rid : layers->recordIds()) {
+      cad::ObjectPtr<cad::LayerRecord> rec(rid, cad::OpenMode::ForRead);
+      if (!rec) continue;
+      const int slot = GjKindSlot(rec->name());
+      if (slot > 0) slotOfLayer.emplace(rid, slot);
+    }
+  }
+  cad::ObjectPtr<cad::BlockTable> blocks(db->blockTableId(), cad::OpenMode::ForRead);
+  if (!blocks) return;
+  cad::ObjectPtr<cad::BlockRecord> space(blocks->getAt(cad::kModelSpace), cad::OpenMode::ForRead);
+  if (!space) return;
+  // Model space's own list in its order; an erased entity refuses the open.
+  for (cad::ObjectId id : space->entitiesMutable()) {
+    cad::ObjectPtr<cad::Entity> ent(id, cad::OpenMode::ForRead);
+    if (!ent) continue;
+    auto it = slotOfLayer.find(ent->layerId());
+    if (it == slotOfLayer.end()) continue;
+    all.push_back(id);
+    buckets.slots[it->second].push_back(id);
   }
 }

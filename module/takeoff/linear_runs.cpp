@@ -1,7 +1,9 @@
 #include "module/takeoff/linear_runs.h"
 
+#include <charconv>
 #include <cmath>
 #include <cwchar>
+#include <string_view>
 #include <unordered_map>
 
 #include "module/takeoff/calc_items.h"
@@ -31,9 +33,58 @@ void paramLists(const std::wstring& text, StringArray& names, StringArray& value
   }
 }
 
-double elevation(const StringArray& special, const wchar_t* key) {
-  const std::wstring text = GetAttrValue(special, key);
-  return text.empty() ? 0.0 : std::wcstod(text.c_str(), nullptr);
+// Calls f with each line of an application's value as the xdata line
+// readers split it: the value trimmed of white space at both ends, then cut
+// at every "\r\n" (nothing for a blank value).
+template <class F>
+void eachXdataLine(std::wstring_view value, F&& f) {
+  value = TrimWhiteView(value);
+  if (value.empty()) return;
+  for (size_t start = 0;;) {
+    const size_t at = value.find(L"\r\n", start);
+    if (at == std::wstring_view::npos) {
+      f(value.substr(start));
+      return;
+    }
+    f(value.substr(start, at - start));
+    start = at + 2;
+  }
+}
+
+// The value of a line name=value when its name is key.
+bool lineValue(std::wstring_view line, std::wstring_view key, std::wstring_view& value) {
+  const size_t eq = line.find(L'=');
+  if (eq == std::wstring_view::npos || line.substr(0, eq) != key) return false;
+  value = line.substr(eq + 1);
+  return true;
+}
+
+// The text read as std::wcstod reads it. A plain decimal, the usual stored
+// elevation ("2800.0", "-150"), is converted without the locale-aware
+// reader; both round to the nearest double, so they give the same value.
+double numberOf(std::wstring_view text, std::wstring& buf) {
+  char digits[64];
+  size_t n = 0, i = 0;
+  const bool negative = !text.empty() && text[0] == L'-';
+  if (!text.empty() && (text[0] == L'-' || text[0] == L'+')) ++i;
+  auto takeDigits = [&] {
+    const size_t from = i;
+    while (i < text.size() && text[i] >= L'0' && text[i] <= L'9' && n < sizeof digits) digits[n++] = char(text[i++]);
+    return i > from;
+  };
+  bool plain = takeDigits();
+  if (plain && i < text.size() && text[i] == L'.' && n < sizeof digits) {
+    digits[n++] = '.';
+    ++i;
+    plain = takeDigits();
+  }
+  if (plain && i == text.size()) {
+    double v = 0;
+    auto [end, ec] = std::from_chars(digits, digits + n, v, std::chars_format::fixed);
+    if (ec == std::errc() && end == digits + n) return negative ? -v : v;
+  }
+  buf.assign(text);
+  return std::wcstod(buf.c_str(), nullptr);
 }
 
 }  // namespace
@@ -41,51 +92,104 @@ double elevation(const StringArray& special, const wchar_t* key) {
 bool IsRunType(const std::wstring& type) { return type == L"斜管" || type == L"立管" || type == L"贯通管"; }
 
 double MeasuredRunLength(const MeasuredGj& gj) {
-  const StringArray& special = gj.data->special;
-  return LinearRunLength(GetAttrValue(special, L"类型"), GetOutlineLength(gj.vertices, gj.bulges),
-                         elevation(special, L"起点标高"), elevation(special, L"终点标高"));
+  const GjData& d = *gj.data;
+  return LinearRunLength(d.type, GetOutlineLength(gj.vertices, gj.bulges), d.startElev, d.endElev);
 }
 
-void ReadGjData(cad::ObjectId id, GjData& out) {
-  out.id = id;
+void ReadGjDataOpen(const cad::Entity* ent, GjData& out) {
+  out.readable = ent != nullptr;
+  out.block = false;
+  out.position = {};
   out.number.clear();
-  out.attrs.clear();
-  out.special.clear();
-  cad::ObjectPtr<cad::DbObject> obj(id, cad::OpenMode::ForRead);
-  if (!obj) return;
-  // The groups of the three applications, each read as the xdata line
-  // readers read a value: its items (a record ending in the continuation
-  // marker goes on in the next), trimmed, split into lines.
-  StringArray numbers;
-  StringArray* target = nullptr;
-  std::wstring value;
-  auto finish = [&] {
-    if (!target) return;
-    StringArray split;
-    SplitLines(TrimWhiteRight(value), split);
-    target->insert(target->end(), split.begin(), split.end());
-    target = nullptr;
+  out.handle.clear();
+  out.attrCount = 0;
+  out.type.clear();
+  out.startElev = out.endElev = out.elev = 0;
+  out.own.clear();
+  out.firstVertex = out.vertexCount = 0;
+  if (!ent) return;
+  if (auto* ref = dynamic_cast<const cad::BlockReference*>(ent)) {
+    out.block = true;
+    out.position = ref->position();
+  }
+  // The groups of the applications, each read as the xdata line readers
+  // read a value: its items (a record ending in the continuation marker goes
+  // on in the next), trimmed, split into lines. Where an application has
+  // several groups, their lines follow one another.
+  enum class App { None, Number, Attrs, Special, Own };
+  static std::wstring value, number;
+  bool haveNumber = false, haveType = false, haveStart = false, haveEnd = false, haveElev = false;
+  auto finish = [&](App app) {
+    switch (app) {
+      case App::None: break;
+      case App::Number:
+        eachXdataLine(value, [&](std::wstring_view line) {
+          if (!haveNumber) out.number.assign(line);
+          haveNumber = true;
+        });
+        break;
+      case App::Attrs:
+        eachXdataLine(value, [&](std::wstring_view line) {
+          if (out.attrCount++ == 0) out.handle.assign(line);
+        });
+        break;
+      case App::Special:
+        eachXdataLine(value, [&](std::wstring_view line) {
+          std::wstring_view v;
+          if (!haveType && lineValue(line, L"类型", v)) {
+            out.type.assign(v);
+            haveType = true;
+          } else if (!haveStart && lineValue(line, L"起点标高", v)) {
+            out.startElev = numberOf(v, number);
+            haveStart = true;
+          } else if (!haveEnd && lineValue(line, L"终点标高", v)) {
+            out.endElev = numberOf(v, number);
+            haveEnd = true;
+          } else if (!haveElev && lineValue(line, L"标高", v)) {
+            out.elev = numberOf(v, number);
+            haveElev = true;
+          }
+        });
+        break;
+      case App::Own:
+        eachXdataLine(value, [&](std::wstring_view line) { out.own.emplace_back(line); });
+        break;
+    }
   };
-  const size_t marker = std::wcslen(kXdataContinuation);
-  for (const cad::TypedValue& v : obj->xData()) {
+  const std::wstring_view marker(kXdataContinuation);
+  App app = App::None;
+  for (const cad::TypedValue& v : ent->xDataView()) {
     if (v.code == cad::xd::kAppName) {
-      finish();
-      const std::wstring& app = v.str();
-      target = app == kXdataNumber ? &numbers
-               : app == kXdataAttrs ? &out.attrs
-               : app == kXdataSpecial ? &out.special
-                                      : nullptr;
+      finish(app);
+      static const std::wstring_view numberApp(kXdataNumber), attrsApp(kXdataAttrs), specialApp(kXdataSpecial),
+          ownApp(kXdataExternalGj);
+      const std::wstring_view name = v.view();
+      app = name == numberApp ? App::Number
+            : name == attrsApp ? App::Attrs
+            : name == specialApp ? App::Special
+            : name == ownApp ? App::Own
+                             : App::None;
       value.clear();
-    } else if (target && (v.code == cad::xd::kString || v.code == cad::xd::kHandle)) {
-      const std::wstring& text = v.str();
-      if (text.size() >= marker && text.compare(text.size() - marker, marker, kXdataContinuation) == 0)
-        value.append(text, 0, text.size() - marker);
+    } else if (app != App::None && (v.code == cad::xd::kString || v.code == cad::xd::kHandle)) {
+      const std::wstring_view text = v.view();
+      if (text.size() >= marker.size() && text.substr(text.size() - marker.size()) == marker)
+        value.append(text.substr(0, text.size() - marker.size()));
       else
         (value += text) += L"\r\n";
     }
   }
-  finish();
-  if (!numbers.empty()) out.number = numbers.front();
+  finish(app);
+}
+
+void ReadGjData(cad::ObjectId id, GjData& out) {
+  out.id = id;
+  cad::ObjectPtr<cad::Entity> ent(id, cad::OpenMode::ForRead);
+  ReadGjDataOpen(ent.get(), out);
+}
+
+void KindEntities::outlineOf(const GjData& gj, PointList& vertices, BulgeList& vertexBulges) const {
+  vertices.assign(points.begin() + gj.firstVertex, points.begin() + gj.firstVertex + gj.vertexCount);
+  vertexBulges.assign(bulges.begin() + gj.firstVertex, bulges.begin() + gj.firstVertex + gj.vertexCount);
 }
 
 double LinearRunLength(const std::wstring& type, double planLength, double startElev, double endElev) {
@@ -96,19 +200,37 @@ double LinearRunLength(const std::wstring& type, double planLength, double start
 }
 
 bool CollectKindEntities(StringArray& doneKinds, const std::wstring& kind, const GjFilterFn& filter,
-                         std::vector<int>& records, std::vector<GjData>& data) {
+                         std::vector<int>& records, KindEntities& entities) {
   StringArray numbers;
   FindFloorGjRecords(kind, numbers, records);
   doneKinds.push_back(kind);
+  std::vector<GjData>& data = entities.data;
   data.clear();
+  entities.points.clear();
+  entities.bulges.clear();
   if (records.empty() || !g_gjBuckets) return false;
   int slot = GjKindSlot(kind);
   if (slot <= 0) return false;
   data.reserve(g_gjBuckets->slots[slot].size());
+  PointList vertices;
+  BulgeList bulges;
   for (cad::ObjectId id : g_gjBuckets->slots[slot]) {
     data.emplace_back();
-    ReadGjData(id, data.back());
-    if (!filter(data.back())) data.pop_back();
+    GjData& gj = data.back();
+    gj.id = id;
+    // One open per entity for its data and its outline.
+    cad::ObjectPtr<cad::Entity> ent(id, cad::OpenMode::ForRead);
+    ReadGjDataOpen(ent.get(), gj);
+    if (!filter(gj)) {
+      data.pop_back();
+      continue;
+    }
+    if (!ent) continue;
+    GetEntityVerticesOpen(ent.get(), vertices, bulges);
+    gj.firstVertex = entities.points.size();
+    gj.vertexCount = vertices.size();
+    entities.points.insert(entities.points.end(), vertices.begin(), vertices.end());
+    entities.bulges.insert(entities.bulges.end(), bulges.begin(), bulges.end());
   }
   return !data.empty();
 }
@@ -126,6 +248,13 @@ void RecordCalcParts(const std::wstring& kind, std::vector<CalcItemParts>& parts
   }
 }
 
+const std::vector<CalcItemParts>& RecordCalcItems::ofCurrentRecord() {
+  const std::wstring& text = g_floorGjTable->field(L"定额");
+  auto [it, fresh] = byNormText_.try_emplace(text);
+  if (fresh) RecordCalcParts(kind_, it->second);
+  return it->second;
+}
+
 void RecordValueLists(StringArray& names, StringArray& values) {
   StringArray paramNames, paramValues;
   paramLists(g_floorGjTable->field(L"参数"), paramNames, paramValues);
@@ -137,14 +266,12 @@ void RecordValueLists(StringArray& names, StringArray& values) {
 
 void EvaluateItemsFor(const std::vector<CalcItemParts>& parts, const std::wstring& head, const GjQuantity& q,
                       const GjItemValueFn& itemValue, StringArray& names, StringArray& values,
-                      StringArray& lines) {
-  // An evaluation rewrites the head, turns negative values into "0" (for
-  // good: the parameters stay the record's) and appends its result, which is
-  // taken off again for the next item.
-  const size_t base = names.size();
+                      QuantityLines& lines) {
+  // An evaluation rewrites the head and turns negative values into "0" (for
+  // good: the parameters stay the record's); the head and the quantity are
+  // set again for each item. The texts keep their storage from item to item.
+  static std::wstring line;
   for (const CalcItemParts& item : parts) {
-    names.resize(base);
-    values.resize(base);
     names[0] = head;
     values[0].clear();
     if (itemValue) {
@@ -153,14 +280,11 @@ void EvaluateItemsFor(const std::vector<CalcItemParts>& parts, const std::wstrin
       names[1] = q.name;
       values[1] = q.text;
     }
-    EvaluateCalcParts(item, names, values, lines);
+    if (EvaluateCalcPartsLine(item, names, values, line)) lines.add(line);
   }
 }
 
-bool IsBlockReferenceOrUnreadable(cad::ObjectId id) {
-  cad::ObjectPtr<cad::Entity> ent(id, cad::OpenMode::ForRead);
-  return !ent || dynamic_cast<const cad::BlockReference*>(ent.get()) != nullptr;
-}
+bool IsBlockReferenceOrUnreadable(const GjData& gj) { return !gj.readable || gj.block; }
 
 void FloorGjParamLines(const std::wstring& kind, const std::wstring& number, StringArray& lines) {
   lines.clear();
@@ -179,11 +303,12 @@ void RunCalculatorSkeleton(StringArray& doneKinds, const std::wstring& kind, con
   // The kind's entities that the calculator measures, each read once, grouped
   // by number: a record reads only the entities of its number, in list order.
   std::vector<int> records;
-  std::vector<GjData> data;
-  if (!CollectKindEntities(doneKinds, kind, filter, records, data)) return;
-  std::unordered_map<std::wstring, std::vector<const GjData*>> byNumber;
-  for (const GjData& d : data)
-    if (d.attrs.size() >= 2) byNumber[d.number].push_back(&d);
+  KindEntities entities;
+  if (!CollectKindEntities(doneKinds, kind, filter, records, entities)) return;
+  const std::vector<GjData>& data = entities.data;
+  std::unordered_map<std::wstring, std::vector<size_t>> byNumber;
+  for (size_t i = 0; i < data.size(); ++i)
+    if (data[i].attrCount >= 2) byNumber[data[i].number].push_back(i);
 
   const AxisLocator& axes = FloorAxisLocator(*g_gjBuckets);
 
@@ -192,28 +317,31 @@ void RunCalculatorSkeleton(StringArray& doneKinds, const std::wstring& kind, con
     std::wstring head;
     GjQuantity q;
   };
-  std::unordered_map<std::uint64_t, Measure> measured;
+  std::vector<Measure> measured(data.size());
+  std::vector<bool> done(data.size(), false);
+  MeasuredGj gj;
 
-  StringArray lines, names, values;
-  std::vector<CalcItemParts> parts;
+  RecordCalcItems items(kind);
+  QuantityLines lines;
+  StringArray names, values;
   for (int record : records) {
     g_floorGjTable->current = record;
     const std::wstring& number = g_floorGjTable->field(L"编号");
-    RecordCalcParts(kind, parts);
+    const std::vector<CalcItemParts>& parts = items.ofCurrentRecord();
     lines.clear();
     int count = 0;
     auto group = byNumber.find(number);
     if (group != byNumber.end()) {
       RecordValueLists(names, values);
-      for (const GjData* e : group->second) {
-        auto [it, fresh] = measured.try_emplace(e->id.raw());
-        Measure& m = it->second;
-        if (fresh) {
-          MeasuredGj gj;
-          gj.data = e;
-          GetEntityVertices(e->id, gj.vertices, gj.bulges);
+      for (size_t i : group->second) {
+        Measure& m = measured[i];
+        if (!done[i]) {
+          done[i] = true;
+          gj.data = &data[i];
+          entities.outlineOf(data[i], gj.vertices, gj.bulges);
           quantity(gj, m.q);
-          m.head = e->attrs[0] + L"==" + axes.locate(gj.vertices);
+          (m.head = data[i].handle) += L"==";
+          axes.appendLocation(gj.vertices, m.head);
         }
         EvaluateItemsFor(parts, m.head, m.q, itemValue, names, values, lines);
         ++count;
@@ -229,10 +357,11 @@ void CalcLinearRunQuantities(StringArray& doneKinds, const std::wstring& name) {
     return;
   }
   // An entity that cannot be read has no data: it would match no record.
-  auto filter = [](const GjData& gj) { return IsRunType(GetAttrValue(gj.special, L"类型")); };
-  auto quantity = [&name](const MeasuredGj& gj, GjQuantity& q) {
-    q.name = name + L"长";
-    q.text = PrecStr(MeasuredRunLength(gj) / 1000.0, 3);
+  auto filter = [](const GjData& gj) { return IsRunType(gj.type); };
+  const std::wstring lengthName = name + L"长";
+  auto quantity = [&lengthName](const MeasuredGj& gj, GjQuantity& q) {
+    q.name = lengthName;
+    TakeoffPrecStr(MeasuredRunLength(gj) / 1000.0, 3, q.text);
   };
   RunCalculatorSkeleton(doneKinds, name, filter, quantity);
 }

@@ -5,9 +5,11 @@
 
 #include <functional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "module/takeoff/formula_eval.h"
+#include "module/takeoff/quantity_table.h"
 #include "module/toolkit/bulge.h"
 #include "module/toolkit/strings.h"
 #include "platform/cad/database.h"
@@ -16,15 +18,40 @@
 // the two elevations, 立管 and 贯通管 the elevation difference.
 double LinearRunLength(const std::wstring& type, double planLength, double startElev, double endElev);
 
-// A component entity's data, read once per entity: its number (first line of
-// "编号"), attribute lines ("属性") and special lines ("特殊"), read as the
-// xdata line readers read them.
+// A component entity's data, read once per entity as the xdata line readers
+// read it: its number (first line of "编号"), the first of its attribute
+// lines ("属性"; on a primary entity its own handle) and their count, the
+// type and elevations of its special lines ("特殊"), and its own parameter
+// lines ("构件"); whether it opened, and whether it is a block reference
+// (with its insertion point).
 struct GjData {
   cad::ObjectId id;
+  bool readable = false;
+  bool block = false;
+  geom::Point3d position;
   std::wstring number;
-  StringArray attrs, special;
+  std::wstring handle;
+  size_t attrCount = 0;
+  std::wstring type;                  // 类型
+  double startElev = 0, endElev = 0;  // 起点标高, 终点标高 (0 when missing)
+  double elev = 0;                    // 标高 of a point component
+  StringArray own;
+  // Its outline in the vertex lists of the kind's entities.
+  size_t firstVertex = 0, vertexCount = 0;
 };
 void ReadGjData(cad::ObjectId id, GjData& out);
+// The same of an entity already open (null: one that did not open); out.id
+// is left as it is.
+void ReadGjDataOpen(const cad::Entity* ent, GjData& out);
+
+// The entities of a kind that a calculator measures, each read once with its
+// outline (the outlines one after another in two lists).
+struct KindEntities {
+  std::vector<GjData> data;
+  PointList points;
+  BulgeList bulges;
+  void outlineOf(const GjData& gj, PointList& vertices, BulgeList& vertexBulges) const;
+};
 
 // One measured entity as the skeleton hands it to a calculator's quantity.
 struct MeasuredGj {
@@ -62,20 +89,32 @@ void RunCalculatorSkeleton(StringArray& doneKinds, const std::wstring& kind, con
 // The kind's records and its filtered entities, each read once; false when
 // there is nothing to compute (the kind is marked done all the same).
 bool CollectKindEntities(StringArray& doneKinds, const std::wstring& kind, const GjFilterFn& filter,
-                         std::vector<int>& records, std::vector<GjData>& data);
+                         std::vector<int>& records, KindEntities& entities);
 // The calculation items of the current record, taken apart (in the 3D
 // window's mode only those holding its filter text).
 void RecordCalcParts(const std::wstring& kind, std::vector<CalcItemParts>& parts);
+// The same for the records of one kind, taken apart once per 定额 text: the
+// records of a kind mostly share theirs.
+class RecordCalcItems {
+ public:
+  explicit RecordCalcItems(const std::wstring& kind) : kind_(kind) {}
+  const std::vector<CalcItemParts>& ofCurrentRecord();
+
+ private:
+  std::wstring kind_;
+  std::unordered_map<std::wstring, std::vector<CalcItemParts>> byNormText_;
+};
 // The value lists of the current record: the head and the quantity (empty,
 // set per entity), then the record's parameters (each cut at its first ":").
 void RecordValueLists(StringArray& names, StringArray& values);
-// Evaluates every item with the head and the quantity's name and text.
+// Evaluates every item with the head and the quantity's name and text into
+// the row's lines. names and values are the record's value lists.
 void EvaluateItemsFor(const std::vector<CalcItemParts>& parts, const std::wstring& head, const GjQuantity& q,
                       const GjItemValueFn& itemValue, StringArray& names, StringArray& values,
-                      StringArray& lines);
-// True when the entity opens as a block reference (or cannot be opened:
+                      QuantityLines& lines);
+// True when the entity opened as a block reference (or could not be opened:
 // such an entity matches no record later).
-bool IsBlockReferenceOrUnreadable(cad::ObjectId id);
+bool IsBlockReferenceOrUnreadable(const GjData& gj);
 // The parameter lines of the floor table's first record of the kind with the
 // number (values cut at their first ":").
 void FloorGjParamLines(const std::wstring& kind, const std::wstring& number, StringArray& lines);

@@ -21,21 +21,23 @@ void sayGap(const std::wstring& kind, const std::wstring& number, const std::wst
 
 void CalcCountedItemQuantities(StringArray& doneKinds, const std::wstring& name) {
   std::vector<int> records;
-  std::vector<GjData> data;
-  auto filter = [](const GjData& gj) { return IsBlockReferenceOrUnreadable(gj.id); };
+  KindEntities entities;
+  auto filter = [](const GjData& gj) { return IsBlockReferenceOrUnreadable(gj); };
   if (KindCalculatorOf(name) != KindCalculator::CountedItem) {
     doneKinds.push_back(name);
     return;
   }
-  if (!CollectKindEntities(doneKinds, name, filter, records, data)) return;
+  if (!CollectKindEntities(doneKinds, name, filter, records, entities)) return;
+  const std::vector<GjData>& data = entities.data;
   // Every entity of a number is taken by the first record of that number, so
   // a number's entities are handed out as one group, once.
   std::unordered_map<std::wstring, std::vector<const GjData*>> byNumber;
   for (const GjData& d : data) byNumber[d.number].push_back(&d);
 
   const AxisLocator& axes = FloorAxisLocator(*g_gjBuckets);
-  StringArray lines, names, values;
-  std::vector<CalcItemParts> parts;
+  QuantityLines lines;
+  StringArray names, values;
+  RecordCalcItems items(name);
   for (int record : records) {
     g_floorGjTable->current = record;
     auto group = byNumber.find(g_floorGjTable->field(L"编号"));
@@ -45,18 +47,18 @@ void CalcCountedItemQuantities(StringArray& doneKinds, const std::wstring& name)
     const GjData* counted = nullptr;
     int count = 0;
     for (const GjData* e : group->second) {
-      if (e->attrs.size() < 2) continue;
+      if (e->attrCount < 2) continue;
       if (!counted) counted = e;
       ++count;
     }
     byNumber.erase(group);
     if (count == 0) continue;
-    RecordCalcParts(name, parts);
+    const std::vector<CalcItemParts>& parts = items.ofCurrentRecord();
     RecordValueLists(names, values);
     PointList vertices;
     BulgeList bulges;
-    GetEntityVertices(counted->id, vertices, bulges);
-    const std::wstring head = counted->attrs[0] + L"==" + axes.locate(vertices);
+    entities.outlineOf(*counted, vertices, bulges);
+    const std::wstring head = counted->handle + L"==" + axes.locate(vertices);
     GjQuantity q;
     q.text = PrecStr(count, 3);
     auto itemValue = [&name](const CalcItemParts& item, const GjQuantity& qq, std::wstring& n, std::wstring& t) {
@@ -75,15 +77,14 @@ void CalcSupportWeightQuantities(StringArray& doneKinds, const std::wstring& nam
     return;
   }
   static const std::wstring kWeight = L"单体重量(kg)";
-  auto filter = [](const GjData& gj) { return IsBlockReferenceOrUnreadable(gj.id); };
+  auto filter = [](const GjData& gj) { return IsBlockReferenceOrUnreadable(gj); };
   // The numbers whose missing weight has been named on the command line.
   std::unordered_set<std::wstring> named;
   auto quantity = [&](const MeasuredGj& gj, GjQuantity& q) {
     // The support's own parameter lines first; a weight they lack comes from
     // the parameters of its number in the floor table.
-    StringArray own, floor;
-    GetXdataLines(gj.data->id, L"构件", own);
-    std::wstring w = GetAttrValue(own, kWeight);
+    StringArray floor;
+    std::wstring w = GetAttrValue(gj.data->own, kWeight);
     if (w.empty()) {
       FloorGjParamLines(name, gj.data->number, floor);
       w = GetAttrValue(floor, kWeight);

@@ -83,7 +83,9 @@ void FindFloorGjRecords(const std::wstring& names, StringArray& numbers, std::ve
   for (int r : records) numbers.push_back(g_floorGjTable->value(r, L"编号"));
 }
 
-void AppendQuantityRow(const StringArray& lines, int count) {
+namespace {
+
+void appendRow(const std::wstring& lines, int count) {
   tablelib::Append(g_quantityTable);
   if (g_floorGjTable) {
     for (const std::wstring& f : quantityFields()) {
@@ -95,6 +97,13 @@ void AppendQuantityRow(const StringArray& lines, int count) {
     }
   }
   tablelib::WriteAsString(g_quantityTable, L"数量", std::to_wstring(count));
+  tablelib::WriteAsString(g_quantityTable, L"工程量", lines);
+  tablelib::Post(g_quantityTable);
+}
+
+}  // namespace
+
+void AppendQuantityRow(const StringArray& lines, int count) {
   // One block for the whole text: a row may hold thousands of lines, and
   // growing a large text step by step costs more than the lines themselves.
   size_t size = 0;
@@ -102,9 +111,10 @@ void AppendQuantityRow(const StringArray& lines, int count) {
   std::wstring text;
   text.reserve(size);
   JoinLines(lines, text);
-  tablelib::WriteAsString(g_quantityTable, L"工程量", text);
-  tablelib::Post(g_quantityTable);
+  appendRow(text, count);
 }
+
+void AppendQuantityRow(const QuantityLines& lines, int count) { appendRow(lines.text(), count); }
 
 void AppendFloorHeaderRow(const std::wstring& floor, int count) {
   tablelib::Append(g_quantityTable);

@@ -49,11 +49,31 @@ void FindFloorGjRecords(const std::wstring& names, StringArray& numbers, std::ve
 // Makes h the run's quantity table (g_quantityTable) and reads its fields.
 void BindQuantityTable(tablelib::Handle h);
 
+// The quantity lines of one row, joined by "\r\n" as they are made (one
+// text that keeps its storage from row to row).
+class QuantityLines {
+ public:
+  void clear() {
+    text_.clear();
+    count_ = 0;
+  }
+  void add(const std::wstring& line) {
+    if (count_++ > 0) text_ += L"\r\n";
+    text_ += line;
+  }
+  const std::wstring& text() const { return text_; }
+
+ private:
+  std::wstring text_;
+  size_t count_ = 0;
+};
+
 // Appends a component row to g_quantityTable: every field of the quantity
 // table that the floor table also has is copied from the floor table's current
 // record (标志 only when it is no header mark, 算式工程量 never), then 数量 =
 // count and 工程量 = the lines joined by "\r\n"; the row is posted.
 void AppendQuantityRow(const StringArray& lines, int count);
+void AppendQuantityRow(const QuantityLines& lines, int count);
 
 // Appends the floor header row "■floor=count" / 楼层, or the empty separator row.
 void AppendFloorHeaderRow(const std::wstring& floor, int count);

@@ -123,7 +123,7 @@ class WirePass {
       : kind_(kind), countKey_(countKey), db_(db) {}
 
   void run(StringArray& doneKinds) {
-    auto filter = [](const GjData& gj) { return IsRunType(GetAttrValue(gj.special, L"类型")); };
+    auto filter = [](const GjData& gj) { return IsRunType(gj.type); };
     auto quantity = [this](const MeasuredGj& gj, GjQuantity& q) { measure(gj, q); };
     auto itemValue = [this](const CalcItemParts& item, const GjQuantity& q, std::wstring& n, std::wstring& t) {
       pick(item, q, n, t);
@@ -132,9 +132,10 @@ class WirePass {
   }
 
  private:
-  // The conductor count of the record being computed (its number is the
-  // measured entity's: the skeleton measures each entity for its record).
-  std::wstring countText(const std::wstring& number) {
+  // The conductor count of the record being computed after a "*" (its
+  // number is the measured entity's: the skeleton measures each entity for
+  // its record).
+  const std::wstring& countFactor(const std::wstring& number) {
     auto it = counts_.find(number);
     if (it != counts_.end()) return it->second;
     StringArray lines;
@@ -142,7 +143,7 @@ class WirePass {
     const std::wstring v = GetAttrValue(lines, countKey_);
     if (v.empty()) say(number, L"没有参数" + std::wstring(countKey_) + L"，导线根数按0计算。");
     long n = std::wcstol(v.c_str(), nullptr, 10);
-    return counts_[number] = PrecStr(static_cast<double>(n), 0);
+    return counts_[number] = L"*" + PrecStr(static_cast<double>(n), 0);
   }
 
   void say(const std::wstring& number, const std::wstring& what) {
@@ -165,21 +166,14 @@ class WirePass {
   }
 
   void measure(const MeasuredGj& gj, GjQuantity& q) {
-    const StringArray& special = gj.data->special;
-    const std::wstring type = GetAttrValue(special, L"类型");
-    q.text = PrecStr(MeasuredRunLength(gj) / 1000.0, 3);
+    const std::wstring& type = gj.data->type;
+    TakeoffPrecStr(MeasuredRunLength(gj) / 1000.0, 3, q.text);
     q.normText = q.billText = q.text;
     q.name = gj.data->number;  // the record's number, for the count
     if (type != L"立管" && type != L"贯通管") return;
-    geom::Point3d p;
-    {
-      cad::ObjectPtr<cad::Entity> ent(gj.data->id, cad::OpenMode::ForRead);
-      auto* ref = ent ? dynamic_cast<const cad::BlockReference*>(ent.get()) : nullptr;
-      if (!ref) return;
-      p = ref->position();
-    }
-    const double zs = std::wcstod(GetAttrValue(special, L"起点标高").c_str(), nullptr);
-    const double ze = std::wcstod(GetAttrValue(special, L"终点标高").c_str(), nullptr);
+    if (!gj.data->block) return;
+    const geom::Point3d& p = gj.data->position;
+    const double zs = gj.data->startElev, ze = gj.data->endElev;
     // The devices are collected at the first riser of the call.
     if (!devices_) devices_ = std::make_unique<DeviceIndex>(db_);
     for (const Device* d : devices_->reachedBy(p, zs, ze)) {
@@ -194,16 +188,19 @@ class WirePass {
   // take the reserves without the conductor count; every other wire item
   // counts each conductor.
   void pick(const CalcItemParts& item, const GjQuantity& q, std::wstring& name, std::wstring& text) {
-    name = item.type + L"长";
-    const std::wstring count = L"*" + countText(q.name);
-    if (item.type == L"导管" || item.type == L"线槽")
+    (name = item.type) += L"长";
+    const bool cable = kind_ == L"电缆";
+    if (item.type == L"导管" || item.type == L"线槽") {
       text = q.text;
-    else if (item.flag == L"定额")
-      text = q.normText + (kind_ == L"电缆" ? L"" : count);
-    else if (item.flag == L"项")
-      text = q.billText + (kind_ == L"电缆" ? L"" : count);
-    else
-      text = q.text + count;
+    } else if (item.flag == L"定额") {
+      text = q.normText;
+      if (!cable) text += countFactor(q.name);
+    } else if (item.flag == L"项") {
+      text = q.billText;
+      if (!cable) text += countFactor(q.name);
+    } else {
+      (text = q.text) += countFactor(q.name);
+    }
   }
 
   std::wstring kind_;

@@ -75,16 +75,24 @@ std::wstring FormatNumber(double x, int n) {
 }
 
 std::wstring PrecStr(double x, int n) {
+  std::wstring out;
+  PrecStrTo(x, n, out);
+  return out;
+}
+
+bool PrecStrTo(double x, int n, std::wstring& out) {
   // The library writes into a buffer of 100 characters; a larger one keeps a
   // careless library from writing past it.
   // On the stack: numbers are formatted in the hot loops of the take-off,
   // and a heap block of this size each time makes the allocator sweep its
   // small free blocks.
   wchar_t buf[256] = {};
+  out.clear();
   if (!SuiteCall<decltype(Dll_PrecStr_W)>::call(SuiteModule::Base, "Dll_PrecStr_W", buf, RoundTo(x, n)))
-    return {};
+    return false;
   buf[255] = L'\0';
-  return buf;
+  out.assign(buf);
+  return true;
 }
 
 // ---------------------------------------------------------------------------
