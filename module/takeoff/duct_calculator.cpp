@@ -74,13 +74,13 @@ void CalcDuctAreaQuantities(StringArray& doneKinds, const std::wstring& name) {
       std::wstring outline;
       ComputeGjCoordsOf(formulas, number, gj.data->own, outline, 0);
       own.perimeter = DuctSectionPerimeter(outline);
-      TakeoffPrecStr(own.perimeter / 1000.0, 3, own.text);
+      PrecStrTo(own.perimeter / 1000.0, 3, own.text);
       section = &own;
     } else {
       auto [it, fresh] = sections.try_emplace(number);
       if (fresh) {
         it->second.perimeter = DuctSectionPerimeter(GetAttrValue(outlines, number));
-        TakeoffPrecStr(it->second.perimeter / 1000.0, 3, it->second.text);
+        PrecStrTo(it->second.perimeter / 1000.0, 3, it->second.text);
       }
       section = &it->second;
     }
@@ -89,7 +89,7 @@ void CalcDuctAreaQuantities(StringArray& doneKinds, const std::wstring& name) {
     // is still measured.
     if (s <= 0 && named.insert(number).second)
       ed::printText(L"\n[" + g_runFloorName + L"]" + name + L" " + number + L": 没有截面(坐标)，面积按0计算。\n");
-    TakeoffPrecStr(MeasuredRunLength(gj) / 1000.0, 3, lengthText);
+    PrecStrTo(MeasuredRunLength(gj) / 1000.0, 3, lengthText);
     q.name = name;
     // The value is the product of perimeter and length, so that the formula
     // evaluation reads it as arithmetic and the line shows its derivation.

@@ -1,10 +1,7 @@
 #include "module/takeoff/formula_eval.h"
 
 #include <algorithm>
-#include <cstdint>
-#include <cstring>
 #include <cwchar>
-#include <unordered_map>
 #include <vector>
 
 #include "module/takeoff/takeoff_state.h"
@@ -151,42 +148,14 @@ void appendDisplayText(const Scratch& w, std::wstring& out) {
   }
 }
 
-// The base library's arithmetic and number texts are pure: the same text or
-// number always gives the same answer, so answers met again are taken from
-// memory. Only answers the library gave are kept (not a missing library's,
-// nor those it refused, whose notices then come each time); past a bound the
-// memory starts afresh, so that a large project holds at most that many. The
-// memory holds for one binding of the library: another one starts afresh.
-constexpr size_t kMemoBound = size_t(1) << 17;
-
-template <class Memo>
-Memo& boundMemo(Memo& memo, os::ModuleHandle& boundTo) {
-  const os::ModuleHandle lib = SuiteModuleHandle(SuiteModule::Base);
-  if (lib != boundTo) {
-    memo.clear();
-    boundTo = lib;
-  }
-  return memo;
-}
-
 double evaluate(const std::wstring& expression) {
-  static std::unordered_map<std::wstring, double> store;
-  static os::ModuleHandle boundTo = nullptr;
-  auto& memo = boundMemo(store, boundTo);
-  auto it = memo.find(expression);
-  if (it != memo.end()) return it->second;
   // On the stack: a heap block of this size per evaluation makes the
   // allocator sweep its small free blocks each time.
   wchar_t buf[256] = {};
-  const int answered = SuiteCall<int(const wchar_t*, wchar_t*, int)>::call(
-      SuiteModule::Base, "Dll_ExpressMath_W", 0, expression.c_str(), buf, 0);
+  SuiteCall<int(const wchar_t*, wchar_t*, int)>::call(SuiteModule::Base, "Dll_ExpressMath_W", 0,
+                                                       expression.c_str(), buf, 0);
   buf[255] = L'\0';
-  const double value = numberOf(buf);
-  if (answered != 0) {
-    if (memo.size() >= kMemoBound) memo.clear();
-    memo.emplace(expression, value);
-  }
-  return value;
+  return numberOf(buf);
 }
 
 // The formula with the values put in, evaluated: line := head "=" the
@@ -249,7 +218,7 @@ bool formulaLine(const std::wstring& formula, const StringArray& names, const St
   evaluationText(w.text, w.plain, w.eval);
   double result = evaluate(w.eval);
   if (result < 0.003) result = 0;
-  TakeoffPrecStr(result, 5, w.result);
+  PrecStrTo(result, 5, w.result);
   line.clear();
   line.reserve(head.size() + w.text.size() + w.result.size() + 64);
   line += head;
@@ -264,29 +233,6 @@ bool formulaLine(const std::wstring& formula, const StringArray& names, const St
 std::wstring resultOf(const std::wstring& line) { return line.substr(line.rfind(L'=') + 1); }
 
 }  // namespace
-
-void TakeoffPrecStr(double x, int n, std::wstring& out) {
-  // Per number of decimals, the texts by the bits of the number.
-  constexpr int kDecimals = 8;
-  using Memo = std::unordered_map<std::uint64_t, std::wstring>;
-  static Memo store[kDecimals + 1];
-  static os::ModuleHandle boundTo[kDecimals + 1] = {};
-  if (n < 0 || n > kDecimals) {
-    PrecStrTo(x, n, out);
-    return;
-  }
-  std::uint64_t bits;
-  std::memcpy(&bits, &x, sizeof bits);
-  Memo& m = boundMemo(store[n], boundTo[n]);
-  auto it = m.find(bits);
-  if (it != m.end()) {
-    out = it->second;
-    return;
-  }
-  if (!PrecStrTo(x, n, out)) return;
-  if (m.size() >= kMemoBound) m.clear();
-  m.emplace(bits, out);
-}
 
 void EvaluateCalcFormula(const std::wstring& type, const std::wstring& formula, StringArray& names,
                          StringArray& values, StringArray& lines) {

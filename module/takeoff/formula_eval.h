@@ -35,9 +35,5 @@ void EvaluateCalcParts(const CalcItemParts& item, StringArray& names, StringArra
 // every item of an entity with the same values). False when the item gives
 // no line; names[0] and the negative values change as above all the same.
 bool EvaluateCalcPartsLine(const CalcItemParts& item, StringArray& names, StringArray& values, std::wstring& line);
-// PrecStr(x, n) into out, the texts of numbers already formatted in the
-// process taken from memory: a take-off formats the same lengths and results
-// many times (the runs of a number, floors drawn alike).
-void TakeoffPrecStr(double x, int n, std::wstring& out);
 void EvaluateCalcFormula(const std::wstring& type, const std::wstring& formula, StringArray& names,
                          StringArray& values, StringArray& lines);

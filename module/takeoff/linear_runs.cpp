@@ -361,7 +361,7 @@ void CalcLinearRunQuantities(StringArray& doneKinds, const std::wstring& name) {
   const std::wstring lengthName = name + L"长";
   auto quantity = [&lengthName](const MeasuredGj& gj, GjQuantity& q) {
     q.name = lengthName;
-    TakeoffPrecStr(MeasuredRunLength(gj) / 1000.0, 3, q.text);
+    PrecStrTo(MeasuredRunLength(gj) / 1000.0, 3, q.text);
   };
   RunCalculatorSkeleton(doneKinds, name, filter, quantity);
 }

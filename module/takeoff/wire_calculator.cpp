@@ -167,7 +167,7 @@ class WirePass {
 
   void measure(const MeasuredGj& gj, GjQuantity& q) {
     const std::wstring& type = gj.data->type;
-    TakeoffPrecStr(MeasuredRunLength(gj) / 1000.0, 3, q.text);
+    q.text = PrecStr(MeasuredRunLength(gj) / 1000.0, 3);
     q.normText = q.billText = q.text;
     q.name = gj.data->number;  // the record's number, for the count
     if (type != L"立管" && type != L"贯通管") return;

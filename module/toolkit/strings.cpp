@@ -80,7 +80,7 @@ std::wstring PrecStr(double x, int n) {
   return out;
 }
 
-bool PrecStrTo(double x, int n, std::wstring& out) {
+void PrecStrTo(double x, int n, std::wstring& out) {
   // The library writes into a buffer of 100 characters; a larger one keeps a
   // careless library from writing past it.
   // On the stack: numbers are formatted in the hot loops of the take-off,
@@ -88,11 +88,9 @@ bool PrecStrTo(double x, int n, std::wstring& out) {
   // small free blocks.
   wchar_t buf[256] = {};
   out.clear();
-  if (!SuiteCall<decltype(Dll_PrecStr_W)>::call(SuiteModule::Base, "Dll_PrecStr_W", buf, RoundTo(x, n)))
-    return false;
+  if (!SuiteCall<decltype(Dll_PrecStr_W)>::call(SuiteModule::Base, "Dll_PrecStr_W", buf, RoundTo(x, n))) return;
   buf[255] = L'\0';
   out.assign(buf);
-  return true;
 }
 
 // ---------------------------------------------------------------------------

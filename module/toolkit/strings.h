@@ -33,9 +33,9 @@ std::wstring FormatNumber(double x, int n);
 // RoundTo(x, n) written by the base library's number formatting, which picks
 // its own decimals. Empty when the base library cannot be reached.
 std::wstring PrecStr(double x, int n);
-// The same into out, for loops that format many numbers into one buffer;
-// false (out emptied) when the base library cannot be reached.
-bool PrecStrTo(double x, int n, std::wstring& out);
+// The same into out (emptied when the base library cannot be reached), for
+// loops that format many numbers into one buffer.
+void PrecStrTo(double x, int n, std::wstring& out);
 
 // ---------------------------------------------------------------------------
 // Joining and splitting
