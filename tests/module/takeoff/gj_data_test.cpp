@@ -80,18 +80,5 @@ TEST_F(GjDataRead, ReadsWhatTheLineReadersRead) {
   }
 }
 
-TEST_F(GjDataRead, NumberTextsFromMemoryAreTheLibrarys) {
-  // Each number twice: the second answer comes from memory.
-  const double numbers[] = {0, -0.0, 2.5, 4123.1056, 1.0 / 3, 1e-7, 12345678.9, -4, 0.0005, 2.9995};
-  for (int pass = 0; pass < 2; ++pass)
-    for (double x : numbers)
-      for (int n : {0, 3, 5, 12}) {
-        SCOPED_TRACE(std::to_wstring(x) + L" " + std::to_wstring(n));
-        std::wstring text = L"old";
-        TakeoffPrecStr(x, n, text);
-        EXPECT_EQ(text, PrecStr(x, n));
-      }
-}
-
 }  // namespace
 }  // namespace kivtest
