@@ -82,6 +82,21 @@ struct Cursor {
   sqlite3_stmt* shiftOut = nullptr;
   sqlite3_stmt* shiftBack = nullptr;
   long long scanAt = 0;
+
+  // Records appended at the end wait here and are stored together, many
+  // rows to one statement (rowsPerInsert of them, prepared when first
+  // needed); whatever reads or changes stored records, and Close, stores
+  // them first. Entries past pendingCount keep their room for the next ones.
+  struct PendingRecord {
+    std::vector<std::string> values;
+    std::vector<unsigned char> present, numbered;
+    std::vector<double> numbers;
+  };
+  std::vector<PendingRecord> pending;
+  size_t pendingCount = 0;
+  long long pendingFrom = 0;  // record number of the first waiting record
+  sqlite3_stmt* insertMany = nullptr;
+  size_t rowsPerInsert = 0;
   std::string scratch;  // the text of a number field being read
 
   ~Cursor() {
@@ -94,7 +109,7 @@ struct Cursor {
   }
 
   void finalize() {
-    for (sqlite3_stmt** s : {&scan, &insert, &update, &remove, &shiftOut, &shiftBack}) {
+    for (sqlite3_stmt** s : {&scan, &insert, &update, &remove, &shiftOut, &shiftBack, &insertMany}) {
       sqlite3_finalize(*s);
       *s = nullptr;
     }
@@ -133,6 +148,7 @@ struct Cursor {
   // Puts the scan on the current record; false on an empty table.
   bool seek() {
     if (count == 0 || !scan) return false;
+    if (pendingCount > 0) storePending();
     const long long ord = cur + 1;
     if (scanAt == ord) return true;
     if (scanAt == 0 || scanAt + 1 != ord) {
@@ -265,14 +281,76 @@ struct Cursor {
     return step(shiftOut) && step(shiftBack);
   }
 
-  void bindRecord(sqlite3_stmt* st, int first) {
+  void bindRecord(sqlite3_stmt* st, int first, const std::vector<std::string>& v,
+                  const std::vector<unsigned char>& has, const std::vector<double>& num,
+                  const std::vector<unsigned char>& isNum) {
     for (size_t i = 0; i < meta.fields.size(); ++i) {
       const int col = first + static_cast<int>(i);
-      if (present[i] && numbered[i] && meta.fields[i].type == FieldType::Float)
-        sqlite3_bind_double(st, col, numbers[i]);
+      if (has[i] && isNum[i] && meta.fields[i].type == FieldType::Float)
+        sqlite3_bind_double(st, col, num[i]);
       else
-        suite::bindCell(st, col, meta.fields[i].type, present[i] ? &values[i] : nullptr);
+        suite::bindCell(st, col, meta.fields[i].type, has[i] ? &v[i] : nullptr);
     }
+  }
+  void bindRecord(sqlite3_stmt* st, int first) { bindRecord(st, first, values, present, numbers, numbered); }
+
+  // Rows of one multi-row insert: as many as fit the statement's parameter
+  // limit, at most 64; 1 means every record is stored on its own.
+  size_t batchRows() {
+    if (rowsPerInsert == 0) {
+      const size_t perRow = meta.fields.size() + 1;
+      const size_t limit = static_cast<size_t>(std::max(1, sqlite3_limit(db, SQLITE_LIMIT_VARIABLE_NUMBER, -1)));
+      rowsPerInsert = std::clamp<size_t>(limit / perRow, 1, 64);
+      if (rowsPerInsert > 1) {
+        std::string one = "(?";
+        for (size_t i = 0; i < meta.fields.size(); ++i) one += ", ?";
+        one += ")";
+        std::string sql = "INSERT INTO records VALUES" + one;
+        for (size_t r = 1; r < rowsPerInsert; ++r) sql += ", " + one;
+        if (sqlite3_prepare_v3(db, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &insertMany, nullptr) != SQLITE_OK) {
+          sqlite3_finalize(insertMany);
+          insertMany = nullptr;
+          rowsPerInsert = 1;
+        }
+      }
+    }
+    return rowsPerInsert;
+  }
+
+  // Takes the record being inserted at the end into the waiting records.
+  void holdForStoring() {
+    if (pendingCount == pending.size()) pending.emplace_back();
+    PendingRecord& p = pending[pendingCount++];
+    p.values.swap(values);
+    p.present.swap(present);
+    p.numbers.swap(numbers);
+    p.numbered.swap(numbered);
+    if (pendingCount == 1) pendingFrom = count + 1;
+    ++count;
+  }
+
+  // Stores the waiting records; false when they cannot be written (the
+  // table then stays as it was at Close, as after any failed write).
+  bool storePending() {
+    if (pendingCount == 0) return true;
+    release();
+    const size_t batch = batchRows();
+    const int perRow = static_cast<int>(meta.fields.size()) + 1;
+    bool ok = true;
+    for (size_t done = 0; ok && done < pendingCount;) {
+      const size_t rows = batch > 1 && pendingCount - done >= batch ? batch : 1;
+      sqlite3_stmt* st = rows > 1 ? insertMany : insert;
+      for (size_t r = 0; r < rows; ++r) {
+        const PendingRecord& p = pending[done + r];
+        const int first = static_cast<int>(r) * perRow + 1;
+        sqlite3_bind_int64(st, first, pendingFrom + static_cast<long long>(done + r));
+        bindRecord(st, first + 1, p.values, p.present, p.numbers, p.numbered);
+      }
+      ok = step(st);
+      done += rows;
+    }
+    pendingCount = 0;
+    return ok;
   }
 
   void post() {
@@ -280,7 +358,14 @@ struct Cursor {
     release();
     if (writable()) {
       const int n = static_cast<int>(meta.fields.size());
-      if (state == State::Edit) {
+      if (state == State::Insert && insertAt + 1 > count) {
+        // At the end: stored with the next ones.
+        holdForStoring();
+        cur = insertAt;
+        if (pendingCount >= batchRows()) storePending();
+      } else if (!storePending()) {
+        // The waiting records could not be stored: the table is failed.
+      } else if (state == State::Edit) {
         bindRecord(update, 1);
         sqlite3_bind_int64(update, n + 1, cur + 1);
         step(update);
@@ -368,6 +453,7 @@ struct Cursor {
 
   // Number of the first record whose field reads as the text, 0 when none.
   long long find(int f, const std::string& want) {
+    storePending();
     const FieldType type = meta.fields[f].type;
     if (type == FieldType::String || type == FieldType::Memo) {
       // Text is stored as written: SQLite compares it byte for byte.
@@ -532,7 +618,7 @@ KIV_EXPORT unsigned char DbDll_Close(int h) {
   }
   c->settle();
   if (!c->dirty || c->missing) return 1;  // the destructor drops a work file
-  if (c->failed) return 0;
+  if (!c->storePending() || c->failed) return 0;
   c->finalize();
   std::string err;
   bool ok = exec(c->db, "COMMIT", err);
@@ -781,6 +867,7 @@ KIV_EXPORT unsigned char DbDll_Delete(int h) {
   if (c->count == 0) return 0;
   c->release();
   if (!c->writable()) return 0;
+  if (!c->storePending()) return 0;
   sqlite3_bind_int64(c->remove, 1, c->cur + 1);
   if (!c->step(c->remove) || (c->cur + 2 <= c->count && !c->shift(c->cur + 2, -1))) return 0;
   --c->count;

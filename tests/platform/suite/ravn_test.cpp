@@ -6,6 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <random>
+
 #include "tests/platform/suite/suite_test_util.h"
 
 using namespace suitetest;
@@ -521,4 +523,72 @@ TEST_F(Ravn, AHandMadeTableReadsInRowidOrderAndIsWrittenInTheLibrarysLayout) {
   EXPECT_EQ(sqlite3_step(st), SQLITE_DONE);
   sqlite3_finalize(st);
   sqlite3_close(s);
+}
+
+// Appends at the end are stored many at a time; whatever else the handle
+// does in between (reads, edits, inserts, deletes, searches) sees every
+// record posted before it, in its place, and Close stores them all. A fixed
+// mix of operations is checked against a plain list.
+TEST_F(Ravn, AppendsMixedWithOtherChangesKeepEveryRecordInItsPlace) {
+  int h = open(db);
+  std::vector<std::wstring> expected = column(h, L"编号");
+  std::mt19937 rng(7);
+  auto pick = [&](size_t n) { return static_cast<int>(rng() % n); };
+  auto goTo = [&](int index) {
+    SUITE(ravn(), DbDll_First)(h);
+    SUITE(ravn(), DbDll_MoveBy)(h, index);
+  };
+  int next = 0;
+  for (int step = 0; step < 600; ++step) {
+    const int op = pick(20);
+    const std::wstring number = L"N" + std::to_wstring(next++);
+    if (op < 14 || expected.empty()) {
+      SUITE(ravn(), DbDll_Append)(h);
+      SUITE(ravn(), DbDll_WriteByName_AsString_W)(h, L"编号", number.c_str());
+      SUITE(ravn(), DbDll_Post)(h);
+      expected.push_back(number);
+      continue;
+    }
+    const int at = pick(expected.size());
+    goTo(at);
+    switch (op) {
+      case 14:
+      case 15:
+        ASSERT_EQ(get(h, L"编号"), expected[at]) << "step " << step;
+        break;
+      case 16:
+        SUITE(ravn(), DbDll_Edit)(h);
+        SUITE(ravn(), DbDll_WriteByName_AsString_W)(h, L"编号", number.c_str());
+        SUITE(ravn(), DbDll_Post)(h);
+        expected[at] = number;
+        break;
+      case 17:
+        SUITE(ravn(), DbDll_Insert)(h);
+        SUITE(ravn(), DbDll_WriteByName_AsString_W)(h, L"编号", number.c_str());
+        SUITE(ravn(), DbDll_Post)(h);
+        expected.insert(expected.begin() + at, number);
+        break;
+      case 18:
+        ASSERT_TRUE(SUITE(ravn(), DbDll_Delete)(h)) << "step " << step;
+        expected.erase(expected.begin() + at);
+        break;
+      default:
+        ASSERT_TRUE(SUITE(ravn(), DbDll_Locate_W)(h, L"编号", expected[at].c_str())) << "step " << step;
+        ASSERT_EQ(SUITE(ravn(), DbDll_RecNo)(h), at + 1);
+    }
+    ASSERT_EQ(SUITE(ravn(), DbDll_RecordCount)(h), static_cast<int>(expected.size()));
+  }
+  EXPECT_EQ(column(h, L"编号"), expected) << "the handle sees its changes";
+  // The last appends are still waiting when the table closes.
+  for (int i = 0; i < 5; ++i) {
+    const std::wstring number = L"L" + std::to_wstring(i);
+    SUITE(ravn(), DbDll_Append)(h);
+    SUITE(ravn(), DbDll_WriteByName_AsString_W)(h, L"编号", number.c_str());
+    SUITE(ravn(), DbDll_Post)(h);
+    expected.push_back(number);
+  }
+  EXPECT_TRUE(SUITE(ravn(), DbDll_Close)(h));
+  h = open(db);
+  EXPECT_EQ(column(h, L"编号"), expected);
+  SUITE(ravn(), DbDll_Close)(h);
 }
