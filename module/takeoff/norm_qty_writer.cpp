@@ -156,6 +156,15 @@ class NormQtyBuilder {
 
   // The sections of component row k of a floor.
   void addComponent(const QuantityRow& src, size_t k, const std::wstring& floor, int count) {
+    // The component's added text grows in a buffer kept between components
+    // and is stored once, at its final size.
+    text_.assign(added_[k]);
+    addSections(src, k, floor, count);
+    if (text_.size() != added_[k].size()) added_[k] = std::wstring(text_);
+    text_.clear();
+  }
+
+  void addSections(const QuantityRow& src, size_t k, const std::wstring& floor, int count) {
     writerio::LinesOf(src.quantity, raw_);
     lines_.clear();
     for (std::wstring_view l : raw_) {
@@ -225,6 +234,7 @@ class NormQtyBuilder {
   struct Node {
     NormQtyRow row;
     std::wstring key;  // comparison key of the sort code
+    double multiplier = 1;  // of the unit
     uint32_t prev = kNone, next = kNone;
     std::vector<LineRef> lines;
   };
@@ -315,6 +325,8 @@ class NormQtyBuilder {
     r.fees = s.fees;
     r.sortCode = sortCode_;
     r.billName = billName_;
+    r.standardUnit = standardUnitOf(r.unit);
+    n.multiplier = multiplierOf(r.unit);
     link(id, nodes_[before].prev, before);
     // The name's further lines (after each "\r" as two characters) go into
     // description rows.
@@ -346,27 +358,29 @@ class NormQtyBuilder {
       if (count >= 2) items_.append(1, L'=').append(countText_);
       if (!q.location.empty()) items_.append(1, L':').append(q.location);
       const double v = RoundTo(q.value * count, 5);
-      items_.append(1, kCalcSep).append(q.expression).append(1, kCalcSep).append(PrecStr(v, 5));
+      PrecStrTo(v, 5, number_);
+      items_.append(1, kCalcSep).append(q.expression).append(1, kCalcSep).append(number_);
       itemSum += v;
       itemEnds_.push_back(items_.size());
     }
     const double adjSum = s.adjustmentLines.empty() ? 0 : s.adjustmentSum;
-    row.standardUnit = standardUnitOf(row.unit);
     row.standardQty += itemSum + adjSum;
-    row.quantity = RoundTo(row.standardQty / multiplierOf(row.unit), 5);
+    row.quantity = RoundTo(row.standardQty / node.multiplier, 5);
     row.hasQuantity = true;
 
-    std::wstring& added = added_[k];
+    std::wstring& added = text_;
     if (!added.empty()) added.append(L"\r\n");
     added.append(s.kind).append(1, L'=').append(s.code).append(1, kCalcSep).append(row.keep1).append(1, kCalcSep);
-    added.append(PrecStr(itemSum + adjSum, 5)).append(1, kCalcSep).append(row.standardUnit);
+    PrecStrTo(itemSum + adjSum, 5, number_);
+    added.append(number_).append(1, kCalcSep).append(row.standardUnit);
     auto line = [&](size_t begin) { node.lines.push_back({k, begin, added.size() - begin}); };
     if (!itemEnds_.empty()) {
       // The floor header (with the items' sum) goes before the items.
       added.append(L"\r\n");
       size_t b = added.size();
       added.append(1, L'=').append(floorText_).append(1, kCalcSep).append(floorText_).append(1, kCalcSep);
-      added.append(PrecStr(itemSum, 5));
+      PrecStrTo(itemSum, 5, number_);
+      added.append(number_);
       line(b);
       const size_t itemsAt = added.size();
       added.append(items_);
@@ -397,7 +411,9 @@ class NormQtyBuilder {
   // Per component and section, kept for their buffers.
   std::vector<QtyLine> lines_;
   std::vector<std::wstring_view> raw_, pieces_;
-  std::wstring floorText_, countText_, title_, sortCode_, probe_;
+  std::wstring floorText_, countText_, title_, sortCode_, probe_, number_;
+  // The text added to the current component (stored into added_ at its end).
+  std::wstring text_;
   // The component's item lines of a section, each after "\r\n", and where
   // each ends.
   std::wstring items_;
