@@ -191,7 +191,7 @@ class NormQtyBuilder {
             break;
           }
       const uint32_t row = findOrInsert(s, title_);
-      addQuantities(nodes_[row], src, k, s, count);
+      addQuantities(row, src, k, s, count);
     }
   }
 
@@ -213,14 +213,14 @@ class NormQtyBuilder {
   std::vector<NormQtyRow> takeRows() {
     std::vector<NormQtyRow> out;
     out.reserve(nodes_.size());
-    for (uint32_t i = head_; i != kNone; i = nodes_[i].next) {
-      Node& n = nodes_[i];
-      size_t chars = 0;
-      for (const LineRef& l : n.lines) chars += l.length + 2;
-      n.row.lines.reserve(chars, n.lines.size());
-      for (const LineRef& l : n.lines) n.row.lines.push_back(std::wstring_view(added_[l.component]).substr(l.begin, l.length));
-      out.push_back(std::move(n.row));
-    }
+    // Each row's text at its final size first, then the lines in the order
+    // they were made, which walks the components' texts once, in order.
+    for (Node& n : nodes_)
+      if (n.lineCount != 0) n.row.lines.reserve(n.chars, n.lineCount);
+    for (const LineRef& l : lineRefs_)
+      nodes_[l.node].row.lines.push_back(std::wstring_view(added_[l.component]).substr(l.begin, l.length));
+    std::vector<LineRef>().swap(lineRefs_);
+    for (uint32_t i = head_; i != kNone; i = nodes_[i].next) out.push_back(std::move(nodes_[i].row));
     nodes_.clear();
     return out;
   }
@@ -229,14 +229,15 @@ class NormQtyBuilder {
   static constexpr uint32_t kNone = UINT32_MAX;
   // A computation line of a row: where it stands in a component's text.
   struct LineRef {
-    size_t component, begin, length;
+    uint32_t node, component, begin, length;
   };
   struct Node {
     NormQtyRow row;
     std::wstring key;  // comparison key of the sort code
     double multiplier = 1;  // of the unit
     uint32_t prev = kNone, next = kNone;
-    std::vector<LineRef> lines;
+    // Its computation lines: their number and characters with separators.
+    size_t chars = 0, lineCount = 0;
   };
 
   uint32_t newNode() {
@@ -347,7 +348,8 @@ class NormQtyBuilder {
   // The section's lines of the component: its item lines under their floor
   // header, and the section's adjustments. They go into the component's own
   // text after the norm line; the row refers to them there.
-  void addQuantities(Node& node, const QuantityRow& src, size_t k, const Section& s, int count) {
+  void addQuantities(uint32_t id, const QuantityRow& src, size_t k, const Section& s, int count) {
+    Node& node = nodes_[id];
     NormQtyRow& row = node.row;
     double itemSum = 0;
     items_.clear();
@@ -373,7 +375,12 @@ class NormQtyBuilder {
     added.append(s.kind).append(1, L'=').append(s.code).append(1, kCalcSep).append(row.keep1).append(1, kCalcSep);
     PrecStrTo(itemSum + adjSum, 5, number_);
     added.append(number_).append(1, kCalcSep).append(row.standardUnit);
-    auto line = [&](size_t begin) { node.lines.push_back({k, begin, added.size() - begin}); };
+    auto ref = [&](size_t begin, size_t length) {
+      lineRefs_.push_back({id, static_cast<uint32_t>(k), static_cast<uint32_t>(begin), static_cast<uint32_t>(length)});
+      node.chars += length + 2;
+      ++node.lineCount;
+    };
+    auto line = [&](size_t begin) { ref(begin, added.size() - begin); };
     if (!itemEnds_.empty()) {
       // The floor header (with the items' sum) goes before the items.
       added.append(L"\r\n");
@@ -385,7 +392,7 @@ class NormQtyBuilder {
       const size_t itemsAt = added.size();
       added.append(items_);
       for (size_t i = 0, e = 0; i < itemEnds_.size(); e = itemEnds_[i++])
-        node.lines.push_back({k, itemsAt + e + 2, itemEnds_[i] - e - 2});
+        ref(itemsAt + e + 2, itemEnds_[i] - e - 2);
     }
     for (const std::wstring& a : s.adjustmentLines) {
       added.append(L"\r\n");
@@ -408,6 +415,8 @@ class NormQtyBuilder {
   std::map<std::wstring, uint32_t> firstOfKey_;
   std::unordered_map<std::wstring, uint32_t> match_;
   std::unordered_map<std::wstring, std::vector<Section>> sectionCache_;
+  // Every row's computation lines, in the order they were made.
+  std::vector<LineRef> lineRefs_;
   // Per component and section, kept for their buffers.
   std::vector<QtyLine> lines_;
   std::vector<std::wstring_view> raw_, pieces_;
