@@ -23,25 +23,35 @@ const std::wstring kSep(1, kCalcSep);
 // A floor's separator row (nothing in it) is no component.
 bool isEmptyRow(const QuantityRow& r) { return r.name.empty() && r.number.empty() && r.flag.empty(); }
 
-void appendRow(tablelib::Handle t, std::initializer_list<std::pair<const wchar_t*, std::wstring>> fields) {
+// A field of a new record and its text, passed through without copies (a
+// temporary text lives until the row is appended).
+struct FieldText {
+  FieldText(const wchar_t* f, const std::wstring& t) : field(f), text(t.c_str()) {}
+  FieldText(const wchar_t* f, const wchar_t* t) : field(f), text(t) {}
+  const wchar_t* field;
+  const wchar_t* text;
+};
+
+void appendRow(tablelib::Handle t, std::initializer_list<FieldText> fields) {
   tablelib::Append(t);
-  for (const auto& [f, v] : fields)
-    if (!v.empty()) tablelib::WriteAsString(t, f, v);
+  for (const FieldText& f : fields)
+    if (*f.text != L'\0') writerio::Put(t, f.field, f.text);
   tablelib::Post(t);
 }
 
 // The parameter lines of a component packed into chunks of at most 70
 // characters, ";" between the lines; a chunk is written out before a line
 // that would make it longer (the first one possibly empty).
-StringArray paramChunks(const std::wstring& params) {
-  StringArray lines, chunks;
-  SplitLines(params, lines);
+// lines: the lines of the text, kept for its buffer.
+void paramChunks(const std::wstring& params, std::vector<std::wstring_view>& lines, StringArray& chunks) {
+  writerio::LinesOf(params, lines);
+  chunks.clear();
   std::wstring pending;
   for (size_t i = 0; i < lines.size(); ++i) {
-    std::wstring line = lines[i];
+    std::wstring_view line = lines[i];
     size_t eq = line.find(L'=');
     size_t colon = eq == std::wstring::npos ? std::wstring::npos : line.find(L':', eq);
-    if (colon != std::wstring::npos) line.erase(colon);
+    if (colon != std::wstring::npos) line = line.substr(0, colon);
     if (pending.size() + line.size() + 1 > 70) {
       chunks.push_back(pending);
       pending.clear();
@@ -50,7 +60,6 @@ StringArray paramChunks(const std::wstring& params) {
     if (i + 1 < lines.size()) pending += L";";
   }
   if (!pending.empty()) chunks.push_back(pending);
-  return chunks;
 }
 
 // The 001 rows of this run (kept by the norm writer, else read back).
@@ -183,6 +192,8 @@ bool WriteGjParamTable() {
   tablelib::Table t(ProjectTablePath(L"构件参数.DB"));
   std::wstring floor;
   int count = 0;
+  std::vector<std::wstring_view> lines;
+  StringArray chunks;
   for (size_t i = 0; i < g_runFloorList.size(); ++i) {
     if (!RunFloorAt(i, floor, count)) continue;
     auto h = headers.find(FloorHeaderText(floor, count));
@@ -191,9 +202,9 @@ bool WriteGjParamTable() {
     for (size_t k = h->second + 1; k < rows.size() && rows[k].flag != L"楼层"; ++k) {
       const QuantityRow& r = rows[k];
       if (isEmptyRow(r) || (!taken.empty() && r.name != taken)) continue;
-      StringArray chunks = paramChunks(r.params);
+      paramChunks(r.params, lines, chunks);
       appendRow(t, {{L"构件名称", r.name}, {L"编号", r.number}, {L"说明", r.note},
-                    {L"参数", chunks.empty() ? std::wstring() : chunks[0]}});
+                    {L"参数", chunks.empty() ? L"" : chunks[0].c_str()}});
       for (size_t c = 1; c < chunks.size(); ++c) appendRow(t, {{L"参数", chunks[c]}});
     }
     appendRow(t, {});

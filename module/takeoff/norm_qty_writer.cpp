@@ -156,6 +156,15 @@ class NormQtyBuilder {
 
   // The sections of component row k of a floor.
   void addComponent(const QuantityRow& src, size_t k, const std::wstring& floor, int count) {
+    // The component's added text grows in a buffer kept between components
+    // and is stored once, at its final size.
+    text_.assign(added_[k]);
+    addSections(src, k, floor, count);
+    if (text_.size() != added_[k].size()) added_[k] = std::wstring(text_);
+    text_.clear();
+  }
+
+  void addSections(const QuantityRow& src, size_t k, const std::wstring& floor, int count) {
     writerio::LinesOf(src.quantity, raw_);
     lines_.clear();
     for (std::wstring_view l : raw_) {
@@ -182,7 +191,7 @@ class NormQtyBuilder {
             break;
           }
       const uint32_t row = findOrInsert(s, title_);
-      addQuantities(nodes_[row], src, k, s, count);
+      addQuantities(row, src, k, s, count);
     }
   }
 
@@ -204,14 +213,14 @@ class NormQtyBuilder {
   std::vector<NormQtyRow> takeRows() {
     std::vector<NormQtyRow> out;
     out.reserve(nodes_.size());
-    for (uint32_t i = head_; i != kNone; i = nodes_[i].next) {
-      Node& n = nodes_[i];
-      size_t chars = 0;
-      for (const LineRef& l : n.lines) chars += l.length + 2;
-      n.row.lines.reserve(chars, n.lines.size());
-      for (const LineRef& l : n.lines) n.row.lines.push_back(std::wstring_view(added_[l.component]).substr(l.begin, l.length));
-      out.push_back(std::move(n.row));
-    }
+    // Each row's text at its final size first, then the lines in the order
+    // they were made, which walks the components' texts once, in order.
+    for (Node& n : nodes_)
+      if (n.lineCount != 0) n.row.lines.reserve(n.chars, n.lineCount);
+    for (const LineRef& l : lineRefs_)
+      nodes_[l.node].row.lines.push_back(std::wstring_view(added_[l.component]).substr(l.begin, l.length));
+    std::vector<LineRef>().swap(lineRefs_);
+    for (uint32_t i = head_; i != kNone; i = nodes_[i].next) out.push_back(std::move(nodes_[i].row));
     nodes_.clear();
     return out;
   }
@@ -220,13 +229,15 @@ class NormQtyBuilder {
   static constexpr uint32_t kNone = UINT32_MAX;
   // A computation line of a row: where it stands in a component's text.
   struct LineRef {
-    size_t component, begin, length;
+    uint32_t node, component, begin, length;
   };
   struct Node {
     NormQtyRow row;
     std::wstring key;  // comparison key of the sort code
+    double multiplier = 1;  // of the unit
     uint32_t prev = kNone, next = kNone;
-    std::vector<LineRef> lines;
+    // Its computation lines: their number and characters with separators.
+    size_t chars = 0, lineCount = 0;
   };
 
   uint32_t newNode() {
@@ -315,6 +326,8 @@ class NormQtyBuilder {
     r.fees = s.fees;
     r.sortCode = sortCode_;
     r.billName = billName_;
+    r.standardUnit = standardUnitOf(r.unit);
+    n.multiplier = multiplierOf(r.unit);
     link(id, nodes_[before].prev, before);
     // The name's further lines (after each "\r" as two characters) go into
     // description rows.
@@ -335,7 +348,8 @@ class NormQtyBuilder {
   // The section's lines of the component: its item lines under their floor
   // header, and the section's adjustments. They go into the component's own
   // text after the norm line; the row refers to them there.
-  void addQuantities(Node& node, const QuantityRow& src, size_t k, const Section& s, int count) {
+  void addQuantities(uint32_t id, const QuantityRow& src, size_t k, const Section& s, int count) {
+    Node& node = nodes_[id];
     NormQtyRow& row = node.row;
     double itemSum = 0;
     items_.clear();
@@ -346,32 +360,39 @@ class NormQtyBuilder {
       if (count >= 2) items_.append(1, L'=').append(countText_);
       if (!q.location.empty()) items_.append(1, L':').append(q.location);
       const double v = RoundTo(q.value * count, 5);
-      items_.append(1, kCalcSep).append(q.expression).append(1, kCalcSep).append(PrecStr(v, 5));
+      PrecStrTo(v, 5, number_);
+      items_.append(1, kCalcSep).append(q.expression).append(1, kCalcSep).append(number_);
       itemSum += v;
       itemEnds_.push_back(items_.size());
     }
     const double adjSum = s.adjustmentLines.empty() ? 0 : s.adjustmentSum;
-    row.standardUnit = standardUnitOf(row.unit);
     row.standardQty += itemSum + adjSum;
-    row.quantity = RoundTo(row.standardQty / multiplierOf(row.unit), 5);
+    row.quantity = RoundTo(row.standardQty / node.multiplier, 5);
     row.hasQuantity = true;
 
-    std::wstring& added = added_[k];
+    std::wstring& added = text_;
     if (!added.empty()) added.append(L"\r\n");
     added.append(s.kind).append(1, L'=').append(s.code).append(1, kCalcSep).append(row.keep1).append(1, kCalcSep);
-    added.append(PrecStr(itemSum + adjSum, 5)).append(1, kCalcSep).append(row.standardUnit);
-    auto line = [&](size_t begin) { node.lines.push_back({k, begin, added.size() - begin}); };
+    PrecStrTo(itemSum + adjSum, 5, number_);
+    added.append(number_).append(1, kCalcSep).append(row.standardUnit);
+    auto ref = [&](size_t begin, size_t length) {
+      lineRefs_.push_back({id, static_cast<uint32_t>(k), static_cast<uint32_t>(begin), static_cast<uint32_t>(length)});
+      node.chars += length + 2;
+      ++node.lineCount;
+    };
+    auto line = [&](size_t begin) { ref(begin, added.size() - begin); };
     if (!itemEnds_.empty()) {
       // The floor header (with the items' sum) goes before the items.
       added.append(L"\r\n");
       size_t b = added.size();
       added.append(1, L'=').append(floorText_).append(1, kCalcSep).append(floorText_).append(1, kCalcSep);
-      added.append(PrecStr(itemSum, 5));
+      PrecStrTo(itemSum, 5, number_);
+      added.append(number_);
       line(b);
       const size_t itemsAt = added.size();
       added.append(items_);
       for (size_t i = 0, e = 0; i < itemEnds_.size(); e = itemEnds_[i++])
-        node.lines.push_back({k, itemsAt + e + 2, itemEnds_[i] - e - 2});
+        ref(itemsAt + e + 2, itemEnds_[i] - e - 2);
     }
     for (const std::wstring& a : s.adjustmentLines) {
       added.append(L"\r\n");
@@ -394,10 +415,14 @@ class NormQtyBuilder {
   std::map<std::wstring, uint32_t> firstOfKey_;
   std::unordered_map<std::wstring, uint32_t> match_;
   std::unordered_map<std::wstring, std::vector<Section>> sectionCache_;
+  // Every row's computation lines, in the order they were made.
+  std::vector<LineRef> lineRefs_;
   // Per component and section, kept for their buffers.
   std::vector<QtyLine> lines_;
   std::vector<std::wstring_view> raw_, pieces_;
-  std::wstring floorText_, countText_, title_, sortCode_, probe_;
+  std::wstring floorText_, countText_, title_, sortCode_, probe_, number_;
+  // The text added to the current component (stored into added_ at its end).
+  std::wstring text_;
   // The component's item lines of a section, each after "\r\n", and where
   // each ends.
   std::wstring items_;
