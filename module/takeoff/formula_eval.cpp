@@ -41,7 +41,7 @@ Scratch& scratch() {
   return s;
 }
 
-double numberOf(const std::wstring& text) { return std::wcstod(text.c_str(), nullptr); }
+double numberOf(const std::wstring& text) { return ReadNumber(text); }
 
 // The text read as a number is below 0 (only a text whose first character
 // after blanks is "-" can be).
@@ -155,7 +155,7 @@ double evaluate(const std::wstring& expression) {
   SuiteCall<int(const wchar_t*, wchar_t*, int)>::call(SuiteModule::Base, "Dll_ExpressMath_W", 0,
                                                        expression.c_str(), buf, 0);
   buf[255] = L'\0';
-  return numberOf(buf);
+  return ReadNumber(std::wstring_view(buf, std::wcslen(buf)));
 }
 
 // The formula with the values put in, evaluated: line := head "=" the

@@ -1,6 +1,5 @@
 #include "module/takeoff/linear_runs.h"
 
-#include <charconv>
 #include <cmath>
 #include <cwchar>
 #include <string_view>
@@ -59,34 +58,6 @@ bool lineValue(std::wstring_view line, std::wstring_view key, std::wstring_view&
   return true;
 }
 
-// The text read as std::wcstod reads it. A plain decimal, the usual stored
-// elevation ("2800.0", "-150"), is converted without the locale-aware
-// reader; both round to the nearest double, so they give the same value.
-double numberOf(std::wstring_view text, std::wstring& buf) {
-  char digits[64];
-  size_t n = 0, i = 0;
-  const bool negative = !text.empty() && text[0] == L'-';
-  if (!text.empty() && (text[0] == L'-' || text[0] == L'+')) ++i;
-  auto takeDigits = [&] {
-    const size_t from = i;
-    while (i < text.size() && text[i] >= L'0' && text[i] <= L'9' && n < sizeof digits) digits[n++] = char(text[i++]);
-    return i > from;
-  };
-  bool plain = takeDigits();
-  if (plain && i < text.size() && text[i] == L'.' && n < sizeof digits) {
-    digits[n++] = '.';
-    ++i;
-    plain = takeDigits();
-  }
-  if (plain && i == text.size()) {
-    double v = 0;
-    auto [end, ec] = std::from_chars(digits, digits + n, v, std::chars_format::fixed);
-    if (ec == std::errc() && end == digits + n) return negative ? -v : v;
-  }
-  buf.assign(text);
-  return std::wcstod(buf.c_str(), nullptr);
-}
-
 }  // namespace
 
 bool IsRunType(const std::wstring& type) { return type == L"斜管" || type == L"立管" || type == L"贯通管"; }
@@ -117,7 +88,7 @@ void ReadGjDataOpen(const cad::Entity* ent, GjData& out) {
   // on in the next), trimmed, split into lines. Where an application has
   // several groups, their lines follow one another.
   enum class App { None, Number, Attrs, Special, Own };
-  static std::wstring value, number;
+  static std::wstring value;
   bool haveNumber = false, haveType = false, haveStart = false, haveEnd = false, haveElev = false;
   auto finish = [&](App app) {
     switch (app) {
@@ -140,13 +111,13 @@ void ReadGjDataOpen(const cad::Entity* ent, GjData& out) {
             out.type.assign(v);
             haveType = true;
           } else if (!haveStart && lineValue(line, L"起点标高", v)) {
-            out.startElev = numberOf(v, number);
+            out.startElev = ReadNumber(v);
             haveStart = true;
           } else if (!haveEnd && lineValue(line, L"终点标高", v)) {
-            out.endElev = numberOf(v, number);
+            out.endElev = ReadNumber(v);
             haveEnd = true;
           } else if (!haveElev && lineValue(line, L"标高", v)) {
-            out.elev = numberOf(v, number);
+            out.elev = ReadNumber(v);
             haveElev = true;
           }
         });

@@ -1,5 +1,6 @@
 #include "module/toolkit/strings.h"
 
+#include <charconv>
 #include <cmath>
 #include <cwchar>
 #include <cwctype>
@@ -52,13 +53,60 @@ void joinFrom(const In& items, const std::wstring& sep, std::wstring& out) {
 // Numbers
 // ---------------------------------------------------------------------------
 
+namespace {
+
+// The powers of ten RoundTo scales by, computed once by std::pow itself so
+// that a kept power is the very value a call would give.
+constexpr int kKeptPowers = 20;
+
+struct PowersOfTen {
+  double p[2 * kKeptPowers + 1];
+  PowersOfTen() {
+    for (int k = -kKeptPowers; k <= kKeptPowers; ++k) p[k + kKeptPowers] = std::pow(10.0, k);
+  }
+};
+
+double powerOfTen(int n) {
+  static const PowersOfTen kept;
+  if (n < -kKeptPowers || n > kKeptPowers) return std::pow(10.0, n);
+  return kept.p[n + kKeptPowers];
+}
+
+}  // namespace
+
 double RoundTo(double x, int n) {
-  const double p = std::pow(10.0, n);
+  const double p = powerOfTen(n);
   const double a = x * p;
   double f = std::floor(a);
   const double d = a - f;
   if (d >= 0.5) f += 1.0;  // false for a not-a-number d
-  return f * std::pow(10.0, -n);
+  return f * powerOfTen(-n);
+}
+
+double ReadNumber(std::wstring_view text) {
+  char digits[64];
+  size_t n = 0, i = 0;
+  const bool negative = !text.empty() && text[0] == L'-';
+  if (!text.empty() && (text[0] == L'-' || text[0] == L'+')) ++i;
+  auto takeDigits = [&] {
+    const size_t from = i;
+    while (i < text.size() && text[i] >= L'0' && text[i] <= L'9' && n < sizeof digits) digits[n++] = char(text[i++]);
+    return i > from;
+  };
+  bool plain = takeDigits();
+  if (plain && i < text.size() && text[i] == L'.' && n < sizeof digits) {
+    digits[n++] = '.';
+    ++i;
+    plain = takeDigits();
+  }
+  if (plain && i == text.size()) {
+    double v = 0;
+    auto [end, ec] = std::from_chars(digits, digits + n, v, std::chars_format::fixed);
+    if (ec == std::errc() && end == digits + n) return negative ? -v : v;
+  }
+  thread_local std::wstring buf;
+  buf.assign(text);
+  return std::wcstod(buf.c_str(), nullptr);
 }
 
 std::wstring FormatNumber(double x, int n) {

@@ -36,6 +36,10 @@ std::wstring PrecStr(double x, int n);
 // The same into out (emptied when the base library cannot be reached), for
 // loops that format many numbers into one buffer.
 void PrecStrTo(double x, int n, std::wstring& out);
+// The text read as std::wcstod reads it (its longest number prefix; 0 when
+// there is none). A plain decimal ("2800.0", "-150", "0.125") is converted
+// without the locale-aware reader: both round to the nearest double.
+double ReadNumber(std::wstring_view text);
 
 // ---------------------------------------------------------------------------
 // Joining and splitting

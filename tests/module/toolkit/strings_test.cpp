@@ -26,6 +26,35 @@ TEST(RoundTo, HalvesGoUpTowardsPlusInfinity) {
   EXPECT_TRUE(std::isnan(RoundTo(NAN, 2)));
 }
 
+TEST(RoundTo, KeptPowersGiveTheScaledRoundingOfPow) {
+  // Over and beyond the kept range of powers: the result is the one the
+  // scaling by std::pow gives, to the bit.
+  auto byPow = [](double x, int n) {
+    const double a = x * std::pow(10.0, n);
+    double f = std::floor(a);
+    if (a - f >= 0.5) f += 1.0;
+    return f * std::pow(10.0, -n);
+  };
+  for (int n : {-25, -21, -20, -3, 0, 1, 3, 5, 20, 21, 25})
+    for (double x : {0.0015, 1.2345678, -7.77777, 123456.789, 1e-7, 2.5e12})
+      EXPECT_EQ(RoundTo(x, n), byPow(x, n)) << x << " at " << n;
+}
+
+TEST(ReadNumber, ReadsAsWcstodReads) {
+  const wchar_t* cases[] = {
+      L"2800.0", L"-150", L"0.125", L"+3.5", L"-0", L"0.1", L"123456789.123456789",
+      L"0.30000000000000004", L"5.", L".5", L"1e3", L"12abc", L" 7", L"", L"-", L"abc",
+      L"1.7976931348623157e308", L"99999999999999999999999999999999999999999999999999999999999999999999.5",
+  };
+  for (const wchar_t* c : cases) {
+    const double want = std::wcstod(c, nullptr), got = ReadNumber(c);
+    EXPECT_EQ(std::signbit(got), std::signbit(want)) << c;
+    EXPECT_EQ(got, want) << c;
+  }
+  // A text with a NUL inside is read up to the NUL.
+  EXPECT_EQ(ReadNumber(std::wstring_view(L"12\0" L"34", 5)), 12.0);
+}
+
 TEST(FormatNumber, PrintfDecimalsAfterRounding) {
   struct Case {
     double x;
