@@ -8,6 +8,7 @@
 #include "module/model/special_data.h"
 #include "module/takeoff/calc_items.h"
 #include "module/takeoff/kind_dispatch.h"
+#include "module/takeoff/result_tables.h"
 #include "module/takeoff/run_floors.h"
 #include "module/takeoff/takeoff_commands.h"
 #include "module/takeoff/takeoff_state.h"
@@ -37,12 +38,6 @@ bool progress(const wchar_t* caption, const std::wstring& message, int a, int b,
   return SuiteCall<unsigned char(const wchar_t*, const wchar_t*, int, int, int, int)>::call(
              SuiteModule::Base, "Dll_ProgressWin_W", static_cast<unsigned char>(1), caption, message.c_str(), a, b,
              c, op) != 0;
-}
-
-bool unzip(const std::wstring& member, const std::wstring& folder) {
-  return SuiteCall<unsigned char(const wchar_t*, const wchar_t*, const wchar_t*)>::call(
-             SuiteModule::Base, "Dll_UnZipFile_W", static_cast<unsigned char>(0),
-             (g_baseDir + L"\\GZK.ZIP").c_str(), member.c_str(), folder.c_str()) != 0;
 }
 
 void say(const std::wstring& text) { ed::printText(text); }
@@ -278,12 +273,11 @@ void RunRegionTakeoff() {
   const std::wstring work = project + L"\\" + kWorkFolder;
   os::removeDirectoryRecursive(work);
   os::createDirectories(work);
-  if (!unzip(std::wstring(kRegionTable) + L".DB", work)) {
+  if (!UnzipTemplate(kRegionTable, work)) {
     say(L"\n无法从" + g_baseDir + L"\\GZK.ZIP取出区域构件算量.DB的模板，区域工程量计算未进行。\n");
     os::removeDirectoryRecursive(work);
     return;
   }
-  unzip(std::wstring(kRegionTable) + L".MB", work);
   BindQuantityTable(tablelib::OpenDb(work + L"\\" + kRegionTable + L".DB"));
 
   progress(kRunCaption, L"", 1, static_cast<int>(libNames.size() * g_runFloorList.size()), 1, 0);
@@ -296,10 +290,9 @@ void RunRegionTakeoff() {
     say(L"\n区域工程量计算已取消，原有的计算结果未改动。\n");
   } else if (!CommitRunTable(work, project, kRegionTable)) {
     say(L"\n无法写入" + project + L"\\区域构件算量.DB，原有的计算结果未改动。\n");
-  } else if (!unzip(std::wstring(kRegionNormTable) + L".DB", project)) {
+  } else if (!UnzipTemplate(kRegionNormTable, project)) {
     say(L"\n无法从" + g_baseDir + L"\\GZK.ZIP取出区域001.DB的模板，区域001.DB未写入。\n");
   } else {
-    unzip(std::wstring(kRegionNormTable) + L".MB", project);
     BindQuantityTable(tablelib::OpenDb(project + L"\\" + kRegionTable + L".DB"));
     WriteRegionNormQtyTable();
     tablelib::Close(g_quantityTable);

@@ -129,19 +129,22 @@ std::wstring FloorHeaderText(const std::wstring& floor, int count) {
 
 std::wstring ProjectTablePath(const std::wstring& name) { return ProjectFolderPath() + L"\\" + name; }
 
-bool ExtractTemplate(const std::wstring& name) {
+bool UnzipTemplate(const std::wstring& name, const std::wstring& folder) {
   const std::wstring archive = g_baseDir + L"\\GZK.ZIP";
   auto unzip = [&](const std::wstring& member) {
     return SuiteCall<unsigned char(const wchar_t*, const wchar_t*, const wchar_t*)>::call(
                SuiteModule::Base, "Dll_UnZipFile_W", static_cast<unsigned char>(0), archive.c_str(),
-               member.c_str(), ProjectFolderPath().c_str()) != 0;
+               member.c_str(), folder.c_str()) != 0;
   };
-  if (!unzip(name + L".DB")) {
-    ed::printText(L"\n无法从" + archive + L"取出" + name + L".DB的模板，此表未写入。\n");
-    return false;
-  }
+  if (!unzip(name + L".DB")) return false;
   unzip(name + L".MB");
   return true;
+}
+
+bool ExtractTemplate(const std::wstring& name) {
+  if (UnzipTemplate(name, ProjectFolderPath())) return true;
+  ed::printText(L"\n无法从" + g_baseDir + L"\\GZK.ZIP取出" + name + L".DB的模板，此表未写入。\n");
+  return false;
 }
 
 bool CopyTemplate(const std::wstring& templ, const std::wstring& target) {

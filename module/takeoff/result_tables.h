@@ -31,8 +31,11 @@ std::wstring FloorHeaderText(const std::wstring& floor, int count);
 
 // A table of the project folder.
 std::wstring ProjectTablePath(const std::wstring& name);
-// Extracts the template members name.DB and name.MB from the template
-// archive into the project folder; false (with a message) when the table
+// Extracts the template members name.DB and name.MB (when the archive has
+// it) from the template archive into folder; false, with no message, when
+// name.DB could not be extracted.
+bool UnzipTemplate(const std::wstring& name, const std::wstring& folder);
+// The same into the project folder; false (with a message) when the table
 // could not be extracted.
 bool ExtractTemplate(const std::wstring& name);
 // Copies the template "<base>\系统文件\<templ>.DB" (and its .MB when there is

@@ -60,12 +60,6 @@ bool progress(const std::wstring& message, int a, int b, int c, int op) {
              b, c, op) != 0;
 }
 
-bool unzip(const std::wstring& archive, const std::wstring& member, const std::wstring& folder) {
-  return SuiteCall<unsigned char(const wchar_t*, const wchar_t*, const wchar_t*)>::call(
-             SuiteModule::Base, "Dll_UnZipFile_W", static_cast<unsigned char>(0), archive.c_str(), member.c_str(),
-             folder.c_str()) != 0;
-}
-
 void say(const std::wstring& text) { ed::printText(text); }
 
 // Processes floor i; false when the user cancelled.
@@ -140,13 +134,11 @@ void RunQuantityTakeoff() {
   const std::wstring work = project + L"\\" + kWorkFolder;
   os::removeDirectoryRecursive(work);
   os::createDirectories(work);
-  const std::wstring archive = g_baseDir + L"\\GZK.ZIP";
-  if (!unzip(archive, std::wstring(kQuantityTable) + L".DB", work)) {
-    say(L"\n无法从" + archive + L"取出构件算量.DB的模板，工程量计算未进行。\n");
+  if (!UnzipTemplate(kQuantityTable, work)) {
+    say(L"\n无法从" + g_baseDir + L"\\GZK.ZIP取出构件算量.DB的模板，工程量计算未进行。\n");
     os::removeDirectoryRecursive(work);
     return;
   }
-  unzip(archive, std::wstring(kQuantityTable) + L".MB", work);
   BindQuantityTable(tablelib::OpenDb(work + L"\\" + kQuantityTable + L".DB"));
 
   progress(L"", 1, static_cast<int>(libNames.size() * g_runFloorList.size()), 1, 0);
