@@ -100,10 +100,6 @@ class PointGrid {
   bool built_ = false;
 };
 
-bool endNear(const GjSegment& s, const geom::Point3d& p, double reach) {
-  return s.start.distanceTo(p) < reach || s.end.distanceTo(p) < reach;
-}
-
 class Tracer {
  public:
   Tracer(const GjSegmentArray& runs, const GjNodeArray& devices, const GjNodeArray& boxes)
