@@ -35,7 +35,7 @@ struct FieldText {
 void appendRow(tablelib::Handle t, std::initializer_list<FieldText> fields) {
   tablelib::Append(t);
   for (const FieldText& f : fields)
-    if (*f.text != L'\0') writerio::Put(t, f.field, f.text);
+    if (*f.text != L'\0') tablelib::WriteAsString(t, f.field, f.text);
   tablelib::Post(t);
 }
 
@@ -156,13 +156,13 @@ bool writeMethodSummary(const std::wstring& kind, int discipline, const std::wst
       tablelib::Append(t);
       text.assign(L"  ").append(r.name);
       writerio::PutIfAny(t, L"编码", text);
-      writerio::Put(t, L"标志", L"构件");
+      tablelib::WriteAsString(t, L"标志", L"构件");
       tablelib::Post(t);
     }
     tablelib::Append(t);
     text.assign(L"    ").append(r.number);
     writerio::PutIfAny(t, L"编码", text);
-    writerio::Put(t, L"标志", L"编号");
+    tablelib::WriteAsString(t, L"标志", L"编号");
     tablelib::Post(t);
     for (const QuantityRow::Method* m : methods) {
       tablelib::Append(t);
@@ -256,9 +256,9 @@ bool WriteQtyTable() {
         writerio::PutIfAny(t, kPartFields[p], field);
       }
       if (floorLine)
-        writerio::Put(t, L"标志", L"解释");
+        tablelib::WriteAsString(t, L"标志", L"解释");
       else if (eq != 0 && eq != std::wstring::npos)
-        writerio::Put(t, L"标志", field.assign(l.substr(0, eq)));
+        tablelib::WriteAsString(t, L"标志", field.assign(l.substr(0, eq)));
       tablelib::Post(t);
     }
   }

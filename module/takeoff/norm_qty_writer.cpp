@@ -442,10 +442,10 @@ void writeRow(tablelib::Handle t, const NormQtyRow& r) {
   for (size_t i = 0; i < r.fees.size() && i < 8; ++i) PutIfAny(t, kFeeFields[i], r.fees[i]);
   if (r.hasQuantity) {
     PutIfAny(t, L"标准单位", r.standardUnit);
-    writerio::Put(t, L"标准工程量", FloatFieldText(r.standardQty));
-    writerio::Put(t, L"工程量", FloatFieldText(r.quantity));
+    tablelib::WriteAsString(t, L"标准工程量", FloatFieldText(r.standardQty));
+    tablelib::WriteAsString(t, L"工程量", FloatFieldText(r.quantity));
   }
-  if (!r.lines.empty()) writerio::Put(t, L"算式工程量", r.lines.c_str());
+  if (!r.lines.empty()) tablelib::WriteAsString(t, L"算式工程量", r.lines.c_str());
   tablelib::Post(t);
 }
 
@@ -507,7 +507,7 @@ void appendComputationLines(tablelib::Handle t, std::vector<QuantityRow>& source
       text = std::move(added[k]);
     }
     tablelib::Edit(t);
-    writerio::Put(t, L"算式工程量", text);
+    tablelib::WriteAsString(t, L"算式工程量", text);
     tablelib::Post(t);
     SetQuantityRowCalc(source[k], std::move(text));
     std::wstring().swap(added[k]);
@@ -647,8 +647,8 @@ bool AddChapterRows() {
     for (const NormQtyRow& r : rows) {
       if (r.inserted) {
         tablelib::Insert(t);
-        writerio::Put(t, L"名称", r.name);
-        writerio::Put(t, L"标志", r.kind);
+        tablelib::WriteAsString(t, L"名称", r.name);
+        tablelib::WriteAsString(t, L"标志", r.kind);
         tablelib::Post(t);
       }
       tablelib::Next(t);

@@ -43,14 +43,14 @@ void ReadQuantityRows(tablelib::Handle t, std::vector<QuantityRow>& rows) {
   rows.reserve(static_cast<size_t>(std::max(0, tablelib::RecordCount(t))));
   for (tablelib::First(t); !tablelib::Eof(t); tablelib::Next(t)) {
     QuantityRow& r = rows.emplace_back();
-    writerio::ReadField(t, L"标志", r.flag);
-    writerio::ReadField(t, L"构件名称", r.name);
-    writerio::ReadField(t, L"编号", r.number);
-    writerio::ReadField(t, L"说明", r.note);
-    writerio::ReadField(t, L"参数", r.params);
-    writerio::ReadField(t, L"工程量", r.quantity);
-    writerio::ReadField(t, L"定额", r.norm);
-    writerio::ReadField(t, L"算式工程量", r.calc);
+    tablelib::ReadFieldInto(t, L"标志", r.flag);
+    tablelib::ReadFieldInto(t, L"构件名称", r.name);
+    tablelib::ReadFieldInto(t, L"编号", r.number);
+    tablelib::ReadFieldInto(t, L"说明", r.note);
+    tablelib::ReadFieldInto(t, L"参数", r.params);
+    tablelib::ReadFieldInto(t, L"工程量", r.quantity);
+    tablelib::ReadFieldInto(t, L"定额", r.norm);
+    tablelib::ReadFieldInto(t, L"算式工程量", r.calc);
   }
 }
 

@@ -61,30 +61,44 @@ bool FindField(Handle h, const std::wstring& field) {
                                              h, field.c_str()) != 0;
 }
 
-std::wstring FieldAsString(Handle h, const std::wstring& field, int maxChars) {
+void ReadFieldInto(Handle h, const wchar_t* field, std::wstring& out, int maxChars) {
   maxChars = std::clamp(maxChars, 1, kMaxFieldChars);
-  // Most fields are short: read with a small buffer first and only go to the
-  // caller's full size when the text filled it. The buffer is kept from call
-  // to call (a run reads hundreds of thousands of fields).
-  thread_local std::vector<wchar_t> buf;
-  int cap = std::min(maxChars, 4096);
+  // One buffer, kept from call to call (a run reads hundreds of thousands of
+  // fields) and grown only when a text filled it; the library copies only
+  // the text, whatever the room.
+  thread_local std::vector<wchar_t> buf(4096);
+  int cap = std::min(maxChars, static_cast<int>(buf.size()));
   for (;;) {
     if (buf.size() < static_cast<size_t>(cap)) buf.resize(static_cast<size_t>(cap));
     buf[0] = L'\0';
     if (!SuiteCall<decltype(DbDll_FieldByName_AsStringN_W)>::call(
-            SuiteModule::Table, "DbDll_FieldByName_AsStringN_W", h, field.c_str(), buf.data(), cap))
-      return {};
+            SuiteModule::Table, "DbDll_FieldByName_AsStringN_W", h, field, buf.data(), cap)) {
+      out.clear();
+      return;
+    }
     buf[static_cast<size_t>(cap) - 1] = L'\0';
     const size_t n = std::wcslen(buf.data());
-    if (n < static_cast<size_t>(cap) - 1 || cap == maxChars) return std::wstring(buf.data(), n);
+    if (n < static_cast<size_t>(cap) - 1 || cap == maxChars) {
+      out.assign(buf.data(), n);
+      return;
+    }
     cap = maxChars;
   }
 }
 
-void WriteAsString(Handle h, const std::wstring& field, const std::wstring& text) {
+std::wstring FieldAsString(Handle h, const std::wstring& field, int maxChars) {
+  std::wstring out;
+  ReadFieldInto(h, field.c_str(), out, maxChars);
+  return out;
+}
+
+void WriteAsString(Handle h, const wchar_t* field, const wchar_t* text) {
   callOr<decltype(DbDll_WriteByName_AsString_W)>("DbDll_WriteByName_AsString_W",
-                                                 static_cast<unsigned char>(0), h, field.c_str(),
-                                                 text.c_str());
+                                                 static_cast<unsigned char>(0), h, field, text);
+}
+
+void WriteAsString(Handle h, const std::wstring& field, const std::wstring& text) {
+  WriteAsString(h, field.c_str(), text.c_str());
 }
 
 void Edit(Handle h) { callOr<decltype(DbDll_Edit)>("DbDll_Edit", static_cast<unsigned char>(0), h); }

@@ -34,8 +34,14 @@ std::wstring GetFieldName(Handle h, int index);
 bool FindField(Handle h, const std::wstring& field);
 // The field of the current record as text, at most maxChars - 1 characters.
 std::wstring FieldAsString(Handle h, const std::wstring& field, int maxChars = kMaxFieldChars);
+// The same into out, whose room is reused (for loops over many records).
+void ReadFieldInto(Handle h, const wchar_t* field, std::wstring& out, int maxChars = kMaxFieldChars);
 // The field of the record being edited or added takes the text.
 void WriteAsString(Handle h, const std::wstring& field, const std::wstring& text);
+void WriteAsString(Handle h, const wchar_t* field, const wchar_t* text);
+inline void WriteAsString(Handle h, const wchar_t* field, const std::wstring& text) {
+  WriteAsString(h, field, text.c_str());
+}
 void Edit(Handle h);
 void Append(Handle h);
 void Insert(Handle h);
