@@ -56,34 +56,30 @@ JoinedLines& JoinedLines::operator=(const JoinedLines& other) {
 
 JoinedLines& JoinedLines::operator=(JoinedLines&& other) noexcept {
   if (this == &other) return *this;
-  std::free(text_);
-  text_ = std::exchange(other.text_, nullptr);
+  block_ = std::move(other.block_);
   length_ = std::exchange(other.length_, 0);
-  capacity_ = std::exchange(other.capacity_, 0);
   ends_ = std::move(other.ends_);
   other.ends_.clear();
   return *this;
 }
 
-JoinedLines::~JoinedLines() { std::free(text_); }
+JoinedLines::~JoinedLines() = default;
 
 void JoinedLines::grow(size_t cap) {
-  void* grown = std::realloc(text_, cap * sizeof(wchar_t));
-  if (!grown) throw std::bad_alloc();
-  text_ = static_cast<wchar_t*>(grown);
-  capacity_ = cap;
+  if (!block_.reserve(cap * sizeof(wchar_t), length_ ? (length_ + 1) * sizeof(wchar_t) : 0)) throw std::bad_alloc();
 }
 
 void JoinedLines::reserve(size_t chars, size_t lines) {
-  if (chars + 1 > capacity_) grow(chars + 1);
+  if (chars + 1 > capacity()) grow(chars + 1);
   ends_.reserve(lines);
 }
 
 void JoinedLines::append(std::wstring_view s) {
-  if (length_ + s.size() + 1 > capacity_) grow(std::max<size_t>({64, capacity_ * 2, length_ + s.size() + 1}));
-  std::wmemcpy(text_ + length_, s.data(), s.size());
+  if (length_ + s.size() + 1 > capacity()) grow(std::max<size_t>({64, capacity() * 2, length_ + s.size() + 1}));
+  wchar_t* text = data();
+  std::wmemcpy(text + length_, s.data(), s.size());
   length_ += s.size();
-  text_[length_] = L'\0';
+  text[length_] = L'\0';
 }
 
 void JoinedLines::push_back(std::wstring_view line) {

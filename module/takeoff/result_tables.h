@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "module/toolkit/strings.h"
+#include "platform/os/os.h"
 
 // The separator of the parts of a computation line.
 inline constexpr wchar_t kCalcSep = L'\uE02F';
@@ -62,7 +63,7 @@ class JoinedLines {
   bool empty() const { return ends_.empty(); }
   size_t size() const { return ends_.size(); }
   // The lines joined, "\r\n" between them, zero-terminated.
-  const wchar_t* c_str() const { return text_ ? text_ : L""; }
+  const wchar_t* c_str() const { return block_.data() ? data() : L""; }
   std::wstring_view text() const { return std::wstring_view(c_str(), length_); }
   std::wstring_view operator[](size_t i) const {
     const size_t b = i == 0 ? 0 : ends_[i - 1] + 2;
@@ -76,8 +77,11 @@ class JoinedLines {
  private:
   void append(std::wstring_view s);
   void grow(size_t capacity);
-  wchar_t* text_ = nullptr;
-  size_t length_ = 0, capacity_ = 0;
+  wchar_t* data() const { return static_cast<wchar_t*>(block_.data()); }
+  size_t capacity() const { return block_.capacity() / sizeof(wchar_t); }
+  // The text: a block of its own, as it may hold hundreds of megabytes.
+  os::LargeBlock block_;
+  size_t length_ = 0;
   std::vector<size_t> ends_;
 };
 

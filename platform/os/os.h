@@ -202,6 +202,37 @@ void clearLibrarySearchDirs();
 std::vector<std::wstring> loadedLibraries();
 
 // ---------------------------------------------------------------------------
+// Large blocks
+// ---------------------------------------------------------------------------
+
+// The memory of one large buffer that grows, such as a text of many
+// megabytes. From a megabyte on, a block is mapped on its own and marked for
+// large pages, and it grows in place where it can: filling it then takes a
+// fraction of the page faults that heap memory would. Smaller blocks come
+// from the heap.
+class LargeBlock {
+ public:
+  LargeBlock() = default;
+  LargeBlock(const LargeBlock&) = delete;
+  LargeBlock& operator=(const LargeBlock&) = delete;
+  LargeBlock(LargeBlock&& other) noexcept;
+  LargeBlock& operator=(LargeBlock&& other) noexcept;
+  ~LargeBlock();
+
+  void* data() const { return data_; }
+  size_t capacity() const { return capacity_; }  // in bytes
+  // Room for at least `bytes`, the first `keep` bytes kept; false, with the
+  // block as it was, when the memory could not be had.
+  bool reserve(size_t bytes, size_t keep);
+
+ private:
+  void release();
+  void* data_ = nullptr;
+  size_t capacity_ = 0;
+  bool mapped_ = false;
+};
+
+// ---------------------------------------------------------------------------
 // INI files
 // ---------------------------------------------------------------------------
 
