@@ -548,6 +548,9 @@ bool WriteNormQtyTable() {
         break;
       }
       builder.addComponent(r, k, floor, count);
+      // The row's inputs are used up: their memory serves the lines made
+      // from them (all inputs of the shared rows are dropped below anyway).
+      if (InWriterRun()) DropNormInputs(source[k]);
     }
   }
   std::vector<NormQtyRow> rows = builder.takeRows();

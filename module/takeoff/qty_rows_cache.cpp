@@ -86,11 +86,13 @@ std::vector<QuantityRow>& QuantityRowsForWriter(std::vector<QuantityRow>& storag
   return g_rows;
 }
 
+void DropNormInputs(QuantityRow& row) {
+  std::wstring().swap(row.quantity);
+  std::wstring().swap(row.norm);
+}
+
 void DropNormInputsOfSharedRows() {
   if (!g_shared || !g_loaded) return;
-  for (QuantityRow& r : g_rows) {
-    std::wstring().swap(r.quantity);
-    std::wstring().swap(r.norm);
-  }
+  for (QuantityRow& r : g_rows) DropNormInputs(r);
   g_normInputsDropped = true;
 }

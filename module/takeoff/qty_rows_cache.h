@@ -58,3 +58,5 @@ std::vector<QuantityRow>& QuantityRowsForWriter(std::vector<QuantityRow>& storag
 // The norm writer is done with 工程量 and 定额 of the shared rows: they are
 // dropped to keep the memory of a large project down.
 void DropNormInputsOfSharedRows();
+// The same for one row.
+void DropNormInputs(QuantityRow& row);
