@@ -794,8 +794,20 @@ KIV_EXPORT unsigned char DbDll_WriteByName_AsString_W(int h, const wchar_t* fiel
   if (!c) return 0;
   int f = c->field(field);
   if (f < 0) return 0;
-  const std::string_view utf8 = suite::narrowInto(suite::wview(text), c->utf8);
-  return writeCell(c, f, [&](std::string& v, double& n) { return c->meta.convertTextInto(f, utf8, v, &n); }) ? 1 : 0;
+  const FieldType type = c->meta.fields[f].type;
+  if (type == FieldType::Float || type == FieldType::Integer) {
+    const std::string_view utf8 = suite::narrowInto(suite::wview(text), c->utf8);
+    return writeCell(c, f, [&](std::string& v, double& n) { return c->meta.convertTextInto(f, utf8, v, &n); }) ? 1 : 0;
+  }
+  // A text goes straight into the record's value: a computation text of many
+  // megabytes is not copied on the way.
+  return writeCell(c, f, [&](std::string& v, double&) {
+           suite::narrowInto(suite::wview(text), v);
+           c->meta.fitText(f, v);
+           return true;
+         })
+             ? 1
+             : 0;
 }
 KIV_EXPORT unsigned char DbDll_WriteByName_AsFloat_W(int h, const wchar_t* field, double value) {
   std::lock_guard lock(g_mutex);

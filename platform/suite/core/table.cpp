@@ -119,6 +119,12 @@ bool Table::convertTextInto(int field, std::string_view utf8, std::string& out, 
   }
 }
 
+void Table::fitText(int field, std::string& utf8) const {
+  const Field& f = fields[field];
+  if (f.type == FieldType::String && utf8.size() > static_cast<size_t>(f.size))
+    utf8.resize(utf8Prefix(utf8, static_cast<size_t>(f.size)));
+}
+
 bool Table::convertNumberInto(int field, double v, std::string& out) const {
   const Field& f = fields[field];
   if (!std::isfinite(v)) return false;

@@ -63,6 +63,9 @@ class Table {
   // The same into a buffer the caller reuses; false for an empty value. A
   // number field also hands back the number read when number is given.
   bool convertTextInto(int field, std::string_view utf8, std::string& out, double* number = nullptr) const;
+  // Cuts UTF-8 text written into a text field as convertTextInto does (an
+  // ftString field keeps at most its size in characters).
+  void fitText(int field, std::string& utf8) const;
   bool convertNumberInto(int field, double v, std::string& out) const;
   // The field's text as the text reader shows it ("" for empty and blobs).
   std::string cellText(int field, const Cell& c) const;

@@ -140,19 +140,31 @@ void formatNumberInto(double v, std::string& out) {
   else out.assign(buf, r.ptr);
 }
 
-std::string_view narrowInto(std::wstring_view wide, std::vector<char>& buffer) {
-  // Every table write passes here: at most four bytes a character, written
-  // straight into the caller's buffer, which only ever grows.
-  if (buffer.size() < wide.size() * 4) buffer.resize(wide.size() * 4);
-  char* const start = buffer.data();
-  char* p = start;
+namespace {
+
+char32_t scalarOf(wchar_t wc) {
+  const char32_t c = static_cast<char32_t>(wc);
+  return c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF) ? 0xFFFD : c;  // no scalar value: U+FFFD
+}
+
+size_t narrowSize(std::wstring_view wide) {
+  size_t n = 0;
   for (wchar_t wc : wide) {
-    char32_t c = static_cast<char32_t>(wc);
+    const char32_t c = scalarOf(wc);
+    n += c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
+  }
+  return n;
+}
+
+// Writes the UTF-8 of wide at out (narrowSize(wide) bytes).
+void narrowAt(std::wstring_view wide, char* out) {
+  char* p = out;
+  for (wchar_t wc : wide) {
+    const char32_t c = scalarOf(wc);
     if (c < 0x80) {
       *p++ = static_cast<char>(c);
       continue;
     }
-    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;  // no scalar value
     if (c < 0x800) {
       *p++ = static_cast<char>(0xC0 | (c >> 6));
     } else if (c < 0x10000) {
@@ -165,7 +177,33 @@ std::string_view narrowInto(std::wstring_view wide, std::vector<char>& buffer) {
     }
     *p++ = static_cast<char>(0x80 | (c & 0x3F));
   }
-  return std::string_view(start, static_cast<size_t>(p - start));
+}
+
+// Makes buffer hold exactly n bytes. Room that must grow is taken anew, not
+// copied: the old bytes are overwritten anyway.
+template <class Buffer>
+void sizeFor(Buffer& buffer, size_t n) {
+  if (buffer.capacity() < n) {
+    Buffer().swap(buffer);
+    buffer.reserve(n);
+  }
+  buffer.resize(n);
+}
+
+}  // namespace
+
+std::string_view narrowInto(std::wstring_view wide, std::vector<char>& buffer) {
+  // Every table write passes here: the text is measured first, so that a
+  // text of many megabytes takes no more room than its own bytes.
+  const size_t n = narrowSize(wide);
+  if (buffer.size() < n) sizeFor(buffer, n);
+  narrowAt(wide, buffer.data());
+  return std::string_view(buffer.data(), n);
+}
+
+void narrowInto(std::wstring_view wide, std::string& out) {
+  sizeFor(out, narrowSize(wide));
+  narrowAt(wide, out.data());
 }
 
 size_t utf8Prefix(std::string_view s, size_t n) {

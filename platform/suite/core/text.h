@@ -31,6 +31,8 @@ size_t utf8Prefix(std::string_view s, size_t n);
 // enough); characters without a scalar value become U+FFFD. The view points
 // into the buffer.
 std::string_view narrowInto(std::wstring_view wide, std::vector<char>& buffer);
+// The same into a text, which keeps its room for the next one.
+void narrowInto(std::wstring_view wide, std::string& out);
 size_t utf8Length(std::string_view s);
 
 // The longest decimal number at the start of the text after blanks, as the C

@@ -265,6 +265,40 @@ TEST_F(Ravn, ReadsNeverPassTheFieldSizeOrTheGivenCapacity) {
   SUITE(ravn(), DbDll_Close)(h);
 }
 
+TEST_F(Ravn, TextsOfEveryCharacterWidthComeBackAsWrittenWhateverCameBefore) {
+  // One record's text field written again and again: a long text, then
+  // shorter ones, characters of one to four bytes, and a lone surrogate,
+  // which is no character and is stored as U+FFFD.
+  int h = open(db);
+  SUITE(ravn(), DbDll_First)(h);
+  SUITE(ravn(), DbDll_Edit)(h);
+  const std::wstring longText = std::wstring(300000, L'系') + L"end";
+  auto read = [](int h, const wchar_t* field) {
+    std::vector<wchar_t> buf(400000, L'#');
+    SUITE(ravn(), DbDll_FieldByName_AsStringN_W)(h, field, buf.data(), static_cast<int>(buf.size()));
+    return std::wstring(buf.data());
+  };
+  struct Case { std::wstring written, read; } cases[] = {
+      {longText, longText}, {L"a", L"a"}, {L"", L""}, {L"é系\U0001F600x", L"é系\U0001F600x"},
+      {std::wstring(1, static_cast<wchar_t>(0xD800)) + L"z", L"\uFFFDz"}, {longText + L"后", longText + L"后"},
+      {L"短", L"短"},
+  };
+  for (const auto& c : cases) {
+    SUITE(ravn(), DbDll_WriteByName_AsString_W)(h, L"参数", c.written.c_str());
+    EXPECT_EQ(read(h, L"参数"), c.read) << c.written.size();
+    // 编号 (ftString:10) keeps its first ten characters of the same text.
+    SUITE(ravn(), DbDll_WriteByName_AsString_W)(h, L"编号", c.written.c_str());
+    EXPECT_EQ(get(h, L"编号"), c.read.substr(0, 10)) << c.written.size();
+  }
+  SUITE(ravn(), DbDll_Post)(h);
+  SUITE(ravn(), DbDll_Close)(h);
+  h = open(db);
+  SUITE(ravn(), DbDll_First)(h);
+  EXPECT_EQ(get(h, L"参数"), L"短");
+  EXPECT_EQ(get(h, L"编号"), L"短");
+  SUITE(ravn(), DbDll_Close)(h);
+}
+
 TEST_F(Ravn, FindFirstAndFindNextWalkEveryRecord) {
   int h = open(db);
   std::vector<std::wstring> seen;
