@@ -466,6 +466,25 @@ TEST_F(Ravn, AHotJournalIsPlayedBackAtOpenAndDroppedWhenTheTableIsReplaced) {
   ASSERT_EQ(sqlite3_open(hot.c_str(), &s), SQLITE_OK);
   EXPECT_EQ(sqlite3_exec(s, "PRAGMA integrity_check", nullptr, nullptr, nullptr), SQLITE_OK);
   sqlite3_close(s);
+
+  // Changed after the playback: the change goes onto the table as played
+  // back, and nothing of the journal's writer comes back.
+  placeHot();
+  h = open(hot);
+  ASSERT_TRUE(SUITE(ravn(), DbDll_Locate_W)(h, L"编号", L"J1"));
+  SUITE(ravn(), DbDll_Edit)(h);
+  SUITE(ravn(), DbDll_WriteByName_AsString_W)(h, L"构件名称", L"排水管");
+  SUITE(ravn(), DbDll_Post)(h);
+  ASSERT_TRUE(SUITE(ravn(), DbDll_Close)(h));
+  EXPECT_FALSE(std::filesystem::exists(dir / "hot.DB-journal"));
+  h = open(hot);
+  EXPECT_EQ(SUITE(ravn(), DbDll_RecordCount)(h), 150);
+  ASSERT_TRUE(SUITE(ravn(), DbDll_Locate_W)(h, L"编号", L"J1"));
+  EXPECT_EQ(get(h, L"构件名称"), L"排水管");
+  SUITE(ravn(), DbDll_Close)(h);
+  ASSERT_EQ(sqlite3_open(hot.c_str(), &s), SQLITE_OK);
+  EXPECT_EQ(sqlite3_exec(s, "PRAGMA integrity_check", nullptr, nullptr, nullptr), SQLITE_OK);
+  sqlite3_close(s);
 }
 
 // The notice tells a missing table from one that cannot be read.
