@@ -6,6 +6,7 @@
 // old table or the new one, whole: a killed writer leaves the old table and
 // no journal. Rules in README.md.
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -46,6 +47,10 @@ struct Cursor {
   sqlite3* db = nullptr;       // the table file, the work copy once changed, or a private temporary table
   std::filesystem::path work;  // the work copy (empty until the first change)
   bool missing = false;        // no readable file: an empty table that is never written
+  // The file the table was opened from (device and inode): its work copy
+  // may be made by copying the file only while the path still names it.
+  dev_t openedDevice = 0;
+  ino_t openedInode = 0;
   bool dirty = false;
   bool failed = false;  // a change could not be written: Close keeps the old table
   suite::Table meta;    // the fields (no records): text and number conversions
@@ -239,7 +244,10 @@ struct Cursor {
     // copied as a file, in large blocks; else page by page through SQLite.
     std::error_code ec;
     const char* from = sqlite3_db_filename(db, "main");
+    struct stat now {};
     const bool plainFile = from && *from && std::filesystem::equivalent(from, file, ec) &&
+                           ::stat(file.c_str(), &now) == 0 && now.st_dev == openedDevice &&
+                           now.st_ino == openedInode &&
                            !std::filesystem::exists(std::filesystem::path(from).string() + "-wal", ec);
     bool copied = plainFile && std::filesystem::copy_file(file, w, std::filesystem::copy_options::overwrite_existing, ec);
     if (copied) {
@@ -591,6 +599,13 @@ KIV_EXPORT int DbDll_OpenDb_W(const wchar_t* path) {
   bool missing = p.empty();
   if (p.empty()) err = "no path";
   bool ok = !p.empty() && suite::openTableFile(c->file, &file, layout, err, missing) && openCursor(*c, file, layout, err);
+  if (ok) {
+    struct stat opened {};
+    if (::stat(c->file.c_str(), &opened) == 0) {
+      c->openedDevice = opened.st_dev;
+      c->openedInode = opened.st_ino;
+    }
+  }
   if (!ok) {
     // An empty table with no fields in a private temporary database.
     c->finalize();

@@ -162,6 +162,27 @@ TEST_F(Ravn, PostDoesNotWriteTheFileCloseDoes) {
   SUITE(ravn(), DbDll_Close)(reader);
 }
 
+TEST_F(Ravn, AHandleChangesTheTableItOpenedEvenWhenAnotherHasReplacedIt) {
+  // Both open the table as it was; the first closes with a record deleted.
+  // The second then changes the table it has been reading all along: it
+  // still sees three records, and its Close puts those with its change in
+  // place (the last to close wins, whole).
+  int first = open(db), second = open(db);
+  SUITE(ravn(), DbDll_First)(first);
+  SUITE(ravn(), DbDll_Delete)(first);
+  ASSERT_TRUE(SUITE(ravn(), DbDll_Close)(first));
+  EXPECT_EQ(SUITE(ravn(), DbDll_RecordCount)(second), 3);
+  SUITE(ravn(), DbDll_Last)(second);
+  SUITE(ravn(), DbDll_Edit)(second);
+  SUITE(ravn(), DbDll_WriteByName_AsString_W)(second, L"编号", L"WS-9");
+  SUITE(ravn(), DbDll_Post)(second);
+  EXPECT_EQ(column(second, L"编号"), (std::vector<std::wstring>{L"GS-1", L"GS-2", L"WS-9"}));
+  ASSERT_TRUE(SUITE(ravn(), DbDll_Close)(second));
+  int h = open(db);
+  EXPECT_EQ(column(h, L"编号"), (std::vector<std::wstring>{L"GS-1", L"GS-2", L"WS-9"}));
+  SUITE(ravn(), DbDll_Close)(h);
+}
+
 TEST_F(Ravn, AMissingFileIsAnEmptyTableAtItsEndAndIsNotCreated) {
   auto missing = dir / "没有" / "007.DB";
   int h = open(missing);
