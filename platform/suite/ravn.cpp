@@ -73,7 +73,7 @@ struct Cursor {
   // storing it does not read its text again.
   std::vector<double> numbers;
   std::vector<unsigned char> numbered;
-  std::vector<char> utf8;  // the text being written, as UTF-8
+  std::string utf8;  // the text being written into a number field, as UTF-8
   long long insertAt = 0;
   bool modified = false;
   int readLimit = kMaxRead;
@@ -825,8 +825,8 @@ KIV_EXPORT unsigned char DbDll_WriteByName_AsString_W(int h, const wchar_t* fiel
   if (f < 0) return 0;
   const FieldType type = c->meta.fields[f].type;
   if (type == FieldType::Float || type == FieldType::Integer) {
-    const std::string_view utf8 = suite::narrowInto(suite::wview(text), c->utf8);
-    return writeCell(c, f, [&](std::string& v, double& n) { return c->meta.convertTextInto(f, utf8, v, &n); }) ? 1 : 0;
+    suite::narrowInto(suite::wview(text), c->utf8);
+    return writeCell(c, f, [&](std::string& v, double& n) { return c->meta.convertTextInto(f, c->utf8, v, &n); }) ? 1 : 0;
   }
   // A text goes straight into the record's value: a computation text of many
   // megabytes is not copied on the way.

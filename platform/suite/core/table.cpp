@@ -103,9 +103,8 @@ bool Table::convertTextInto(int field, std::string_view utf8, std::string& out, 
   const Field& f = fields[field];
   switch (f.type) {
     case FieldType::String:
-      // A text of no more bytes than the size has no more characters either.
-      out.assign(utf8.size() <= static_cast<size_t>(f.size) ? utf8
-                                                             : utf8.substr(0, utf8Prefix(utf8, static_cast<size_t>(f.size))));
+      out.assign(utf8);
+      fitText(field, out);
       return true;
     case FieldType::Float:
     case FieldType::Integer: {
@@ -121,6 +120,7 @@ bool Table::convertTextInto(int field, std::string_view utf8, std::string& out, 
 
 void Table::fitText(int field, std::string& utf8) const {
   const Field& f = fields[field];
+  // A text of no more bytes than the size has no more characters either.
   if (f.type == FieldType::String && utf8.size() > static_cast<size_t>(f.size))
     utf8.resize(utf8Prefix(utf8, static_cast<size_t>(f.size)));
 }

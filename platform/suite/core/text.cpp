@@ -179,30 +179,18 @@ void narrowAt(std::wstring_view wide, char* out) {
   }
 }
 
-// Makes buffer hold exactly n bytes. Room that must grow is taken anew, not
-// copied: the old bytes are overwritten anyway.
-template <class Buffer>
-void sizeFor(Buffer& buffer, size_t n) {
-  if (buffer.capacity() < n) {
-    Buffer().swap(buffer);
-    buffer.reserve(n);
-  }
-  buffer.resize(n);
-}
-
 }  // namespace
 
-std::string_view narrowInto(std::wstring_view wide, std::vector<char>& buffer) {
-  // Every table write passes here: the text is measured first, so that a
-  // text of many megabytes takes no more room than its own bytes.
-  const size_t n = narrowSize(wide);
-  if (buffer.size() < n) sizeFor(buffer, n);
-  narrowAt(wide, buffer.data());
-  return std::string_view(buffer.data(), n);
-}
-
 void narrowInto(std::wstring_view wide, std::string& out) {
-  sizeFor(out, narrowSize(wide));
+  // Every table write passes here: the text is measured first, so that a
+  // text of many megabytes takes no more room than its own bytes. Room that
+  // must grow is taken anew, not copied: the old bytes are overwritten.
+  const size_t n = narrowSize(wide);
+  if (out.capacity() < n) {
+    std::string().swap(out);
+    out.reserve(n);
+  }
+  out.resize(n);
   narrowAt(wide, out.data());
 }
 

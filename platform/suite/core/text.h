@@ -27,11 +27,8 @@ size_t copyOutUtf8(std::string_view utf8, wchar_t* out, size_t capacity);
 // of that cut.
 std::string cutUtf8(std::string_view s, size_t n);
 size_t utf8Prefix(std::string_view s, size_t n);
-// narrow into a buffer the caller reuses (no allocation once it is large
-// enough); characters without a scalar value become U+FFFD. The view points
-// into the buffer.
-std::string_view narrowInto(std::wstring_view wide, std::vector<char>& buffer);
-// The same into a text, which keeps its room for the next one.
+// narrow into a text the caller reuses (no allocation once it is large
+// enough); characters without a scalar value become U+FFFD.
 void narrowInto(std::wstring_view wide, std::string& out);
 size_t utf8Length(std::string_view s);
 
