@@ -3,6 +3,9 @@
 #include <dlfcn.h>
 
 #include <algorithm>
+#include <array>
+#include <atomic>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -31,6 +34,27 @@ std::mutex g_mutex;
 std::vector<std::unique_ptr<Module>> g_modules;  // load order
 std::vector<std::wstring> g_searchDirs;
 Module g_program;
+// Counts the modules that left the registry: a function found before a
+// module left may belong to it, and a handle may be reused by a later load.
+std::atomic<std::uint64_t> g_unloads{0};
+
+// The functions a thread found last, so that a module calling the same
+// function a million times asks the registry once. An entry holds while no
+// module has left the registry since it was made.
+struct FoundFunction {
+  ModuleHandle module = nullptr;
+  std::uint64_t unloads = 0;
+  std::string name;
+  void* fn = nullptr;
+};
+constexpr size_t kFoundSlots = 128;
+thread_local std::array<FoundFunction, kFoundSlots> t_found;
+
+FoundFunction& foundSlot(ModuleHandle h, const char* name) {
+  // The name's address picks the slot (callers pass literals); its text decides.
+  const auto key = reinterpret_cast<std::uintptr_t>(name) ^ (reinterpret_cast<std::uintptr_t>(h) >> 4);
+  return t_found[(key ^ (key >> 7)) % kFoundSlots];
+}
 
 Module* findByBaseName(std::wstring_view base) {
   for (auto& m : g_modules)
@@ -140,6 +164,7 @@ bool freeLibrary(ModuleHandle h) {
     if (!h || !isLoaded(h)) return detail::fail("not a loaded library");
     if (--h->refs > 0) return true;
     dl = h->dl;
+    g_unloads.fetch_add(1, std::memory_order_acq_rel);
     g_modules.erase(std::find_if(g_modules.begin(), g_modules.end(),
                                  [h](auto& m) { return m.get() == h; }));
   }
@@ -167,6 +192,9 @@ ModuleHandle programModule() { return &g_program; }
 
 void* findFunction(ModuleHandle h, const char* name) {
   if (!name) return nullptr;
+  FoundFunction& slot = foundSlot(h, name);
+  const std::uint64_t unloads = g_unloads.load(std::memory_order_acquire);
+  if (slot.fn && slot.module == h && slot.unloads == unloads && slot.name == name) return slot.fn;
   std::lock_guard lock(g_mutex);
   if (!h || !isLoaded(h)) {
     detail::setError("not a loaded library");
@@ -178,7 +206,16 @@ void* findFunction(ModuleHandle h, const char* name) {
     dlerror();
     it = h->functions.emplace(name, dlsym(h->dl, name)).first;
   }
-  if (!it->second) detail::setError(std::string("no function ") + name);
+  if (!it->second) {
+    detail::setError(std::string("no function ") + name);
+    return nullptr;
+  }
+  // Read under the lock: a module leaving now has not been counted yet, and
+  // the entry made here is then out of date at once.
+  slot.module = h;
+  slot.unloads = g_unloads.load(std::memory_order_acquire);
+  slot.name = name;
+  slot.fn = it->second;
   return it->second;
 }
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "platform/os/os.h"
 #include "tests/platform/os/tempdir.h"
 
@@ -76,6 +78,33 @@ TEST_F(Library, TwoFilesAreTwoModules) {
   EXPECT_EQ(os::moduleOfAddress(os::findFunction(b, "probe_answer")), b);
   EXPECT_EQ(os::moduleOfAddress(reinterpret_cast<const void*>(&os::loadLibrary)), nullptr);
   os::freeLibrary(a);
+  os::freeLibrary(b);
+}
+
+TEST_F(Library, FunctionsFoundAgainFollowTheModuleAndTheName) {
+  // Found twice, so that the second finding is a remembered one.
+  os::ModuleHandle a = os::loadLibrary(W(sys / "Probe.Dll"));
+  ASSERT_NE(a, nullptr);
+  void* inA = os::findFunction(a, "probe_answer");
+  ASSERT_EQ(os::findFunction(a, "probe_answer"), inA);
+  EXPECT_EQ(os::moduleOfAddress(inA), a);
+
+  // The same buffer naming another function finds that one.
+  char name[32] = "probe_answer";
+  EXPECT_EQ(os::findFunction(a, name), inA);
+  std::snprintf(name, sizeof name, "%s", "probe_add");
+  EXPECT_EQ(os::findFunction<int (*)(int, int)>(a, name)(2, 3), 5);
+
+  // Once the module is gone its functions are not found, even when the next
+  // library loaded gets the same handle.
+  ASSERT_TRUE(os::freeLibrary(a));
+  EXPECT_EQ(os::findFunction(a, "probe_answer"), nullptr);
+  os::ModuleHandle b = os::loadLibrary(W(sys / "Other.dll"));
+  ASSERT_NE(b, nullptr);
+  void* inB = os::findFunction(b, "probe_answer");
+  ASSERT_NE(inB, nullptr);
+  EXPECT_EQ(os::moduleOfAddress(inB), b);
+  EXPECT_EQ(os::findFunction(b, "probe_answer"), inB);
   os::freeLibrary(b);
 }
 
