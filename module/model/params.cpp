@@ -63,20 +63,28 @@ std::wstring rebaseLine(const std::wstring& line, double baseX, double baseY) {
   return out;
 }
 
+// A text in a buffer of at least the library's size, larger when the text
+// needs more, so that nothing is written past it. The buffers of a thread are
+// kept from call to call: a take-off computes figures for every component,
+// and clearing two fresh buffers of this size each time costs more than the
+// figure.
+wchar_t* inCoordBuffer(std::vector<wchar_t>& buffer, const std::wstring& text) {
+  const size_t size = std::max(kCoordBufferChars, text.size() + 1);
+  if (buffer.size() < size) buffer.assign(size, L'\0');
+  std::copy(text.begin(), text.end(), buffer.begin());
+  buffer[text.size()] = L'\0';
+  return buffer.data();
+}
+
 // Runs the window library on one number's parameter text and formula.
 std::wstring computeFigure(const std::wstring& paramText, const std::wstring& formula) {
-  // Both texts go into buffers of the library's size, larger when a text
-  // needs more, so that nothing is written past them.
-  std::vector<wchar_t> params(std::max(kCoordBufferChars, paramText.size() + 1), L'\0');
-  std::copy(paramText.begin(), paramText.end(), params.begin());
-  std::vector<wchar_t> buffer(std::max(kCoordBufferChars, formula.size() + 1), L'\0');
-  std::copy(formula.begin(), formula.end(), buffer.begin());
+  thread_local std::vector<wchar_t> params, buffer;
+  wchar_t* p = inCoordBuffer(params, paramText);
+  wchar_t* f = inCoordBuffer(buffer, formula);
   // Without the library nothing can be computed: the number has no lines.
-  if (!SuiteCall<decltype(WinDll_MathCoord_W)>::call(SuiteModule::Window, "WinDll_MathCoord_W", params.data(),
-                                                    buffer.data()))
-    return {};
+  if (!SuiteCall<decltype(WinDll_MathCoord_W)>::call(SuiteModule::Window, "WinDll_MathCoord_W", p, f)) return {};
   buffer.back() = L'\0';
-  return buffer.data();
+  return f;
 }
 
 }  // namespace
