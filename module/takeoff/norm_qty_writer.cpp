@@ -489,6 +489,39 @@ bool billRulesInForce() {
 }
 bool normSuffixInForce() { return readIni(g_baseDir + L"\\INIT.INI", L"软件设置", L"定额换算").empty(); }
 
+// Reads the 工程量 and 定额 of record k of the component table into a row
+// for the time it is used, in two texts whose room serves every row.
+class NormInputReader {
+ public:
+  explicit NormInputReader(tablelib::Handle t) : t_(t) {}
+  void lend(size_t k, QuantityRow& row) {
+    moveTo(k);
+    tablelib::ReadFieldInto(t_, L"工程量", quantity_);
+    tablelib::ReadFieldInto(t_, L"定额", norm_);
+    row.quantity.swap(quantity_);
+    row.norm.swap(norm_);
+  }
+  void takeBack(QuantityRow& row) {
+    row.quantity.swap(quantity_);
+    row.norm.swap(norm_);
+  }
+
+ private:
+  // The rows are mostly asked for in table order: a step forward each.
+  void moveTo(size_t k) {
+    if (k < at_ || !started_) {
+      tablelib::First(t_);
+      at_ = 0;
+      started_ = true;
+    }
+    for (; at_ < k && !tablelib::Eof(t_); ++at_) tablelib::Next(t_);
+  }
+  tablelib::Handle t_;
+  size_t at_ = 0;
+  bool started_ = false;
+  std::wstring quantity_, norm_;
+};
+
 // Appends to each row's 算式工程量, in table t (whose rows are those of
 // source, in order) and in source, the lines that the norm writer made for
 // it (added[k] for row k, empty for none).
@@ -524,7 +557,11 @@ bool WriteNormQtyTable() {
 
   // The component rows, read once (shared with the other writers of a run).
   std::vector<QuantityRow> storage;
-  std::vector<QuantityRow>& source = QuantityRowsForWriter(storage, true);
+  std::vector<QuantityRow>& source = QuantityRowsForWriter(storage);
+  // Their 工程量 and 定额, the largest texts, are read here row by row, as
+  // each is used, and not kept.
+  tablelib::Table q(ProjectTablePath(L"构件算量.DB"));
+  NormInputReader inputs(q);
   std::unordered_map<std::wstring, size_t> headers;
   for (size_t k = 0; k < source.size(); ++k)
     if (source[k].flag == L"楼层") headers.emplace(source[k].name, k);
@@ -547,10 +584,9 @@ bool WriteNormQtyTable() {
         done = false;
         break;
       }
+      inputs.lend(k, source[k]);
       builder.addComponent(r, k, floor, count);
-      // The row's inputs are used up: their memory serves the lines made
-      // from them (all inputs of the shared rows are dropped below anyway).
-      if (InWriterRun()) DropNormInputs(source[k]);
+      inputs.takeBack(source[k]);
     }
   }
   std::vector<NormQtyRow> rows = builder.takeRows();
@@ -560,11 +596,7 @@ bool WriteNormQtyTable() {
   if (defer ? !normQtyFileOpens() : !writeNormQtyFile(rows)) done = false;
 
   // The components' own computation lines, each row written once.
-  {
-    tablelib::Table q(ProjectTablePath(L"构件算量.DB"));
-    appendComputationLines(q, source, added);
-  }
-  DropNormInputsOfSharedRows();
+  appendComputationLines(q, source, added);
   KeepNormQtyRows(std::move(rows));
   SetNormQtyRowsPending(defer && done);
   return done;

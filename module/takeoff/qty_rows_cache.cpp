@@ -7,7 +7,6 @@ namespace {
 
 bool g_shared = false;
 bool g_loaded = false;
-bool g_normInputsDropped = false;
 std::vector<QuantityRow> g_rows;
 
 }  // namespace
@@ -38,7 +37,7 @@ void SetQuantityRowCalc(QuantityRow& row, std::wstring&& calc) {
   row.methods_.clear();
 }
 
-void ReadQuantityRows(tablelib::Handle t, std::vector<QuantityRow>& rows) {
+void ReadQuantityRows(tablelib::Handle t, std::vector<QuantityRow>& rows, bool normInputs) {
   rows.clear();
   rows.reserve(static_cast<size_t>(std::max(0, tablelib::RecordCount(t))));
   for (tablelib::First(t); !tablelib::Eof(t); tablelib::Next(t)) {
@@ -48,8 +47,10 @@ void ReadQuantityRows(tablelib::Handle t, std::vector<QuantityRow>& rows) {
     tablelib::ReadFieldInto(t, L"编号", r.number);
     tablelib::ReadFieldInto(t, L"说明", r.note);
     tablelib::ReadFieldInto(t, L"参数", r.params);
-    tablelib::ReadFieldInto(t, L"工程量", r.quantity);
-    tablelib::ReadFieldInto(t, L"定额", r.norm);
+    if (normInputs) {
+      tablelib::ReadFieldInto(t, L"工程量", r.quantity);
+      tablelib::ReadFieldInto(t, L"定额", r.norm);
+    }
     tablelib::ReadFieldInto(t, L"算式工程量", r.calc);
   }
 }
@@ -57,7 +58,6 @@ void ReadQuantityRows(tablelib::Handle t, std::vector<QuantityRow>& rows) {
 WriterRunScope::WriterRunScope() {
   g_shared = true;
   g_loaded = false;
-  g_normInputsDropped = false;
   g_rows.clear();
 }
 
@@ -65,34 +65,17 @@ WriterRunScope::~WriterRunScope() {
   FlushPendingNormQtyTable();
   g_shared = false;
   g_loaded = false;
-  g_normInputsDropped = false;
   std::vector<QuantityRow>().swap(g_rows);
 }
 
 bool InWriterRun() { return g_shared; }
 
-std::vector<QuantityRow>& QuantityRowsForWriter(std::vector<QuantityRow>& storage, bool withNormInputs) {
-  if (!g_shared) {
+std::vector<QuantityRow>& QuantityRowsForWriter(std::vector<QuantityRow>& storage) {
+  std::vector<QuantityRow>& rows = g_shared ? g_rows : storage;
+  if (!g_shared || !g_loaded) {
     tablelib::Table t(ProjectTablePath(L"构件算量.DB"));
-    ReadQuantityRows(t, storage);
-    return storage;
+    ReadQuantityRows(t, rows, false);
+    g_loaded = g_shared;
   }
-  if (!g_loaded || (withNormInputs && g_normInputsDropped)) {
-    tablelib::Table t(ProjectTablePath(L"构件算量.DB"));
-    ReadQuantityRows(t, g_rows);
-    g_loaded = true;
-    g_normInputsDropped = false;
-  }
-  return g_rows;
-}
-
-void DropNormInputs(QuantityRow& row) {
-  std::wstring().swap(row.quantity);
-  std::wstring().swap(row.norm);
-}
-
-void DropNormInputsOfSharedRows() {
-  if (!g_shared || !g_loaded) return;
-  for (QuantityRow& r : g_rows) DropNormInputs(r);
-  g_normInputsDropped = true;
+  return rows;
 }

@@ -35,8 +35,9 @@ struct QuantityRow {
 // Replaces a row's computation text (its parsed norm lines are dropped).
 void SetQuantityRowCalc(QuantityRow& row, std::wstring&& calc);
 
-// Reads the rows of an open table from its first record on.
-void ReadQuantityRows(tablelib::Handle table, std::vector<QuantityRow>& rows);
+// Reads the rows of an open table from its first record on; without
+// normInputs, 工程量 and 定额 stay empty.
+void ReadQuantityRows(tablelib::Handle table, std::vector<QuantityRow>& rows, bool normInputs = true);
 
 // The writers of one take-off run, in their fixed order, while it lives.
 class WriterRunScope {
@@ -50,13 +51,7 @@ class WriterRunScope {
 // True while a WriterRunScope lives.
 bool InWriterRun();
 
-// The rows of the project's 构件算量.DB: the shared rows while a scope lives
-// (read at the first call), else a fresh reading into storage. withNormInputs:
-// the writer reads 工程量 and 定额 (the shared rows drop them once the norm
-// writer has used them, and read them again when asked).
-std::vector<QuantityRow>& QuantityRowsForWriter(std::vector<QuantityRow>& storage, bool withNormInputs = false);
-// The norm writer is done with 工程量 and 定额 of the shared rows: they are
-// dropped to keep the memory of a large project down.
-void DropNormInputsOfSharedRows();
-// The same for one row.
-void DropNormInputs(QuantityRow& row);
+// The rows of the project's 构件算量.DB without 工程量 and 定额, which only
+// the norm writer reads, row by row: the shared rows while a scope lives
+// (read at the first call), else a fresh reading into storage.
+std::vector<QuantityRow>& QuantityRowsForWriter(std::vector<QuantityRow>& storage);
