@@ -4,8 +4,10 @@
 #include <cstdio>
 #include <fstream>
 #include <map>
+#include <mutex>
 #include <set>
 #include <sstream>
+#include <stdexcept>
 #include <unordered_set>
 
 #include <fcntl.h>
@@ -20,18 +22,55 @@ namespace cad {
 
 namespace {
 
-// Live databases by serial number; a destroyed database leaves a null entry
-// so that its ids resolve to nothing. Never destroyed: databases owned by
-// other static objects (the document manager) close after this file's
-// statics would be gone.
-std::vector<Database::Impl*>& registry() {
-  static auto* r = new std::vector<Database::Impl*>{nullptr};
-  return *r;
-}
 constexpr int kIndexBits = 40;
 constexpr std::uint64_t kIndexMask = (std::uint64_t(1) << kIndexBits) - 1;
 
-Database* g_working = nullptr;
+// Live databases by serial number (from 1); a destroyed database leaves a
+// null entry so that its ids resolve to nothing. A database may be made or
+// destroyed on one thread while ids are resolved on another (a drawing read
+// ahead): the entries lie in blocks that never move, and only adding one
+// takes the lock. Never destroyed: databases owned by other static objects
+// (the document manager) close after this file's statics would be gone.
+class Registry {
+ public:
+  std::uint32_t add(Database::Impl* d) {
+    std::lock_guard lock(mutex_);
+    const std::uint64_t serial = next_++;
+    if (serial >= kBlocks * kBlockSize) throw std::length_error("too many drawings in one session");
+    std::atomic<Database::Impl*>* block = blocks_[serial / kBlockSize].load(std::memory_order_acquire);
+    if (!block) {
+      block = new std::atomic<Database::Impl*>[kBlockSize]();
+      blocks_[serial / kBlockSize].store(block, std::memory_order_release);
+    }
+    block[serial % kBlockSize].store(d, std::memory_order_release);
+    return static_cast<std::uint32_t>(serial);
+  }
+  Database::Impl* get(std::uint64_t serial) const {
+    if (serial >= kBlocks * kBlockSize) return nullptr;
+    const std::atomic<Database::Impl*>* block = blocks_[serial / kBlockSize].load(std::memory_order_acquire);
+    return block ? block[serial % kBlockSize].load(std::memory_order_acquire) : nullptr;
+  }
+  void remove(std::uint64_t serial) {
+    if (serial >= kBlocks * kBlockSize) return;
+    if (std::atomic<Database::Impl*>* block = blocks_[serial / kBlockSize].load(std::memory_order_acquire))
+      block[serial % kBlockSize].store(nullptr, std::memory_order_release);
+  }
+
+ private:
+  // The serial fills the bits of an id above the slot index.
+  static constexpr std::uint64_t kBlockSize = 4096;
+  static constexpr std::uint64_t kBlocks = (std::uint64_t(1) << (64 - kIndexBits)) / kBlockSize;
+  std::mutex mutex_;
+  std::uint64_t next_ = 1;
+  std::atomic<std::atomic<Database::Impl*>*> blocks_[kBlocks] = {};
+};
+
+Registry& registry() {
+  static auto* r = new Registry;
+  return *r;
+}
+
+std::atomic<Database*> g_working{nullptr};
 
 }  // namespace
 
@@ -39,9 +78,7 @@ const ObjectId ObjectId::kNull{};
 
 Database::Impl* implOf(ObjectId id) {
   if (id.isNull()) return nullptr;
-  std::uint64_t serial = id.raw() >> kIndexBits;
-  auto& r = registry();
-  return serial < r.size() ? r[serial] : nullptr;
+  return registry().get(id.raw() >> kIndexBits);
 }
 std::uint32_t slotIndexOf(ObjectId id) { return std::uint32_t((id.raw() & kIndexMask) - 1); }
 Slot* slotOf(ObjectId id) {
@@ -576,16 +613,15 @@ void Database::Impl::buildStandard() {
 
 Database::Database(bool) : impl_(std::make_unique<Impl>()) {
   impl_->self = this;
-  auto& r = registry();
-  impl_->serial = std::uint32_t(r.size());
-  r.push_back(impl_.get());
+  impl_->serial = registry().add(impl_.get());
   impl_->tm.reset(new TransactionManager(this));
   impl_->buildStandard();
 }
 
 Database::~Database() {
-  if (g_working == this) g_working = nullptr;
-  registry()[impl_->serial] = nullptr;
+  Database* self = this;
+  g_working.compare_exchange_strong(self, nullptr);
+  registry().remove(impl_->serial);
 }
 
 ObjectId Database::getObjectId(Handle h) const {
@@ -811,7 +847,8 @@ Status Database::readText(std::string_view text, bool mapped) {
   std::swap(impl_->tm, fresh.impl_->tm);
   impl_->tm->db_ = this;
   fresh.impl_->tm->db_ = &fresh;
-  if (g_working == &fresh) g_working = this;
+  Database* stale = &fresh;
+  g_working.compare_exchange_strong(stale, this);
   impl_->notices = std::move(notices);
   impl_->error.clear();
   return Status::Ok;
@@ -868,7 +905,7 @@ Status Database::saveAs(const std::filesystem::path& path) const {
 
 // ---------------------------------------------------------------- working database
 
-Database* workingDatabase() { return g_working; }
-void setWorkingDatabase(Database* db) { g_working = db; }
+Database* workingDatabase() { return g_working.load(); }
+void setWorkingDatabase(Database* db) { g_working.store(db); }
 
 }  // namespace cad

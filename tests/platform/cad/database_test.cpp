@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
 
 #include "platform/cad/cad.h"
 
@@ -105,6 +107,38 @@ TEST(Database, IdsOfADestroyedDatabaseFailCleanly) {
   EXPECT_EQ(openObject(o, id, OpenMode::ForRead), Status::InvalidObjectId);
   EXPECT_TRUE(id.isErased());
   EXPECT_EQ(id.database(), nullptr);
+}
+
+TEST(Database, DrawingsReadAndDestroyedOnAnotherThreadLeaveThisThreadsIdsAlone) {
+  // This thread keeps using its drawing while another one makes, fills and
+  // destroys drawings, as a drawing read ahead is.
+  Database mine;
+  std::vector<ObjectId> lines;
+  for (int i = 0; i < 50; ++i) lines.push_back(addLine(mine, i * 20));
+  std::atomic<bool> done{false};
+  std::vector<ObjectId> gone;
+  std::thread other([&] {
+    for (int i = 0; i < 3000; ++i) {
+      Database db(false);
+      ASSERT_EQ(db.readDxfText("0\nSECTION\n2\nENTITIES\n0\nLINE\n8\nA\n10\n0\n20\n0\n11\n5\n21\n0\n0\nENDSEC\n0\nEOF\n"),
+                Status::Ok);
+      if (i % 1000 == 0) gone.push_back(addLine(db));
+    }
+    done = true;
+  });
+  size_t rounds = 0;
+  while (!done || rounds == 0) {
+    for (ObjectId id : lines) {
+      ASSERT_EQ(id.database(), &mine);
+      ASSERT_TRUE(id.isValid());
+    }
+    ++rounds;
+  }
+  other.join();
+  for (ObjectId id : gone) EXPECT_EQ(id.database(), nullptr);
+  ObjectPtr<Line> line(lines.back(), OpenMode::ForRead);
+  ASSERT_TRUE(line);
+  EXPECT_EQ(line->startPoint(), Point3d(980, 0));
 }
 
 TEST(Database, LockedLayerRefusesWriteOpenButAllowsRead) {
