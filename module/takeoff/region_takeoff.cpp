@@ -282,7 +282,10 @@ void RunRegionTakeoff() {
 
   progress(kRunCaption, L"", 1, static_cast<int>(libNames.size() * g_runFloorList.size()), 1, 0);
   bool cancelled = false;
-  for (size_t i = 0; i < g_runFloorList.size() && !cancelled; ++i) cancelled = !runFloor(i, currentFloor, libNames);
+  {
+    RunDrawingReader reader;
+    for (size_t i = 0; i < g_runFloorList.size() && !cancelled; ++i) cancelled = !runFloor(i, currentFloor, libNames);
+  }
   tablelib::Close(g_quantityTable);
   g_quantityTable = 0;
 

@@ -1,7 +1,11 @@
 #include "module/takeoff/run_floors.h"
 
 #include <cmath>
+#include <condition_variable>
 #include <cwchar>
+#include <deque>
+#include <mutex>
+#include <thread>
 
 #include "module/model/project_tables.h"
 #include "module/takeoff/calc_items.h"
@@ -22,7 +26,134 @@ bool isUsableFloorName(const std::wstring& floor) {
          floor.find_first_of(L"\\/:*?\"<>|") == std::wstring::npos;
 }
 
+// The drawing file of floor i of the run list; empty when the floor is the
+// working drawing.
+std::wstring drawingPathOf(size_t i, const std::wstring& currentFloor) {
+  if (i >= g_runFloorList.size()) return {};
+  const std::wstring floor = g_runFloorList[i].substr(0, g_runFloorList[i].find(L"||"));
+  if (floor == currentFloor) return {};
+  return ProjectFolderPath() + L"\\" + floor + L".DWG";
+}
+
+RunDrawingReader::Impl* g_reader = nullptr;
+
 }  // namespace
+
+// One worker thread takes the jobs in order: reading a drawing, destroying one.
+struct RunDrawingReader::Impl {
+  struct Read {
+    std::wstring path;
+    std::unique_ptr<cad::Database> db;
+    cad::Status status = cad::Status::Ok;
+    bool done = false;
+  };
+
+  std::mutex mutex;
+  std::condition_variable wake, readDone;
+  std::deque<std::unique_ptr<cad::Database>> discards;
+  std::unique_ptr<Read> pending;  // the read asked for, while not taken
+  bool started = false, stopping = false;
+  std::thread worker;
+
+  Impl() : worker([this] { run(); }) {}
+  ~Impl() {
+    {
+      std::lock_guard lock(mutex);
+      stopping = true;
+    }
+    wake.notify_all();
+    worker.join();
+  }
+
+  void run() {
+    std::unique_lock lock(mutex);
+    for (;;) {
+      wake.wait(lock, [&] { return stopping || !discards.empty() || (pending && !started); });
+      if (!discards.empty()) {
+        std::unique_ptr<cad::Database> db = std::move(discards.front());
+        discards.pop_front();
+        lock.unlock();
+        db.reset();
+        lock.lock();
+        continue;
+      }
+      if (pending && !started && !stopping) {
+        started = true;
+        Read* r = pending.get();
+        lock.unlock();
+        std::unique_ptr<cad::Database> db;
+        cad::Status status = cad::Status::Ok;
+        try {
+          db = std::make_unique<cad::Database>(false);
+          status = db->readDwgFile(os::nativePath(r->path));
+        } catch (...) {
+          db.reset();  // read again when the floor is opened, where a failure is reported
+        }
+        lock.lock();
+        r->db = std::move(db);
+        r->status = status;
+        r->done = true;
+        readDone.notify_all();
+        continue;
+      }
+      if (stopping) return;
+    }
+  }
+
+  // Reads path ahead. A read of another drawing that was not taken (its
+  // floor was not computed) gives way, unless it is under way.
+  void readAhead(const std::wstring& path) {
+    if (path.empty()) return;
+    {
+      std::lock_guard lock(mutex);
+      if (pending && pending->path == path) return;
+      if (pending && started && !pending->done) return;
+      if (pending && pending->db) discards.push_back(std::move(pending->db));
+      pending = std::make_unique<Read>();
+      pending->path = path;
+      started = false;
+    }
+    wake.notify_all();
+  }
+
+  // The drawing of path when it was read ahead (waiting for the read to end);
+  // null when another one was, which is dropped, or when none was read.
+  std::unique_ptr<cad::Database> take(const std::wstring& path, cad::Status& status) {
+    std::unique_lock lock(mutex);
+    if (!pending) return nullptr;
+    readDone.wait(lock, [&] { return !started || pending->done; });
+    std::unique_ptr<Read> r = std::move(pending);
+    lock.unlock();
+    if (r->path != path) {
+      discard(std::move(r->db));
+      return nullptr;
+    }
+    status = r->status;
+    return std::move(r->db);
+  }
+
+  void discard(std::unique_ptr<cad::Database> db) {
+    if (!db) return;
+    {
+      std::lock_guard lock(mutex);
+      discards.push_back(std::move(db));
+    }
+    wake.notify_all();
+  }
+};
+
+RunDrawingReader::RunDrawingReader() : impl_(std::make_unique<Impl>()) { g_reader = impl_.get(); }
+RunDrawingReader::~RunDrawingReader() {
+  g_reader = nullptr;
+  impl_.reset();
+}
+
+void RunDrawingDelete::operator()(cad::Database* db) const {
+  if (g_reader)
+    g_reader->discard(std::unique_ptr<cad::Database>(db));
+  else
+    delete db;
+}
 
 std::wstring RunRuleSet() {
   wchar_t buf[260] = {};
@@ -74,6 +205,15 @@ void LoadRunFloorList(const std::wstring& currentFloor) {
 }
 
 bool OpenRunFloor(size_t i, const std::wstring& currentFloor, RunFloorScope& scope, std::wstring& floor) {
+  // However this floor turns out, the next floor's drawing is read while it
+  // is computed.
+  struct ReadNext {
+    size_t next;
+    const std::wstring& currentFloor;
+    ~ReadNext() {
+      if (g_reader) g_reader->readAhead(drawingPathOf(next, currentFloor));
+    }
+  } readNext{i + 1, currentFloor};
   StringArray f;
   SplitString(g_runFloorList[i], L"||", f);
   f.resize(5);
@@ -96,8 +236,13 @@ bool OpenRunFloor(size_t i, const std::wstring& currentFloor, RunFloorScope& sco
       say(L"\n[" + floor + L"]没有楼层图形，此楼层未计算。\n");
       return false;
     }
-    scope.sideDb = std::make_unique<cad::Database>(false);
-    if (scope.sideDb->readDwgFile(os::nativePath(dwg)) != cad::Status::Ok) {
+    cad::Status status = cad::Status::Ok;
+    if (g_reader) scope.sideDb.reset(g_reader->take(dwg, status).release());
+    if (!scope.sideDb) {
+      scope.sideDb.reset(new cad::Database(false));
+      status = scope.sideDb->readDwgFile(os::nativePath(dwg));
+    }
+    if (status != cad::Status::Ok) {
       say(L"\n[" + floor + L"]的楼层图形无法读取(" + os::fromUtf8(scope.sideDb->lastFileError()) +
           L")，此楼层未计算。\n");
       return false;

@@ -24,10 +24,33 @@ void LoadRunRules(const std::wstring& ruleSet, StringArray& libNames);
 // cannot name a file is left out with a message.
 void LoadRunFloorList(const std::wstring& currentFloor);
 
+// While it lives, the floor drawings of a run are read one floor ahead on a
+// worker thread, while the current floor is computed, and a floor's drawing is
+// destroyed there when the floor is done. Without one every drawing is read
+// when its floor is opened.
+class RunDrawingReader {
+ public:
+  RunDrawingReader();
+  ~RunDrawingReader();
+  RunDrawingReader(const RunDrawingReader&) = delete;
+  RunDrawingReader& operator=(const RunDrawingReader&) = delete;
+
+  struct Impl;
+
+ private:
+  std::unique_ptr<Impl> impl_;
+};
+
+// Destroys a floor drawing of a run: on the reader's worker while a
+// RunDrawingReader lives.
+struct RunDrawingDelete {
+  void operator()(cad::Database* db) const;
+};
+
 // What one floor of a run holds while it is processed; the floor's table and
-// per-kind lists are released however the floor ends.
+// per-kind lists are released however the floor ends, before its drawing.
 struct RunFloorScope {
-  std::unique_ptr<cad::Database> sideDb;  // null: the floor is the working drawing
+  std::unique_ptr<cad::Database, RunDrawingDelete> sideDb;  // null: the floor is the working drawing
   FloorGjTable table;
   GjBuckets buckets;
   ~RunFloorScope() {

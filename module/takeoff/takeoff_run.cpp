@@ -144,8 +144,11 @@ void RunQuantityTakeoff() {
   progress(L"", 1, static_cast<int>(libNames.size() * g_runFloorList.size()), 1, 0);
   bool cancelled = false;
   std::vector<CircuitRow> runCircuits;
-  for (size_t i = 0; i < g_runFloorList.size() && !cancelled; ++i)
-    cancelled = !runFloor(i, currentFloor, currentName, libNames, runCircuits);
+  {
+    RunDrawingReader reader;
+    for (size_t i = 0; i < g_runFloorList.size() && !cancelled; ++i)
+      cancelled = !runFloor(i, currentFloor, currentName, libNames, runCircuits);
+  }
   tablelib::Close(g_quantityTable);
   g_quantityTable = 0;
 

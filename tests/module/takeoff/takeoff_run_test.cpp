@@ -157,6 +157,33 @@ TEST_F(TakeoffRun, UnreadableOrMissingFloorsAreNamedAndSkipped) {
   EXPECT_NE(text.find(L"[F5]没有构件表，此楼层未计算。"), std::wstring::npos) << text;
 }
 
+TEST_F(TakeoffRun, EveryFloorIsComputedFromItsOwnDrawing) {
+  // Floors before and after the working drawing, one without a table between
+  // them: each drawing is read (ahead of its floor or not) for its own floor.
+  makeFloors("F0\t1\t3000\t\t\nF1\t1\t3300\tC30\tM7.5\nF2\t2\t3000\t\t\nF5\t1\t3000\t\t\n"
+             "F3\t1\t3000\t\t\nF6\t1\t3000\t\t\n",
+             L"F1");
+  for (const char* f : {"F0", "F3", "F6"}) makeFloorTable(f, "给水管\tJ1\t公称管径D_0(mm)=25\t[001]\\r\\n类型=长度\n");
+  // Runs of 1 m (F0), 4 m (F3), 5 m (F5, whose floor has no table) and 6 m (F6); F2 has its 3 m run.
+  for (auto [floor, metres] : {std::pair{"F0", 1000.0}, {"F3", 4000.0}, {"F5", 5000.0}, {"F6", 6000.0}}) {
+    cad::Database side(true);
+    run(&side, L"给水管", L"J1", L"斜管", {0, 0, 0}, {metres, 0, 0}, 0, 3000, 3000);
+    ASSERT_EQ(side.saveAs(project() / (std::string(floor) + ".DWG")), cad::Status::Ok);
+  }
+  CmdZebTotalAll();
+  StringArray seq;
+  std::wstring header;
+  for (const Row& r : rows()) {
+    if (r.flag == L"楼层") header = r.name;
+    if (r.number != L"J1") continue;
+    std::wstring got;
+    JoinArray(results(r.lines), L",", got);
+    seq.push_back(header + L"|" + got);
+  }
+  EXPECT_EQ(seq, (StringArray{L"■F0=1|1", L"■F1=1|4.123,0", L"■F2=2|3", L"■F3=1|4", L"■F6=1|6"}));
+  EXPECT_NE(commandLine().find(L"[F5]没有构件表，此楼层未计算。"), std::wstring::npos);
+}
+
 TEST_F(TakeoffRun, EscapeAtTheProgressWindowKeepsThePreviousResults) {
   CmdZebTotalAll();
   std::ifstream before(quantityTable(), std::ios::binary);
