@@ -43,6 +43,9 @@ bool exec(sqlite3* db, const char* sql, std::string& error) {
 }
 
 struct Cursor {
+  // Held for each call on the handle; closed once the handle is closed.
+  std::mutex mutex;
+  bool closed = false;
   std::filesystem::path file;
   sqlite3* db = nullptr;       // the table file, the work copy once changed, or a private temporary table
   std::filesystem::path work;  // the work copy (empty until the first change)
@@ -104,12 +107,17 @@ struct Cursor {
   size_t rowsPerInsert = 0;
   std::string scratch;  // the text of a number field being read
 
-  ~Cursor() {
+  ~Cursor() { drop(); }
+
+  // Lets the table go unchanged: the work copy, if any, is thrown away.
+  void drop() {
     finalize();
     if (db) sqlite3_close(db);
+    db = nullptr;
     if (!work.empty()) {
       std::error_code ec;
       std::filesystem::remove(work, ec);
+      work.clear();
     }
   }
 
@@ -497,21 +505,41 @@ struct Cursor {
   }
 };
 
+// The open handles. The lock guards the map only: each cursor has its own,
+// so that threads working on different tables do not wait for each other.
 std::mutex g_mutex;
-std::map<int, std::unique_ptr<Cursor>> g_cursors;
+std::map<int, std::shared_ptr<Cursor>> g_cursors;
 int g_nextHandle = 1;
 
-// The handle used last, so that a run of calls on one handle skips the map.
-int g_lastHandle = 0;
-Cursor* g_lastCursor = nullptr;
+// The handle a thread used last, so that a run of calls on one handle skips
+// the map.
+struct LastCursor {
+  int handle = 0;
+  std::shared_ptr<Cursor> cursor;
+};
+thread_local LastCursor t_last;
 
-Cursor* get(int h) {
-  if (h == g_lastHandle && g_lastCursor) return g_lastCursor;
-  auto it = g_cursors.find(h);
-  if (it == g_cursors.end()) return nullptr;
-  g_lastHandle = h;
-  return g_lastCursor = it->second.get();
-}
+// The cursor of a handle, locked for one call; null when the handle is not
+// open.
+class Use {
+ public:
+  explicit Use(int h) {
+    if (h != t_last.handle || !t_last.cursor) {
+      std::lock_guard lock(g_mutex);
+      auto it = g_cursors.find(h);
+      t_last.handle = h;
+      t_last.cursor = it == g_cursors.end() ? nullptr : it->second;
+    }
+    if (!t_last.cursor) return;
+    lock_ = std::unique_lock(t_last.cursor->mutex);
+    if (!t_last.cursor->closed) c_ = t_last.cursor.get();
+  }
+  Cursor* get() const { return c_; }
+
+ private:
+  std::unique_lock<std::mutex> lock_;
+  Cursor* c_ = nullptr;
+};
 
 // A table file in the library's own layout with record numbers 1..N is read
 // in place; any other (made by hand, numbers with gaps) is first copied in
@@ -560,8 +588,8 @@ bool openCursor(Cursor& c, sqlite3* file, const suite::TableLayout& layout, std:
 }
 
 void readString(int h, const wchar_t* field, wchar_t* out, long capacity) {
-  std::lock_guard lock(g_mutex);
-  Cursor* c = get(h);
+  Use use(h);
+  Cursor* c = use.get();
   if (!out || capacity < 1) return;
   out[0] = L'\0';
   if (!c) return;
@@ -636,18 +664,28 @@ KIV_EXPORT int DbDll_OpenDb_W(const wchar_t* path) {
 }
 
 KIV_EXPORT unsigned char DbDll_Close(int h) {
-  std::unique_ptr<Cursor> c;
+  std::shared_ptr<Cursor> c;
   {
     std::lock_guard lock(g_mutex);
     auto it = g_cursors.find(h);
     if (it == g_cursors.end()) return 0;
     c = std::move(it->second);
     g_cursors.erase(it);
-    if (g_lastCursor == c.get()) g_lastCursor = nullptr;
   }
+  if (t_last.handle == h) t_last = LastCursor();
+  // A call on the handle under way on another thread ends first; later ones
+  // find it closed.
+  std::lock_guard lock(c->mutex);
+  c->closed = true;
   c->settle();
-  if (!c->dirty || c->missing) return 1;  // the destructor drops a work file
-  if (!c->storePending() || c->failed) return 0;
+  if (!c->dirty || c->missing) {
+    c->drop();
+    return 1;
+  }
+  if (!c->storePending() || c->failed) {
+    c->drop();
+    return 0;
+  }
   c->finalize();
   std::string err;
   bool ok = exec(c->db, "COMMIT", err);
@@ -661,60 +699,61 @@ KIV_EXPORT unsigned char DbDll_Close(int h) {
     return 1;
   }
   notice("cannot write table " + c->file.string() + ": " + err + "; it stays as it was");
+  c->drop();
   return 0;
 }
 
 KIV_EXPORT void DbDll_First(int h) {
-  std::lock_guard lock(g_mutex);
-  if (Cursor* c = get(h)) c->first();
+  Use use(h);
+  if (Cursor* c = use.get()) c->first();
 }
 KIV_EXPORT void DbDll_Last(int h) {
-  std::lock_guard lock(g_mutex);
-  if (Cursor* c = get(h)) c->last();
+  Use use(h);
+  if (Cursor* c = use.get()) c->last();
 }
 KIV_EXPORT void DbDll_Next(int h) {
-  std::lock_guard lock(g_mutex);
-  if (Cursor* c = get(h)) c->moveBy(1);
+  Use use(h);
+  if (Cursor* c = use.get()) c->moveBy(1);
 }
 KIV_EXPORT void DbDll_Prior(int h) {
-  std::lock_guard lock(g_mutex);
-  if (Cursor* c = get(h)) c->moveBy(-1);
+  Use use(h);
+  if (Cursor* c = use.get()) c->moveBy(-1);
 }
 KIV_EXPORT int DbDll_MoveBy(int h, int distance) {
-  std::lock_guard lock(g_mutex);
-  Cursor* c = get(h);
+  Use use(h);
+  Cursor* c = use.get();
   return c ? c->moveBy(distance) : 0;
 }
 KIV_EXPORT unsigned char DbDll_Eof(int h) {
-  std::lock_guard lock(g_mutex);
-  Cursor* c = get(h);
+  Use use(h);
+  Cursor* c = use.get();
   if (!c) return 1;
   if (c->state != Cursor::State::Browse) return 0;
   return c->eof || c->count == 0 ? 1 : 0;
 }
 KIV_EXPORT unsigned char DbDll_Bof(int h) {
-  std::lock_guard lock(g_mutex);
-  Cursor* c = get(h);
+  Use use(h);
+  Cursor* c = use.get();
   if (!c) return 1;
   if (c->state != Cursor::State::Browse) return 0;
   return c->bof || c->count == 0 ? 1 : 0;
 }
 KIV_EXPORT int DbDll_RecNo(int h) {
-  std::lock_guard lock(g_mutex);
-  Cursor* c = get(h);
+  Use use(h);
+  Cursor* c = use.get();
   if (!c) return 0;
   if (c->state == Cursor::State::Insert) return static_cast<int>(c->insertAt + 1);
   return c->count == 0 ? 0 : static_cast<int>(c->cur + 1);
 }
 KIV_EXPORT int DbDll_RecordCount(int h) {
-  std::lock_guard lock(g_mutex);
-  Cursor* c = get(h);
+  Use use(h);
+  Cursor* c = use.get();
   return c ? static_cast<int>(c->count) : 0;
 }
 
 KIV_EXPORT unsigned char DbDll_Locate_W(int h, const wchar_t* field, const wchar_t* value) {
-  std::lock_guard lock(g_mutex);
-  Cursor* c = get(h);
+  Use use(h);
+  Cursor* c = use.get();
   if (!c) return 0;
   c->settle();
   int f = c->field(field);
@@ -731,36 +770,36 @@ KIV_EXPORT unsigned char DbDll_Locate_W(int h, const wchar_t* field, const wchar
 }
 
 KIV_EXPORT unsigned char DbDll_FindFirst(int h) {
-  std::lock_guard lock(g_mutex);
-  Cursor* c = get(h);
+  Use use(h);
+  Cursor* c = use.get();
   if (!c) return 0;
   c->first();
   return c->count == 0 ? 0 : 1;
 }
 KIV_EXPORT unsigned char DbDll_FindNext(int h) {
-  std::lock_guard lock(g_mutex);
-  Cursor* c = get(h);
+  Use use(h);
+  Cursor* c = use.get();
   if (!c) return 0;
   c->moveBy(1);
   return c->eof || c->count == 0 ? 0 : 1;
 }
 
 KIV_EXPORT int DbDll_FieldCount(int h) {
-  std::lock_guard lock(g_mutex);
-  Cursor* c = get(h);
+  Use use(h);
+  Cursor* c = use.get();
   return c ? static_cast<int>(c->meta.fields.size()) : 0;
 }
 KIV_EXPORT void DbDll_GetFieldName_W(int h, int index, wchar_t* out) {
-  std::lock_guard lock(g_mutex);
+  Use use(h);
   if (!out) return;
   out[0] = L'\0';
-  Cursor* c = get(h);
+  Cursor* c = use.get();
   if (!c || index < 0 || index >= static_cast<int>(c->meta.fields.size())) return;
   suite::copyOutUtf8(c->meta.fields[index].name, out, 260);
 }
 KIV_EXPORT unsigned char DbDll_FindField_W(int h, const wchar_t* name) {
-  std::lock_guard lock(g_mutex);
-  Cursor* c = get(h);
+  Use use(h);
+  Cursor* c = use.get();
   return c && c->field(name) >= 0 ? 1 : 0;
 }
 
@@ -771,14 +810,14 @@ KIV_EXPORT void DbDll_FieldByName_AsStringN_W(int h, const wchar_t* field, wchar
   readString(h, field, out, capacity);
 }
 KIV_EXPORT void DbDll_SetReadLimit(int h, int capacity) {
-  std::lock_guard lock(g_mutex);
-  if (Cursor* c = get(h)) c->readLimit = std::clamp(capacity, 1, kMaxRead);
+  Use use(h);
+  if (Cursor* c = use.get()) c->readLimit = std::clamp(capacity, 1, kMaxRead);
 }
 KIV_EXPORT void DbDll_FieldByName_AsFloat_W(int h, const wchar_t* field, double* out) {
-  std::lock_guard lock(g_mutex);
+  Use use(h);
   if (!out) return;
   *out = 0;
-  Cursor* c = get(h);
+  Cursor* c = use.get();
   if (!c) return;
   int f = c->field(field);
   if (f < 0 || !c->hasRecord()) return;
@@ -795,8 +834,8 @@ KIV_EXPORT void DbDll_FieldByName_AsInteger_W(int h, const wchar_t* field, int* 
 KIV_EXPORT unsigned char DbDll_FieldByName_SaveToFile_W(int h, const wchar_t* field, const wchar_t* path) {
   std::string bytes;
   {
-    std::lock_guard lock(g_mutex);
-    Cursor* c = get(h);
+    Use use(h);
+    Cursor* c = use.get();
     if (!c) return 0;
     int f = c->field(field);
     if (f < 0 || !c->hasRecord()) return 0;
@@ -807,8 +846,8 @@ KIV_EXPORT unsigned char DbDll_FieldByName_SaveToFile_W(int h, const wchar_t* fi
 KIV_EXPORT unsigned char DbDll_FieldByName_LoadFromFile_W(int h, const wchar_t* field, const wchar_t* path) {
   auto bytes = os::readFile(suite::wview(path));
   if (!bytes) return 0;
-  std::lock_guard lock(g_mutex);
-  Cursor* c = get(h);
+  Use use(h);
+  Cursor* c = use.get();
   return c && writeCell(c, c->field(field), [&](std::string& v, double&) {
            v = std::move(*bytes);
            return true;
@@ -818,8 +857,8 @@ KIV_EXPORT unsigned char DbDll_FieldByName_LoadFromFile_W(int h, const wchar_t* 
 }
 
 KIV_EXPORT unsigned char DbDll_WriteByName_AsString_W(int h, const wchar_t* field, const wchar_t* text) {
-  std::lock_guard lock(g_mutex);
-  Cursor* c = get(h);
+  Use use(h);
+  Cursor* c = use.get();
   if (!c) return 0;
   int f = c->field(field);
   if (f < 0) return 0;
@@ -839,8 +878,8 @@ KIV_EXPORT unsigned char DbDll_WriteByName_AsString_W(int h, const wchar_t* fiel
              : 0;
 }
 KIV_EXPORT unsigned char DbDll_WriteByName_AsFloat_W(int h, const wchar_t* field, double value) {
-  std::lock_guard lock(g_mutex);
-  Cursor* c = get(h);
+  Use use(h);
+  Cursor* c = use.get();
   if (!c) return 0;
   int f = c->field(field);
   if (f < 0) return 0;
@@ -856,8 +895,8 @@ KIV_EXPORT unsigned char DbDll_WriteByName_AsInteger_W(int h, const wchar_t* fie
 }
 
 KIV_EXPORT unsigned char DbDll_Edit(int h) {
-  std::lock_guard lock(g_mutex);
-  Cursor* c = get(h);
+  Use use(h);
+  Cursor* c = use.get();
   if (!c) return 0;
   if (c->state == Cursor::State::Edit) return 1;  // already editing the current record
   c->settle();
@@ -866,38 +905,38 @@ KIV_EXPORT unsigned char DbDll_Edit(int h) {
   return 1;
 }
 KIV_EXPORT unsigned char DbDll_Append(int h) {
-  std::lock_guard lock(g_mutex);
-  Cursor* c = get(h);
+  Use use(h);
+  Cursor* c = use.get();
   if (!c) return 0;
   c->beginChange(Cursor::State::Insert);
   c->insertAt = c->count;
   return 1;
 }
 KIV_EXPORT unsigned char DbDll_Insert(int h) {
-  std::lock_guard lock(g_mutex);
-  Cursor* c = get(h);
+  Use use(h);
+  Cursor* c = use.get();
   if (!c) return 0;
   c->beginChange(Cursor::State::Insert);
   c->insertAt = c->count == 0 ? 0 : c->cur;
   return 1;
 }
 KIV_EXPORT unsigned char DbDll_Post(int h) {
-  std::lock_guard lock(g_mutex);
-  Cursor* c = get(h);
+  Use use(h);
+  Cursor* c = use.get();
   if (!c || c->state == Cursor::State::Browse) return 0;
   c->post();
   return c->failed ? 0 : 1;
 }
 KIV_EXPORT unsigned char DbDll_Cancel(int h) {
-  std::lock_guard lock(g_mutex);
-  Cursor* c = get(h);
+  Use use(h);
+  Cursor* c = use.get();
   if (!c || c->state == Cursor::State::Browse) return 0;
   c->cancel();
   return 1;
 }
 KIV_EXPORT unsigned char DbDll_Delete(int h) {
-  std::lock_guard lock(g_mutex);
-  Cursor* c = get(h);
+  Use use(h);
+  Cursor* c = use.get();
   if (!c) return 0;
   if (c->state != Cursor::State::Browse) {
     // Deleting a record not yet stored drops it.
