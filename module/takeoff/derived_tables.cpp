@@ -212,20 +212,15 @@ bool WriteGjParamTable() {
   return true;
 }
 
-bool WriteQtyTable() {
-  TakeoffProgress(L"正在写入工程量计算表...");
+std::wstring WriteQtyTableOf(const std::vector<NormQtyRow>& rows) {
   const std::wstring path = ProjectTablePath(L"工程量表.DB");
   const std::wstring fields =
       L"编号:ftString:30\r\n名称:ftString:100\r\n单位:ftString:10\r\n工程量:ftFloat:0\r\n标准单位:ftString:10\r\n"
       L"标准工程量:ftFloat:0\r\n标志:ftString:20";
   if (!SuiteCall<unsigned char(const wchar_t*, const wchar_t*)>::call(SuiteModule::Base, "Dll_DbCreateStru_W",
                                                                       static_cast<unsigned char>(0), path.c_str(),
-                                                                      fields.c_str())) {
-    ed::printText(L"\n无法建立" + path + L"，此表未写入。\n");
-    return true;
-  }
-  std::vector<NormQtyRow> storage;
-  const std::vector<NormQtyRow>& rows = normRows(storage);
+                                                                      fields.c_str()))
+    return L"\n无法建立" + path + L"，此表未写入。\n";
   tablelib::Table t(path);
   static const wchar_t* const kPartFields[3] = {L"编号", L"名称", L"标准工程量"};
   std::vector<std::wstring_view> parts;
@@ -262,6 +257,14 @@ bool WriteQtyTable() {
       tablelib::Post(t);
     }
   }
+  return {};
+}
+
+bool WriteQtyTable() {
+  TakeoffProgress(L"正在写入工程量计算表...");
+  std::vector<NormQtyRow> storage;
+  const std::wstring failure = WriteQtyTableOf(normRows(storage));
+  if (!failure.empty()) ed::printText(failure);
   return true;
 }
 

@@ -646,7 +646,7 @@ void FlushPendingNormQtyTable() {
   writeNormQtyFile(*NormQtyRowsOfRun());
 }
 
-bool AddChapterRows() {
+ChapterRows PlaceChapterRows() {
   static StringArray normNames, normCodes, billNames, billCodes;
   if (normNames.empty()) readLibrary(L"定额库.DB", L"定额名称", L"定额编号", normNames, normCodes);
   if (billNames.empty()) readLibrary(L"项目库.DB", L"项目名称", L"项目编号", billNames, billCodes);
@@ -654,7 +654,8 @@ bool AddChapterRows() {
   // The rows kept by the norm writer are taken over (and kept again below)
   // rather than copied with all their computation lines.
   std::vector<NormQtyRow> rows;
-  const bool pending = NormQtyRowsPending();
+  ChapterRows placed;
+  placed.pending = NormQtyRowsPending();
   if (NormQtyRowsOfRun())
     rows = TakeNormQtyRows();
   else
@@ -663,33 +664,42 @@ bool AddChapterRows() {
   for (const NormQtyRow& r : rows) bill = bill || r.kind == L"项";
   const size_t before = rows.size();
   InsertChapterRows(rows, bill ? L"项" : L"定额", bill ? billNames : normNames, bill ? billCodes : normCodes);
-  if (pending) {
-    // The norm writer's rows are not written yet: all rows in one pass.
+  placed.added = rows.size() != before;
+  KeepNormQtyRows(std::move(rows));
+  return placed;
+}
+
+void WriteChapterRows(const ChapterRows& placed) {
+  const std::vector<NormQtyRow>& rows = *NormQtyRowsOfRun();
+  // The norm writer's rows are not written yet: all rows in one pass.
+  if (placed.pending) {
     writeNormQtyFile(rows);
-    for (NormQtyRow& r : rows) r.inserted = false;
-    KeepNormQtyRows(std::move(rows));
-    return true;
+    return;
   }
-  if (rows.size() == before) {
-    KeepNormQtyRows(std::move(rows));
-    return true;
-  }
+  if (!placed.added) return;
   // The chapter rows go in front of their first rows: the table is walked
   // once and each chapter row inserted before the row it heads.
-  {
-    tablelib::Table t(ProjectTablePath(L"001.DB"));
-    tablelib::First(t);
-    for (const NormQtyRow& r : rows) {
-      if (r.inserted) {
-        tablelib::Insert(t);
-        tablelib::WriteAsString(t, L"名称", r.name);
-        tablelib::WriteAsString(t, L"标志", r.kind);
-        tablelib::Post(t);
-      }
-      tablelib::Next(t);
+  tablelib::Table t(ProjectTablePath(L"001.DB"));
+  tablelib::First(t);
+  for (const NormQtyRow& r : rows) {
+    if (r.inserted) {
+      tablelib::Insert(t);
+      tablelib::WriteAsString(t, L"名称", r.name);
+      tablelib::WriteAsString(t, L"标志", r.kind);
+      tablelib::Post(t);
     }
+    tablelib::Next(t);
   }
+}
+
+void SettleChapterRows() {
+  std::vector<NormQtyRow> rows = TakeNormQtyRows();
   for (NormQtyRow& r : rows) r.inserted = false;
   KeepNormQtyRows(std::move(rows));
+}
+
+bool AddChapterRows() {
+  WriteChapterRows(PlaceChapterRows());
+  SettleChapterRows();
   return true;
 }

@@ -3,10 +3,13 @@
 // after the floor loop in a fixed order, each answering true to go on.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "module/toolkit/strings.h"
+
+struct NormQtyRow;
 
 // One row of the electrical circuit tables.
 struct CircuitRow {
@@ -19,12 +22,28 @@ void AddSundryWorks(const std::wstring& floor);
 
 // The writers after the floor loop, in their fixed order, sharing one
 // reading of 构件算量.DB; false when one of them answered false (a cancel).
-bool RunResultWriters();
+// 工程量表.DB is written on a worker thread meanwhile; alongside, when given,
+// runs here after the last writer, while that table may still be written.
+bool RunResultWriters(const std::function<void()>& alongside = {});
 
 bool WriteGjParamTable();
 bool WriteNormQtyTable();
+// The chapter rows of 001.DB: placed among the norm rows of the run, written
+// into the table, and then no longer marked as new. AddChapterRows does the
+// three steps; a run writes 工程量表.DB from the placed rows meanwhile.
+struct ChapterRows {
+  bool pending = false;  // the norm rows themselves are not written yet
+  bool added = false;    // chapter rows were placed
+};
+ChapterRows PlaceChapterRows();
+void WriteChapterRows(const ChapterRows& placed);
+void SettleChapterRows();
 bool AddChapterRows();
 bool WriteQtyTable();
+// The rows of 工程量表.DB from the norm rows; the message to show when the
+// table cannot be made (empty when it was written). Touches nothing but the
+// table, so that it may run beside the other writers.
+std::wstring WriteQtyTableOf(const std::vector<NormQtyRow>& rows);
 // kind "项" (bill items) or "定额" (norms); discipline 1 to 4.
 bool WriteFloorDetailTable(const std::wstring& kind);
 bool WriteDisciplineFloorDetailTable(const std::wstring& kind, int discipline);

@@ -9,7 +9,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cwchar>
+#include <exception>
+#include <functional>
 #include <memory>
+#include <thread>
 
 #include "module/model/project_tables.h"
 #include "module/takeoff/circuit_rows.h"
@@ -95,12 +98,8 @@ void runCommand(int mode) {
   RunQuantityTakeoff();
 }
 
-}  // namespace
-
-bool RunResultWriters() {
-  // The writers share one reading of 构件算量.DB.
-  WriterRunScope sharedRows;
-  if (!WriteGjParamTable() || !WriteNormQtyTable() || !AddChapterRows() || !WriteQtyTable()) return false;
+// The floor detail tables and the method summaries of the run's rule set.
+bool writeFloorTables() {
   const std::wstring ruleSet = RunRuleSet();
   StringArray kinds;
   if (ruleSet == L"纯清单")
@@ -118,6 +117,53 @@ bool RunResultWriters() {
       if (!WriteDisciplineMethodSummary(k, d)) return false;
   }
   return true;
+}
+
+// Writes 工程量表.DB from the run's norm rows on a worker thread; the rows
+// stay as they are until finish() (or the destructor) has waited for it.
+class QtyTableWorker {
+ public:
+  QtyTableWorker() {
+    TakeoffProgress(L"正在写入工程量计算表...");
+    worker_ = std::thread([this] {
+      try {
+        failure_ = WriteQtyTableOf(*NormQtyRowsOfRun());
+      } catch (...) {
+        error_ = std::current_exception();
+      }
+    });
+  }
+  ~QtyTableWorker() {
+    if (worker_.joinable()) worker_.join();
+  }
+  void finish() {
+    worker_.join();
+    if (error_) std::rethrow_exception(error_);
+    if (!failure_.empty()) say(failure_);
+  }
+
+ private:
+  std::wstring failure_;
+  std::exception_ptr error_;
+  std::thread worker_;
+};
+
+}  // namespace
+
+bool RunResultWriters(const std::function<void()>& alongside) {
+  // The writers share one reading of 构件算量.DB.
+  WriterRunScope sharedRows;
+  if (!WriteGjParamTable() || !WriteNormQtyTable()) return false;
+  // With the chapter rows in place, 工程量表.DB is written from the rows on a
+  // worker thread while 001.DB and the floor and summary tables are written here.
+  const ChapterRows chapters = PlaceChapterRows();
+  QtyTableWorker qtyTable;
+  WriteChapterRows(chapters);
+  const bool done = writeFloorTables();
+  if (done && alongside) alongside();
+  qtyTable.finish();
+  SettleChapterRows();
+  return done;
 }
 
 void RunQuantityTakeoff() {
@@ -156,8 +202,8 @@ void RunQuantityTakeoff() {
     say(L"\n工程量计算已取消，原有的计算结果未改动。\n");
   } else if (!CommitRunTable(work, project, kQuantityTable)) {
     say(L"\n无法写入" + project + L"\\构件算量.DB，原有的计算结果未改动。\n");
-  } else if (RunResultWriters()) {
-    circuits::WriteCircuitTables(runCircuits);
+  } else {
+    RunResultWriters([&] { circuits::WriteCircuitTables(runCircuits); });
   }
   os::removeDirectoryRecursive(work);
   progress(L"", 1, 1, 1, 4);
