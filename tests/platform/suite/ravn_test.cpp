@@ -6,7 +6,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <random>
+#include <thread>
 
 #include "tests/platform/suite/suite_test_util.h"
 
@@ -375,6 +377,42 @@ TEST_F(Ravn, CloseWritesOneTransactionReadableWithSqlite) {
   EXPECT_EQ(sqlite3_column_double(st, 1), 2.5);
   sqlite3_finalize(st);
   sqlite3_close(s);
+}
+
+TEST_F(Ravn, ThreadsWritingTheirOwnTablesKeepEveryRecordAndAClosedHandleIsGone) {
+  // Each thread appends to its own table while the other does, then closes
+  // it; a handle closed on one thread is unknown to the other afterwards.
+  makeTable(dir / "二层.DB", kPipes);
+  const int first = open(db), second = open(dir / "二层.DB");
+  auto fill = [](int h, const wchar_t* prefix) {
+    for (int i = 0; i < 3000; ++i) {
+      SUITE(ravn(), DbDll_Append)(h);
+      SUITE(ravn(), DbDll_WriteByName_AsString_W)(h, L"编号", (prefix + std::to_wstring(i)).c_str());
+      SUITE(ravn(), DbDll_WriteByName_AsString_W)(h, L"参数", std::wstring(200, prefix[0]).c_str());
+      SUITE(ravn(), DbDll_Post)(h);
+    }
+  };
+  std::atomic<bool> seen{false};
+  std::thread other([&] {
+    fill(second, L"B");
+    while (!seen) std::this_thread::yield();
+    EXPECT_TRUE(SUITE(ravn(), DbDll_Close)(second));
+  });
+  fill(first, L"A");
+  // This thread uses the other's handle last before it is closed there.
+  EXPECT_GE(SUITE(ravn(), DbDll_RecordCount)(second), 3);
+  seen = true;
+  other.join();
+  EXPECT_EQ(SUITE(ravn(), DbDll_RecordCount)(second), 0);
+  EXPECT_FALSE(SUITE(ravn(), DbDll_Close)(second));
+  ASSERT_TRUE(SUITE(ravn(), DbDll_Close)(first));
+  for (auto [file, prefix] : {std::pair{db, L"A"}, {dir / "二层.DB", L"B"}}) {
+    const int h = open(file);
+    const std::vector<std::wstring> numbers = column(h, L"编号");
+    ASSERT_EQ(numbers.size(), 3003u);
+    for (int i = 0; i < 3000; ++i) ASSERT_EQ(numbers[3 + i], prefix + std::to_wstring(i));
+    SUITE(ravn(), DbDll_Close)(h);
+  }
 }
 
 TEST_F(Ravn, UnknownHandlesAreHarmless) {
