@@ -595,8 +595,13 @@ bool WriteNormQtyTable() {
   const bool defer = done && InWriterRun();
   if (defer ? !normQtyFileOpens() : !writeNormQtyFile(rows)) done = false;
 
-  // The components' own computation lines, each row written once.
-  appendComputationLines(q, source, added);
+  // The components' own computation lines, each row written once: in a
+  // writer run, while the writers that need no component rows go on.
+  q.close();
+  LeaveRowWork([&source, added = std::move(added)]() mutable {
+    tablelib::Table t(ProjectTablePath(L"构件算量.DB"));
+    appendComputationLines(t, source, added);
+  });
   KeepNormQtyRows(std::move(rows));
   SetNormQtyRowsPending(defer && done);
   return done;

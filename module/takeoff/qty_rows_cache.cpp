@@ -1,5 +1,9 @@
 #include "module/takeoff/qty_rows_cache.h"
 
+#include <exception>
+#include <thread>
+#include <utility>
+
 #include "module/takeoff/result_tables.h"
 #include "module/takeoff/writer_fields.h"
 
@@ -8,6 +12,16 @@ namespace {
 bool g_shared = false;
 bool g_loaded = false;
 std::vector<QuantityRow> g_rows;
+
+// The row work left to a worker thread, and what it threw.
+std::thread g_rowWork;
+std::exception_ptr g_rowWorkError;
+
+void waitForRowWork() {
+  if (!g_rowWork.joinable()) return;
+  g_rowWork.join();
+  if (std::exception_ptr e = std::exchange(g_rowWorkError, nullptr)) std::rethrow_exception(e);
+}
 
 }  // namespace
 
@@ -62,6 +76,8 @@ WriterRunScope::WriterRunScope() {
 }
 
 WriterRunScope::~WriterRunScope() {
+  if (g_rowWork.joinable()) g_rowWork.join();
+  g_rowWorkError = nullptr;
   FlushPendingNormQtyTable();
   g_shared = false;
   g_loaded = false;
@@ -70,7 +86,23 @@ WriterRunScope::~WriterRunScope() {
 
 bool InWriterRun() { return g_shared; }
 
+void LeaveRowWork(std::function<void()> work) {
+  if (!g_shared) {
+    work();
+    return;
+  }
+  waitForRowWork();
+  g_rowWork = std::thread([work = std::move(work)] {
+    try {
+      work();
+    } catch (...) {
+      g_rowWorkError = std::current_exception();
+    }
+  });
+}
+
 std::vector<QuantityRow>& QuantityRowsForWriter(std::vector<QuantityRow>& storage) {
+  if (g_shared) waitForRowWork();
   std::vector<QuantityRow>& rows = g_shared ? g_rows : storage;
   if (!g_shared || !g_loaded) {
     tablelib::Table t(ProjectTablePath(L"构件算量.DB"));

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,11 @@ class WriterRunScope {
 
 // True while a WriterRunScope lives.
 bool InWriterRun();
+
+// Work on the shared rows that a writer leaves behind: while a scope lives it
+// runs on a worker thread, and the next reading of the shared rows (or the
+// scope's end) waits for it; else it runs now.
+void LeaveRowWork(std::function<void()> work);
 
 // The rows of the project's 构件算量.DB without 工程量 and 定额, which only
 // the norm writer reads, row by row: the shared rows while a scope lives

@@ -54,6 +54,11 @@ class Table {
  public:
   explicit Table(const std::wstring& path) : h_(OpenDb(path)) {}
   ~Table() { Close(h_); }
+  // Closes the table before the scope ends.
+  void close() {
+    Close(h_);
+    h_ = 0;
+  }
   Table(const Table&) = delete;
   Table& operator=(const Table&) = delete;
   Handle handle() const { return h_; }
