@@ -180,15 +180,12 @@ bool writeMethodSummary(const std::wstring& kind, int discipline, const std::wst
 
 }  // namespace
 
-bool WriteGjParamTable() {
-  TakeoffProgress(L"正在写入工程量参数表...");
-  const std::wstring taken = TakenComponentName();
-  std::vector<QuantityRow> storage;
-  const std::vector<QuantityRow>& rows = QuantityRowsForWriter(storage);
+std::wstring WriteGjParamTableOf(const std::vector<QuantityRow>& rows, const std::wstring& taken) {
   std::unordered_map<std::wstring, size_t> headers;
   for (size_t i = 0; i < rows.size(); ++i)
     if (rows[i].flag == L"楼层") headers.emplace(rows[i].name, i);
-  if (!ExtractTemplate(L"构件参数")) return true;
+  if (!UnzipTemplate(L"构件参数", ProjectFolderPath()))
+    return L"\n无法从" + g_baseDir + L"\\GZK.ZIP取出构件参数.DB的模板，此表未写入。\n";
   tablelib::Table t(ProjectTablePath(L"构件参数.DB"));
   std::wstring floor;
   int count = 0;
@@ -209,6 +206,14 @@ bool WriteGjParamTable() {
     }
     appendRow(t, {});
   }
+  return {};
+}
+
+bool WriteGjParamTable() {
+  TakeoffProgress(L"正在写入工程量参数表...");
+  std::vector<QuantityRow> storage;
+  const std::wstring failure = WriteGjParamTableOf(QuantityRowsForWriter(storage), TakenComponentName());
+  if (!failure.empty()) ed::printText(failure);
   return true;
 }
 

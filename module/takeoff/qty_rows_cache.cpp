@@ -17,13 +17,13 @@ std::vector<QuantityRow> g_rows;
 std::thread g_rowWork;
 std::exception_ptr g_rowWorkError;
 
-void waitForRowWork() {
+}  // namespace
+
+void WaitForRowWork() {
   if (!g_rowWork.joinable()) return;
   g_rowWork.join();
   if (std::exception_ptr e = std::exchange(g_rowWorkError, nullptr)) std::rethrow_exception(e);
 }
-
-}  // namespace
 
 const std::vector<QuantityRow::Method>& QuantityRow::methodsOf(const std::wstring& kind) const {
   if (methodsValid_ && methodsKind_ == kind) return methods_;
@@ -91,7 +91,7 @@ void LeaveRowWork(std::function<void()> work) {
     work();
     return;
   }
-  waitForRowWork();
+  WaitForRowWork();
   g_rowWork = std::thread([work = std::move(work)] {
     try {
       work();
@@ -102,7 +102,7 @@ void LeaveRowWork(std::function<void()> work) {
 }
 
 std::vector<QuantityRow>& QuantityRowsForWriter(std::vector<QuantityRow>& storage) {
-  if (g_shared) waitForRowWork();
+  if (g_shared) WaitForRowWork();
   std::vector<QuantityRow>& rows = g_shared ? g_rows : storage;
   if (!g_shared || !g_loaded) {
     tablelib::Table t(ProjectTablePath(L"构件算量.DB"));

@@ -56,6 +56,8 @@ bool InWriterRun();
 // runs on a worker thread, and the next reading of the shared rows (or the
 // scope's end) waits for it; else it runs now.
 void LeaveRowWork(std::function<void()> work);
+// Waits for the row work left behind (and passes on what it threw).
+void WaitForRowWork();
 
 // The rows of the project's 构件算量.DB without 工程量 and 定额, which only
 // the norm writer reads, row by row: the shared rows while a scope lives

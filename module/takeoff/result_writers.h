@@ -10,6 +10,7 @@
 #include "module/toolkit/strings.h"
 
 struct NormQtyRow;
+struct QuantityRow;
 
 // One row of the electrical circuit tables.
 struct CircuitRow {
@@ -27,6 +28,12 @@ void AddSundryWorks(const std::wstring& floor);
 bool RunResultWriters(const std::function<void()>& alongside = {});
 
 bool WriteGjParamTable();
+// The rows of 构件参数.DB from the component rows (only those of the kind
+// taken, when one is); the message to show when the table cannot be had
+// (empty when it was written). Reads only the rows' 标志, 构件名称, 编号, 说明
+// and 参数, and touches no other table, so that it may run beside the norm
+// writer.
+std::wstring WriteGjParamTableOf(const std::vector<QuantityRow>& rows, const std::wstring& taken);
 bool WriteNormQtyTable();
 // The chapter rows of 001.DB: placed among the norm rows of the run, written
 // into the table, and then no longer marked as new. AddChapterRows does the

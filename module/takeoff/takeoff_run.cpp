@@ -119,23 +119,25 @@ bool writeFloorTables() {
   return true;
 }
 
-// Writes 工程量表.DB from the run's norm rows on a worker thread; the rows
-// stay as they are until finish() (or the destructor) has waited for it.
-class QtyTableWorker {
+// Writes a table on a worker thread: write() gives the message to show when
+// the table cannot be written (empty when it was). What it reads stays as it
+// is until finish() (or the destructor) has waited for it.
+class TableWorker {
  public:
-  QtyTableWorker() {
-    TakeoffProgress(L"正在写入工程量计算表...");
-    worker_ = std::thread([this] {
+  explicit TableWorker(std::function<std::wstring()> write) {
+    worker_ = std::thread([this, write = std::move(write)] {
       try {
-        failure_ = WriteQtyTableOf(*NormQtyRowsOfRun());
+        failure_ = write();
       } catch (...) {
         error_ = std::current_exception();
       }
     });
   }
-  ~QtyTableWorker() {
+  ~TableWorker() {
     if (worker_.joinable()) worker_.join();
   }
+  TableWorker(const TableWorker&) = delete;
+  TableWorker& operator=(const TableWorker&) = delete;
   void finish() {
     worker_.join();
     if (error_) std::rethrow_exception(error_);
@@ -153,12 +155,22 @@ class QtyTableWorker {
 bool RunResultWriters(const std::function<void()>& alongside) {
   // The writers share one reading of 构件算量.DB.
   WriterRunScope sharedRows;
-  if (!WriteGjParamTable() || !WriteNormQtyTable()) return false;
+  // 构件参数.DB is written on a worker thread while the norm writer works
+  // here: each reads fields of the component rows that the other leaves alone.
+  TakeoffProgress(L"正在写入工程量参数表...");
+  std::vector<QuantityRow> unused;
+  const std::vector<QuantityRow>& rows = QuantityRowsForWriter(unused);
+  TableWorker paramTable([&rows, taken = TakenComponentName()] { return WriteGjParamTableOf(rows, taken); });
+  if (!WriteNormQtyTable()) return false;
+  paramTable.finish();
   // With the chapter rows in place, 工程量表.DB is written from the rows on a
   // worker thread while 001.DB and the floor and summary tables are written here.
   const ChapterRows chapters = PlaceChapterRows();
-  QtyTableWorker qtyTable;
+  TakeoffProgress(L"正在写入工程量计算表...");
+  TableWorker qtyTable([] { return WriteQtyTableOf(*NormQtyRowsOfRun()); });
   WriteChapterRows(chapters);
+  // The component rows and 构件算量.DB have their computation lines from here on.
+  WaitForRowWork();
   const bool done = writeFloorTables();
   if (done && alongside) alongside();
   qtyTable.finish();
