@@ -1,6 +1,7 @@
 #include "module/model/params.h"
 
 #include <algorithm>
+#include <memory>
 #include <cwchar>
 #include <cwctype>
 
@@ -64,27 +65,29 @@ std::wstring rebaseLine(const std::wstring& line, double baseX, double baseY) {
 }
 
 // A text in a buffer of at least the library's size, larger when the text
-// needs more, so that nothing is written past it. The buffers of a thread are
-// kept from call to call: a take-off computes figures for every component,
-// and clearing two fresh buffers of this size each time costs more than the
-// figure.
-wchar_t* inCoordBuffer(std::vector<wchar_t>& buffer, const std::wstring& text) {
-  const size_t size = std::max(kCoordBufferChars, text.size() + 1);
-  if (buffer.size() < size) buffer.assign(size, L'\0');
-  std::copy(text.begin(), text.end(), buffer.begin());
+// needs more, so that nothing is written past it. Only the text and its end
+// are written: a take-off computes figures for every component, and
+// clearing two buffers of this size each time costs more than the figure.
+std::unique_ptr<wchar_t[]> inCoordBuffer(const std::wstring& text, size_t& size) {
+  size = std::max(kCoordBufferChars, text.size() + 1);
+  auto buffer = std::make_unique_for_overwrite<wchar_t[]>(size);
+  std::copy(text.begin(), text.end(), buffer.get());
   buffer[text.size()] = L'\0';
-  return buffer.data();
+  buffer[size - 1] = L'\0';
+  return buffer;
 }
 
 // Runs the window library on one number's parameter text and formula.
 std::wstring computeFigure(const std::wstring& paramText, const std::wstring& formula) {
-  thread_local std::vector<wchar_t> params, buffer;
-  wchar_t* p = inCoordBuffer(params, paramText);
-  wchar_t* f = inCoordBuffer(buffer, formula);
+  size_t paramsSize = 0, size = 0;
+  auto params = inCoordBuffer(paramText, paramsSize);
+  auto buffer = inCoordBuffer(formula, size);
   // Without the library nothing can be computed: the number has no lines.
-  if (!SuiteCall<decltype(WinDll_MathCoord_W)>::call(SuiteModule::Window, "WinDll_MathCoord_W", p, f)) return {};
-  buffer.back() = L'\0';
-  return f;
+  if (!SuiteCall<decltype(WinDll_MathCoord_W)>::call(SuiteModule::Window, "WinDll_MathCoord_W", params.get(),
+                                                    buffer.get()))
+    return {};
+  buffer[size - 1] = L'\0';
+  return buffer.get();
 }
 
 }  // namespace

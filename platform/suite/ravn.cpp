@@ -512,12 +512,13 @@ std::map<int, std::shared_ptr<Cursor>> g_cursors;
 int g_nextHandle = 1;
 
 // The handle a thread used last, so that a run of calls on one handle skips
-// the map.
+// the map. In the thread's static block (the library is loaded at run time):
+// one lookup per call must not go through the dynamic thread storage.
 struct LastCursor {
   int handle = 0;
   std::shared_ptr<Cursor> cursor;
 };
-thread_local LastCursor t_last;
+thread_local LastCursor t_last __attribute__((tls_model("initial-exec")));
 
 // The cursor of a handle, locked for one call; null when the handle is not
 // open.
