@@ -26,13 +26,14 @@ bool isUsableFloorName(const std::wstring& floor) {
          floor.find_first_of(L"\\/:*?\"<>|") == std::wstring::npos;
 }
 
+std::wstring floorDrawingPath(const std::wstring& floor) { return ProjectFolderPath() + L"\\" + floor + L".DWG"; }
+
 // The drawing file of floor i of the run list; empty when the floor is the
 // working drawing.
 std::wstring drawingPathOf(size_t i, const std::wstring& currentFloor) {
   if (i >= g_runFloorList.size()) return {};
   const std::wstring floor = g_runFloorList[i].substr(0, g_runFloorList[i].find(L"||"));
-  if (floor == currentFloor) return {};
-  return ProjectFolderPath() + L"\\" + floor + L".DWG";
+  return floor == currentFloor ? std::wstring() : floorDrawingPath(floor);
 }
 
 RunDrawingReader::Impl* g_reader = nullptr;
@@ -231,7 +232,7 @@ bool OpenRunFloor(size_t i, const std::wstring& currentFloor, RunFloorScope& sco
     return false;
   }
   if (floor != currentFloor) {
-    const std::wstring dwg = ProjectFolderPath() + L"\\" + floor + L".DWG";
+    const std::wstring dwg = floorDrawingPath(floor);
     if (!os::isFile(dwg)) {
       say(L"\n[" + floor + L"]没有楼层图形，此楼层未计算。\n");
       return false;
