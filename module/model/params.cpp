@@ -73,7 +73,6 @@ std::unique_ptr<wchar_t[]> inCoordBuffer(const std::wstring& text, size_t& size)
   auto buffer = std::make_unique_for_overwrite<wchar_t[]>(size);
   std::copy(text.begin(), text.end(), buffer.get());
   buffer[text.size()] = L'\0';
-  buffer[size - 1] = L'\0';
   return buffer;
 }
 

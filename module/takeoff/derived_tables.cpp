@@ -184,8 +184,7 @@ std::wstring WriteGjParamTableOf(const std::vector<QuantityRow>& rows, const std
   std::unordered_map<std::wstring, size_t> headers;
   for (size_t i = 0; i < rows.size(); ++i)
     if (rows[i].flag == L"楼层") headers.emplace(rows[i].name, i);
-  if (!UnzipTemplate(L"构件参数", ProjectFolderPath()))
-    return L"\n无法从" + g_baseDir + L"\\GZK.ZIP取出构件参数.DB的模板，此表未写入。\n";
+  if (!UnzipTemplate(L"构件参数", ProjectFolderPath())) return TemplateMissingText(L"构件参数");
   tablelib::Table t(ProjectTablePath(L"构件参数.DB"));
   std::wstring floor;
   int count = 0;

@@ -1,9 +1,8 @@
 #include "module/takeoff/qty_rows_cache.h"
 
-#include <exception>
-#include <thread>
-#include <utility>
+#include <memory>
 
+#include "module/takeoff/background_work.h"
 #include "module/takeoff/result_tables.h"
 #include "module/takeoff/writer_fields.h"
 
@@ -13,16 +12,15 @@ bool g_shared = false;
 bool g_loaded = false;
 std::vector<QuantityRow> g_rows;
 
-// The row work left to a worker thread, and what it threw.
-std::thread g_rowWork;
-std::exception_ptr g_rowWorkError;
+// The row work left to a worker thread.
+std::unique_ptr<BackgroundWork> g_rowWork;
 
 }  // namespace
 
 void WaitForRowWork() {
-  if (!g_rowWork.joinable()) return;
-  g_rowWork.join();
-  if (std::exception_ptr e = std::exchange(g_rowWorkError, nullptr)) std::rethrow_exception(e);
+  if (!g_rowWork) return;
+  std::unique_ptr<BackgroundWork> work = std::move(g_rowWork);
+  work->wait();
 }
 
 const std::vector<QuantityRow::Method>& QuantityRow::methodsOf(const std::wstring& kind) const {
@@ -76,8 +74,7 @@ WriterRunScope::WriterRunScope() {
 }
 
 WriterRunScope::~WriterRunScope() {
-  if (g_rowWork.joinable()) g_rowWork.join();
-  g_rowWorkError = nullptr;
+  g_rowWork.reset();
   FlushPendingNormQtyTable();
   g_shared = false;
   g_loaded = false;
@@ -92,13 +89,7 @@ void LeaveRowWork(std::function<void()> work) {
     return;
   }
   WaitForRowWork();
-  g_rowWork = std::thread([work = std::move(work)] {
-    try {
-      work();
-    } catch (...) {
-      g_rowWorkError = std::current_exception();
-    }
-  });
+  g_rowWork = std::make_unique<BackgroundWork>(std::move(work));
 }
 
 std::vector<QuantityRow>& QuantityRowsForWriter(std::vector<QuantityRow>& storage) {

@@ -137,9 +137,13 @@ bool UnzipTemplate(const std::wstring& name, const std::wstring& folder) {
   return true;
 }
 
+std::wstring TemplateMissingText(const std::wstring& name) {
+  return L"\n无法从" + g_baseDir + L"\\GZK.ZIP取出" + name + L".DB的模板，此表未写入。\n";
+}
+
 bool ExtractTemplate(const std::wstring& name) {
   if (UnzipTemplate(name, ProjectFolderPath())) return true;
-  ed::printText(L"\n无法从" + g_baseDir + L"\\GZK.ZIP取出" + name + L".DB的模板，此表未写入。\n");
+  ed::printText(TemplateMissingText(name));
   return false;
 }
 

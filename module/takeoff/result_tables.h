@@ -39,6 +39,8 @@ bool UnzipTemplate(const std::wstring& name, const std::wstring& folder);
 // The same into the project folder; false (with a message) when the table
 // could not be extracted.
 bool ExtractTemplate(const std::wstring& name);
+// That message.
+std::wstring TemplateMissingText(const std::wstring& name);
 // Copies the template "<base>\系统文件\<templ>.DB" (and its .MB when there is
 // one) over the project's table; false (with a message) when it failed.
 bool CopyTemplate(const std::wstring& templ, const std::wstring& target);

@@ -9,12 +9,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cwchar>
-#include <exception>
 #include <functional>
 #include <memory>
-#include <thread>
 
 #include "module/model/project_tables.h"
+#include "module/takeoff/background_work.h"
 #include "module/takeoff/circuit_rows.h"
 #include "module/takeoff/circuit_tables.h"
 #include "module/takeoff/kind_dispatch.h"
@@ -124,30 +123,16 @@ bool writeFloorTables() {
 // is until finish() (or the destructor) has waited for it.
 class TableWorker {
  public:
-  explicit TableWorker(std::function<std::wstring()> write) {
-    worker_ = std::thread([this, write = std::move(write)] {
-      try {
-        failure_ = write();
-      } catch (...) {
-        error_ = std::current_exception();
-      }
-    });
-  }
-  ~TableWorker() {
-    if (worker_.joinable()) worker_.join();
-  }
-  TableWorker(const TableWorker&) = delete;
-  TableWorker& operator=(const TableWorker&) = delete;
+  explicit TableWorker(std::function<std::wstring()> write)
+      : work_([this, write = std::move(write)] { failure_ = write(); }) {}
   void finish() {
-    worker_.join();
-    if (error_) std::rethrow_exception(error_);
+    work_.wait();
     if (!failure_.empty()) say(failure_);
   }
 
  private:
   std::wstring failure_;
-  std::exception_ptr error_;
-  std::thread worker_;
+  BackgroundWork work_;
 };
 
 }  // namespace
