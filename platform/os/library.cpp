@@ -48,7 +48,9 @@ struct FoundFunction {
   void* fn = nullptr;
 };
 constexpr size_t kFoundSlots = 128;
-thread_local std::array<FoundFunction, kFoundSlots> t_found;
+// In the thread's static block: kiv_os is loaded with the program, and a
+// lookup made for every call must not go through the dynamic thread storage.
+thread_local std::array<FoundFunction, kFoundSlots> t_found __attribute__((tls_model("initial-exec")));
 
 FoundFunction& foundSlot(ModuleHandle h, const char* name) {
   // The name's address picks the slot (callers pass literals); its text decides.
