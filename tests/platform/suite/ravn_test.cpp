@@ -426,8 +426,11 @@ TEST_F(Ravn, UnknownHandlesAreHarmless) {
 // A damaged field list makes the table unreadable: it is refused with the
 // field named and never written. A size out of range would overflow the
 // reads; one column named for two fields would lose an edit of the first,
-// overwritten by the second when the record is stored.
-TEST_F(Ravn, ADamagedFieldListIsRefusedNamingTheField) {
+// overwritten by the second when the record is stored. A record stored over
+// its neighbour reads without an error, but the first change spreads the
+// damage and the table then reads as empty: the open walks the file and
+// refuses it while it still is as it was.
+TEST_F(Ravn, ADamagedTableIsRefusedAtOpenAndNeverWritten) {
   struct Case {
     const char* file;
     const wchar_t* field;
@@ -435,6 +438,8 @@ TEST_F(Ravn, ADamagedFieldListIsRefusedNamingTheField) {
   } cases[] = {
       {"ravn-fieldsize-intmax-ubsan.DB", L"楼层", "field \"楼层\" declares size 2147483647"},
       {"ravn-field-listed-twice-edit-lost.DB", L"数量", "cannot be read (field \"数量\" is listed twice)"},
+      {"ravn-hidden-damage-edit-then-empty.DB", L"属性", "cannot be read (damaged: Multiple uses for byte"},
+      {"ravn-hidden-damage-edit-then-empty-2.DB", L"属性", "cannot be read (damaged: Multiple uses for byte"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.file);
@@ -450,8 +455,13 @@ TEST_F(Ravn, ADamagedFieldListIsRefusedNamingTheField) {
     EXPECT_EQ(get(h, c.field), L"");
     EXPECT_FALSE(SUITE(ravn(), DbDll_Edit)(h));
     SUITE(ravn(), DbDll_WriteByName_AsString_W)(h, c.field, L"改");
+    SUITE(ravn(), DbDll_Append)(h);
+    SUITE(ravn(), DbDll_WriteByName_AsString_W)(h, c.field, L"新");
+    SUITE(ravn(), DbDll_Post)(h);
     SUITE(ravn(), DbDll_Close)(h);
     EXPECT_EQ(readText(table), before);
+    for (const auto& e : std::filesystem::directory_iterator(dir))
+      EXPECT_EQ(e.path().filename().string().find(std::string(c.file) + ".tmp"), std::string::npos) << e.path();
   }
 }
 
