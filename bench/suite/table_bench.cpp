@@ -1,4 +1,5 @@
-// Appends 100,000 records of 20 fields and reads them all back, through
+// Appends 100,000 records of 20 fields and reads them all back, and opens a
+// small and a large table (open, first record, close), through
 // Ravn.dll (loaded by file name as the module loads it) and, as the
 // reference, through the sqlite3 C API directly: one transaction, one
 // prepared statement reused, the same table layout. Files go into a fresh
@@ -120,7 +121,7 @@ BENCHMARK(BM_RavnAppend100k)->Unit(benchmark::kMillisecond)->Iterations(2);
 // The reference append: one transaction, one prepared statement reused.
 // Answers the growth of the process while appending, in MB; error gets
 // SQLite's message of a failed step.
-double sqliteAppend(const Suite& s, const std::filesystem::path& file, std::string& error) {
+double sqliteAppend(const Suite& s, const std::filesystem::path& file, std::string& error, int records = kRecords) {
   double before = residentMB();
   sqlite3* db = nullptr;
   sqlite3_open(file.c_str(), &db);
@@ -130,7 +131,7 @@ double sqliteAppend(const Suite& s, const std::filesystem::path& file, std::stri
   sql += ")";
   sqlite3_stmt* st = nullptr;
   sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr);
-  for (int r = 0; r < kRecords; ++r) {
+  for (int r = 0; r < records; ++r) {
     sqlite3_bind_int64(st, 1, r + 1);
     for (int f = 0; f < kFields; ++f) {
       if (isFloat(f)) sqlite3_bind_double(st, f + 2, std::atof(s.values8[f].c_str()));
@@ -232,6 +233,68 @@ void BM_SqliteRead100k(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * kRecords);
 }
 BENCHMARK(BM_SqliteRead100k)->Unit(benchmark::kMillisecond)->Iterations(2);
+
+// Opening a table: the library checks every page of the file before it
+// hands out a handle (a record stored over its neighbour would otherwise be
+// found only after a change had spread it). A take-off opens many small
+// tables (rule, template and floor tables of some hundred records) and a few
+// large ones. Each iteration opens the table, reads a field of its first
+// record and closes it; the reference does the same through the C API
+// (open, read the field list, one row, close) without any check.
+const std::filesystem::path& smallTable() {
+  static const bool made = [] {
+    auto& s = suite();
+    s.create(os::windowsPath(s.dir / "小表.DB"));
+    std::string error;
+    sqliteAppend(s, s.dir / "小表.DB", error, 300);
+    return error.empty();
+  }();
+  if (!made) std::abort();
+  static const std::filesystem::path p = suite().dir / "小表.DB";
+  return p;
+}
+
+void ravnOpen(benchmark::State& state, const std::filesystem::path& file) {
+  auto& s = suite();
+  auto open = s.fn<DbDll_OpenDb_W_fn>("DbDll_OpenDb_W");
+  auto read = s.fn<DbDll_FieldByName_AsString_W_fn>("DbDll_FieldByName_AsString_W");
+  auto close = s.fn<DbDll_Close_fn>("DbDll_Close");
+  std::vector<wchar_t> buf(1024);
+  const std::wstring table = os::windowsPath(file);
+  for (auto _ : state) {
+    int h = open(table.c_str());
+    read(h, s.names[0].c_str(), buf.data());
+    if (buf[0] == L'\0') state.SkipWithError("the table reads as empty");
+    close(h);
+  }
+}
+
+void sqliteOpen(benchmark::State& state, const std::filesystem::path& file) {
+  auto& s = suite();
+  const std::string sql = "SELECT \"" + s.names8[0] + "\" FROM records ORDER BY _ord";
+  for (auto _ : state) {
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    sqlite3_stmt* st = nullptr;
+    int fields = 0;
+    sqlite3_prepare_v2(db, "SELECT name, type, size FROM kiv_fields ORDER BY pos", -1, &st, nullptr);
+    while (sqlite3_step(st) == SQLITE_ROW) ++fields;
+    sqlite3_finalize(st);
+    sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr);
+    if (fields != kFields || sqlite3_step(st) != SQLITE_ROW) state.SkipWithError("the table reads as empty");
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+  }
+}
+
+void BM_RavnOpenSmall(benchmark::State& state) { ravnOpen(state, smallTable()); }
+void BM_SqliteOpenSmall(benchmark::State& state) { sqliteOpen(state, smallTable()); }
+void BM_RavnOpen100k(benchmark::State& state) { ravnOpen(state, readTable()); }
+void BM_SqliteOpen100k(benchmark::State& state) { sqliteOpen(state, readTable()); }
+BENCHMARK(BM_RavnOpenSmall)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SqliteOpenSmall)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_RavnOpen100k)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SqliteOpen100k)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
