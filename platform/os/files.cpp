@@ -181,6 +181,55 @@ std::optional<std::string> readFile(std::wstring_view path) {
   return data;
 }
 
+namespace {
+std::string sizeText(std::size_t bytes) {
+  constexpr std::size_t kMB = std::size_t(1) << 20;
+  if (bytes >= kMB && bytes % kMB == 0) return std::to_string(bytes / kMB) + " MB";
+  return std::to_string(bytes) + " bytes";
+}
+}  // namespace
+
+std::optional<std::string> readInputFrom(int fd, std::string_view name, std::size_t limit) {
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    fail(std::string(name) + " is a folder");
+    return std::nullopt;
+  }
+  std::string data;
+  if (S_ISREG(st.st_mode) && st.st_size > 0) data.reserve(std::min<std::size_t>(std::size_t(st.st_size), limit) + 1);
+  char buf[1 << 16];
+  for (;;) {
+    // One byte beyond the limit tells an input of exactly limit bytes from a
+    // longer one.
+    const std::size_t room = std::min(sizeof buf, limit + 1 - data.size());
+    ssize_t n = ::read(fd, buf, room);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      fail("cannot read " + std::string(name) + " (" + std::strerror(errno) + ")");
+      return std::nullopt;
+    }
+    if (n == 0) return data;
+    data.append(buf, std::size_t(n));
+    if (data.size() > limit) {
+      fail(std::string(name) + " holds more than " + sizeText(limit));
+      return std::nullopt;
+    }
+  }
+}
+
+std::optional<std::string> readInput(const fs::path& file, std::size_t limit) {
+  int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    std::error_code ec;
+    fail(fs::is_directory(file, ec) ? file.string() + " is a folder"
+                                    : "cannot read " + file.string() + " (" + std::strerror(errno) + ")");
+    return std::nullopt;
+  }
+  auto data = readInputFrom(fd, file.string(), limit);
+  ::close(fd);
+  return data;
+}
+
 bool writeFile(std::wstring_view path, std::string_view bytes) {
   return replaceFileAtomically(nativePath(path), bytes);
 }
@@ -218,10 +267,33 @@ std::string describeNative(const fs::path& p, const char* what, int err = 0) {
 }
 }  // namespace
 
-bool replaceFileAtomically(const fs::path& target, std::string_view bytes) {
+namespace {
+// The file a path names: a symbolic link is followed, link after link, to the
+// path it ends at (which may not exist yet). False after too many links.
+bool followLinks(const fs::path& path, fs::path& out) {
+  out = path;
+  for (int hops = 0; hops < 40; ++hops) {
+    std::error_code ec;
+    if (!fs::is_symlink(fs::symlink_status(out, ec))) return true;
+    fs::path next = fs::read_symlink(out, ec);
+    if (ec) return false;
+    out = next.is_absolute() ? next : out.parent_path() / next;
+  }
+  return false;
+}
+}  // namespace
+
+bool replaceFileAtomically(const fs::path& named, std::string_view bytes) {
   std::error_code ec;
+  // Saving onto a link writes the file it names; replacing the link itself
+  // would leave that file as it was.
+  fs::path target;
+  if (!followLinks(named, target)) return fail(describeNative(named, "too many symbolic links at"));
   auto st = fs::status(target, ec);
   if (fs::is_directory(st)) return fail(describeNative(target, "is a folder"));
+  // A device or a pipe would be replaced by an ordinary file.
+  if (fs::exists(st) && !fs::is_regular_file(st))
+    return fail(describeNative(target, "not a regular file (a device, a pipe or a socket), not written"));
   if (fs::exists(st) && (st.permissions() & (fs::perms::owner_write | fs::perms::group_write |
                                              fs::perms::others_write)) == fs::perms::none)
     return fail(describeNative(target, "the file is read-only"));

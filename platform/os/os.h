@@ -120,13 +120,24 @@ std::optional<std::vector<DirEntry>> listDirectory(std::wstring_view path,
 // temporary file beside the target and renames it over the target.
 std::optional<std::string> readFile(std::wstring_view path);
 bool writeFile(std::wstring_view path, std::string_view bytes);
+// Reads an input given by the user (a script, a text to import) whole, with a
+// bound: at most limit bytes. A folder is refused, and so is an input that
+// holds more than limit bytes (a device such as /dev/zero never ends), which
+// is read no further than the limit. readInputFrom reads an open descriptor
+// (standard input) to its end; name is what the messages call it. nullopt
+// with the reason in lastError() ("... is a folder", "... holds more than
+// 256 MB", the system's error).
+std::optional<std::string> readInput(const std::filesystem::path& file, std::size_t limit);
+std::optional<std::string> readInputFrom(int fd, std::string_view name, std::size_t limit);
 // The same on a native path, as a drawing or table save needs it: the bytes go
 // to "<target>.kivtmp" beside the target (a leftover of an interrupted save is
 // removed first), the file and then its folder are flushed to disk before and
 // after the rename, so that a crash leaves either the old file or the new one.
-// A read-only target (no write permission bit) is refused and left alone, as
-// is a target that is a folder. On failure the target is unchanged and the
-// temporary file removed.
+// A symbolic link is followed: the file it names is replaced (its temporary
+// file beside that file), and the link stays. A read-only target (no write
+// permission bit) is refused and left alone, as is a target that is a folder
+// or anything else but a regular file (a device, a pipe). On failure the
+// target is unchanged and the temporary file removed.
 bool replaceFileAtomically(const std::filesystem::path& target, std::string_view bytes);
 // The temporary file replaceFileAtomically writes beside a target.
 std::filesystem::path atomicTempPath(const std::filesystem::path& target);

@@ -101,6 +101,58 @@ TEST_F(Files, WholeFileReadWrite) {
   EXPECT_FALSE(os::readFile(at(L"missing")).has_value());
 }
 
+// A save onto a link writes the file the link names, whole, and the link
+// stays; one onto a device or a folder is refused and leaves it alone.
+TEST_F(Files, ReplacingFollowsLinksAndRefusesWhatIsNoRegularFile) {
+  namespace fs = std::filesystem;
+  const fs::path drawing = t.write("elsewhere/3层.DWG", "old");
+  fs::create_directories(t.path() / "project");
+  fs::create_symlink("../elsewhere/3层.DWG", t.path() / "project" / "3层.DWG");  // relative
+  fs::create_symlink(t.path() / "project" / "3层.DWG", t.path() / "chain.DWG");  // a link to a link
+  fs::create_symlink(t.path() / "elsewhere" / "new.DWG", t.path() / "dangling.DWG");
+  struct Case { fs::path named, written; const char* bytes; } cases[] = {
+      {t.path() / "project" / "3层.DWG", drawing, "saved through the link"},
+      {t.path() / "chain.DWG", drawing, "saved through two links"},
+      {t.path() / "dangling.DWG", t.path() / "elsewhere" / "new.DWG", "made where the link points"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.named.string());
+    ASSERT_TRUE(os::replaceFileAtomically(c.named, c.bytes)) << os::lastError();
+    EXPECT_TRUE(fs::is_symlink(c.named));
+    EXPECT_EQ(t.read(c.written.lexically_relative(t.path()).string()), c.bytes);
+  }
+  EXPECT_EQ(std::distance(fs::directory_iterator(t.path() / "elsewhere"), {}), 2);  // no temporary left
+  fs::create_symlink("/dev/null", t.path() / "null.DWG");
+  for (const fs::path& refused : {fs::path("/dev/null"), t.path() / "null.DWG", t.path() / "project"}) {
+    SCOPED_TRACE(refused.string());
+    EXPECT_FALSE(os::replaceFileAtomically(refused, "x"));
+    EXPECT_FALSE(os::lastError().empty());
+  }
+  EXPECT_NE(os::lastError().find("is a folder"), std::string::npos) << os::lastError();
+  EXPECT_FALSE(os::replaceFileAtomically("/dev/null", "x"));
+  EXPECT_NE(os::lastError().find("not a regular file"), std::string::npos) << os::lastError();
+  EXPECT_TRUE(fs::is_character_file("/dev/null"));
+  EXPECT_TRUE(fs::is_symlink(t.path() / "null.DWG"));
+}
+
+// Input given by the user is read whole up to a bound; a folder and an input
+// with no end are refused with the reason.
+TEST_F(Files, InputIsReadWithABound) {
+  t.write("s.scr", std::string(1000, 'x'));
+  EXPECT_EQ(os::readInput(t.path() / "s.scr", 1000).value(), std::string(1000, 'x'));
+  struct Case { std::filesystem::path file; size_t limit; const char* reason; } cases[] = {
+      {t.path() / "s.scr", 999, "holds more than 999 bytes"},
+      {"/dev/zero", std::size_t(1) << 20, "/dev/zero holds more than 1 MB"},
+      {t.path(), 1000, "is a folder"},
+      {t.path() / "missing.scr", 1000, "No such file"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_FALSE(os::readInput(c.file, c.limit).has_value()) << c.file;
+    EXPECT_NE(os::lastError().find(c.reason), std::string::npos) << os::lastError();
+  }
+  EXPECT_EQ(os::readInput("/dev/null", 10).value(), "");
+}
+
 TEST_F(Files, TemporaryNamesAreNewFiles) {
   std::wstring a = os::tempFileName(root, L"zb");
   std::wstring b = os::tempFileName(root, L"zb");
