@@ -3,6 +3,7 @@
 // and inputs, and prints the command line.
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -25,6 +26,10 @@ const char* kUsage =
     "usage: cadhost [--suite DIR] [--projects DIR] [--project NAME] [--drawing FILE]\n"
     "               [--script FILE|-] [--echo] [--version]\n";
 
+// The largest script read; far beyond any script written by hand or by a
+// program driving the host.
+constexpr std::size_t kMaxScriptBytes = std::size_t(256) << 20;
+
 fs::path selfDir() {
   std::error_code ec;
   fs::path exe = fs::read_symlink("/proc/self/exe", ec);
@@ -32,6 +37,14 @@ fs::path selfDir() {
 }
 
 void err(const std::wstring& s) { std::fprintf(stderr, "%s\n", os::toUtf8(s).c_str()); }
+
+bool g_outputFailed = false;
+
+void noteOutputFailed() {
+  if (g_outputFailed) return;
+  g_outputFailed = true;
+  std::fprintf(stderr, "cadhost: cannot write the command line to standard output: %s\n", std::strerror(errno));
+}
 
 }  // namespace
 
@@ -68,11 +81,11 @@ int main(int argc, char** argv) {
     }
   }
 
-  // The command line goes to stdout as it is printed.
+  // The command line goes to stdout as it is printed. A write that fails (a
+  // full disk, a closed pipe) is said once on stderr and fails the run.
   ed::setOutputSink([](const std::wstring& s) {
     std::string u = os::toUtf8(s);
-    std::fwrite(u.data(), 1, u.size(), stdout);
-    std::fflush(stdout);
+    if (std::fwrite(u.data(), 1, u.size(), stdout) != u.size() || std::fflush(stdout) != 0) noteOutputFailed();
   });
   ed::setProgressToTerminal(::isatty(2));
   ed::registerHostCommands();
@@ -107,18 +120,17 @@ int main(int argc, char** argv) {
   }
 
   if (!script.empty()) {
-    std::string text;
-    if (script == "-") {
-      text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
-    } else {
-      std::ifstream f(script, std::ios::binary);
-      if (!f) {
-        err(L"cadhost: cannot read the script " + os::fromUtf8(script));
-        ed::unloadAllModules();
-        return 1;
-      }
-      text.assign(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+    // A script is read whole before it runs, and no further than a bound: a
+    // folder, or an input with no end (/dev/zero), is a wrong argument.
+    auto read = script == "-" ? os::readInputFrom(0, "standard input", kMaxScriptBytes)
+                              : os::readInput(script, kMaxScriptBytes);
+    if (!read) {
+      err(L"cadhost: the script cannot be read: " + os::fromUtf8(os::lastError()) +
+          L"; a script is a file of at most " + std::to_wstring(kMaxScriptBytes >> 20) + L" MB");
+      ed::unloadAllModules();
+      return 2;
     }
+    std::string text = std::move(*read);
     if (text.size() >= 3 && text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
     std::vector<ed::InputToken> tokens;
     host::ScriptError perr;
@@ -136,5 +148,7 @@ int main(int argc, char** argv) {
   std::printf("\n");
   ed::broadcastAppMessage(ed::kUnloadDwgMsg);
   ed::unloadAllModules();
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) noteOutputFailed();
+  if (g_outputFailed && exitCode == 0) exitCode = 1;
   return exitCode;
 }

@@ -1,5 +1,6 @@
 // tabletool: a table of the table library to and from tab-separated text, so
 // tables live in the repository as readable text (format in README.md).
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -25,11 +26,28 @@ int usage() {
 
 fs::path resolve(const char* arg) { return os::nativePath(os::fromUtf8(arg)); }
 
+// Standard output that cannot be written (a full disk, a closed pipe) fails
+// the command: the text the user asked for is not all there.
+int outputWritten() {
+  std::cout.flush();
+  if (std::fflush(stdout) == 0 && !std::ferror(stdout) && std::cout.good()) return 0;
+  std::fprintf(stderr, "tabletool: cannot write to standard output: %s\n", std::strerror(errno));
+  return 1;
+}
+
 int doImport(const fs::path& in, const fs::path& table) {
   suite::Table t;
   std::string err;
-  if (!suite::readTsvFile(in, t, err)) {
-    std::fprintf(stderr, "tabletool: %s\n", err.c_str());
+  // The text is read whole, with a bound: a folder or an input with no end
+  // (/dev/zero) is a wrong argument.
+  auto text = os::readInput(in, suite::kMaxTsvBytes);
+  if (!text) {
+    std::fprintf(stderr, "tabletool: %s; a table's text is a file of at most %zu MB\n", os::lastError().c_str(),
+                 suite::kMaxTsvBytes >> 20);
+    return 2;
+  }
+  if (!suite::parseTsv(*text, in.parent_path().empty() ? fs::path(".") : in.parent_path(), t, err)) {
+    std::fprintf(stderr, "tabletool: %s: %s\n", in.string().c_str(), err.c_str());
     return 1;
   }
   std::error_code ec;
@@ -50,11 +68,11 @@ int doExport(const fs::path& table, const char* out, bool base64) {
   }
   suite::TsvWriteOptions opt;
   if (!out) {
-    if (!suite::writeTsv(t, std::cout, opt, err)) {
+    if (!suite::writeTsv(t, std::cout, opt, err) && std::cout.good()) {
       std::fprintf(stderr, "tabletool: %s\n", err.c_str());
       return 1;
     }
-    return 0;
+    return outputWritten();
   }
   fs::path outPath = resolve(out);
   if (!base64) {
@@ -67,8 +85,8 @@ int doExport(const fs::path& table, const char* out, bool base64) {
     std::fprintf(stderr, "tabletool: %s\n", err.c_str());
     return 1;
   }
-  if (!os::writeFile(os::windowsPath(outPath), text.str())) {
-    std::fprintf(stderr, "tabletool: cannot write %s\n", outPath.string().c_str());
+  if (!os::replaceFileAtomically(outPath, text.str())) {
+    std::fprintf(stderr, "tabletool: %s\n", os::lastError().c_str());
     return 1;
   }
   return 0;
@@ -97,7 +115,7 @@ int doShow(const fs::path& table) {
       std::printf("  %s = %s\n", t.fields[i].name.c_str(), v.c_str());
     }
   }
-  return 0;
+  return outputWritten();
 }
 
 }  // namespace

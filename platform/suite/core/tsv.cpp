@@ -237,15 +237,12 @@ bool parseTsv(std::string_view text, const std::filesystem::path& baseDir, Table
 }
 
 bool readTsvFile(const std::filesystem::path& file, Table& out, std::string& error) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) {
-    error = "cannot read " + file.string();
+  auto text = os::readInput(file, kMaxTsvBytes);
+  if (!text) {
+    error = os::lastError();
     return false;
   }
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  std::string text = ss.str();
-  if (!parseTsv(text, file.parent_path().empty() ? std::filesystem::path(".") : file.parent_path(), out,
+  if (!parseTsv(*text, file.parent_path().empty() ? std::filesystem::path(".") : file.parent_path(), out,
                 error)) {
     error = file.string() + ": " + error;
     return false;

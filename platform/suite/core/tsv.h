@@ -13,6 +13,11 @@ namespace suite {
 // False with "line N: reason" on bad input.
 bool parseTsv(std::string_view text, const std::filesystem::path& baseDir, Table& out,
               std::string& error);
+// The largest text read as a table: far beyond the text of any table the
+// suite keeps (blobs embedded as base64 included).
+constexpr std::size_t kMaxTsvBytes = std::size_t(256) << 20;
+// Reads a file of at most kMaxTsvBytes (a folder or an input with no end is
+// refused) and parses it.
 bool readTsvFile(const std::filesystem::path& file, Table& out, std::string& error);
 
 struct TsvWriteOptions {

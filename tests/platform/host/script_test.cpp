@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -200,6 +201,83 @@ TEST(Cadhost, EndToEndRewritesADrawing) {
   std::stringstream badText;
   badText << bad.rdbuf();
   EXPECT_NE(badText.str().find("line 2: unknown directive .nonsense"), std::string::npos) << badText.str();
+}
+
+struct Run {
+  int exit = -1;  // -1: no clean exit (an abort, a signal)
+  std::string output;
+};
+
+// Runs the built cadhost with the arguments; the messages (and standard
+// output unless stdoutTo names a file for it) are handed back.
+Run cadhost(const std::string& args, const fs::path& dir, const std::string& stdoutTo = "") {
+  const fs::path out = dir / "run.txt";
+  std::string cmd = std::string(KIV_BINARY_DIR) + "/bin/cadhost " + args;
+  cmd += stdoutTo.empty() ? " > \"" + out.string() + "\" 2>&1" : " > " + stdoutTo + " 2> \"" + out.string() + "\"";
+  const int rc = std::system(cmd.c_str());
+  std::ifstream f(out);
+  std::stringstream text;
+  text << f.rdbuf();
+  return Run{WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, text.str()};
+}
+
+// A script that is a folder or has no end is a wrong argument: a message and
+// exit 2, never an abort; standard output that cannot be written fails the
+// run with a message.
+TEST(Cadhost, ScriptsThatAreNoFilesAndAFullStandardOutputFailClearly) {
+  fs::path dir = fs::path(KIV_BINARY_DIR) / "tests" / "host_inputs";
+  fs::remove_all(dir);
+  fs::create_directories(dir / "folder.scr");
+  const std::string ok = (fs::path(KIV_SOURCE_DIR) / "tests" / "fixtures" / "host" / "ok.scr").string();
+  struct Case {
+    std::string args, stdoutTo;
+    int exit;
+    const char* message;
+  } cases[] = {
+      {"--script " + (dir / "folder.scr").string(), "", 2, "folder.scr is a folder"},
+      {"--script /dev/zero", "", 2, "/dev/zero holds more than 256 MB"},
+      {"--script " + (dir / "missing.scr").string(), "", 2, "missing.scr (No such file"},
+      {"--script " + ok, "/dev/full", 1, "cannot write the command line to standard output"},
+      {"--script " + ok, "/dev/null", 0, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args + " > " + c.stdoutTo);
+    Run r = cadhost(c.args, dir, c.stdoutTo);
+    EXPECT_EQ(r.exit, c.exit) << r.output;
+    EXPECT_NE(r.output.find(c.message), std::string::npos) << r.output;
+  }
+}
+
+// A save onto a link writes the drawing the link names and keeps the link; a
+// save onto a device is refused, and the device stays.
+TEST(Cadhost, SavesWriteThroughLinksAndRefuseDevices) {
+  fs::path dir = fs::path(KIV_BINARY_DIR) / "tests" / "host_links";
+  fs::remove_all(dir);
+  fs::create_directories(dir / "elsewhere");
+  {
+    cad::Database db;
+    db.appendToModelSpace(std::make_unique<cad::Line>(geom::Point3d(0, 0, 0), geom::Point3d(10, 0, 0)));
+    ASSERT_EQ(db.saveAs(dir / "elsewhere" / "3层.DWG"), cad::Status::Ok);
+  }
+  fs::create_symlink("elsewhere/3层.DWG", dir / "3层.DWG");
+  {
+    std::ofstream s(dir / "save.scr");
+    s << "LINE\n0,0\n5,5\n\n.save\n";
+    std::ofstream d(dir / "device.scr");
+    d << "LINE\n0,0\n5,5\n\n.saveas /dev/null\n";
+  }
+  Run r = cadhost("--drawing " + (dir / "3层.DWG").string() + " --script " + (dir / "save.scr").string(), dir);
+  ASSERT_EQ(r.exit, 0) << r.output;
+  EXPECT_TRUE(fs::is_symlink(dir / "3层.DWG"));
+  cad::Database back(false);
+  ASSERT_EQ(back.readDxfFile(dir / "elsewhere" / "3层.DWG"), cad::Status::Ok);
+  EXPECT_EQ(back.modelSpaceEntities().size(), 2u);  // the new line is in the drawing the link names
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir / "elsewhere"), {}), 1);
+
+  r = cadhost("--drawing " + (dir / "3层.DWG").string() + " --script " + (dir / "device.scr").string(), dir);
+  EXPECT_EQ(r.exit, 1) << r.output;
+  EXPECT_NE(r.output.find("not a regular file"), std::string::npos) << r.output;
+  EXPECT_TRUE(fs::is_character_file("/dev/null"));
 }
 
 }  // namespace

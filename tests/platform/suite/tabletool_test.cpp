@@ -90,6 +90,42 @@ TEST(Tabletool, BadInputIsReportedWithItsLineAndLeavesTheTable) {
   EXPECT_EQ(runTabletool("export \"" + (dir / "none.DB").string() + "\""), 1);
 }
 
+// An input that is no file (a folder, a device with no end) is a wrong
+// argument (exit 2); an output that is no regular file, or standard output
+// that cannot be written, fails the command (exit 1) with a message, and
+// nothing is replaced.
+TEST(Tabletool, InputsAndOutputsThatAreNoFilesAreRefused) {
+  auto dir = scratch();
+  auto db = dir / "T.DB";
+  makeTable(db, "名称\nA\n");
+  const std::string before = readText(db);
+  struct Case {
+    std::string args;
+    const char* redirect;  // where standard output goes ("" : with the messages)
+    int exit;
+    const char* message;
+  } cases[] = {
+      {"import \"" + dir.string() + "\" \"" + db.string() + "\"", "", 2, "is a folder"},
+      {"import /dev/zero \"" + db.string() + "\"", "", 2, "/dev/zero holds more than 256 MB"},
+      {"export \"" + db.string() + "\" /dev/null", "", 1, "/dev/null"},
+      {"show \"" + db.string() + "\"", "/dev/full", 1, "cannot write to standard output"},
+      {"export \"" + db.string() + "\"", "/dev/full", 1, "cannot write to standard output"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args);
+    const auto err = dir / "err.txt";
+    std::string cmd = "\"" + tabletool().string() + "\" " + c.args;
+    cmd += *c.redirect ? " > " + std::string(c.redirect) + " 2> \"" + err.string() + "\""
+                       : " > \"" + err.string() + "\" 2>&1";
+    const int rc = std::system(cmd.c_str());
+    ASSERT_TRUE(WIFEXITED(rc)) << "no clean exit: " << rc;
+    EXPECT_EQ(WEXITSTATUS(rc), c.exit);
+    EXPECT_NE(readText(err).find(c.message), std::string::npos) << readText(err);
+    EXPECT_EQ(readText(db), before);
+  }
+  EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
+}
+
 // A field name holding U+FEFF would come back from its own export without it
 // (a text reader drops a leading mark), or not come back at all: such a name
 // is refused at import, and a name that starts after the mark is not renamed.
