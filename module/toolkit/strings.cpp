@@ -136,9 +136,20 @@ void PrecStrTo(double x, int n, std::wstring& out) {
   // small free blocks.
   wchar_t buf[256] = {};
   out.clear();
-  if (!SuiteCall<decltype(Dll_PrecStr_W)>::call(SuiteModule::Base, "Dll_PrecStr_W", buf, RoundTo(x, n))) return;
+  const double r = RoundTo(x, n);
+  if (!SuiteCall<decltype(Dll_PrecStr_W)>::call(SuiteModule::Base, "Dll_PrecStr_W", buf, r)) return;
   buf[255] = L'\0';
   out.assign(buf);
+  // The library writes no text for a number whose text would not fit its
+  // buffer (from about 1e99 on) rather than a different number: the exact
+  // decimal text of the rounded value stands in, without trailing zeros.
+  if (out.empty() && std::isfinite(r)) {
+    out = FormatNumber(r, n);
+    if (out.find(L'.') != std::wstring::npos) {
+      while (!out.empty() && out.back() == L'0') out.pop_back();
+      if (!out.empty() && out.back() == L'.') out.pop_back();
+    }
+  }
 }
 
 // ---------------------------------------------------------------------------
@@ -177,18 +188,26 @@ void SplitHeadTail(const std::wstring& text, const std::wstring& sep, std::wstri
 
 void ReplaceAll(std::wstring& text, const std::wstring& searched, const std::wstring& replacement) {
   if (searched.empty()) return;
-  if (replacement.find(searched) != std::wstring::npos) {
-    // Searching again from the start would find the replacement itself for
-    // ever: replace each occurrence of the original text once instead.
-    size_t pos = 0;
-    while ((pos = text.find(searched, pos)) != std::wstring::npos) {
-      text.replace(pos, searched.size(), replacement);
-      pos += replacement.size();
+  // Each pass goes once through the text and carries on after each inserted
+  // replacement, so it never matches its own output: a replacement that
+  // forms a new occurrence with the text after it ("W&" by "&WW" before
+  // another "&") would otherwise grow the text without end. A shorter
+  // replacement shortens the text, so passes repeat until no occurrence is
+  // left, as when every search starts again at the beginning ("|||" by "|"
+  // gives "|").
+  std::wstring out;
+  for (size_t pos = text.find(searched); pos != std::wstring::npos; pos = text.find(searched)) {
+    out.clear();
+    size_t from = 0;
+    for (; pos != std::wstring::npos; pos = text.find(searched, from)) {
+      out.append(text, from, pos - from);
+      out += replacement;
+      from = pos + searched.size();
     }
-    return;
+    out.append(text, from, std::wstring::npos);
+    text.swap(out);
+    if (replacement.size() >= searched.size()) return;
   }
-  for (size_t pos; (pos = text.find(searched)) != std::wstring::npos;)
-    text.replace(pos, searched.size(), replacement);
 }
 
 std::wstring_view TrimWhiteView(std::wstring_view text) {

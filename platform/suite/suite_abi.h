@@ -88,7 +88,9 @@ KIV_SUITE_FN(unsigned char, Dll_ZipDir_W, (const wchar_t* archive, const wchar_t
 KIV_SUITE_FN(unsigned char, Dll_UnZipFile_W,
              (const wchar_t* archive, const wchar_t* member, const wchar_t* folder))
 // Plain decimal text, at most 10 decimals, no trailing zeros, never an
-// exponent ("3", "2.5", "-0.125"); at most 100 characters.
+// exponent ("3", "2.5", "-0.125"); at most 100 characters with the zero. A
+// number whose text is longer (from about 1e99 on) is never cut: the text is
+// empty (""), which callers take as "no text for this number".
 KIV_SUITE_FN(void, Dll_PrecStr_W, (wchar_t* out, double value))
 // Arithmetic: numbers, + - * /, brackets, unary signs, blanks. Writes the
 // value as Dll_PrecStr_W text (at most 100 characters) and answers 1; on an

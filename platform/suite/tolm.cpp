@@ -3,6 +3,7 @@
 // input windows (headless: their answers come from the host's input queue
 // and the shared window state).
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <mutex>
 
@@ -123,8 +124,21 @@ KIV_EXPORT unsigned char Dll_UnZipFile_W(const wchar_t* archive, const wchar_t* 
   return 1;
 }
 
+// A number whose text does not fit the caller's buffer of 100 characters
+// (from about 1e99 on) gets an empty text and a notice: cut short it would
+// read back as another number.
 KIV_EXPORT void Dll_PrecStr_W(wchar_t* out, double value) {
-  suite::copyOutUtf8(suite::formatPrec(value), out, kPrecCap);
+  if (!out) return;
+  const std::string text = suite::formatPrec(value);
+  if (text.size() >= kPrecCap) {
+    char shortest[64];
+    const char* end = std::to_chars(shortest, shortest + sizeof shortest, value).ptr;
+    notice("the text of " + std::string(shortest, static_cast<size_t>(end - shortest)) + " has " + std::to_string(text.size()) +
+           " characters, more than the " + std::to_string(kPrecCap - 1) + " a number text holds; none written");
+    out[0] = L'\0';
+    return;
+  }
+  suite::copyOutUtf8(text, out, kPrecCap);
 }
 
 // The value's text, or an error when it does not fit the caller's buffer of

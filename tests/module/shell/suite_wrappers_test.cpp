@@ -146,6 +146,18 @@ TEST_F(RealTables, WriteThenReadBackInOrder) {
   EXPECT_TRUE(tablelib::Eof(t));
 }
 
+// The base library writes no text for a number too long for its buffer;
+// the number's own exact text stands in, so it reads back unchanged.
+TEST_F(RealTables, PrecStrKeepsNumbersTooLongForTheLibrarysBuffer) {
+  struct Case { double v; int n; } cases[] = {{2.5, 1}, {1e120, 3}, {-1e200, 0}, {-2.0e300, 5}};
+  for (const auto& c : cases) {
+    const std::wstring text = PrecStr(c.v, c.n);
+    EXPECT_EQ(std::wcstod(text.c_str(), nullptr), c.v) << text;
+    EXPECT_EQ(text.find_first_not_of(L"-0123456789."), std::wstring::npos) << text;
+    EXPECT_NE(text.back(), L'.');
+  }
+}
+
 TEST_F(RealTables, WindowLibraryCombosAndPalette) {
   EXPECT_TRUE((SuiteCall<decltype(KivPelk_SetCombo_W)>::call(
                   SuiteModule::Window, "KivPelk_SetCombo_W", static_cast<unsigned char>(0),

@@ -150,6 +150,15 @@ TEST(ReplaceAll, EndsWhenTheReplacementHoldsTheSearchedText) {
   std::wstring t = L"a-b-c";
   ReplaceAll(t, L"-", L"--");
   EXPECT_EQ(t, L"a--b--c");
+  // The replacement forms a new occurrence with the text after it: the pass
+  // carries on after what it inserted and ends.
+  t = std::wstring(12, L'W') + std::wstring(20, L'&');
+  ReplaceAll(t, L"W&", L"&WW");
+  EXPECT_EQ(t, std::wstring(11, L'W') + L"&WW" + std::wstring(19, L'&'));
+  // A shorter replacement leaves no occurrence at all.
+  t = L"a|||||b||c";
+  ReplaceAll(t, L"||", L"|");
+  EXPECT_EQ(t, L"a|b|c");
   t = L"abc";
   ReplaceAll(t, L"", L"x");
   EXPECT_EQ(t, L"abc");

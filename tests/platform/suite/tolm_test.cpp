@@ -4,7 +4,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
+#include <cwchar>
 
 #include "platform/editor/input.h"
 #include "tests/platform/suite/suite_test_util.h"
@@ -72,6 +74,27 @@ TEST(Tolm, PrecStrWritesPlainDecimalText) {
     EXPECT_STREQ(out, c.text) << c.v;
     // The text reads back through the evaluator.
     EXPECT_EQ(math(out), c.text);
+  }
+}
+
+// A number whose text does not fit the caller's buffer of 100 characters is
+// never cut to another number: the text is empty, and a notice says why. The
+// longest text that fits is written whole.
+TEST(Tolm, PrecStrNeverCutsANumberToFitItsBuffer) {
+  struct Case { double v; bool fits; } cases[] = {{1e120, false}, {-1e200, false}, {1e98, true}, {-1e97, true}};
+  for (const auto& c : cases) {
+    wchar_t out[100];
+    std::fill(std::begin(out), std::end(out), L'#');
+    ::testing::internal::CaptureStderr();
+    SUITE(tolm(), Dll_PrecStr_W)(out, c.v);
+    const std::string notice = ::testing::internal::GetCapturedStderr();
+    if (c.fits) {
+      EXPECT_EQ(std::wcstod(out, nullptr), c.v);
+      EXPECT_EQ(notice, "");
+    } else {
+      EXPECT_STREQ(out, L"") << c.v;
+      EXPECT_NE(notice.find("more than the 99 a number text holds"), std::string::npos) << notice;
+    }
   }
 }
 
