@@ -7,8 +7,8 @@ import sys
 
 import ezdxf
 
-# Numbers a save makes afresh.
-SKIP_HEADER = {"$HANDSEED"}
+# Numbers a save makes afresh: the handle seed and the drawing's extents.
+SKIP_HEADER = {"$HANDSEED", "$EXTMIN", "$EXTMAX"}
 # Variables ezdxf sets itself at every load ($TDCREATE to the time of the
 # load): compared as the files hold them.
 SET_AT_LOAD = {"$TDCREATE"}
