@@ -240,6 +240,9 @@ def save(doc, path):
     doc.header["$TDUPDATE"] = 2460000.5
     doc.header["$FINGERPRINTGUID"] = "{4B1D2C3E-0000-4000-8000-000000000001}"
     doc.header["$VERSIONGUID"] = "{4B1D2C3E-0000-4000-8000-000000000002}"
+    # Coordinates are millimetres; say so, for other programs to show the
+    # drawing at its size.
+    doc.header["$INSUNITS"] = 4
     doc.saveas(path, encoding="utf-8")
 
 
@@ -542,6 +545,19 @@ def norm_ini(category, name, number, params, mode="定额"):
     return CRLF.join(sections)
 
 
+def add_type_layer(doc, name):
+    """The layer of a component type, in the library's colour for it (as
+    laying a component of the type would make it)."""
+    if name in doc.layers:
+        return
+    category = next((c for c, types in lib.CATEGORIES + lib.EXTRA_TYPES if name in types.split(",")), None)
+    if category is None:
+        doc.layers.add(name)
+        return
+    colour = lib.params_of(category, name)[1]
+    doc.layers.add(name, true_color=ezdxf.rgb2int((colour & 255, (colour >> 8) & 255, colour >> 16)))
+
+
 def add_floor_components(doc, floor):
     """The laid runs of the floor as component entities, and the axis labels."""
     msp = doc.modelspace()
@@ -558,8 +574,7 @@ def add_floor_components(doc, floor):
             label = "ABCDEFGH"[ys.index(round(e.dxf.start.y))]
         e.set_xdata("特殊", [(1000, f"轴号={label}")])
     for kind, number, _, runs in LAID_RUNS.get(floor, []):
-        if kind not in doc.layers:
-            doc.layers.add(kind)
+        add_type_layer(doc, kind)
         for run in runs:
             if run[0] == "立管":
                 _, (x, y), z0, z1 = run
@@ -606,8 +621,7 @@ def add_circuits_and_regions(doc, floor):
             ent.set_xdata("特殊", [(1000, line) for line in special])
 
     def layer(name):
-        if name not in doc.layers:
-            doc.layers.add(name)
+        add_type_layer(doc, name)
 
     for kind, number, (x, y), z in [CIRCUIT_BOX] + [(k, n, p, 2800) for k, n, p in CIRCUIT_LAMPS]:
         layer(kind)

@@ -7,6 +7,7 @@
 #include <unordered_set>
 
 #include "platform/cad/geomutil.h"
+#include "platform/cad/body3d.h"
 #include "platform/cad/dxf_kinds.h"
 
 namespace cad {
@@ -54,6 +55,36 @@ bool Writer::modelledVar(std::string_view name, std::string_view fileValue) {
   return true;
 }
 
+// The extents of what model space holds now (a body by its mesh, which is
+// at hand, rather than by the modeller's exact box); invalid when it holds
+// nothing with extents.
+Extents3d Writer::modelExtents() const {
+  Extents3d all;
+  for (ObjectId id : required<BlockRecord>(d_.modelSpace, "model space").entityIds(true)) {
+    auto* e = get<Entity>(id);
+    if (!e) continue;
+    Extents3d one;
+    if (e->kind() == Kind::Body3d) {
+      for (const Point3d& p : static_cast<const Body3d*>(e)->faces().vertices) one.add(p);
+    } else if (e->getGeomExtents(one) != Status::Ok) {
+      continue;
+    }
+    if (one.isValid()) all.add(one);
+  }
+  return all;
+}
+
+// $EXTMIN and $EXTMAX say where the drawing is, so that another program's zoom
+// to extents finds it. False (nothing written) when model space is empty.
+bool Writer::extentsVar(std::string_view name) {
+  if (name != "$EXTMIN" && name != "$EXTMAX") return false;
+  if (!extents_) extents_ = modelExtents();
+  if (!extents_->isValid()) return false;
+  str(9, name);
+  point(10, name == "$EXTMIN" ? extents_->minPoint : extents_->maxPoint);
+  return true;
+}
+
 void Writer::header() {
   str(0, "SECTION");
   str(2, "HEADER");
@@ -62,7 +93,7 @@ void Writer::header() {
   for (const auto& v : d_.keep.header) {
     if (!done.insert(v.name).second) continue;
     std::string_view first = v.tags.empty() ? std::string_view() : std::string_view(v.tags.front().value);
-    if (modelledVar(v.name, first)) continue;
+    if (modelledVar(v.name, first) || extentsVar(v.name)) continue;
     str(9, v.name);
     for (const auto& t : v.tags) str(t.code, t.value);
   }
@@ -70,6 +101,13 @@ void Writer::header() {
                                                     "$TEXTSTYLE", "$DIMTXSTY", "$HANDSEED"};
   for (std::string_view name : kModelled)
     if (!done.count(name)) modelledVar(name, "AC1021");
+  for (std::string_view name : {"$EXTMIN", "$EXTMAX"})
+    if (!done.count(name) && !extentsVar(name)) {
+      // An empty drawing: the customary inverted box.
+      str(9, name);
+      double v = name == "$EXTMIN" ? 1e20 : -1e20;
+      point(10, {v, v, v});
+    }
   if (!done.count("$DWGCODEPAGE")) {
     str(9, "$DWGCODEPAGE");
     str(3, "ANSI_936");

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -174,6 +175,9 @@ class Writer {
 
   void header();
   bool modelledVar(std::string_view name, std::string_view fileValue);
+  Extents3d modelExtents() const;
+  bool extentsVar(std::string_view name);
+  std::optional<Extents3d> extents_;
   void classes();
   void tables();
   void tableHead(const char* name, std::uint64_t handle, int count, const char* subclass = nullptr);

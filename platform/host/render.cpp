@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cwchar>
 #include <limits>
 #include <unordered_map>
 #include <vector>
@@ -654,28 +655,63 @@ Matrix3d viewMatrix(const Vector3d& dir) {
   return m;
 }
 
+// The view that fills the picture with the window's rectangle, seen as the
+// matrix m shows the plan (its corners at elevation 0).
+View windowView(const RenderWindow& w, const Matrix3d& m, int width, int height) {
+  double inf = std::numeric_limits<double>::infinity();
+  double x0 = inf, y0 = inf, x1 = -inf, y1 = -inf;
+  for (Point3d c : {Point3d(w.a.x, w.a.y, 0), Point3d(w.b.x, w.a.y, 0), Point3d(w.a.x, w.b.y, 0),
+                    Point3d(w.b.x, w.b.y, 0)}) {
+    Point3d p = m * c;
+    x0 = std::min(x0, p.x), y0 = std::min(y0, p.y), x1 = std::max(x1, p.x), y1 = std::max(y1, p.y);
+  }
+  View v;
+  v.w = width, v.h = height;
+  v.cx = (x0 + x1) / 2, v.cy = (y0 + y1) / 2;
+  v.scale = std::min(x1 > x0 ? width / (x1 - x0) : inf, y1 > y0 ? height / (y1 - y0) : inf);
+  if (!std::isfinite(v.scale) || v.scale <= 0) v.scale = 1;
+  return v;
+}
+
+// "x,y": two numbers, the whole text.
+bool parseCorner(const std::wstring& s, Point2d& out) {
+  auto comma = s.find(L',');
+  if (comma == std::wstring::npos) return false;
+  auto number = [](const std::wstring& t, double& v) {
+    if (t.empty()) return false;
+    wchar_t* end = nullptr;
+    v = std::wcstod(t.c_str(), &end);
+    return end == t.c_str() + t.size() && std::isfinite(v);
+  };
+  return number(s.substr(0, comma), out.x) && number(s.substr(comma + 1), out.y);
+}
+
 bool renderPng(const cad::Database& db, const fs::path& file, int width, int height, const Vector3d& viewDir,
-               bool shaded, std::wstring& error);
+               bool shaded, std::wstring& error, const RenderWindow* window);
 
 }  // namespace
 
 bool renderDrawingToPng(const cad::Database& db, const fs::path& file, int width, int height, std::wstring& error) {
-  return renderPng(db, file, width, height, {0, 0, 1}, false, error);
+  return renderPng(db, file, width, height, {0, 0, 1}, false, error, nullptr);
 }
 
 bool renderViewToPng(const cad::Database& db, const fs::path& file, int width, int height,
-                     const geom::Vector3d& viewDir, bool shaded, std::wstring& error) {
+                     const geom::Vector3d& viewDir, bool shaded, std::wstring& error, const RenderWindow* window) {
   if (viewDir.isZeroLength()) {
     error = L"the view direction is zero";
     return false;
   }
-  return renderPng(db, file, width, height, viewDir, shaded, error);
+  if (window && (window->a.x == window->b.x || window->a.y == window->b.y)) {
+    error = L"the window has no width or no height";
+    return false;
+  }
+  return renderPng(db, file, width, height, viewDir, shaded, error, window);
 }
 
 namespace {
 
 bool renderPng(const cad::Database& db, const fs::path& file, int width, int height, const Vector3d& viewDir,
-               bool shaded, std::wstring& error) {
+               bool shaded, std::wstring& error, const RenderWindow* window) {
   std::wstring name = os::fromUtf8(file.string());
   if (width < 1 || height < 1 || width > kRenderMaxSide || height > kRenderMaxSide) {
     error = L"the picture size " + std::to_wstring(width) + L"x" + std::to_wstring(height) + L" is not within 1 to " +
@@ -697,7 +733,7 @@ bool renderPng(const cad::Database& db, const fs::path& file, int width, int hei
   if (shaded)
     std::stable_sort(walker.prims.begin(), walker.prims.end(),
                      [](const Prim& a, const Prim& b) { return a.depth < b.depth; });
-  View view = fitView(walker.prims, width, height);
+  View view = window ? windowView(*window, root.m, width, height) : fitView(walker.prims, width, height);
 
   ui::releaseFontCachesAtExit();
   cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
@@ -725,14 +761,24 @@ bool renderPng(const cad::Database& db, const fs::path& file, int width, int hei
 
 void registerRenderDirective() {
   ed::registerDirective(L".render", [](const ed::InputToken& t, std::wstring& error) -> bool {
-    if (t.args.size() != 1 && t.args.size() != 3) {
-      error = L".render needs: PATH [WIDTH HEIGHT]";
+    // PATH, then the size and the window, each optional (a window's corners
+    // hold a comma, a size does not).
+    std::size_t n = t.args.size();
+    bool windowed = n >= 3 && t.args[n - 2].find(L',') != std::wstring::npos;
+    bool sized = n - (windowed ? 2 : 0) == 3;
+    if (n < 1 || n - (windowed ? 2 : 0) - (sized ? 2 : 0) != 1) {
+      error = L".render needs: PATH [WIDTH HEIGHT] [x1,y1 x2,y2]";
       return false;
     }
     int w = kRenderDefaultWidth, h = kRenderDefaultHeight;
-    if (t.args.size() == 3 && !(parseSide(t.args[1], w) && parseSide(t.args[2], h))) {
+    if (sized && !(parseSide(t.args[1], w) && parseSide(t.args[2], h))) {
       error = L".render: the size \"" + t.args[1] + L" " + t.args[2] + L"\" is not two whole numbers from 1 to " +
               std::to_wstring(kRenderMaxSide);
+      return false;
+    }
+    RenderWindow window;
+    if (windowed && !(parseCorner(t.args[n - 2], window.a) && parseCorner(t.args[n - 1], window.b))) {
+      error = L".render: the window \"" + t.args[n - 2] + L" " + t.args[n - 1] + L"\" is not two points x,y";
       return false;
     }
     cad::Database* db = ed::curDatabase();
@@ -745,7 +791,8 @@ void registerRenderDirective() {
     const ed::ViewState& view = ed::viewState();
     const std::wstring& mode = view.shadeMode;
     bool shaded = mode == L"G" || mode == L"F" || mode == L"L" || mode == L"O";
-    if (renderViewToPng(*db, os::nativePath(t.args[0]), w, h, view.viewDir, shaded, error)) return true;
+    if (renderViewToPng(*db, os::nativePath(t.args[0]), w, h, view.viewDir, shaded, error, windowed ? &window : nullptr))
+      return true;
     error = L".render: " + error;
     return false;
   });

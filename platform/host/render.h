@@ -28,15 +28,23 @@ inline constexpr int kRenderMaxSide = 16384;
 bool renderDrawingToPng(const cad::Database& db, const std::filesystem::path& file, int width, int height,
                         std::wstring& error);
 
+// A part of the drawing to show instead of all of it: the rectangle of the
+// plan between two corners (x, y at elevation 0), filling the picture.
+struct RenderWindow {
+  geom::Point2d a, b;
+};
+
 // Renders the model space of db seen from the direction viewDir (a vpoint:
 // from where the viewer looks at the drawing), parallel projection, fitted
-// like renderDrawingToPng: shaded (faces of meshes and bodies filled, lit,
-// far ones first) or as wireframe.
+// like renderDrawingToPng, or to the window when one is given: shaded (faces
+// of meshes and bodies filled, lit, far ones first) or as wireframe.
 bool renderViewToPng(const cad::Database& db, const std::filesystem::path& file, int width, int height,
-                     const geom::Vector3d& viewDir, bool shaded, std::wstring& error);
+                     const geom::Vector3d& viewDir, bool shaded, std::wstring& error,
+                     const RenderWindow* window = nullptr);
 
-// Registers `.render PATH [WIDTH HEIGHT]`: renders the current drawing in
-// the current view (from above until a vpoint changes it).
+// Registers `.render PATH [WIDTH HEIGHT] [x1,y1 x2,y2]`: renders the current
+// drawing in the current view (from above until a vpoint changes it), all of
+// it or the window.
 void registerRenderDirective();
 
 }  // namespace host

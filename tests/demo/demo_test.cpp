@@ -77,7 +77,7 @@ TEST(Demo, RunsAlikeOnFreshCopiesAndLeavesTheBuildAlone) {
       if (std::find(runs.begin(), runs.end(), e.path()) == runs.end()) folder = e.path();
     ASSERT_FALSE(folder.empty()) << out;
     runs.push_back(folder);
-    EXPECT_NE(out.find(">>> The demo runs on a copy of the installation and the project in " + folder.string()),
+    EXPECT_NE(out.find(">>> 演示在运行目录 " + folder.string() + " 中的安装和工程副本上进行"),
               std::string::npos)
         << out;
     EXPECT_TRUE(fs::is_regular_file(folder / u8"示例工程.GCK")) << out;

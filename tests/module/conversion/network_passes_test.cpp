@@ -218,10 +218,11 @@ TEST_F(Passes, LabelsBecomeNumbersAndDiameters) {
     EXPECT_EQ(numberOf(r.id), c.number);
     const StringArray attrs = attrsOf(r.id);
     EXPECT_EQ(attrs[2], L"材质=PPR");  // the other lines stay
-    if (c.diameterLine)
+    if (c.diameterLine) {
       EXPECT_EQ(attrs.back(), c.diameterLine);
-    else
+    } else {
       EXPECT_EQ(attrs.size(), 3u);
+    }
     double s = 1, e = 1;
     GetGjSpecial(r.id, nullptr, &s, &e);
     EXPECT_EQ(s, 0);

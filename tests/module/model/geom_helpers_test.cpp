@@ -19,7 +19,9 @@ class GeomHelpersTest : public tktest::DrawingTest {
  protected:
   cad::ObjectId axis(double x1, double y1, double x2, double y2, StringArray special) {
     cad::ObjectId id = line(x1, y1, x2, y2, L"轴线");
-    if (!special.empty()) EXPECT_TRUE(SetXdataLines(id, kXdataSpecial, special, nullptr));
+    if (!special.empty()) {
+      EXPECT_TRUE(SetXdataLines(id, kXdataSpecial, special, nullptr));
+    }
     return id;
   }
   cad::ObjectId pointAt(double x, double y, const std::wstring& layer = L"给水管") {

@@ -211,10 +211,11 @@ TEST_F(LinesToGj, EndingsAndIgnoredPicksLeaveNothingBehind) {
     EXPECT_FALSE(highlighted(ln));
     EXPECT_FALSE(paletteOpen());
     const std::wstring out = ed::transcriptSince(mark);
-    if (c.message)
+    if (c.message) {
       EXPECT_NE(out.find(c.message), std::wstring::npos) << os::toUtf8(out);
-    else
+    } else {
       EXPECT_EQ(out.find(L"选中"), std::wstring::npos) << os::toUtf8(out);
+    }
     EXPECT_TRUE(ed::inputQueue().empty());
   }
 }

@@ -407,7 +407,9 @@ class PointRebuildTest : public kivtest::ProjectSandbox {
   }
   cad::ObjectId addLine(const std::wstring& layer, const std::wstring& number, StringArray attrs) {
     cad::ObjectId id = AddLine(Point3d(0, 0, 0), Point3d(100, 0, 0), layer, nullptr);
-    if (!attrs.empty() || !number.empty()) EXPECT_TRUE(SetGjXdataLines(id, number, attrs, nullptr));
+    if (!attrs.empty() || !number.empty()) {
+      EXPECT_TRUE(SetGjXdataLines(id, number, attrs, nullptr));
+    }
     return id;
   }
   bool alive(cad::ObjectId id) {

@@ -83,10 +83,11 @@ TEST(CategoryTable, NumberedPointTypes) {
   EXPECT_EQ(g_numberedPointTypes.front(), L"管道补偿器");
   EXPECT_EQ(g_numberedPointTypes.back(), L"暖通设备基础");
   for (const auto& t : g_numberedPointTypes) {
-    if (t == L"排烟口")
+    if (t == L"排烟口") {
       EXPECT_FALSE(listed(t)) << "排烟口 stands in no category";
-    else
+    } else {
       EXPECT_TRUE(listed(t)) << testing::PrintToString(t);
+    }
   }
   EXPECT_NE(std::find(g_numberedPointTypes.begin(), g_numberedPointTypes.end(), L"排烟口"),
             g_numberedPointTypes.end());

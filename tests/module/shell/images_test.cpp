@@ -426,8 +426,9 @@ TEST_F(Pictures, EveryPictureCommandLeavesTheLayerLockedAndEchoOn) {
     ed::setVar(L"CMDECHO", 0);
     c.run();  // with no input: cancelled at its first prompt, or done
     EXPECT_TRUE(layerLocked()) << c.name;
-    if (c.run != CmdKivClearImage && c.run != CmdKivImageShow && c.run != CmdKivImageShowAll)
+    if (c.run != CmdKivClearImage && c.run != CmdKivImageShow && c.run != CmdKivImageShowAll) {
       EXPECT_EQ(ed::getVarInt(L"CMDECHO"), 1) << c.name;
+    }
   }
 }
 

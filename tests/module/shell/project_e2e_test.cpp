@@ -98,7 +98,9 @@ TEST_F(ProjectEndToEnd, OpenSwitchColoursAndArchive) {
   std::string listing = runShell("unzip -l " + quoted(archive));
   for (const char* member : {"000.GC", "007.DB", "2层.DB", "1层.DWG", "计算规则.DB"})
     EXPECT_NE(listing.find(member), std::string::npos) << member << "\n" << listing;
-  if (fs::exists(root_ / "suite" / "TMP")) EXPECT_TRUE(fs::is_empty(root_ / "suite" / "TMP"));
+  if (fs::exists(root_ / "suite" / "TMP")) {
+    EXPECT_TRUE(fs::is_empty(root_ / "suite" / "TMP"));
+  }
 }
 
 TEST_F(ProjectEndToEnd, SecondOpenKeepsTheProjectsRules) {
@@ -125,7 +127,9 @@ TEST_F(ProjectEndToEnd, ArchiveCancelledWritesNothing) {
   ASSERT_EQ(status, 0) << out;
   EXPECT_NE(out.find("after"), std::string::npos) << out;
   EXPECT_FALSE(fs::exists(root_ / "projects" / u8"示例工程.GCK"));
-  if (fs::exists(root_ / "suite" / "TMP")) EXPECT_TRUE(fs::is_empty(root_ / "suite" / "TMP"));
+  if (fs::exists(root_ / "suite" / "TMP")) {
+    EXPECT_TRUE(fs::is_empty(root_ / "suite" / "TMP"));
+  }
 }
 
 }  // namespace

@@ -76,7 +76,9 @@ TEST_F(PipeSolidsTest, MalformedArmsGiveNoSolidAndSayWhy) {
                                                                              L"0,1,0,5", L"0,0,1,5"}}) {
     cad::ObjectId f = blockRef({0, 0, 0}, L"管道三通");
     primary(f, L"F");
-    if (!arms.empty()) ASSERT_TRUE(SetXdataLines(f, L"图形参数", arms, nullptr));
+    if (!arms.empty()) {
+      ASSERT_TRUE(SetXdataLines(f, L"图形参数", arms, nullptr));
+    }
     TwinList twins;
     EXPECT_NE(MakePipeFittingSolid(L"管道三通", f, {}, twins), L"");
     EXPECT_TRUE(twins.empty());

@@ -49,7 +49,9 @@ TEST_F(ShapeTest, RowsBuildBodiesAndFlatEntities) {
     TwinList out;
     EXPECT_EQ(run(c.rows, out), L"");
     EXPECT_EQ(out.size(), c.entities);
-    if (c.volume > 0) EXPECT_NEAR(volumeOf(out), c.volume, c.volume * 0.01);
+    if (c.volume > 0) {
+      EXPECT_NEAR(volumeOf(out), c.volume, c.volume * 0.01);
+    }
   }
 }
 

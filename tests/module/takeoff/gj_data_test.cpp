@@ -30,7 +30,9 @@ cad::ObjectId stampedRun(cad::Database* db, const StringArray& number, const Str
       {kXdataNumber, &number}, {kXdataAttrs, &attrs}, {kXdataSpecial, &special}, {kXdataExternalGj, &own}};
   for (const auto& [app, lines] : groups) {
     StringArray copy = *lines;
-    if (!copy.empty()) EXPECT_TRUE(WriteXdataLines(ent.get(), app, copy, db));
+    if (!copy.empty()) {
+      EXPECT_TRUE(WriteXdataLines(ent.get(), app, copy, db));
+    }
   }
   return id;
 }

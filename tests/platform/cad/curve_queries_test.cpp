@@ -141,7 +141,9 @@ TEST(CurveQueries, SplitAtPointsVerticesAndEnds) {
       EXPECT_NEAR(len, c.lengths[i], 1e-9) << "piece " << i;
       total += len;
       // The pieces follow each other along the curve.
-      if (i + 1 < out.size()) EXPECT_TRUE(Near(piece->endPoint(), cast<Curve>(out[i + 1].get())->startPoint()));
+      if (i + 1 < out.size()) {
+        EXPECT_TRUE(Near(piece->endPoint(), cast<Curve>(out[i + 1].get())->startPoint()));
+      }
     }
     EXPECT_NEAR(total, whole, 1e-9);
     if (!c.curve->isClosed()) {

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "fuzz/dxf_canonical.h"
+#include "platform/cad/body3d.h"
 #include "platform/cad/cad.h"
 #include "tests/platform/cad/dxf_test_support.h"
 
@@ -77,6 +78,38 @@ TEST(DxfKeep, HeaderVariablesAndPageSetupsSurviveASave) {
   EXPECT_NE(text.find("$LTSCALE\n 40\n50.0\n"), std::string::npos);
   EXPECT_NE(text.find("$DWGCODEPAGE\n  3\nANSI_1252\n"), std::string::npos);
   EXPECT_EQ(text.find("$HANDSEED"), text.rfind("$HANDSEED"));
+  // The extents are the drawing's own (the file said -100,-200 to 42100,29900).
+  EXPECT_NE(text.find("$EXTMIN\n 10\n0.0\n 20\n0.0\n 30\n0.0\n"), std::string::npos);
+  EXPECT_NE(text.find("$EXTMAX\n 10\n42000.0\n 20\n29700.0\n 30\n0.0\n"), std::string::npos);
+}
+
+// A save writes where the drawing is into $EXTMIN and $EXTMAX, so that another
+// program's zoom to extents finds it: a body by its faces, the header
+// variables in their place; an empty drawing has the inverted box.
+TEST(DxfKeep, ASaveWritesTheDrawingsExtents) {
+  Database empty;
+  std::string text = empty.dxfText();
+  EXPECT_NE(text.find("$EXTMIN\n 10\n1e+20\n 20\n1e+20\n 30\n1e+20\n"), std::string::npos);
+  EXPECT_NE(text.find("$EXTMAX\n 10\n-1e+20\n"), std::string::npos);
+
+  Database db;
+  db.appendToModelSpace(std::make_unique<Line>(Point3d(100, 200, 0), Point3d(30100, 18200, 0)));
+  db.appendToModelSpace(std::make_unique<Circle>(Point3d(-400, 500, 0), Vector3d(0, 0, 1), 100));
+  auto body = std::make_unique<Body3d>();
+  ASSERT_EQ(body->setBody(solid::Body::cone(Point3d(1000, 1000, 2800), Vector3d(0, 0, 800), 100, 100)), Status::Ok);
+  db.appendToModelSpace(std::move(body));
+  fs::path saved = tempDir() / "extents.DWG";
+  ASSERT_EQ(db.saveAs(saved), Status::Ok) << db.lastFileError();
+  text = slurp(saved);
+  EXPECT_NE(text.find("$EXTMIN\n 10\n-500.0\n 20\n200.0\n 30\n0.0\n"), std::string::npos);
+  EXPECT_NE(text.find("$EXTMAX\n 10\n30100.0\n 20\n18200.0\n 30\n3600.0\n"), std::string::npos);
+  EXPECT_EQ(text.find("$EXTMIN"), text.rfind("$EXTMIN"));
+  // Read back and saved again, the variables stay where the file had them.
+  Database back;
+  ASSERT_EQ(back.readDxfFile(saved), Status::Ok) << back.lastFileError();
+  std::string again = back.dxfText();
+  EXPECT_EQ(again.find("$EXTMIN"), text.find("$EXTMIN"));
+  EXPECT_NE(again.find("$EXTMAX\n 10\n30100.0\n 20\n18200.0\n 30\n3600.0\n"), std::string::npos);
 }
 
 // Dictionary references that would make the saved file unloadable (or the

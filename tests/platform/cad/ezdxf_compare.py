@@ -7,8 +7,27 @@ import sys
 
 import ezdxf
 
-# Numbers a save makes afresh.
-SKIP_HEADER = {"$HANDSEED"}
+# Numbers a save makes afresh: the handle seed and the drawing's extents.
+SKIP_HEADER = {"$HANDSEED", "$EXTMIN", "$EXTMAX"}
+# Variables ezdxf sets itself at every load ($TDCREATE to the time of the
+# load): compared as the files hold them.
+SET_AT_LOAD = {"$TDCREATE"}
+
+
+def raw_header(path):
+    """The header variables as the file's text holds them: name -> values."""
+    with open(path, encoding="utf-8", errors="replace") as f:
+        lines = [line.strip() for line in f.read().split("\n")]
+    out, name = {}, None
+    for code, value in zip(lines[0::2], lines[1::2]):
+        if code == "0" and value == "ENDSEC":
+            break
+        if code == "9":
+            name = value
+            out[name] = []
+        elif name:
+            out[name].append(value)
+    return out
 
 
 def layouts(doc):
@@ -23,8 +42,13 @@ def main(original, saved):
     a = ezdxf.readfile(original)
     b = ezdxf.readfile(saved)
     diffs = []
+    raw_a, raw_b = raw_header(original), raw_header(saved)
     for name in a.header.varnames():
         if name in SKIP_HEADER:
+            continue
+        if name in SET_AT_LOAD:
+            if raw_a.get(name) != raw_b.get(name):
+                diffs.append("header %s: %r became %r" % (name, raw_a.get(name), raw_b.get(name)))
             continue
         if name not in b.header:
             diffs.append("header %s missing" % name)

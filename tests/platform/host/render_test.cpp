@@ -210,8 +210,11 @@ TEST(Render, DrawsEachKindInItsColourAndLeavesHiddenOnesOut) {
       {100, 20, false, {}, "empty paper"},
   };
   for (const auto& p : probes) {
-    if (p.drawn) EXPECT_TRUE(pic.near(px(p.x), py(p.y), p.color)) << p.what;
-    else EXPECT_TRUE(pic.blank(px(p.x), py(p.y))) << p.what;
+    if (p.drawn) {
+      EXPECT_TRUE(pic.near(px(p.x), py(p.y), p.color)) << p.what;
+    } else {
+      EXPECT_TRUE(pic.blank(px(p.x), py(p.y))) << p.what;
+    }
   }
 
   // The text's box (three wide characters of height 10 from 10,60) holds
@@ -302,8 +305,11 @@ TEST(Render, CurvesTextsAndPointsLandWhereTheyBelong) {
     ASSERT_TRUE(pic->ok()) << c.name;
     for (const auto& b : c.boxes) {
       int n = pic->ink(px(b.x0), py(b.y1), px(b.x1), py(b.y0));
-      if (b.drawn) EXPECT_GT(n, 0) << c.name << " at " << b.x0 << "," << b.y0;
-      else EXPECT_EQ(n, 0) << c.name << " at " << b.x0 << "," << b.y0;
+      if (b.drawn) {
+        EXPECT_GT(n, 0) << c.name << " at " << b.x0 << "," << b.y0;
+      } else {
+        EXPECT_EQ(n, 0) << c.name << " at " << b.x0 << "," << b.y0;
+      }
     }
   }
 }
@@ -366,6 +372,9 @@ TEST(Render, DirectiveRendersTheCurrentDrawing) {
       {L".render " + b + L" 0 300", L"is not two whole numbers from 1 to 16384"},
       {L".render " + b + L" 400 abc", L"is not two whole numbers"},
       {L".render " + b + L" 99999 300", L"is not two whole numbers"},
+      {L".render " + b + L" 400 300 1,1", L".render needs: PATH [WIDTH HEIGHT] [x1,y1 x2,y2]"},
+      {L".render " + b + L" 1,x 5,5", L"the window \"1,x 5,5\" is not two points x,y"},
+      {L".render " + b + L" 400 300 1,1 1,5", L"the window has no width or no height"},
   };
   for (const auto& c : cases) {
     errors = run(c.line + L"\n.echo after\n");
@@ -374,6 +383,35 @@ TEST(Render, DirectiveRendersTheCurrentDrawing) {
     EXPECT_NE(errors[0].message.find(c.fragment), std::wstring::npos) << os::toUtf8(errors[0].message);
   }
   EXPECT_FALSE(fs::exists("/no-such-folder"));
+}
+
+// A window shows only its part of the drawing, filling the picture: here
+// the blue circle (centre 150,110, radius 20) of a window 120,80 - 180,140,
+// 400/60 pixels a unit, in either corner order; nothing outside it shows.
+TEST(Render, AWindowShowsItsPartOfTheDrawing) {
+  ed::resetEditor();
+  host::registerHostDirectives();
+  buildDrawing(*ed::curDatabase());
+  fs::path dir = outDir() / "window";
+  fs::create_directories(dir);
+  for (const char* corners : {"120,80 180,140", "180,140 120,80"}) {
+    SCOPED_TRACE(corners);
+    std::vector<ed::InputToken> t;
+    host::ScriptError err;
+    std::wstring line = L".render " + os::fromUtf8((dir / "circle.png").string()) + L" 400 400 " +
+                        os::fromUtf8(corners) + L"\n";
+    ASSERT_TRUE(host::parseScript(line, t, err)) << os::toUtf8(err.text());
+    auto errors = host::runTokens(t);
+    ASSERT_TRUE(errors.empty()) << os::toUtf8(errors[0].text());
+    Picture pic(dir / "circle.png");
+    ASSERT_TRUE(pic.ok());
+    EXPECT_EQ(pic.width(), 400);
+    EXPECT_TRUE(pic.near(333, 200, kBlue)) << "the circle's east point";
+    EXPECT_TRUE(pic.near(200, 67, kBlue)) << "its north point";
+    EXPECT_TRUE(pic.blank(200, 200)) << "its centre";
+    EXPECT_EQ(pic.count(0, 0, 399, 399, kRed), 0) << "the red line lies outside";
+    EXPECT_EQ(pic.count(0, 0, 399, 399, kWhite), 0) << "so does the frame";
+  }
 }
 
 // The built cadhost renders a floor drawing of the demo project.

@@ -157,8 +157,11 @@ TEST(Tolm, ValuesTooLongForTheResultAreAnError) {
     int ok = -1;
     std::wstring v = math(c.expr.c_str(), &ok);
     EXPECT_EQ(ok, c.ok ? 1 : 0) << c.expr.size();
-    if (c.ok) EXPECT_EQ(math(v.c_str()), v) << "the text reads back as the same value";
-    else EXPECT_EQ(v, L"0");
+    if (c.ok) {
+      EXPECT_EQ(math(v.c_str()), v) << "the text reads back as the same value";
+    } else {
+      EXPECT_EQ(v, L"0");
+    }
   }
 }
 
