@@ -5,9 +5,18 @@
 // the first piece of each line (the rest takes its label by propagation)
 // and a wash basin at the end of every vertical line (a riser each).
 //
+// A tenth of the segments are what designer drawings hold besides: every
+// twentieth piece is an arc (a bulged polyline) and every twentieth piece
+// has a collinear duplicate overlapping it and the gap after it.
+//
 // Sizes 10,000 and 100,000 source segments. Each pass is timed on its own
 // (counters in milliseconds); the cost of a pass should grow about tenfold
 // with the drawing. GEOS's noding of the same segments is the reference.
+//
+// BM_BreakSquareGrid times the crossing pass alone on a square grid of
+// whole runs, every line crossing every line of the other direction, and
+// GEOS's noding of the same segments in the same iteration: the counter
+// break_per_geos is the ratio of the two.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -16,6 +25,7 @@
 #include <string>
 
 #include "module/conversion/network_passes.h"
+#include "module/model/linear_entities.h"
 #include "module/model/special_data.h"
 #include "module/toolkit/entities.h"
 #include "module/toolkit/layers.h"
@@ -67,7 +77,19 @@ cad::ObjectIdArray buildDrawing(const Grid& g) {
   BuildGjCategoryTable();
   cad::ObjectIdArray sources;
   const auto segs = gridSegments(g);
-  for (const auto& [a, b] : segs) sources.push_back(AddLine(a, b, L"ZEB_给水", db));
+  std::size_t n = 0;
+  for (const auto& [a, b] : segs) {
+    const std::size_t k = n++ % 20;
+    if (k == 3) {  // an arc bowing off the line
+      sources.push_back(AddPolyline({a, b}, {0.2, 0.0}, false, kDefaultWidth, L"ZEB_给水", db));
+      continue;
+    }
+    sources.push_back(AddLine(a, b, L"ZEB_给水", db));
+    if (k == 13) {  // a duplicate over the piece's second half and the gap
+      const geom::Vector3d d = (b - a) * (1.0 / kPiece);
+      sources.push_back(AddLine(a + d * (kPiece / 2), b + d * (kGap + 200), L"ZEB_给水", db));
+    }
+  }
   for (int dir = 0; dir < 2; ++dir)
     for (int i = 0; i < g.lines; ++i) {
       const auto& [a, b] = segs[std::size_t((dir * g.lines + i) * g.pieces)];
@@ -123,6 +145,61 @@ void BM_NetworkPasses(benchmark::State& state) {
   state.counters["segments"] = double(2 * g.lines * g.pieces);
 }
 BENCHMARK(BM_NetworkPasses)->Arg(10000)->Arg(100000)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+#ifdef KIV_WITH_GEOS
+// A square grid of n whole runs per direction, 1000 apart, each crossing
+// every run of the other direction: the crossing pass cuts them into 2n²
+// pieces; GEOS nodes the same 2n segments.
+void BM_BreakSquareGrid(benchmark::State& state) {
+  const int n = int(state.range(0));
+  const double span = n * 1000.0;
+  std::vector<std::pair<geom::Point3d, geom::Point3d>> segs;
+  for (int i = 0; i < n; ++i) {
+    const double c = i * 1000.0 + 500;
+    segs.push_back({{0, c, 2800}, {span, c, 2800}});
+    segs.push_back({{c, 0, 2800}, {c, span, 2800}});
+  }
+  for (auto _ : state) {
+    state.PauseTiming();
+    ed::resetEditor();
+    ed::docManager().curDocument();  // the empty drawing becomes the working one
+    BuildGjCategoryTable();
+    PipeNetwork net;
+    for (const auto& [a, b] : segs) {
+      cad::ObjectId id;
+      CreateLinearGjEntity(id, L"给水管", L"DN25", a, b, 0.0, 0);
+      net.allSegments.emplace_back(id, a, b, L"给水管", L"DN25");
+    }
+    GEOSContextHandle_t ctx = GEOS_init_r();
+    std::vector<GEOSGeometry*> lines;
+    for (const auto& [a, b] : segs) {
+      GEOSCoordSequence* cs = GEOSCoordSeq_create_r(ctx, 2, 2);
+      GEOSCoordSeq_setXY_r(ctx, cs, 0, a.x, a.y);
+      GEOSCoordSeq_setXY_r(ctx, cs, 1, b.x, b.y);
+      lines.push_back(GEOSGeom_createLineString_r(ctx, cs));
+    }
+    GEOSGeometry* all = GEOSGeom_createCollection_r(ctx, GEOS_MULTILINESTRING, lines.data(), unsigned(lines.size()));
+    state.ResumeTiming();
+    const double breakMs = millis([&] { BreakPipesAtIntersections(net); });
+    double pieces = 0;
+    const double geosMs = millis([&] {
+      GEOSGeometry* noded = GEOSNode_r(ctx, all);
+      pieces = GEOSGetNumGeometries_r(ctx, noded);
+      GEOSGeom_destroy_r(ctx, noded);
+    });
+    state.PauseTiming();
+    GEOSGeom_destroy_r(ctx, all);
+    GEOS_finish_r(ctx);
+    state.ResumeTiming();
+    state.counters["break_ms"] = breakMs;
+    state.counters["geos_ms"] = geosMs;
+    state.counters["break_per_geos"] = breakMs / geosMs;
+    state.counters["runs"] = double(net.allSegments.size());
+    state.counters["geos_pieces"] = pieces;
+  }
+}
+BENCHMARK(BM_BreakSquareGrid)->Arg(50)->Arg(150)->Iterations(1)->Unit(benchmark::kMillisecond);
+#endif
 
 #ifdef KIV_WITH_GEOS
 // The reference: GEOS nodes the same segments (one multi-line string), which

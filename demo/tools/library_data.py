@@ -305,6 +305,22 @@ CIVIL_PARAMS = {
 }
 
 
+# Section figures of the air ducts in the graph library, centred on the
+# run's axis: the rebuild gives a row of a new duct number the 坐标 of its
+# type's figure, which the take-off measures the duct by and the 3D model
+# sweeps along the run. Figure name -> (坐标, width, height).
+DUCT_SECTION_FIGURES = {
+    "矩形截面": ("-{B}/2,-{H}/2|{B}/2,-{H}/2|{B}/2,{H}/2|-{B}/2,{H}/2|-{B}/2,-{H}/2", 500, 320),
+    "圆形截面": ("-{D}/2,0:1|{D}/2,0:1|-{D}/2,0", 200, 200),
+}
+
+for _name in dict(CATEGORIES)["风管"].split(","):
+    _params, _colour = TYPE_PARAMS[_name]
+    if not any(p[0] == "图形" for p in _params):
+        _figure = "圆形截面" if any(p[0] == "D" for p in _params) else "矩形截面"
+        TYPE_PARAMS[_name] = (_params + [("图形", _figure, None)], _colour)
+
+
 def params_of(category, name):
     """The parameter list and layer colour of a type."""
     if name in TYPE_PARAMS:

@@ -185,6 +185,9 @@ def point_types():
 
 
 def figure_row(fig):
+    if fig in lib.DUCT_SECTION_FIGURES:
+        coords, w, h = lib.DUCT_SECTION_FIGURES[fig]
+        return [fig, "", coords, "", str(w), str(h), "", "", ""]
     lines, w, h = FIGURES[fig]
     blob2d = blob3d = ""
     if fig in DRAWN_FIGURES:

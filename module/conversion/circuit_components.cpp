@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cwctype>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "module/conversion/circuit_conv.h"
@@ -76,7 +77,7 @@ class RowWalker {
       ed::setStatusBarProgressMeterPos(++progress);
       if (id.isNull()) {
         if (run_.size() >= 2) layRun();
-        run_.clear();
+        clearRun();
         state_ = 0;
       } else if (primaries.count(id)) {
         device(id);
@@ -102,12 +103,13 @@ class RowWalker {
     p.z = elev;
     if (state_ == 0) {
       run_ = {p};
+      bulges_ = {0.0};
       startIsLamp_ = isLampLayer(layer);
       state_ = 1;
       return;
     }
     if (state_ == 1) {
-      run_.clear();
+      clearRun();
       state_ = 0;
       return;
     }
@@ -116,9 +118,15 @@ class RowWalker {
       run_.back() = p;
     } else {
       // The run's last direction in plan (its points carry different
-      // elevations: the start device's and the wiring's).
+      // elevations: the start device's and the wiring's); at the end of an
+      // arc its tangent there.
       Vector3d d = run_.back() - run_[run_.size() - 2];
       d.z = 0;
+      const double b = bulges_[run_.size() - 2];
+      if (b != 0.0) {
+        const double turn = 2 * std::atan(b);
+        d = Vector3d(d.x * std::cos(turn) - d.y * std::sin(turn), d.x * std::sin(turn) + d.y * std::cos(turn), 0);
+      }
       const Vector3d u = unit(d);
       Point3d q = p - u * kDeviceOffset;
       q.z = elev;
@@ -126,17 +134,56 @@ class RowWalker {
       run_.back() = q;
     }
     layRun();
-    run_.clear();
+    clearRun();
     state_ = 0;
   }
 
+  void clearRun() {
+    run_.clear();
+    bulges_.clear();
+  }
+
+  // The point at the distance along the arc from start to end with the
+  // bulge, and the bulge of the rest of the arc from there.
+  static void trimArcStart(const Point3d& a, const Point3d& b, double distance, Point3d& at, double& bulge) {
+    Vector3d chord = b - a;
+    chord.z = 0;
+    const double c = chord.length();
+    const double theta = 4 * std::atan(bulge);
+    const double radius = c / (2 * std::sin(std::fabs(theta) / 2));
+    if (c < 1e-9 || !(radius > distance)) return;
+    const double phi = std::copysign(distance / radius, theta);
+    const double turn = -theta / 2 + phi / 2;
+    const Vector3d u = chord / c;
+    const Vector3d dir(u.x * std::cos(turn) - u.y * std::sin(turn), u.x * std::sin(turn) + u.y * std::cos(turn), 0);
+    at = a + dir * (2 * radius * std::sin(std::fabs(phi) / 2));
+    at.z = a.z;
+    bulge = std::tan((theta - phi) / 4);
+  }
+
+  // The piece backwards: the points reversed, each arc turning the other way.
+  static void reversePiece(PointList& pts, BulgeList& bulges) {
+    std::reverse(pts.begin(), pts.end());
+    BulgeList turned(pts.size(), 0.0);
+    for (std::size_t i = 0; i + 1 < pts.size(); ++i) {
+      const std::size_t from = pts.size() - 2 - i;
+      turned[i] = from < bulges.size() ? -bulges[from] : 0.0;
+    }
+    bulges = std::move(turned);
+  }
+
+  // Wiring arcs keep their bulges: the run holds, beside each point, the
+  // bulge of the segment that starts there.
   void piece(cad::ObjectId id) {
     PointList pts;
     BulgeList bulges;
     GetEntityVertices(id, pts, bulges);
     if (pts.size() < 2) return;
+    bulges.resize(pts.size(), 0.0);
+    bulges.back() = 0.0;
     if (state_ == 0) {
       run_.assign(pts.begin(), pts.end());
+      bulges_.assign(bulges.begin(), bulges.end());
     } else if (state_ == 1) {
       const Point3d p = run_.front();
       Vector3d u;
@@ -144,22 +191,32 @@ class RowWalker {
         u = unit(pts.back() - pts.front());
       } else {
         u = unit(pts.front() - pts.back());
-        std::reverse(pts.begin(), pts.end());
+        reversePiece(pts, bulges);
       }
-      const Point3d start = p + u * kDeviceOffset;
+      Point3d start = p + u * kDeviceOffset;
+      // A first piece that is an arc starts the offset along the arc.
+      if (bulges[0] != 0.0) trimArcStart(pts[0], pts[1], kDeviceOffset, start, bulges[0]);
       run_ = {start};
       run_.insert(run_.end(), pts.begin() + 1, pts.end());
+      bulges_.assign(bulges.begin(), bulges.end());
       vertical(start, startIsLamp_ ? info_.lamp : info_.horizontal);
     } else {
-      if (pts.back().distanceTo(run_.back()) < pts.front().distanceTo(run_.back()))
-        std::reverse(pts.begin(), pts.end());
+      if (pts.back().distanceTo(run_.back()) < pts.front().distanceTo(run_.back())) reversePiece(pts, bulges);
       Vector3d w = run_.back() - run_[run_.size() - 2];
       w.z = 0;
       for (std::size_t i = 0; i + 1 < pts.size(); ++i) {
         Vector3d d = pts[i + 1] - pts[i];
         d.z = 0;
-        if (IsParallel(d, w, kParallelTol) && run_.size() >= 2) run_.pop_back();
+        // A straight pair along the run extends the run's last segment,
+        // unless one of them is an arc.
+        if (run_.size() >= 2 && bulges[i] == 0.0 && bulges_[run_.size() - 2] == 0.0 &&
+            IsParallel(d, w, kParallelTol)) {
+          run_.pop_back();
+          bulges_.pop_back();
+        }
+        bulges_.back() = bulges[i];
         run_.push_back(pts[i + 1]);
+        bulges_.push_back(0.0);
       }
     }
     state_ = 2;
@@ -204,7 +261,8 @@ class RowWalker {
           badLabels_.insert(text);
       }
       a.z = b.z = info_.elevation;
-      const cad::ObjectId id = CreateWireGj(kWireConduit, data.number(), a + shift_, b + shift_, 0, 0);
+      const double bulge = i < bulges_.size() ? bulges_[i] : 0.0;
+      const cad::ObjectId id = CreateWireGj(kWireConduit, data.number(), a + shift_, b + shift_, bulge, 0);
       stamp(id, data.count);
     }
   }
@@ -215,6 +273,7 @@ class RowWalker {
   std::unordered_set<cad::ObjectId>& made_;
   std::unordered_set<std::wstring>& badLabels_;
   std::vector<Point3d> run_;
+  std::vector<double> bulges_;  // beside run_: the bulge of the segment starting at each point
   int state_ = 0;
   bool startIsLamp_ = false;
 };
@@ -224,13 +283,20 @@ class RowWalker {
 // piece goes, the longer run stays, and runs of other names are not touched.
 int RemoveContainedRuns(const std::unordered_set<cad::ObjectId>& made) {
   GjSegmentArray all;
+  std::unordered_map<cad::ObjectId, double> arcs;  // the bulge of every arc run
   for (cad::ObjectId id : ed::docManager().curDocument()->database()->modelSpaceEntities()) {
     Point3d s, e;
     if (!GetGjEndPoints3d(id, s, e)) continue;
     cad::ObjectPtr<cad::Entity> ent(id, cad::OpenMode::ForRead);
     if (!ent || ent->layer() != kWireConduit) continue;
+    if (auto* pl = cad::cast<cad::Polyline>(ent.get()); pl && pl->numVerts() >= 2 && pl->bulgeAt(0) != 0.0)
+      arcs[id] = pl->bulgeAt(0);
     all.push_back(GjSegment(id, s, e, kWireConduit, L""));
   }
+  auto bulgeOf = [&](cad::ObjectId id) {
+    auto it = arcs.find(id);
+    return it == arcs.end() ? 0.0 : it->second;
+  };
   SegmentIndex index(all);
   int erased = 0;
   ed::setStatusBarProgressMeter(L"转换", 0, int(all.size()));
@@ -241,7 +307,16 @@ int RemoveContainedRuns(const std::unordered_set<cad::ObjectId>& made) {
     for (std::size_t other : index.query(s.start, s.end, 1.0)) {
       if (other == slot) continue;
       const GjSegment& f = index.at(other);
-      if (IsSegmentNotOnSegment(f.start, f.end, s.start, s.end)) continue;
+      const double bs = bulgeOf(s.id), bf = bulgeOf(f.id);
+      if (bs != 0.0 || bf != 0.0) {
+        // An arc lies on another run only as its duplicate.
+        const bool same = f.start.distanceTo(s.start) < 1.0 && f.end.distanceTo(s.end) < 1.0 && std::fabs(bs - bf) < 1e-6;
+        const bool swapped =
+            f.start.distanceTo(s.end) < 1.0 && f.end.distanceTo(s.start) < 1.0 && std::fabs(bs + bf) < 1e-6;
+        if (!same && !swapped) continue;
+      } else if (IsSegmentNotOnSegment(f.start, f.end, s.start, s.end)) {
+        continue;
+      }
       EraseEntity(s.id);
       index.remove(slot);
       ++erased;

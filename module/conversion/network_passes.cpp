@@ -48,10 +48,22 @@ class Progress {
   void at(int pos) { ed::setStatusBarProgressMeterPos(pos); }
 };
 
-cad::ObjectId createRun(const GjSegment& like, const Point3d& a, const Point3d& b, int vertical) {
+cad::ObjectId createRun(const GjSegment& like, const Point3d& a, const Point3d& b, int vertical,
+                        double bulge = 0.0) {
   cad::ObjectId id;
-  CreateLinearGjEntity(id, like.name, like.number, a, b, 0.0, vertical);
+  CreateLinearGjEntity(id, like.name, like.number, a, b, vertical ? 0.0 : bulge, vertical);
   return id;
+}
+
+// The plan reach along which two collinear runs share their line: the
+// length of the overlap of b on a (0 or less when they do not overlap).
+double sharedLength(const Point3d& as, const Point3d& ae, const Point3d& bs, const Point3d& be) {
+  const Vector3d d = ae - as;
+  const double len = d.length();
+  if (len < 1e-9) return 0;
+  const Vector3d u = d * (1.0 / len);
+  const double t0 = (bs - as).dot(u), t1 = (be - as).dot(u);
+  return std::min(len, std::max(t0, t1)) - std::max(0.0, std::min(t0, t1));
 }
 
 // The attribute lines of a component beyond its primary stamp (the handle
@@ -129,9 +141,7 @@ bool relabel(cad::ObjectId id, const std::wstring& label, const double* diameter
   const std::wstring key = std::wstring(kDiameterKey) + L"=";
   for (const auto& line : attrs)
     if (line.rfind(key, 0) != 0) kept.push_back(line);
-  wchar_t buf[96];
-  std::swprintf(buf, 96, L"%ls=%f", kDiameterKey, *diameter);
-  kept.push_back(buf);
+  kept.push_back(std::wstring(kDiameterKey) + L"=" + SizeText(*diameter));
   ClearXdata(id, kXdataAttrs);
   return SetXdataLines(id, kXdataAttrs, kept, nullptr);
 }
@@ -157,6 +167,20 @@ bool DiameterOfLabel(const std::wstring& label, double& diameter) {
   return true;
 }
 
+std::wstring SizeText(double size) {
+  std::wstring text = FormatNumber(size, 3);
+  if (text.find(L'.') != std::wstring::npos) {
+    while (!text.empty() && text.back() == L'0') text.pop_back();
+    if (!text.empty() && text.back() == L'.') text.pop_back();
+  }
+  return text;
+}
+
+double RunBulge(const PipeNetwork& net, cad::ObjectId id) {
+  auto it = net.bulges.find(id);
+  return it == net.bulges.end() ? 0.0 : it->second;
+}
+
 void CollectLinearComponents(PipeNetwork& net, const StringArray& names) {
   ed::SelSet ss = 0;
   if (ed::ssGet(L"X", {}, {}, ss) != ed::kNormal) return;
@@ -176,6 +200,13 @@ void CollectLinearComponents(PipeNetwork& net, const StringArray& names) {
     std::wstring number;
     StringArray attrs;
     GetGjNumberAndAttrs(id, number, attrs);
+    if (kind == L"斜管") {
+      cad::ObjectPtr<cad::Polyline> pl(id, cad::OpenMode::ForRead);
+      if (pl && pl->numVerts() >= 2) {
+        const double bulge = pl->bulgeAt(0);
+        if (bulge != 0.0) net.bulges[id] = bulge;
+      }
+    }
     net.allSegments.emplace_back(id, s, e, layer, number);
   }
 }
@@ -190,11 +221,14 @@ void RecognisePipeRuns(PipeNetwork& net, const cad::ObjectIdArray* rowIds, const
   const Vector3d t = net.translation();
   SegmentIndex all(net.allSegments), made(net.newSegments);
   Progress progress(L"识别", int(rowIds->size()));
-  auto offer = [&](const Point3d& a, const Point3d& b, int vertical) {
-    if (!RemoveOverlappedIndexed(all, a, b) || !RemoveOverlappedIndexed(made, a, b)) return;
+  auto offer = [&](const Point3d& a, const Point3d& b, int vertical, double bulge) {
+    if (!RemoveOverlappedIndexed(all, a, b, bulge, &net.bulges) ||
+        !RemoveOverlappedIndexed(made, a, b, bulge, &net.bulges))
+      return;
     GjSegment seg(cad::ObjectId(), a, b, name, number);
-    seg.id = createRun(seg, a, b, vertical);
+    seg.id = createRun(seg, a, b, vertical, bulge);
     if (seg.id.isNull()) return;
+    if (bulge != 0.0) net.bulges[seg.id] = bulge;
     net.made.insert(seg.id);
     made.append(seg);
   };
@@ -227,7 +261,7 @@ void RecognisePipeRuns(PipeNetwork& net, const cad::ObjectIdArray* rowIds, const
           continue;
         }
       }
-      offer(moved({centre.x, centre.y, startElev}, t), moved({centre.x, centre.y, endElev}, t), 1);
+      offer(moved({centre.x, centre.y, startElev}, t), moved({centre.x, centre.y, endElev}, t), 1, 0.0);
       continue;
     }
     if (!isLinear || pts.size() < 2) {
@@ -236,16 +270,18 @@ void RecognisePipeRuns(PipeNetwork& net, const cad::ObjectIdArray* rowIds, const
     }
     // The elevation runs from the start to the end elevation along the
     // whole outline, so that the pieces of a polyline join without steps.
+    // An arc piece keeps its bulge and is measured along the arc.
+    auto bulgeAt = [&](std::size_t i) { return i < bulges.size() ? bulges[i] : 0.0; };
     double total = 0;
-    for (std::size_t i = 0; i + 1 < pts.size(); ++i) total += planLength(pts[i], pts[i + 1]);
+    for (std::size_t i = 0; i + 1 < pts.size(); ++i) total += GetSegmentLength(pts[i], pts[i + 1], bulgeAt(i));
     double along = 0;
     for (std::size_t i = 0; i + 1 < pts.size(); ++i) {
-      const double len = planLength(pts[i], pts[i + 1]);
+      const double len = GetSegmentLength(pts[i], pts[i + 1], bulgeAt(i));
       const double z0 = total > 0 ? startElev + (endElev - startElev) * along / total : startElev;
       along += len;
       const double z1 = total > 0 ? startElev + (endElev - startElev) * along / total : endElev;
-      if (len < 1e-9) continue;
-      offer(moved({pts[i].x, pts[i].y, z0}, t), moved({pts[i + 1].x, pts[i + 1].y, z1}, t), 0);
+      if (planLength(pts[i], pts[i + 1]) < 1e-9) continue;
+      offer(moved({pts[i].x, pts[i].y, z0}, t), moved({pts[i + 1].x, pts[i + 1].y, z1}, t), 0, bulgeAt(i));
     }
   }
   HighlightEntities(*rowIds, 0);
@@ -284,9 +320,15 @@ void AutoConnectPipes(PipeNetwork& net) {
       if (!all.alive(slot)) continue;
       const GjSegment b = all.at(slot);
       if (b.name != a.name || b.id == a.id) continue;
+      // An arc keeps its ends: it is never joined into a straight run.
+      if (RunBulge(net, a.id) != 0.0 || RunBulge(net, b.id) != 0.0) continue;
       if (!collinear(a.start, a.end, b.start, b.end)) continue;
+      // Collinear runs that share a stretch of their line are one pipe
+      // drawn twice: they merge end to end whatever the gap rule says, so
+      // the shared stretch counts once.
+      const bool overlapping = sharedLength(a.start, a.end, b.start, b.end) > 1.0;
       Point3d ja, jb, p, q;
-      if (pipe) {
+      if (pipe || overlapping) {
         const Point3d pairs[4][2] = {{a.start, b.start}, {a.start, b.end}, {a.end, b.start}, {a.end, b.end}};
         double best = -1;
         for (const auto& pr : pairs) {
@@ -315,10 +357,12 @@ void AutoConnectPipes(PipeNetwork& net) {
         q = b.end.distanceTo(p) < b.start.distanceTo(p) ? b.start : b.end;
       }
       const double gap = ja.distanceTo(jb);
-      if (!(gap > 10.0 && gap < net.gapLimit)) continue;
+      if (!overlapping && !(gap > 10.0 && gap < net.gapLimit)) continue;
       const int vertical = planLength(p, q) < 1.0 ? 1 : 0;
-      GjSegment joined(cad::ObjectId(), p, q, a.name, a.number);
-      if (pipe) {
+      // The joined run keeps A's number, or B's when A still waits for a
+      // label of the drawing.
+      GjSegment joined(cad::ObjectId(), p, q, a.name, a.number == kAutoNumber ? b.number : a.number);
+      if (pipe || overlapping) {
         // A kinked join need not cover A and B by the overlap rule: make the
         // new run first and erase the two it replaces explicitly.
         joined.id = createRun(joined, p, q, vertical);
@@ -328,7 +372,7 @@ void AutoConnectPipes(PipeNetwork& net) {
           if (s >= 0) all.remove(std::size_t(s));
           EraseEntity(old);
         }
-        RemoveOverlappedIndexed(all, p, q);  // third runs lying on the join
+        RemoveOverlappedIndexed(all, p, q, 0.0, &net.bulges);  // third runs lying on the join
       } else {
         joined.id = createRun(joined, p, q, vertical);
         if (joined.id.isNull()) continue;
@@ -490,7 +534,11 @@ void GenerateRisersAtFixtures(PipeNetwork& net) {
         rs = {k.x, k.y, zk};
         re = {k.x, k.y, np.z};
       }
-      if (!RemoveOverlappedIndexed(all, rs, re) || !RemoveOverlappedIndexed(risers, rs, re)) continue;
+      // An arc meets a fixture only at its ends.
+      if (where == 2 && RunBulge(net, original.id) != 0.0) continue;
+      if (!RemoveOverlappedIndexed(all, rs, re, 0.0, &net.bulges) ||
+          !RemoveOverlappedIndexed(risers, rs, re, 0.0, &net.bulges))
+        continue;
       GjSegment riser(cad::ObjectId(), rs, re, original.name, original.number);
       riser.id = createRun(riser, rs, re, 1);
       if (!riser.id.isNull()) {
@@ -502,10 +550,15 @@ void GenerateRisersAtFixtures(PipeNetwork& net) {
         const Point3d a = where == 0 ? Point3d(np.x, np.y, original.start.z) : cur.start;
         const Point3d b = where == 0 ? cur.end : Point3d(np.x, np.y, original.end.z);
         const StringArray extra = extraAttrs(cur.id);
-        cad::ObjectId remade = createRun(cur, a, b, 0);
+        const double bulge = RunBulge(net, cur.id);
+        cad::ObjectId remade = createRun(cur, a, b, 0, bulge);
         if (!remade.isNull()) {
           // The replacement exists: only now the old run goes.
           appendAttrs(remade, extra);
+          if (bulge != 0.0) {
+            net.bulges.erase(cur.id);
+            net.bulges[remade] = bulge;
+          }
           if (net.made.erase(cur.id)) net.made.insert(remade);
           EraseEntity(cur.id);
           cur.id = remade;
@@ -547,10 +600,15 @@ void BreakPipesAtIntersections(PipeNetwork& net) {
     progress.at(int(runs.size() - 1 - n));
     const GjSegment& ri = runs[n];
     if (ri.id.isNull()) continue;
+    // An arc is not cut, and its chord is no pipe to cut another run at.
+    if (RunBulge(net, ri.id) != 0.0) {
+      index.remove(n);
+      continue;
+    }
     for (std::size_t j : index.query(ri.start, ri.end, tol)) {
       if (j == n) continue;
       const GjSegment& rj = runs[j];
-      if (rj.name != ri.name) continue;
+      if (rj.name != ri.name || RunBulge(net, rj.id) != 0.0) continue;
       Point3d ci, cj;
       if (!closestOnSegments(ri.start, ri.end, rj.start, rj.end, ci, cj)) continue;
       if (ci.distanceTo(cj) > tol) continue;
@@ -625,6 +683,8 @@ class EndGrid {
   std::unordered_map<std::uint64_t, std::vector<std::size_t>> cells_;
 };
 
+}  // namespace
+
 // The TEXT entities of the drawing in a plan R-tree, to find the label
 // beside a run as FindSegmentLabel does (the nearest text crossing the band
 // of the half-width around the run, beginning with the prefix in any case,
@@ -662,9 +722,49 @@ class LabelIndex {
     tree_ = bgi::rtree<Value, bgi::rstar<16>>(values.begin(), values.end());
   }
 
-  std::wstring find(const std::wstring& prefix, const Point3d& start, const Point3d& end, double halfWidth) const {
+  // The label and, through distance, how far it lies (distance minus half
+  // its height); empty when none is within reach.
+  std::wstring find(const std::wstring& prefix, const Point3d& start, const Point3d& end, double halfWidth,
+                    double* distanceOut = nullptr) const {
     std::wstring head = prefix;
     for (wchar_t& c : head) c = wchar_t(std::towupper(c));
+    double best = 0;
+    const Entry* winner = nearest(
+        [&](const Entry& t) { return t.upper.compare(0, head.size(), head) == 0 && t.text.size() >= head.size(); },
+        start, end, halfWidth, best);
+    if (!winner || winner->text.size() == head.size()) return L"";
+    const std::size_t cut = winner->text.find_first_of(L" =", head.size());
+    if (cut == head.size()) return L"";
+    if (distanceOut) *distanceOut = best;
+    return cut == std::wstring::npos ? winner->text : winner->text.substr(0, cut);
+  }
+
+  // The nearest text within reach that reads as a duct section, with its
+  // sizes (see ParseSectionText); false when there is none.
+  bool section(const Point3d& start, const Point3d& end, double halfWidth, std::wstring& label, double& b,
+               double& h, double& distance) const {
+    const Entry* winner = nearest(
+        [&](const Entry& t) {
+          double w, v;
+          return ParseSectionText(t.text, w, v);
+        },
+        start, end, halfWidth, distance);
+    if (!winner) return false;
+    label = winner->text.substr(0, winner->text.find(L' '));
+    return ParseSectionText(winner->text, b, h);
+  }
+
+ private:
+  struct Entry;
+
+ public:
+  // The nearest accepted text whose box meets the band of the half-width
+  // around the run, parallel to it within 10 degrees (any text for a run
+  // shorter than 1), by distance minus half its height; null when none is
+  // nearer than the half-width.
+  template <class Accept>
+  const Entry* nearest(Accept&& accept, const Point3d& start, const Point3d& end, double halfWidth,
+                       double& bestOut) const {
     const Point3d s(start.x, start.y, 0), e(end.x, end.y, 0);
     const bool isLong = s.distanceTo(e) > 1;
     BPolygon band;
@@ -688,7 +788,7 @@ class LabelIndex {
     const Entry* winner = nullptr;
     for (const Value& h : hits) {
       const Entry& t = entries_[h.second];
-      if (t.upper.compare(0, head.size(), head) != 0 || t.text.size() < head.size()) continue;
+      if (!accept(t)) continue;
       if (!bg::intersects(band, t.box)) continue;
       double distance;
       if (isLong) {
@@ -705,10 +805,33 @@ class LabelIndex {
         winner = &t;
       }
     }
-    if (!winner || winner->text.size() == head.size()) return L"";
-    const std::size_t cut = winner->text.find_first_of(L" =", head.size());
-    if (cut == head.size()) return L"";
-    return cut == std::wstring::npos ? winner->text : winner->text.substr(0, cut);
+    bestOut = best;
+    return winner;
+  }
+
+  // The label of a run: of the "DN" and "de" texts within reach the nearest
+  // (on a tie "DN"). An arc is searched piece by piece along the arc.
+  std::wstring runLabel(const Point3d& start, const Point3d& end, double bulge) const {
+    PointList pts;
+    BulgeList bulges;
+    if (bulge != 0.0)
+      TessellateSegment(start, end, bulge, pts, bulges, 32);
+    else
+      pts = {start, end};
+    std::wstring label;
+    double best = 0;
+    for (std::size_t i = 0; i + 1 < pts.size(); ++i) {
+      for (const wchar_t* prefix : {L"DN", L"de"}) {
+        double d = 0;
+        const std::wstring found = find(prefix, pts[i], pts[i + 1], 300.0, &d);
+        if (found.empty() || found == kAutoNumber) continue;
+        if (label.empty() || d < best) {
+          label = found;
+          best = d;
+        }
+      }
+    }
+    return label;
   }
 
  private:
@@ -726,6 +849,51 @@ class LabelIndex {
   bgi::rtree<Value, bgi::rstar<16>> tree_;
 };
 
+DrawingTexts::DrawingTexts() : index_(std::make_unique<LabelIndex>()) {}
+DrawingTexts::~DrawingTexts() = default;
+
+std::wstring DrawingTexts::pipeLabel(const Point3d& start, const Point3d& end, double bulge) const {
+  return index_->runLabel(start, end, bulge);
+}
+
+bool DrawingTexts::ductSection(const Point3d& start, const Point3d& end, double halfWidth, std::wstring& label,
+                               double& b, double& h) const {
+  double d = 0;
+  return index_->section(start, end, halfWidth, label, b, h, d);
+}
+
+bool ParseSectionText(const std::wstring& text, double& b, double& h) {
+  const std::wstring token = text.substr(0, text.find(L' '));
+  if (token.empty()) return false;
+  auto number = [&](std::size_t at, double& v, std::size_t& next) {
+    if (at >= token.size() || !std::iswdigit(token[at])) return false;
+    wchar_t* stop = nullptr;
+    v = std::wcstod(token.c_str() + at, &stop);
+    next = std::size_t(stop - token.c_str());
+    return v > 0;
+  };
+  std::size_t next = 0;
+  // A round duct: "Φ400" (either case of the letter) or "D400".
+  if (token[0] == L'Φ' || token[0] == L'φ' || token[0] == L'D') {
+    double d;
+    if (!number(1, d, next) || next != token.size()) return false;
+    b = h = d;
+    return true;
+  }
+  // A rectangular one: "800x400", "800X400", "800×400", "800*400".
+  double w, v;
+  if (!number(0, w, next) || next >= token.size()) return false;
+  const wchar_t sep = token[next];
+  if (sep != L'x' && sep != L'X' && sep != L'×' && sep != L'*') return false;
+  std::size_t last = 0;
+  if (!number(next + 1, v, last) || last != token.size()) return false;
+  b = w;
+  h = v;
+  return true;
+}
+
+namespace {
+
 double unsignedAngle(const Vector3d& u, const Vector3d& v) {
   const double lu = u.length(), lv = v.length();
   if (lu < 1e-12 || lv < 1e-12) return 0;
@@ -739,20 +907,24 @@ void ApplyDiameterAnnotations(PipeNetwork& net) {
   GjSegmentArray pending;
   GjSegmentArray annotated;
   GjSegmentArray untouched;  // runs this conversion did not make
-  for (const GjSegment& s : net.allSegments) (net.made.count(s.id) ? pending : untouched).push_back(s);
+  // Only the runs of this conversion that wait for a number of the drawing
+  // take labels: a run converted with a chosen number keeps it and carries
+  // no size of its own, which the number's row defines.
+  for (const GjSegment& s : net.allSegments)
+    (net.made.count(s.id) && s.number == kAutoNumber ? pending : untouched).push_back(s);
 
   // Own labels, last to first, searched beside the source lines.
   std::vector<bool> labelled(pending.size(), false);
-  const LabelIndex texts;
+  const DrawingTexts texts;
   for (std::size_t n = pending.size(); n-- > 0;) {
     GjSegment& s = pending[n];
     const Point3d a = s.start - t, b = s.end - t;
-    std::wstring label = texts.find(L"DN", a, b, 300.0);
-    if (label.empty() || label == kAutoNumber) label = texts.find(L"de", a, b, 300.0);
-    if (label.empty() || label == kAutoNumber) continue;
-    double d = 32.0;
-    DiameterOfLabel(label, d);
-    if (!relabel(s.id, label, &d)) EraseEntity(s.id);
+    const std::wstring label = texts.pipeLabel(a, b, RunBulge(net, s.id));
+    if (label.empty()) continue;
+    // A label without a number names the run but gives it no size.
+    double d = 0;
+    const bool hasDiameter = DiameterOfLabel(label, d);
+    if (!relabel(s.id, label, hasDiameter ? &d : nullptr)) EraseEntity(s.id);
     s.number = label;
     labelled[n] = true;
   }

@@ -15,7 +15,9 @@
 // relabels runs that this conversion made.
 #pragma once
 
+#include <memory>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "module/model/records.h"
@@ -32,6 +34,9 @@ struct PipeNetwork {
   GjSegmentArray newSegments;
   // Entities made by this conversion (runs, risers, pieces).
   std::unordered_set<cad::ObjectId> made;
+  // The bulge of every arc run of the lists (runs not listed are straight).
+  // An arc is joined and labelled by its ends and never cut or merged.
+  std::unordered_map<cad::ObjectId, double> bulges;
   // Counts for the closing report.
   int skippedEntities = 0;
   int unlabelledRuns = 0;
@@ -41,6 +46,7 @@ struct PipeNetwork {
     allSegments.clear();
     newSegments.clear();
     made.clear();
+    bulges.clear();
     skippedEntities = unlabelledRuns = 0;
   }
 };
@@ -70,3 +76,38 @@ int FindSegmentIndex(const GjSegmentArray& segments, cad::ObjectId id);
 // The diameter of a label: the number from its first decimal digit on, or
 // nothing when it holds no digit or the number is not above 0.
 bool DiameterOfLabel(const std::wstring& label, double& diameter);
+
+// A size as the user writes it: at most three decimals, no trailing zeros
+// ("25", "2.5").
+std::wstring SizeText(double size);
+
+// The bulge of a run in the network's lists (0 for a straight run).
+double RunBulge(const PipeNetwork& net, cad::ObjectId id);
+
+class LabelIndex;
+
+// The TEXT entities of the drawing, indexed in plan once for the label
+// searches of one conversion.
+class DrawingTexts {
+ public:
+  DrawingTexts();
+  ~DrawingTexts();
+  DrawingTexts(const DrawingTexts&) = delete;
+  DrawingTexts& operator=(const DrawingTexts&) = delete;
+  // The pipe label of a run: of the "DN" and "de" texts within 300 of it
+  // and parallel to it, the nearest; on a tie the "DN" one. An arc (bulge
+  // not 0) is searched along the arc. Empty when there is none.
+  std::wstring pipeLabel(const geom::Point3d& start, const geom::Point3d& end, double bulge) const;
+  // The nearest text within the half-width that reads as a duct section:
+  // the text up to its first blank, and its width and height.
+  bool ductSection(const geom::Point3d& start, const geom::Point3d& end, double halfWidth, std::wstring& label,
+                   double& b, double& h) const;
+
+ private:
+  std::unique_ptr<LabelIndex> index_;
+};
+
+// A duct section text, up to its first blank: "800x400" (also with X, ×
+// or *) gives B 800 and H 400; a round size "Φ400" or "D400" gives B = H =
+// 400. False for any other text.
+bool ParseSectionText(const std::wstring& text, double& b, double& h);

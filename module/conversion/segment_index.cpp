@@ -118,11 +118,23 @@ GjSegmentArray SegmentIndex::segments() const {
   return out;
 }
 
-bool RemoveOverlappedIndexed(SegmentIndex& list, const geom::Point3d& start, const geom::Point3d& end) {
+bool RemoveOverlappedIndexed(SegmentIndex& list, const geom::Point3d& start, const geom::Point3d& end,
+                             double bulge, const std::unordered_map<cad::ObjectId, double>* arcs) {
   const double margin = std::sqrt(start.distanceTo(end) / 2 + 0.25) + 1.0;
   for (std::size_t slot : list.query(start, end, margin)) {
     if (!list.alive(slot)) continue;
     const GjSegment& s = list.at(slot);
+    double listed = 0.0;
+    if (arcs)
+      if (auto it = arcs->find(s.id); it != arcs->end()) listed = it->second;
+    if (bulge != 0.0 || listed != 0.0) {
+      const bool same = s.start.distanceTo(start) < 1.0 && s.end.distanceTo(end) < 1.0 &&
+                        std::fabs(listed - bulge) < 1e-6;
+      const bool swapped = s.start.distanceTo(end) < 1.0 && s.end.distanceTo(start) < 1.0 &&
+                           std::fabs(listed + bulge) < 1e-6;
+      if (same || swapped) return false;
+      continue;
+    }
     if (!IsSegmentNotOnSegment(s.start, s.end, start, end)) return false;
     if (!IsSegmentNotOnSegment(start, end, s.start, s.end)) {
       EraseEntity(s.id);

@@ -48,7 +48,12 @@ class SegmentIndex {
 // first listed segment (in list order) on which start-end lies; every
 // listed segment that lies on start-end and comes before that is erased
 // (entity and slot). The result of the whole-list scan, found by the index.
-bool RemoveOverlappedIndexed(SegmentIndex& list, const geom::Point3d& start, const geom::Point3d& end);
+// An arc (bulge not 0, the listed arcs given by their bulges) lies on
+// another run only as its duplicate: the same ends with the same bulge, or
+// the ends swapped with the bulge negated; a straight run and an arc never
+// lie on each other.
+bool RemoveOverlappedIndexed(SegmentIndex& list, const geom::Point3d& start, const geom::Point3d& end,
+                             double bulge = 0.0, const std::unordered_map<cad::ObjectId, double>* arcs = nullptr);
 
 // The crossing-polygon selection of the circuit tracing over the entities it
 // looks at (wiring pieces and device entities), in plan: an entity is found

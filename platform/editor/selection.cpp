@@ -7,6 +7,7 @@
 #include <map>
 #include <numbers>
 #include <set>
+#include <unordered_set>
 
 #include "platform/cad/database.h"
 #include "platform/editor/cmdline.h"
@@ -295,9 +296,6 @@ SelSet makeSet(std::vector<cad::ObjectId> ids) {
 
 void addUnique(std::vector<cad::ObjectId>& v, cad::ObjectId id) {
   if (id && std::find(v.begin(), v.end(), id) == v.end()) v.push_back(id);
-}
-void removeId(std::vector<cad::ObjectId>& v, cad::ObjectId id) {
-  v.erase(std::remove(v.begin(), v.end(), id), v.end());
 }
 
 // ---------------------------------------------------------------------------
@@ -677,17 +675,27 @@ int interactive(const std::wstring& addPrompt, const std::wstring& removePrompt,
                 bool single, std::vector<cad::ObjectId>& result) {
   bool removing = false;
   std::wstring pendingMode;  // "W", "C", "WP", "CP" waiting for points
+  // The members of the selection beside its ordered list, so that a window
+  // of many entities is checked against the selection in constant time.
+  std::unordered_set<cad::ObjectId> members(result.begin(), result.end());
   auto apply = [&](const std::vector<cad::ObjectId>& ids) {
     int n = 0;
+    if (removing) {
+      std::unordered_set<cad::ObjectId> gone;
+      for (auto id : ids)
+        if (members.erase(id)) gone.insert(id);
+      if (!gone.empty())
+        result.erase(std::remove_if(result.begin(), result.end(), [&](cad::ObjectId id) { return gone.count(id) > 0; }),
+                     result.end());
+      return;
+    }
     for (auto id : ids) {
-      if (removing) {
-        removeId(result, id);
-      } else if (std::find(result.begin(), result.end(), id) == result.end()) {
+      if (members.insert(id).second) {
         result.push_back(id);
         ++n;
       }
     }
-    if (!removing) print(L"\n找到 %d 个", n);
+    print(L"\n找到 %d 个", n);
   };
   for (;;) {
     prompt(removing ? (removePrompt.empty() ? L"\n删除对象: " : removePrompt)

@@ -3,6 +3,7 @@
 #include "module/conversion/material_table.h"
 #include "module/model/module_resources.h"
 #include "module/model/special_data.h"
+#include "module/toolkit/bulge.h"
 #include "tests/module/conversion/circuit_fixture.h"
 
 namespace {
@@ -137,6 +138,43 @@ TEST_F(CircuitConversion, DescribedCircuitBecomesWireInConduitRuns) {
   describe(0);
   g_pipeLineConvDlg->OnConvert();
   EXPECT_EQ(made().size(), 6u);
+}
+
+TEST_F(CircuitConversion, WiringArcsStayArcs) {
+  // Box, lamp, lamp: the wiring from the first lamp to the second is a
+  // semicircle of radius 2000 (an ARC on the wiring layer).
+  b = box({0, 0, 0}, 1500);
+  l1 = lamp({6000, 0, 0}, 3000);
+  l2 = lamp({6000, 4000, 0}, 3000);
+  w1 = wire({0, 0, 0}, {6000, 0, 0});
+  auto* a = new cad::Arc({6000, 2000, 0}, 2000, -M_PI / 2, M_PI / 2);
+  w2 = AppendToModelSpace(a, L"ZEB_照明", db());
+  a->close();
+  ConvAreaObject()->areaIds = {w1, w2};
+  ConvAreaObject()->saved = 1;
+  ShowPipeLineConv();
+  step1 = g_pipeLineSelDlg;
+  ASSERT_NE(step1, nullptr);
+  step1->addItem(true, L"照明", Ids{w1, w2});
+  step1->OnNextStep();
+  ASSERT_NE(g_pipeLineConvDlg, nullptr);
+  ASSERT_EQ(g_pipeLineConvDlg->rowList.GetItemCount(), 1);
+  describe(0);
+  g_pipeLineConvDlg->OnConvert();
+  int arcs = 0;
+  for (cad::ObjectId id : db()->modelSpaceEntities()) {
+    cad::ObjectPtr<cad::Polyline> pl(id, cad::OpenMode::ForRead);
+    if (!pl || pl->layer() != L"导线·导管" || pl->numVerts() < 2 || pl->bulgeAt(0) == 0.0) continue;
+    ++arcs;
+    // From 15 along the arc past the first lamp to the second lamp, on the
+    // wiring's circle.
+    EXPECT_NEAR(GetSegmentLength(pl->pointAt(0), pl->pointAt(1), pl->bulgeAt(0)), 2000 * M_PI - 15, 0.01);
+    const Point3d centre(6000, 2000, 0);
+    for (const Point3d& p : {pl->pointAt(0), pl->pointAt(1),
+                             GetSegmentMidPoint(pl->pointAt(0), pl->pointAt(1), pl->bulgeAt(0))})
+      EXPECT_NEAR(Point3d(p.x, p.y, 0).distanceTo(centre), 2000, 0.01);
+  }
+  EXPECT_EQ(arcs, 1);
 }
 
 TEST_F(CircuitConversion, CountTextsThatAreNoCountFallBackToTheRow) {

@@ -137,7 +137,7 @@ TEST_F(LinearDialogs, RowsThatCannotBeConvertedStayAndNothingIsReportedAsConvert
 TEST_F(LinearDialogs, DuctsConvertEverySegmentWithTheirSize) {
   const cad::ObjectId pl = polyline(L"ZEB_风管", {{0, 0, 0}, {1000, 0, 0}, {1000, 1000, 0}, {3000, 1000, 0}});
   const cad::ObjectId labelled = line(L"ZEB_风管", {0, 5000, 0}, {2000, 5000, 0});
-  text(L"DN150 L=3", {500, 5100, 0}, 0, L"ZEB_风管");
+  text(L"800x400 L=3", {500, 5100, 0}, 0, L"ZEB_风管");
   const cad::ObjectId risers = circle(L"ZEB_风立管", {8000, 0, 0}, 200);
   CAirDuctConv* dlg = open(g_airDuctConvDlg, &ShowAirDuctConv, {pl, labelled, risers});
   CNewListCtrl& list = dlg->rowList;
@@ -158,13 +158,15 @@ TEST_F(LinearDialogs, DuctsConvertEverySegmentWithTheirSize) {
   for (const GjSegment& d : ducts) {
     const StringArray attrs = attrsOf(d.id);
     if (d.number == L"SF1") {
+      // A chosen number: the size is the number's row's, no size lines.
       ++sf1;
-      EXPECT_EQ(attrs[attrs.size() - 2], L"B=32.000000");
-    } else if (d.number == L"DN150") {
-      EXPECT_EQ(attrs.back(), L"H=150.000000");
+      EXPECT_EQ(attrs.size(), 2u);
+    } else if (d.number == L"800x400") {
+      EXPECT_EQ(attrs[attrs.size() - 2], L"B=800");
+      EXPECT_EQ(attrs.back(), L"H=400");
     } else {
       EXPECT_EQ(d.number, L"垂直送风管");
-      EXPECT_EQ(attrs.back(), L"H=400.000000");
+      EXPECT_EQ(attrs.back(), L"H=400");
     }
   }
   EXPECT_EQ(sf1, 3);

@@ -195,10 +195,13 @@ TEST_F(Passes, LabelsBecomeNumbersAndDiameters) {
     const wchar_t* number;
     const wchar_t* diameterLine;
   };
-  const Case cases[] = {{L"DN100", L"DN100", L"公称管径D_0(mm)=100.000000"},
-                        {L"de50", L"de50", L"公称管径D_0(mm)=50.000000"},
-                        {L"DN65 L=3", L"DN65", L"公称管径D_0(mm)=65.000000"},
-                        {L"DNa", L"DNa", L"公称管径D_0(mm)=32.000000"},
+  // Sizes are written as the user writes them; a label without a number
+  // names the run but gives it no size.
+  const Case cases[] = {{L"DN100", L"DN100", L"公称管径D_0(mm)=100"},
+                        {L"de50", L"de50", L"公称管径D_0(mm)=50"},
+                        {L"DN65 L=3", L"DN65", L"公称管径D_0(mm)=65"},
+                        {L"de2.5", L"de2.5", L"公称管径D_0(mm)=2.5"},
+                        {L"DNa", L"DNa", nullptr},
                         {L"DN", L"给水管", nullptr},
                         {L"其它", L"给水管", nullptr}};
   for (const Case& c : cases) {
