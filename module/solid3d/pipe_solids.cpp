@@ -40,14 +40,6 @@ bool blockPosition(cad::ObjectId id, Point3d& at) {
   return true;
 }
 
-solid::Profile circleProfile(double r, const Matrix3d& place, const Vector3d& normal) {
-  solid::Profile p;
-  p.vertices = {place * Point3d(-r, 0, 0), place * Point3d(r, 0, 0)};
-  p.bulges = {1, 1};
-  p.normal = normal;
-  return p;
-}
-
 // A frustum of the given height centred on c along a: radius rBack at the
 // end against a, rFront at the end along a.
 solid::Body frustumAt(const Point3d& c, const Vector3d& a, double h, double rBack, double rFront) {
@@ -205,27 +197,16 @@ std::wstring MakePipeSolid(const std::wstring& type, cad::ObjectId id, const Typ
       out.push_back(twinOf(solid::Body::cone(p0, p1 - p0, r, r), number, attrs[0]));
       return L"";
     }
-    Point3d centre;
-    double radius = 0;
-    GetSegmentArcCenter(p0, p1, b, centre, &radius);
-    double chord = std::hypot(p1.x - p0.x, p1.y - p0.y);
-    if (chord <= 0) return L"弧形管段的起点与终点重合";
-    double k = std::cos(std::atan(std::fabs(end - start) / chord));
-    double n = std::max(96.0, std::floor(radius * k * 6.2831853 / 100000));
-    PointList path;
-    BulgeList pathBulges;
-    TessellateSegment(p0, p1, b, path, pathBulges, n);
-    if (path.size() < 2) return L"";
-    for (Point3d& p : path) p.z = RunElevationAt(p, p0, p1, start, end);
+    // An arc run: the section swept exactly along the arc (a turn about the
+    // arc's axis when level), with no corner at any division of it.
+    if (std::hypot(p1.x - p0.x, p1.y - p0.y) <= 0) return L"弧形管段的起点与终点重合";
+    p0.z = start;
+    p1.z = std::fabs(end - start) < 1.0 ? start : end;
     RoundPoints(fig, 1);
-    Vector3d dir = path[1] - path[0];
-    if (dir.isZeroLength()) return L"";
     solid::Profile section;
-    Matrix3d toPlane = geom::planeToWorld(dir.normal());
-    for (const Point3d& q : fig) section.vertices.push_back(toPlane * Point3d(q.x, q.y, 0));
+    for (const Point3d& q : fig) section.vertices.push_back(Point3d(q.x, q.y, 0));
     section.bulges = figBulges;
-    section.normal = dir.normal();
-    out.push_back(twinOf(solid::Body::sweep(section, path), number, attrs[0]));
+    out.push_back(twinOf(solid::Body::sweepArc(section, p0, p1, b), number, attrs[0]));
     return L"";
   }
   // A riser or through pipe stands on its plan position, from the lower to
@@ -299,7 +280,13 @@ std::wstring MakePipeFittingSolid(const std::wstring& type, cad::ObjectId id, co
     }
     path.push_back({larm * std::cos(theta), larm * std::sin(theta), 0});
     bulges.push_back(0);
-    solid::Profile section = circleProfile(r[0], geom::planeToWorld(Vector3d(-1, 0, 0)), Vector3d(-1, 0, 0));
+    // The section's two half circles meet above and below the bend's plane:
+    // a vertex on the bend's inner line, which the bend of radius Dmax/2
+    // shrinks to a point, leaves the modeller without an edge there.
+    solid::Profile section;
+    section.vertices = {{0, 0, -r[0]}, {0, 0, r[0]}};
+    section.bulges = {1, 1};
+    section.normal = Vector3d(-1, 0, 0);
     body = solid::Body::sweep(section, path, r[1] / r[0], bulges);
     body.transformBy(Matrix3d::alignCoordSys(f, a0, nrm.cross(a0), nrm));
   } else if (n == 3) {
