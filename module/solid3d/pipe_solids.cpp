@@ -265,21 +265,7 @@ std::wstring MakePipeFittingSolid(const std::wstring& type, cad::ObjectId id, co
     double davg = dsum / 2;
     double rb = 0.5 * dmax / std::tan(theta / 2);
     double larm = davg / 2 + rb;
-    // The path: the first leg, the bend (exact; a tapering section is placed
-    // at every 22.5 degrees of it), the second leg.
-    const double bulge = -std::tan(phi / 4);
-    std::vector<Point3d> path{{larm, 0, 0}};
-    std::vector<double> bulges{0};
     const bool tapered = std::fabs(r[1] - r[0]) > 1e-9;
-    PointList arc{{rb, 0, 0}, {rb * std::cos(theta), rb * std::sin(theta), 0}};
-    BulgeList arcBulges{bulge, 0};
-    if (tapered) TessellateSegment(arc[0], arc[1], bulge, arc, arcBulges, 16);
-    for (std::size_t i = 0; i < arc.size(); ++i) {
-      path.push_back(arc[i]);
-      bulges.push_back(tapered || i + 1 == arc.size() ? 0 : bulge);
-    }
-    path.push_back({larm * std::cos(theta), larm * std::sin(theta), 0});
-    bulges.push_back(0);
     // The section's two half circles meet above and below the bend's plane:
     // a vertex on the bend's inner line, which the bend of radius Dmax/2
     // shrinks to a point, leaves the modeller without an edge there.
@@ -287,7 +273,33 @@ std::wstring MakePipeFittingSolid(const std::wstring& type, cad::ObjectId id, co
     section.vertices = {{0, 0, -r[0]}, {0, 0, r[0]}};
     section.bulges = {1, 1};
     section.normal = Vector3d(-1, 0, 0);
-    body = solid::Body::sweep(section, path, r[1] / r[0], bulges);
+    if (!tapered) {
+      // The same path as below, built as its pieces: the legs as cylinders
+      // and the bend as the section turned about the bend's centre, held
+      // together without a boolean (they only touch).
+      const double bend = dmax / 2;
+      const Vector3d second(std::cos(theta), std::sin(theta), 0);
+      body = solid::Body::compound(
+          {solid::Body::cone({rb, 0, 0}, {larm - rb, 0, 0}, r[0], r[0]),
+           solid::Body::torus({rb, bend, 0}, {0, 0, -1}, {0, -1, 0}, bend, r[0], phi),
+           solid::Body::cone(Point3d(0, 0, 0) + second * rb, second * (larm - rb), r[1], r[1])});
+    } else {
+      // The path: the first leg, the bend (a tapering section placed at every
+      // 22.5 degrees of it), the second leg.
+      const double bulge = -std::tan(phi / 4);
+      std::vector<Point3d> path{{larm, 0, 0}};
+      std::vector<double> bulges{0};
+      PointList arc{{rb, 0, 0}, {rb * std::cos(theta), rb * std::sin(theta), 0}};
+      BulgeList arcBulges{bulge, 0};
+      TessellateSegment(arc[0], arc[1], bulge, arc, arcBulges, 16);
+      for (const Point3d& q : arc) {
+        path.push_back(q);
+        bulges.push_back(0);
+      }
+      path.push_back({larm * std::cos(theta), larm * std::sin(theta), 0});
+      bulges.push_back(0);
+      body = solid::Body::sweep(section, path, r[1] / r[0], bulges);
+    }
     body.transformBy(Matrix3d::alignCoordSys(f, a0, nrm.cross(a0), nrm));
   } else if (n == 3) {
     static const int kPairs[3][3] = {{0, 1, 2}, {0, 2, 1}, {1, 2, 0}};

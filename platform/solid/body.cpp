@@ -20,6 +20,7 @@
 #include <BRepPrimAPI_MakePrism.hxx>
 #include <BRepPrimAPI_MakeRevol.hxx>
 #include <BRepPrimAPI_MakeSphere.hxx>
+#include <BRepPrimAPI_MakeTorus.hxx>
 #include <BRepTools.hxx>
 #include <BRep_Builder.hxx>
 #include <BRep_Tool.hxx>
@@ -34,6 +35,7 @@
 #include <TopExp_Explorer.hxx>
 #include <TopTools_IndexedMapOfShape.hxx>
 #include <TopoDS.hxx>
+#include <TopoDS_Compound.hxx>
 #include <TopoDS_Face.hxx>
 #include <TopoDS_Shape.hxx>
 #include <TopoDS_Wire.hxx>
@@ -220,7 +222,9 @@ gp_Trsf similarity(const Matrix3d& m, bool& ok) {
 TopoDS_Shape transformed(const TopoDS_Shape& s, const Matrix3d& m) {
   bool ok = false;
   gp_Trsf t = similarity(m, ok);
-  if (ok) return BRepBuilderAPI_Transform(s, t, Standard_True).Shape();
+  // A move, turn or uniform scale: the shape is placed anew, its geometry
+  // shared (bodies never change in place).
+  if (ok) return BRepBuilderAPI_Transform(s, t, Standard_False).Shape();
   gp_GTrsf g;
   for (int r = 0; r < 3; ++r) {
     for (int c = 0; c < 3; ++c) g.SetValue(r + 1, c + 1, m.m[std::size_t(r)][std::size_t(c)]);
@@ -283,6 +287,15 @@ Body Body::sphere(const Point3d& centre, double radius) {
   return fromShape(guarded("sphere", [&] {
     if (radius <= 0) throw ModelError("sphere: bad radius");
     return BRepPrimAPI_MakeSphere(P(centre), radius).Shape();
+  }));
+}
+
+Body Body::torus(const Point3d& centre, const Vector3d& axis, const Vector3d& start, double bend, double r,
+                 double angle) {
+  return fromShape(guarded("torus", [&] {
+    if (!(r > 0) || bend < r || !(angle > 0)) throw ModelError("torus: bad size");
+    Vector3d x = start - axis.normal() * start.dot(axis.normal());
+    return BRepPrimAPI_MakeTorus(gp_Ax2(P(centre), D(axis), D(x)), bend, r, std::min(angle, 2 * M_PI)).Shape();
   }));
 }
 
@@ -415,6 +428,18 @@ Body Body::sweepArc(const Profile& profile, const Point3d& a, const Point3d& b, 
     for (Point3d& v : placed.vertices) v = place * v;
     placed.normal = (place * profile.normal).normal();
     if (slope.isZeroLength()) {
+      // A round section about the path: a ring, whose box the kernel finds at once.
+      const Profile local = cleaned(profile);
+      if (local.vertices.size() == 2 && local.bulges.size() == 2 && std::fabs(std::fabs(local.bulges[0]) - 1) < 1e-12 &&
+          local.bulges[0] == local.bulges[1] && (local.vertices[0].asVector() + local.vertices[1].asVector()).length() < 1e-9 &&
+          std::fabs(local.vertices[0].z) < 1e-12) {
+        const double r = local.vertices[0].asVector().length();
+        const double bend = (a0 - centre).length();
+        if (r > 0 && bend >= r)
+          return BRepPrimAPI_MakeTorus(gp_Ax2(gp_Pnt(centre.x, centre.y, a.z), D(bulge > 0 ? up : -up), D(a0 - centre)),
+                                       bend, r, angle)
+              .Shape();
+      }
       BRepPrimAPI_MakeRevol rev(makeFace(placed), gp_Ax1(gp_Pnt(centre.x, centre.y, a.z), D(bulge > 0 ? up : -up)),
                                 angle);
       if (!rev.IsDone()) throw ModelError("arc sweep failed");
@@ -435,6 +460,22 @@ Body Body::sweepArc(const Profile& profile, const Point3d& a, const Point3d& b, 
     pipe.Build();
     if (!pipe.IsDone() || !pipe.MakeSolid()) throw ModelError("arc sweep failed");
     return pipe.Shape();
+  }));
+}
+
+Body Body::compound(const std::vector<Body>& parts) {
+  return fromShape(guarded("compound", [&] {
+    BRep_Builder b;
+    TopoDS_Compound all;
+    b.MakeCompound(all);
+    int n = 0;
+    for (const Body& part : parts)
+      if (!part.isNull()) {
+        b.Add(all, part.impl_->shape);
+        ++n;
+      }
+    if (n == 0) throw ModelError("compound: no part");
+    return TopoDS_Shape(all);
   }));
 }
 

@@ -70,6 +70,11 @@ class Body {
   // radius may be 0 (not both).
   static Body cone(const Point3d& base, const Vector3d& axis, double r1, double r2);
   static Body sphere(const Point3d& centre, double radius);
+  // A ring of a circle of radius r whose centre runs round a circle of
+  // radius bend (r may equal bend): about the axis through centre, from the
+  // direction start (across the axis) counter-clockwise about axis by angle.
+  static Body torus(const Point3d& centre, const Vector3d& axis, const Vector3d& start, double bend, double r,
+                    double angle);
   // The closed profile's face moved along v.
   static Body extrusion(const Profile& profile, const Vector3d& v);
   // The closed profile as a flat face (a body without volume, for lofts
@@ -97,6 +102,10 @@ class Body {
   // of the profile about the arc's vertical axis, a climbing one a sweep
   // along the arc's image on the sloping plane.
   static Body sweepArc(const Profile& profile, const Point3d& a, const Point3d& b, double bulge);
+
+  // The bodies held together as one, without a boolean: for parts that
+  // only touch one another (a bend between its two straight legs).
+  static Body compound(const std::vector<Body>& parts);
 
   Body& operator+=(const Body& other);  // union
   Body& operator*=(const Body& other);  // intersection
