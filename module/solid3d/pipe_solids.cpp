@@ -231,6 +231,9 @@ std::wstring MakePipeFittingSolid(const std::wstring& type, cad::ObjectId id, co
   if (attrs.empty()) return L"";
   std::vector<FittingArm> arms;
   if (!ReadFittingArms(id, arms)) return L"管件的图形参数不对";
+  // A fitting among pipes whose numbers give no size has nothing to be made of.
+  for (const FittingArm& a : arms)
+    if (!(a.diameter > 0)) return L"所接管道没有管径";
   std::vector<double> r;
   double dmax = 0, dsum = 0;
   for (const FittingArm& a : arms) {

@@ -96,13 +96,20 @@ TEST_F(PipeSolidsTest, ElbowsOfEverySizeGetTheirSolid) {
 }
 
 TEST_F(PipeSolidsTest, MalformedArmsGiveNoSolidAndSayWhy) {
-  for (StringArray arms : {StringArray{}, StringArray{L"1,0,0"}, StringArray{L"1,0,0,50", L"1,0,0,50", L"1,0,0,5",
-                                                                             L"0,1,0,5", L"0,0,1,5"}}) {
+  for (StringArray arms : {StringArray{}, StringArray{L"1,0,0"},
+                           StringArray{L"1,0,0,50", L"1,0,0,50", L"1,0,0,5", L"0,1,0,5", L"0,0,1,5"}}) {
     cad::ObjectId f = blockRef({0, 0, 0}, L"管道三通");
     primary(f, L"F");
     if (!arms.empty()) ASSERT_TRUE(SetXdataLines(f, L"图形参数", arms, nullptr));
     TwinList twins;
     EXPECT_NE(MakePipeFittingSolid(L"管道三通", f, {}, twins), L"");
+    EXPECT_TRUE(twins.empty());
+  }
+  // A fitting among pipes without a size (arms of diameter 0) says so.
+  for (StringArray arms : {StringArray{L"1,0,0,0"}, StringArray{L"1,0,0,50", L"0,1,0,0"}}) {
+    cad::ObjectId f = fitting({0, 0, 0}, arms);
+    TwinList twins;
+    EXPECT_EQ(MakePipeFittingSolid(L"管道弯头", f, {}, twins), L"所接管道没有管径");
     EXPECT_TRUE(twins.empty());
   }
 }
