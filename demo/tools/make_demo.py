@@ -256,8 +256,9 @@ FLOOR_FIELDS = ["构件名称:ftString:50", "编号:ftString:50", "构件分类:
                 "钢筋参数", "说明", "标志:ftString:20"]
 
 # The floors: name, height, base elevation, same-floor count, concrete, mortar.
+# A basement's height is negative: the all-floors 3D model stacks it below 0.
 FLOORS = [
-    ("地下1层", 4200, -4200, 1, "C35", "M10"),
+    ("地下1层", -4200, -4200, 1, "C35", "M10"),
     ("1层", 3900, 0, 1, "C30", "M7.5"),
     ("2层", 3300, 3900, 1, "C30", "M7.5"),
     ("3层", 3300, 7200, 1, "C25", "M5"),
@@ -312,20 +313,23 @@ def rule_ini(category, name, number, mode="定额"):
 def duct_section(category, params):
     """The cross-section outline of a duct (坐标), whose perimeter the
     take-off multiplies by the run length: a B by H rectangle, or a circle of
-    diameter D (two half arcs) for round ducts."""
+    diameter D (two half arcs) for round ducts, both centred on the duct's
+    axis (the 3D model places the outline's origin on the axis)."""
     if category != "风管":
         return ""
     if any(line.startswith("D=") for line in params.split(CRLF)):
-        return "0,0:1|{D},0:1|0,0"
-    return "0,0|{B},0|{B},{H}|0,{H}|0,0"
+        return "-{D}/2,0:1|{D}/2,0:1|-{D}/2,0"
+    return "-{B}/2,-{H}/2|{B}/2,-{H}/2|{B}/2,{H}/2|-{B}/2,{H}/2|-{B}/2,-{H}/2"
 
 
 def box_solid(name):
     """The 3D description (三维坐标) of a box or cabinet: a block as wide,
-    deep and high as its parameters, standing on its base elevation."""
+    deep and high as its parameters, centred on the insertion point (a
+    "..矩形" row centres its box on the row's base point) and standing on
+    its base elevation."""
     if not isinstance(lib.BOX_DEFAULTS.get(name), tuple):
         return ""
-    return ("1..高" + CRLF + "-({构件宽度(mm)})/2,-({构件厚度(mm)})/2,0|{构件宽度(mm)}|{构件厚度(mm)}|"
+    return ("1..高" + CRLF + "0,0,0|{构件宽度(mm)}|{构件厚度(mm)}|"
             "{构件高度(mm)}..矩形")
 
 

@@ -40,14 +40,6 @@ bool blockPosition(cad::ObjectId id, Point3d& at) {
   return true;
 }
 
-solid::Profile circleProfile(double r, const Matrix3d& place, const Vector3d& normal) {
-  solid::Profile p;
-  p.vertices = {place * Point3d(-r, 0, 0), place * Point3d(r, 0, 0)};
-  p.bulges = {1, 1};
-  p.normal = normal;
-  return p;
-}
-
 // A frustum of the given height centred on c along a: radius rBack at the
 // end against a, rFront at the end along a.
 solid::Body frustumAt(const Point3d& c, const Vector3d& a, double h, double rBack, double rFront) {
@@ -205,27 +197,16 @@ std::wstring MakePipeSolid(const std::wstring& type, cad::ObjectId id, const Typ
       out.push_back(twinOf(solid::Body::cone(p0, p1 - p0, r, r), number, attrs[0]));
       return L"";
     }
-    Point3d centre;
-    double radius = 0;
-    GetSegmentArcCenter(p0, p1, b, centre, &radius);
-    double chord = std::hypot(p1.x - p0.x, p1.y - p0.y);
-    if (chord <= 0) return L"弧形管段的起点与终点重合";
-    double k = std::cos(std::atan(std::fabs(end - start) / chord));
-    double n = std::max(96.0, std::floor(radius * k * 6.2831853 / 100000));
-    PointList path;
-    BulgeList pathBulges;
-    TessellateSegment(p0, p1, b, path, pathBulges, n);
-    if (path.size() < 2) return L"";
-    for (Point3d& p : path) p.z = RunElevationAt(p, p0, p1, start, end);
+    // An arc run: the section swept exactly along the arc (a turn about the
+    // arc's axis when level), with no corner at any division of it.
+    if (std::hypot(p1.x - p0.x, p1.y - p0.y) <= 0) return L"弧形管段的起点与终点重合";
+    p0.z = start;
+    p1.z = std::fabs(end - start) < 1.0 ? start : end;
     RoundPoints(fig, 1);
-    Vector3d dir = path[1] - path[0];
-    if (dir.isZeroLength()) return L"";
     solid::Profile section;
-    Matrix3d toPlane = geom::planeToWorld(dir.normal());
-    for (const Point3d& q : fig) section.vertices.push_back(toPlane * Point3d(q.x, q.y, 0));
+    for (const Point3d& q : fig) section.vertices.push_back(Point3d(q.x, q.y, 0));
     section.bulges = figBulges;
-    section.normal = dir.normal();
-    out.push_back(twinOf(solid::Body::sweep(section, path), number, attrs[0]));
+    out.push_back(twinOf(solid::Body::sweepArc(section, p0, p1, b), number, attrs[0]));
     return L"";
   }
   // A riser or through pipe stands on its plan position, from the lower to
@@ -250,6 +231,9 @@ std::wstring MakePipeFittingSolid(const std::wstring& type, cad::ObjectId id, co
   if (attrs.empty()) return L"";
   std::vector<FittingArm> arms;
   if (!ReadFittingArms(id, arms)) return L"管件的图形参数不对";
+  // A fitting among pipes whose numbers give no size has nothing to be made of.
+  for (const FittingArm& a : arms)
+    if (!(a.diameter > 0)) return L"所接管道没有管径";
   std::vector<double> r;
   double dmax = 0, dsum = 0;
   for (const FittingArm& a : arms) {
@@ -284,23 +268,41 @@ std::wstring MakePipeFittingSolid(const std::wstring& type, cad::ObjectId id, co
     double davg = dsum / 2;
     double rb = 0.5 * dmax / std::tan(theta / 2);
     double larm = davg / 2 + rb;
-    // The path: the first leg, the bend (exact; a tapering section is placed
-    // at every 22.5 degrees of it), the second leg.
-    const double bulge = -std::tan(phi / 4);
-    std::vector<Point3d> path{{larm, 0, 0}};
-    std::vector<double> bulges{0};
     const bool tapered = std::fabs(r[1] - r[0]) > 1e-9;
-    PointList arc{{rb, 0, 0}, {rb * std::cos(theta), rb * std::sin(theta), 0}};
-    BulgeList arcBulges{bulge, 0};
-    if (tapered) TessellateSegment(arc[0], arc[1], bulge, arc, arcBulges, 16);
-    for (std::size_t i = 0; i < arc.size(); ++i) {
-      path.push_back(arc[i]);
-      bulges.push_back(tapered || i + 1 == arc.size() ? 0 : bulge);
+    // The section's two half circles meet above and below the bend's plane:
+    // a vertex on the bend's inner line, which the bend of radius Dmax/2
+    // shrinks to a point, leaves the modeller without an edge there.
+    solid::Profile section;
+    section.vertices = {{0, 0, -r[0]}, {0, 0, r[0]}};
+    section.bulges = {1, 1};
+    section.normal = Vector3d(-1, 0, 0);
+    if (!tapered) {
+      // The same path as below, built as its pieces: the legs as cylinders
+      // and the bend as the section turned about the bend's centre, held
+      // together without a boolean (they only touch).
+      const double bend = dmax / 2;
+      const Vector3d second(std::cos(theta), std::sin(theta), 0);
+      body = solid::Body::compound(
+          {solid::Body::cone({rb, 0, 0}, {larm - rb, 0, 0}, r[0], r[0]),
+           solid::Body::torus({rb, bend, 0}, {0, 0, -1}, {0, -1, 0}, bend, r[0], phi),
+           solid::Body::cone(Point3d(0, 0, 0) + second * rb, second * (larm - rb), r[1], r[1])});
+    } else {
+      // The path: the first leg, the bend (a tapering section placed at every
+      // 22.5 degrees of it), the second leg.
+      const double bulge = -std::tan(phi / 4);
+      std::vector<Point3d> path{{larm, 0, 0}};
+      std::vector<double> bulges{0};
+      PointList arc{{rb, 0, 0}, {rb * std::cos(theta), rb * std::sin(theta), 0}};
+      BulgeList arcBulges{bulge, 0};
+      TessellateSegment(arc[0], arc[1], bulge, arc, arcBulges, 16);
+      for (const Point3d& q : arc) {
+        path.push_back(q);
+        bulges.push_back(0);
+      }
+      path.push_back({larm * std::cos(theta), larm * std::sin(theta), 0});
+      bulges.push_back(0);
+      body = solid::Body::sweep(section, path, r[1] / r[0], bulges);
     }
-    path.push_back({larm * std::cos(theta), larm * std::sin(theta), 0});
-    bulges.push_back(0);
-    solid::Profile section = circleProfile(r[0], geom::planeToWorld(Vector3d(-1, 0, 0)), Vector3d(-1, 0, 0));
-    body = solid::Body::sweep(section, path, r[1] / r[0], bulges);
     body.transformBy(Matrix3d::alignCoordSys(f, a0, nrm.cross(a0), nrm));
   } else if (n == 3) {
     static const int kPairs[3][3] = {{0, 1, 2}, {0, 2, 1}, {1, 2, 0}};

@@ -176,13 +176,13 @@ std::wstring MakePointBlock3d(const std::wstring& type, cad::ObjectId id, const 
     // outline, as high as the outline's shorter side.
     auto box = planFigureBox(id, num, rows);
     if (!box) return why;
-    if (box->transformBy(place * Matrix3d::scaling(scale, position)) != cad::Status::Ok) return why;
+    if (box->transformBy(place * Matrix3d::scaling(scale)) != cad::Status::Ok) return why;
     StampTwin(box.get(), num, attrs[0]);
     out.push_back(std::move(box));
     return L"";
   }
   auto ref = std::make_unique<cad::BlockReference>(position, block);
-  if (ref->setBlockTransform(place * Matrix3d::scaling(scale, position)) != cad::Status::Ok)
+  if (ref->setBlockTransform(place * Matrix3d::scaling(scale)) != cad::Status::Ok)
     return L"无法放置三维图块";
   StampTwin(ref.get(), num, attrs[0]);
   out.push_back(std::move(ref));

@@ -115,9 +115,13 @@ Matrix3d ShapePlacement(cad::ObjectId id, const Matrix3d& blockTransform, double
     k = v.perpVector();
     if (v.z != 0) t = std::atan2(std::fabs(v.z), std::hypot(v.x, v.y));
   }
+  // The twin stands at the component's elevation whatever height its
+  // reference is inserted at: the reference's own z is taken out before the
+  // elevation is added.
+  const Point3d plan(position.x, position.y, 0);
   Matrix3d tilt;
-  if (t != 0 && !k.isZeroLength()) tilt = Matrix3d::rotation(t, -k, position);
-  return Matrix3d::translation({0, 0, e}) * tilt * blockTransform;
+  if (t != 0 && !k.isZeroLength()) tilt = Matrix3d::rotation(t, -k, plan);
+  return Matrix3d::translation({0, 0, e}) * tilt * Matrix3d::translation({0, 0, -position.z}) * blockTransform;
 }
 
 std::wstring InterpretShapeDescription(const std::wstring& description, const std::wstring& num,
@@ -200,20 +204,24 @@ std::wstring InterpretShapeDescription(const std::wstring& description, const st
     auto tooFew = [&](const StringArray& parts, std::size_t n) {
       return parts.size() < n || !basePoint(parts[0], base);
     };
-    auto notEnough = [] {
-      ed::printText(kTooFew);
-      return std::wstring(L"形状描述参数不够");
-    };
+    // A row with too few values is named and skipped; the rows after it are read.
+    auto notEnough = [] { ed::printText(kTooFew); };
     if (has(t, L"..矩形")) {
       StringArray parts = split(values, L"|");
-      if (tooFew(parts, 4)) return notEnough();
+      if (tooFew(parts, 4)) {
+        notEnough();
+        continue;
+      }
       double l = number(parts[1]), w = number(parts[2]), h = number(parts[3]);
       PointList rect{{-l / 2, -w / 2, 0}, {l / 2, -w / 2, 0}, {l / 2, w / 2, 0}, {-l / 2, w / 2, 0}};
       body = MakeExtrusionBody(rect, BulgeList(4, 0), h);
     } else if (has(t, L"..截面") && has(t, L"||")) {
       StringArray halves = split(values, L"||");
       StringArray parts = split(halves.size() > 1 ? halves[1] : L"", L"|");
-      if (tooFew(parts, 4)) return notEnough();
+      if (tooFew(parts, 4)) {
+        notEnough();
+        continue;
+      }
       PointList pts, bottom;
       BulgeList bulges, bottomBulges;
       points(halves[0], pts, bulges);
@@ -224,7 +232,10 @@ std::wstring InterpretShapeDescription(const std::wstring& description, const st
       StringArray parts = split(values, L"||");
       if (parts.size() < 3) continue;
       StringArray last = split(parts[2], L"|");
-      if (tooFew(last, 2)) return notEnough();
+      if (tooFew(last, 2)) {
+        notEnough();
+        continue;
+      }
       PointList a, b;
       BulgeList ab, bb;
       points(parts[0], a, ab);
@@ -234,11 +245,17 @@ std::wstring InterpretShapeDescription(const std::wstring& description, const st
       centre = Point3d(0, 0, h / 2);
     } else if (has(t, L"..圆形")) {
       StringArray parts = split(values, L"|");
-      if (tooFew(parts, 4)) return notEnough();
+      if (tooFew(parts, 4)) {
+        notEnough();
+        continue;
+      }
       body = MakeConeBody({0, 0, 0}, number(parts[1]), number(parts[2]), number(parts[3]));
     } else if (has(t, L"..球缺")) {
       StringArray parts = split(values, L"|");
-      if (tooFew(parts, 3)) return notEnough();
+      if (tooFew(parts, 3)) {
+        notEnough();
+        continue;
+      }
       body = MakeDomeBody({0, 0, 0}, number(parts[1]), number(parts[2]));
     } else if (has(t, L"..圆面")) {
       StringArray parts = split(values, L"||");
@@ -248,7 +265,10 @@ std::wstring InterpretShapeDescription(const std::wstring& description, const st
         ed::printText(L"\n参数不足");
         return L"形状描述参数不足";
       }
-      if (tooFew(last, 1)) return notEnough();
+      if (tooFew(last, 1)) {
+        notEnough();
+        continue;
+      }
       double r = number(last[1]);
       if (r <= 0) {
         ed::printText(L"\n圆半径不能为零");

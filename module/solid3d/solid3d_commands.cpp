@@ -224,6 +224,7 @@ void CmdKivSolid3d() {
   g_solidMode = SolidMode::Floor3d;
   BuildFloorSolids();
   showIsometric();
+  WatchErasedComponents();
 }
 
 void CmdKivSolidAll3d() {

@@ -1,6 +1,7 @@
 // The per-type pass, the full pass and the refresh of the 3D twins.
 #include "module/solid3d/twins.h"
 
+#include <set>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -20,6 +21,8 @@
 #include "platform/cad/database.h"
 #include "platform/cad/entities.h"
 #include "platform/editor/cmdline.h"
+#include "platform/editor/document.h"
+#include "platform/editor/reactor.h"
 #include "platform/editor/selection.h"
 #include "platform/solid/body.h"
 
@@ -124,6 +127,77 @@ std::wstring numberOf(cad::ObjectId id) {
   return number;
 }
 
+// Told of the end of every command while the one-floor 3D view is on: the
+// twins of the components a command erased (the host's ERASE as much as the
+// module's own commands) are erased with them. It looks at what changed in
+// the drawing since the last command, so its cost follows the command's work.
+class EraseWatch : public ed::EditorReactor {
+ public:
+  ~EraseWatch() override { ed::removeReactor(this); }
+
+  // Starts watching the current drawing from now on.
+  void start() {
+    ed::addReactor(this);
+    db_ = ed::curDatabase();
+    cursor_ = {};
+    pending_.clear();
+    std::vector<cad::ObjectId> none;
+    if (db_) db_->changesSince(cursor_, none);
+  }
+
+  void commandEnded(const std::wstring&) override { sweep(); }
+  void commandCancelled(const std::wstring&) override { sweep(); }
+  void commandFailed(const std::wstring&) override { sweep(); }
+
+ private:
+  void sweep() {
+    cad::Database* db = ed::curDatabase();
+    if (!db) return;
+    if (db != db_ || g_solidMode != SolidMode::Floor3d) {
+      // Another drawing, or the view is no longer the one-floor model: what
+      // changed meanwhile has no twins to follow.
+      start();
+      return;
+    }
+    std::vector<cad::ObjectId> changed;
+    if (!db->changesSince(cursor_, changed)) return;
+    changed.insert(changed.end(), pending_.begin(), pending_.end());
+    pending_.clear();
+    std::unordered_set<cad::ObjectId> seen;
+    std::set<std::wstring> types;
+    for (cad::ObjectId id : changed) {
+      if (!seen.insert(id).second) continue;
+      cad::DbObject* obj = nullptr;
+      cad::Status st = cad::openObject(obj, id, cad::OpenMode::ForRead, true);
+      if (st == cad::Status::WasOpenForWrite) {
+        pending_.push_back(id);  // still being changed: looked at after the next command
+        continue;
+      }
+      if (st != cad::Status::Ok) continue;
+      if (obj->isErased())
+        if (auto* ent = dynamic_cast<cad::Entity*>(obj); ent && HasSolidPass(ent->layer())) types.insert(ent->layer());
+      obj->close();
+    }
+    for (const std::wstring& type : types) {
+      const std::wstring twinLayer = type + kTwinLayerSuffix;
+      bool locked = false;
+      GetLayerFlags(twinLayer, nullptr, nullptr, &locked, nullptr);
+      SetLayerLocked(twinLayer, false, nullptr);
+      EraseSolidTwins(type, {}, nullptr);
+      SetLayerLocked(twinLayer, locked, nullptr);
+    }
+  }
+
+  cad::Database* db_ = nullptr;
+  cad::Database::ChangeCursor cursor_;
+  std::vector<cad::ObjectId> pending_;
+};
+
+EraseWatch& eraseWatch() {
+  static EraseWatch watch;
+  return watch;
+}
+
 // Installs the refresh in the seams of the component model when the module loads.
 [[maybe_unused]] const bool kSeamsInstalled = [] {
   Seams().refreshSolid3dOfEntity = &RefreshSolidTwinsOfEntity;
@@ -177,6 +251,8 @@ std::wstring SectionFigure(cad::ObjectId id, const std::wstring& number, const T
 }
 
 bool HasSolidPass(const std::wstring& type) { return tableIndex().slot.count(type) > 0; }
+
+void WatchErasedComponents() { eraseWatch().start(); }
 
 void BuildTypeSolids(const SolidPass& pass, const std::wstring& type, const cad::ObjectIdArray& idsIn,
                      cad::Database* db) {

@@ -73,6 +73,10 @@ void RefreshSolidTwinsOfEntity(const std::wstring& type, cad::ObjectId id, cad::
 // drawing.
 void EraseSolidTwins(const std::wstring& type, const cad::ObjectIdArray& ids, cad::Database* db);
 
+// From now on, while the one-floor 3D view is on, the end of every command
+// erases the twins of the components it erased (KivSolid3d starts it).
+void WatchErasedComponents();
+
 // Whether the type table builds twins for the type.
 bool HasSolidPass(const std::wstring& type);
 

@@ -37,8 +37,11 @@ Status Body3d::transformBy(const Matrix3d& m) {
 
 Status Body3d::getGeomExtents(Extents3d& ext) const {
   ext = {};
+  // The body's quick box, kept with the body: asked for by the drawing's
+  // spatial index after every change and by every dump, so never the
+  // modeller's slow smallest box.
   Point3d lo, hi;
-  if (!body_.extents(lo, hi)) return Status::NotApplicable;
+  if (!body_.box(lo, hi)) return Status::NotApplicable;
   ext.add(lo);
   ext.add(hi);
   return Status::Ok;

@@ -24,6 +24,8 @@ class Body3d : public Entity {
   const Solid3d::Body& faces() const;
   // Any matrix the modeller accepts; NotApplicable when it refuses.
   Status transformBy(const Matrix3d& m) override;
+  // A box around the body, found quickly and kept (possibly a little larger
+  // than the body's smallest box, body().extents()).
   Status getGeomExtents(Extents3d& ext) const override;
 
  private:

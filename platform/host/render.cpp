@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cwchar>
 #include <limits>
 #include <unordered_map>
@@ -381,9 +382,35 @@ class Walker {
       case K::Point:
         add({Prim::Kind::Dot, c, {{plan(m, static_cast<const cad::PointEntity&>(e).position())}}});
         break;
+      case K::UnknownEntity: {
+        // Kinds kept only as read from a file: the 3D faces of figures drawn
+        // elsewhere (a graph library's 3D drawings are made of them).
+        auto& u = static_cast<const cad::UnknownEntity&>(e);
+        if (u.dxfType == "3DFACE") face3d(u, c, m);
+        break;
+      }
       default:
         break;
     }
+  }
+
+  // A 3DFACE: three or four corners (codes 10 to 13), filled when shaded,
+  // else its edges but those flagged invisible (code 70, one bit an edge).
+  void face3d(const cad::UnknownEntity& u, Rgb c, const Matrix3d& m) {
+    Point3d corner[4];
+    int edgeFlags = 0;
+    for (const auto& t : u.tags) {
+      const double v = std::strtod(t.value.c_str(), nullptr);
+      if (t.code >= 10 && t.code <= 13) corner[t.code - 10].x = v;
+      else if (t.code >= 20 && t.code <= 23) corner[t.code - 20].y = v;
+      else if (t.code >= 30 && t.code <= 33) corner[t.code - 30].z = v;
+      else if (t.code == 70) edgeFlags = int(v);
+    }
+    std::vector<Point3d> pts{corner[0], corner[1], corner[2]};
+    if (!corner[3].isEqualTo(corner[2])) pts.push_back(corner[3]);
+    if (shaded_) return face(c, m, pts);
+    for (size_t k = 0; k < pts.size(); ++k)
+      if (!(edgeFlags & (1 << k))) stroke(c, {plan(m, pts[k]), plan(m, pts[(k + 1) % pts.size()])}, false);
   }
 
   void reference(const cad::BlockReference& r, cad::ObjectId layerId, Rgb c, const Frame& f) {

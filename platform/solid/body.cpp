@@ -20,6 +20,7 @@
 #include <BRepPrimAPI_MakePrism.hxx>
 #include <BRepPrimAPI_MakeRevol.hxx>
 #include <BRepPrimAPI_MakeSphere.hxx>
+#include <BRepPrimAPI_MakeTorus.hxx>
 #include <BRepTools.hxx>
 #include <BRep_Builder.hxx>
 #include <BRep_Tool.hxx>
@@ -34,6 +35,7 @@
 #include <TopExp_Explorer.hxx>
 #include <TopTools_IndexedMapOfShape.hxx>
 #include <TopoDS.hxx>
+#include <TopoDS_Compound.hxx>
 #include <TopoDS_Face.hxx>
 #include <TopoDS_Shape.hxx>
 #include <TopoDS_Wire.hxx>
@@ -45,15 +47,32 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <mutex>
 #include <sstream>
 
 namespace solid {
 
 struct Body::Impl {
   TopoDS_Shape shape;
+  // The quick box, found on first use.
+  mutable std::once_flag boxOnce;
+  mutable bool boxed = false;
+  mutable double lo[3] = {0, 0, 0}, hi[3] = {0, 0, 0};
 };
 
 namespace {
+
+// Adds the time from its making to its end to the modeller's time.
+class ModelTime {
+ public:
+  ModelTime() : t0_(std::chrono::steady_clock::now()) {}
+  ~ModelTime() { Stats().modelSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0_).count(); }
+  ModelTime(const ModelTime&) = delete;
+  ModelTime& operator=(const ModelTime&) = delete;
+
+ private:
+  std::chrono::steady_clock::time_point t0_;
+};
 
 std::atomic<int> g_failures{0};
 
@@ -75,6 +94,7 @@ gp_Dir D(const Vector3d& v) {
 // Runs a kernel step; its exceptions become ModelError.
 template <class F>
 auto guarded(const char* what, F&& f) -> decltype(f()) {
+  ModelTime timed;
   checkInjected(what);
   try {
     return f();
@@ -85,19 +105,24 @@ auto guarded(const char* what, F&& f) -> decltype(f()) {
   }
 }
 
-// The point at fraction t of the arc from a to b with bulge about n.
-Point3d arcPoint(const Point3d& a, const Point3d& b, double bulge, const Vector3d& n, double t) {
+// The centre of the arc from a to b (apart) with bulge (not 0) about n.
+Point3d arcCentre(const Point3d& a, const Point3d& b, double bulge, const Vector3d& n) {
   Vector3d chord = b - a;
   double c = chord.length();
-  if (bulge == 0 || c == 0) return a + chord * t;
   double theta = 4 * std::atan(bulge);
   double r = c / (2 * std::sin(std::fabs(theta) / 2));
   Vector3d u = chord / c;
   Vector3d left = n.normal().cross(u);  // centre side of a counter-clockwise arc
   double h = r * std::cos(theta / 2);   // signed: beyond a half turn the centre crosses the chord
   Point3d mid = a + chord * 0.5;
-  Point3d centre = bulge > 0 ? mid + left * h : mid - left * h;
-  Matrix3d rot = Matrix3d::rotation(theta * t, n, centre);
+  return bulge > 0 ? mid + left * h : mid - left * h;
+}
+
+// The point at fraction t of the arc from a to b with bulge about n.
+Point3d arcPoint(const Point3d& a, const Point3d& b, double bulge, const Vector3d& n, double t) {
+  Vector3d chord = b - a;
+  if (bulge == 0 || chord.length() == 0) return a + chord * t;
+  Matrix3d rot = Matrix3d::rotation(4 * std::atan(bulge) * t, n, arcCentre(a, b, bulge, n));
   return rot * a;
 }
 
@@ -197,7 +222,9 @@ gp_Trsf similarity(const Matrix3d& m, bool& ok) {
 TopoDS_Shape transformed(const TopoDS_Shape& s, const Matrix3d& m) {
   bool ok = false;
   gp_Trsf t = similarity(m, ok);
-  if (ok) return BRepBuilderAPI_Transform(s, t, Standard_True).Shape();
+  // A move, turn or uniform scale: the shape is placed anew, its geometry
+  // shared (bodies never change in place).
+  if (ok) return BRepBuilderAPI_Transform(s, t, Standard_False).Shape();
   gp_GTrsf g;
   for (int r = 0; r < 3; ++r) {
     for (int c = 0; c < 3; ++c) g.SetValue(r + 1, c + 1, m.m[std::size_t(r)][std::size_t(c)]);
@@ -260,6 +287,15 @@ Body Body::sphere(const Point3d& centre, double radius) {
   return fromShape(guarded("sphere", [&] {
     if (radius <= 0) throw ModelError("sphere: bad radius");
     return BRepPrimAPI_MakeSphere(P(centre), radius).Shape();
+  }));
+}
+
+Body Body::torus(const Point3d& centre, const Vector3d& axis, const Vector3d& start, double bend, double r,
+                 double angle) {
+  return fromShape(guarded("torus", [&] {
+    if (!(r > 0) || bend < r || !(angle > 0)) throw ModelError("torus: bad size");
+    Vector3d x = start - axis.normal() * start.dot(axis.normal());
+    return BRepPrimAPI_MakeTorus(gp_Ax2(P(centre), D(axis), D(x)), bend, r, std::min(angle, 2 * M_PI)).Shape();
   }));
 }
 
@@ -374,6 +410,75 @@ Body Body::revolve(const Profile& profile, const Point3d& axisPoint, const Vecto
   }));
 }
 
+Body Body::sweepArc(const Profile& profile, const Point3d& a, const Point3d& b, double bulge) {
+  return fromShape(guarded("arc sweep", [&] {
+    const Vector3d up(0, 0, 1);
+    const Point3d a0(a.x, a.y, 0), b0(b.x, b.y, 0);
+    const double c = (b0 - a0).length();
+    if (bulge == 0 || !(c > 0)) throw ModelError("arc sweep: not an arc");
+    const double angle = 4 * std::atan(std::fabs(bulge));
+    const Point3d centre = arcCentre(a0, b0, bulge, up);
+    // The plan direction at the start, and the height's rise along it.
+    Vector3d along = up.cross(a0 - centre).normal();
+    if (bulge < 0) along = -along;
+    const Vector3d slope = (b0 - a0) * ((b.z - a.z) / (c * c));
+    Vector3d start = along + up * slope.dot(along);
+    Profile placed = cleaned(profile);
+    Matrix3d place = geom::planeToWorld(a, start.normal());
+    for (Point3d& v : placed.vertices) v = place * v;
+    placed.normal = (place * profile.normal).normal();
+    if (slope.isZeroLength()) {
+      // A round section about the path: a ring, whose box the kernel finds at once.
+      const Profile local = cleaned(profile);
+      if (local.vertices.size() == 2 && local.bulges.size() == 2 && std::fabs(std::fabs(local.bulges[0]) - 1) < 1e-12 &&
+          local.bulges[0] == local.bulges[1] && (local.vertices[0].asVector() + local.vertices[1].asVector()).length() < 1e-9 &&
+          std::fabs(local.vertices[0].z) < 1e-12) {
+        const double r = local.vertices[0].asVector().length();
+        const double bend = (a0 - centre).length();
+        if (r > 0 && bend >= r)
+          return BRepPrimAPI_MakeTorus(gp_Ax2(gp_Pnt(centre.x, centre.y, a.z), D(bulge > 0 ? up : -up), D(a0 - centre)),
+                                       bend, r, angle)
+              .Shape();
+      }
+      BRepPrimAPI_MakeRevol rev(makeFace(placed), gp_Ax1(gp_Pnt(centre.x, centre.y, a.z), D(bulge > 0 ? up : -up)),
+                                angle);
+      if (!rev.IsDone()) throw ModelError("arc sweep failed");
+      return rev.Shape();
+    }
+    // The level arc lifted onto the sloping plane through a along the chord:
+    // an affine map, under which the kernel keeps the curve exact.
+    TopoDS_Edge level = makeEdge(a0, b0, bulge, up);
+    gp_GTrsf lift;
+    lift.SetValue(3, 1, slope.x);
+    lift.SetValue(3, 2, slope.y);
+    lift.SetValue(3, 4, a.z - slope.x * a.x - slope.y * a.y);
+    BRepBuilderAPI_GTransform lifted(level, lift, Standard_True);
+    if (!lifted.IsDone()) throw ModelError("arc sweep: the path cannot be lifted");
+    BRepOffsetAPI_MakePipeShell pipe(BRepBuilderAPI_MakeWire(TopoDS::Edge(lifted.Shape())).Wire());
+    pipe.SetMode(Standard_False);
+    pipe.Add(makeWire(placed));
+    pipe.Build();
+    if (!pipe.IsDone() || !pipe.MakeSolid()) throw ModelError("arc sweep failed");
+    return pipe.Shape();
+  }));
+}
+
+Body Body::compound(const std::vector<Body>& parts) {
+  return fromShape(guarded("compound", [&] {
+    BRep_Builder b;
+    TopoDS_Compound all;
+    b.MakeCompound(all);
+    int n = 0;
+    for (const Body& part : parts)
+      if (!part.isNull()) {
+        b.Add(all, part.impl_->shape);
+        ++n;
+      }
+    if (n == 0) throw ModelError("compound: no part");
+    return TopoDS_Shape(all);
+  }));
+}
+
 static Body fromShape(const TopoDS_Shape& s) {
   auto impl = std::make_shared<Body::Impl>();
   impl->shape = s;
@@ -432,6 +537,7 @@ int Body::faceCount() const {
 }
 
 double Body::volume() const {
+  ModelTime timed;
   if (!impl_ || !hasSolid(impl_->shape)) return 0;
   GProp_GProps props;
   BRepGProp::VolumeProperties(impl_->shape, props);
@@ -446,6 +552,7 @@ double Body::area() const {
 }
 
 bool Body::extents(Point3d& lo, Point3d& hi) const {
+  ModelTime timed;
   if (isNull()) return false;
   Bnd_Box box;
   BRepBndLib::AddOptimal(impl_->shape, box, Standard_False, Standard_False);
@@ -457,7 +564,30 @@ bool Body::extents(Point3d& lo, Point3d& hi) const {
   return true;
 }
 
+bool Body::box(Point3d& lo, Point3d& hi) const {
+  if (!impl_ || impl_->shape.IsNull()) return false;
+  const Impl& d = *impl_;
+  std::call_once(d.boxOnce, [&] {
+    ModelTime timed;
+    if (isNull()) return;
+    Bnd_Box b;
+    try {
+      BRepBndLib::Add(d.shape, b, Standard_False);
+    } catch (const Standard_Failure&) {
+      return;
+    }
+    if (b.IsVoid()) return;
+    b.Get(d.lo[0], d.lo[1], d.lo[2], d.hi[0], d.hi[1], d.hi[2]);
+    d.boxed = true;
+  });
+  if (!d.boxed) return false;
+  lo = {d.lo[0], d.lo[1], d.lo[2]};
+  hi = {d.hi[0], d.hi[1], d.hi[2]};
+  return true;
+}
+
 Mesh Body::mesh(double deflection) const {
+  ModelTime timed;
   Mesh out;
   if (isNull()) return out;
   TopoDS_Shape s = impl_->shape;

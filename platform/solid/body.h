@@ -70,6 +70,11 @@ class Body {
   // radius may be 0 (not both).
   static Body cone(const Point3d& base, const Vector3d& axis, double r1, double r2);
   static Body sphere(const Point3d& centre, double radius);
+  // A ring of a circle of radius r whose centre runs round a circle of
+  // radius bend (r may equal bend): about the axis through centre, from the
+  // direction start (across the axis) counter-clockwise about axis by angle.
+  static Body torus(const Point3d& centre, const Vector3d& axis, const Vector3d& start, double bend, double r,
+                    double angle);
   // The closed profile's face moved along v.
   static Body extrusion(const Profile& profile, const Vector3d& v);
   // The closed profile as a flat face (a body without volume, for lofts
@@ -90,6 +95,17 @@ class Body {
   static Body loft(const Profile& start, const Profile& end, const MorphingMap& map = {});
   // The closed profile turned through angle (radians) about an axis.
   static Body revolve(const Profile& profile, const Point3d& axisPoint, const Vector3d& axisDir, double angle);
+  // The closed profile swept along one arc: in plan the arc from a to b
+  // with the bulge (counter-clockwise about +z when positive), its height
+  // rising linearly along the chord from a.z to b.z. The profile is taken
+  // relative to a, as for sweep. The path is exact: a level arc is a turn
+  // of the profile about the arc's vertical axis, a climbing one a sweep
+  // along the arc's image on the sloping plane.
+  static Body sweepArc(const Profile& profile, const Point3d& a, const Point3d& b, double bulge);
+
+  // The bodies held together as one, without a boolean: for parts that
+  // only touch one another (a bend between its two straight legs).
+  static Body compound(const std::vector<Body>& parts);
 
   Body& operator+=(const Body& other);  // union
   Body& operator*=(const Body& other);  // intersection
@@ -103,8 +119,12 @@ class Body {
   int faceCount() const;
   double volume() const;
   double area() const;
-  // False for a null body.
+  // The smallest box around the body. False for a null body.
   bool extents(Point3d& lo, Point3d& hi) const;
+  // A box around the body, quick to find and possibly a little larger than
+  // extents() (curved faces are boxed by their defining geometry); found
+  // once per body and kept with it. False for a null body.
+  bool box(Point3d& lo, Point3d& hi) const;
   // Triangles within the given chord deviation (drawing units).
   Mesh mesh(double deflection = 2.0) const;
 
@@ -122,10 +142,13 @@ class Body {
 
 // Makes the next n operations of the modeller throw ModelError (for tests).
 void FailNextOperations(int n);
-// Counts the booleans carried out and the time they took (for benchmarks).
+// Counts the booleans carried out and the time they took, and the time
+// spent in the modeller altogether (building, combining, moving, measuring
+// and meshing bodies), for benchmarks.
 struct BooleanStats {
   long count = 0;
   double seconds = 0;
+  double modelSeconds = 0;
 };
 BooleanStats& Stats();
 

@@ -71,9 +71,33 @@ TEST_F(PipeSolidsTest, FittingSolidsReachAsFarAsThePipesAreTrimmed) {
   EXPECT_NEAR(v, M_PI * 25 * 25 * 60, 1);
 }
 
+// Elbows of every size: the bend of radius D/2 between two legs of D/2
+// each, for a right angle and a 45 degree bend. Volume: the legs plus the
+// bend's turn (the section times the path of its centre).
+TEST_F(PipeSolidsTest, ElbowsOfEverySizeGetTheirSolid) {
+  const double kPi = 3.14159265;
+  for (double d : {15.0, 20.0, 25.0, 32.0, 40.0, 50.0, 65.0, 80.0, 100.0, 125.0, 150.0, 200.0})
+    for (double armsDeg : {90.0, 135.0}) {
+      SCOPED_TRACE(testing::Message() << "DN" << d << " arms at " << armsDeg);
+      const double theta = armsDeg * M_PI / 180, r = d / 2;
+      cad::ObjectId f = fitting({1000, 2000, 300}, {ed::format(L"1,0,0,%g", d),
+                                                    ed::format(L"%.12f,%.12f,0,%g", std::cos(theta), std::sin(theta), d)});
+      TwinList twins;
+      ASSERT_EQ(MakePipeFittingSolid(L"管道弯头", f, {}, twins), L"");
+      double volume = 0;
+      cad::Extents3d e = bodyExtents(twins, &volume);
+      const double expected = M_PI * r * r * (d + r * (kPi - theta));
+      EXPECT_NEAR(volume, expected, expected * 1e-4);
+      // The first arm reaches as far as the pipe on it is trimmed.
+      EXPECT_NEAR(e.maxPoint.x - 1000, 0.5 * d / std::tan(theta / 2) + d / 2, 0.01);
+      EXPECT_NEAR(e.minPoint.z, 300 - r, 0.01);
+      EXPECT_NEAR(e.maxPoint.z, 300 + r, 0.01);
+    }
+}
+
 TEST_F(PipeSolidsTest, MalformedArmsGiveNoSolidAndSayWhy) {
-  for (StringArray arms : {StringArray{}, StringArray{L"1,0,0"}, StringArray{L"1,0,0,50", L"1,0,0,50", L"1,0,0,5",
-                                                                             L"0,1,0,5", L"0,0,1,5"}}) {
+  for (StringArray arms : {StringArray{}, StringArray{L"1,0,0"},
+                           StringArray{L"1,0,0,50", L"1,0,0,50", L"1,0,0,5", L"0,1,0,5", L"0,0,1,5"}}) {
     cad::ObjectId f = blockRef({0, 0, 0}, L"管道三通");
     primary(f, L"F");
     if (!arms.empty()) {
@@ -81,6 +105,13 @@ TEST_F(PipeSolidsTest, MalformedArmsGiveNoSolidAndSayWhy) {
     }
     TwinList twins;
     EXPECT_NE(MakePipeFittingSolid(L"管道三通", f, {}, twins), L"");
+    EXPECT_TRUE(twins.empty());
+  }
+  // A fitting among pipes without a size (arms of diameter 0) says so.
+  for (StringArray arms : {StringArray{L"1,0,0,0"}, StringArray{L"1,0,0,50", L"0,1,0,0"}}) {
+    cad::ObjectId f = fitting({0, 0, 0}, arms);
+    TwinList twins;
+    EXPECT_EQ(MakePipeFittingSolid(L"管道弯头", f, {}, twins), L"所接管道没有管径");
     EXPECT_TRUE(twins.empty());
   }
 }
@@ -154,10 +185,27 @@ TEST_F(PipeSolidsTest, ArcRunsAreSweptFlatOrClimbing) {
     cad::ObjectId pipe = run({0, 0, 0}, {1000, 1000, 0}, 2800, 2800 + rise, L"J1", L"给水管", std::tan(M_PI / 8));
     TwinList twins;
     EXPECT_EQ(MakePipeSolid(L"给水管", pipe, rowsOfWidth50(), twins), L"");
-    cad::Extents3d e = bodyExtents(twins);
+    double volume = 0;
+    cad::Extents3d e = bodyExtents(twins, &volume);
     EXPECT_NEAR(e.minPoint.z, 2775, 1);
     // The section stands across the slope: the top reaches a little past 25.
     EXPECT_NEAR(e.maxPoint.z, rise < 1 ? 2825 : 2800 + rise + 25, rise < 1 ? 2 : 10);
+    // In plan it follows the arc exactly: out to the radius plus half the
+    // section (a climbing square turns a little about the path on the way).
+    EXPECT_NEAR(e.maxPoint.x, rise < 1 ? 1025 : 1030, rise < 1 ? 0.01 : 5.5);
+    EXPECT_NEAR(e.minPoint.y, -25, rise < 1 ? 0.01 : 1);
+    // The section (50 x 50) times the length of its path: the arc, lifted
+    // along the chord when it climbs.
+    double length = 0;
+    geom::Point3d last(0, 0, 2800);
+    for (int i = 1; i <= 20000; ++i) {
+      double a = M_PI / 2 * i / 20000;
+      geom::Point3d p(1000 * std::sin(a), 1000 - 1000 * std::cos(a), 0);
+      p.z = rise < 1 ? 2800 : 2800 + rise * (p.x + p.y) / 2000;
+      length += (p - last).length();
+      last = p;
+    }
+    EXPECT_NEAR(volume, 2500 * length, 2500 * length * 1e-4);
   }
 }
 

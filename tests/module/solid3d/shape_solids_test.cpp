@@ -91,8 +91,6 @@ TEST_F(ShapeTest, BadRowsLeaveTheComponentWithoutATwin) {
     std::wstring rows;
     const wchar_t* printed;
   } cases[] = {
-      {L"1..高\r\n0,0,0|100|100|100..矩形\r\n0,0|100|100|100..矩形", L"参数不够!"},
-      {L"1..高\r\n0,0,0|100|100..圆形", L"参数不够!"},
       {L"1..高\r\n0,0,0|1000,0,0||0,0,0..圆面", L"参数不足"},
       {L"1..高\r\n0,0,0|1000,0,0||0,0,0|0..圆面", L"圆半径不能为零"},
   };
@@ -103,6 +101,33 @@ TEST_F(ShapeTest, BadRowsLeaveTheComponentWithoutATwin) {
     EXPECT_NE(run(c.rows, out), L"");
     EXPECT_TRUE(out.empty());
     EXPECT_NE(ed::transcriptSince(mark).find(c.printed), std::wstring::npos);
+  }
+}
+
+// A row with too few values, or a base point of fewer than three, is named
+// and skipped: the rows before and after it still make the body.
+TEST_F(ShapeTest, ShortRowsAreSkippedWithTheirMessage) {
+  struct Case {
+    const char* name;
+    std::wstring rows;
+    double volume;  // 0: no body
+  } cases[] = {
+      {"box base of two values", L"1..高\r\n0,0,0|100|100|100..矩形\r\n0,0|100|100|100..矩形", 1e6},
+      {"cone of three parts", L"1..高\r\n0,0,0|100|100..圆形", 0},
+      {"short row between two boxes",
+       L"1..高\r\n0,0,0|100|100|100..矩形\r\n0,0,0|50|50..矩形\r\n0,0,100|100|100|100..矩形", 2e6},
+      {"dome of two parts first", L"1..高\r\n0,0,0|300..球缺\r\n0,0,0|100|100|100..矩形", 1e6},
+      {"loft base of two values",
+       L"1..高\r\n0,0|10,0|10,10||0,0|10,0|10,10||0,0|100..切面\r\n0,0,0|100|100|100..矩形", 1e6},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const size_t mark = ed::transcriptMark();
+    TwinList out;
+    EXPECT_EQ(run(c.rows, out), L"");
+    EXPECT_EQ(out.size(), c.volume > 0 ? 1u : 0u);
+    EXPECT_NEAR(volumeOf(out), c.volume, c.volume * 1e-6);
+    EXPECT_NE(ed::transcriptSince(mark).find(L"参数不够!"), std::wstring::npos);
   }
 }
 
@@ -121,6 +146,14 @@ TEST_F(ShapeTest, PlacementTiltsByTheRotationVector) {
   p = ShapePlacement(id, geom::Matrix3d::translation({1000, 0, 0}), 0, {1000, 0, 0}) * Point3d(0, 0, 100);
   EXPECT_NEAR(p.x, 1000, 1e-6);
   EXPECT_NEAR(p.z, 1300, 1e-6);
+  // A reference inserted at its elevation (z 1200) stands at 1200 all the same, not at twice it.
+  for (Vector3d v : {flat, up}) {
+    ASSERT_TRUE(SetPointGjSpecial(nullptr, id, &elev, &v));
+    const Point3d at(1000, 0, 1200);
+    p = ShapePlacement(id, geom::Matrix3d::translation(at.asVector()), 0, at) * Point3d(0, 0, 0);
+    EXPECT_NEAR(p.x, 1000, 1e-6);
+    EXPECT_NEAR(p.z, 1200, 1e-6);
+  }
 }
 
 TEST(BodyHelpers, DomeMorphingMapAndRetries) {

@@ -4,6 +4,7 @@
 #include "module/model/seams.h"
 #include "module/solid3d/swept_meshes.h"
 #include "platform/editor/cmdline.h"
+#include "platform/editor/hostcmd.h"
 #include "platform/solid/body.h"
 #include "tests/module/solid3d/solid3d_fixture.h"
 
@@ -64,6 +65,30 @@ TEST_F(TwinsTest, ALockedTwinLayerStaysLockedAndStaleTwinsGo) {
   bool locked = false;
   ASSERT_TRUE(GetLayerFlags(L"管道弯头3D", nullptr, nullptr, &locked, nullptr));
   EXPECT_TRUE(locked);
+}
+
+// The host's ERASE of a component in the one-floor view takes its twin with
+// it at the command's end; in the other views twins are left alone.
+TEST_F(TwinsTest, ErasingAComponentTakesItsTwinWithIt) {
+  cad::ObjectId a = elbow(0), b = elbow(500), c = elbow(1000);
+  RefreshSolid3dOfType(L"管道弯头", {a, b, c}, nullptr);
+  ASSERT_EQ(twinsOn(L"管道弯头").size(), 3u);
+  setLayerFlag(L"管道弯头3D", false, false, true);
+  WatchErasedComponents();
+  feed({pickHandle(b), token(ed::TokenKind::Enter)});
+  ASSERT_EQ(ed::command({L"ERASE"}), ed::kNormal);
+  cad::ObjectIdArray twins = twinsOn(L"管道弯头");
+  ASSERT_EQ(twins.size(), 2u);
+  EXPECT_EQ(TwinKey(twins[0]), GetHandleText(a));
+  EXPECT_EQ(TwinKey(twins[1]), GetHandleText(c));
+  bool locked = false;
+  GetLayerFlags(L"管道弯头3D", nullptr, nullptr, &locked, nullptr);
+  EXPECT_TRUE(locked);
+  // Back in 2D an erase leaves the twins as they are.
+  g_solidMode = SolidMode::BackToPlan;
+  feed({pickHandle(c), token(ed::TokenKind::Enter)});
+  ASSERT_EQ(ed::command({L"ERASE"}), ed::kNormal);
+  EXPECT_EQ(twinsOn(L"管道弯头").size(), 2u);
 }
 
 TEST_F(TwinsTest, AFailingBodyOperationNamesTheComponentOnceAndTheRestIsBuilt) {

@@ -332,6 +332,48 @@ TEST(Render, PatternHatchShowsLines) {
   EXPECT_EQ(pic->ink(px(155), py(115), px(190), py(35)), 0);
 }
 
+// A block's 3D faces (kept as read from a file): their visible edges as
+// lines, and filled when the view is shaded.
+TEST(Render, ThreeDFacesOfABlockShowEdgesOrFill) {
+  Database db;
+  addFrame(db);
+  ObjectId block;
+  {
+    ObjectPtr<BlockTable> bt(db.blockTableId(), OpenMode::ForWrite);
+    auto rec = std::make_unique<BlockRecord>();
+    rec->setName(L"灯3D");
+    ASSERT_EQ(bt->add(std::move(rec), &block), Status::Ok);
+  }
+  {
+    ObjectPtr<BlockRecord> b(block, OpenMode::ForWrite);
+    auto face = std::make_unique<UnknownEntity>();
+    face->dxfType = "3DFACE";
+    // A square 70 across at height 500; its third edge (the top) invisible.
+    face->tags = {{10, "0"},  {20, "0"},  {30, "500"}, {11, "70"}, {21, "0"},  {31, "500"}, {12, "70"},
+                  {22, "70"}, {32, "500"}, {13, "0"},  {23, "70"}, {33, "500"}, {70, "4"}};
+    face->setColor(Color::byBlock());
+    ASSERT_EQ(b->appendEntity(std::move(face)), Status::Ok);
+  }
+  auto ref = std::make_unique<BlockReference>(Point3d(50, 25), block);
+  ref->setColor(Color::fromIndex(1));
+  ASSERT_EQ(db.appendToModelSpace(std::move(ref)), Status::Ok);
+
+  auto wire = render(db, "faces-wire");
+  ASSERT_TRUE(wire->ok());
+  EXPECT_TRUE(wire->near(px(85), py(25), kRed)) << "bottom edge";
+  EXPECT_TRUE(wire->near(px(120), py(60), kRed)) << "right edge";
+  EXPECT_TRUE(wire->blank(px(85), py(95))) << "the invisible top edge";
+  EXPECT_TRUE(wire->blank(px(85), py(60))) << "inside, not shaded";
+
+  fs::path file = outDir() / "faces-shaded.png";
+  std::wstring error;
+  ASSERT_TRUE(host::renderViewToPng(db, file, 800, 600, {0, 0, 1}, true, error)) << os::toUtf8(error);
+  Picture shaded(file);
+  ASSERT_TRUE(shaded.ok());
+  EXPECT_GT(shaded.count(px(60), py(85), px(110), py(35), {180, 0, 0}), (px(110) - px(60)) * (py(35) - py(85)) / 2)
+      << "filled";
+}
+
 TEST(Render, EmptyDrawingGivesABlankPicture) {
   Database db;
   auto pic = render(db, "empty", 320, 200);

@@ -213,3 +213,66 @@ TEST(SolidBody, SavedTextRestoresTheBody) {
              m.vertices[std::size_t(t[1])].asVector().cross(m.vertices[std::size_t(t[2])].asVector())) / 6;
   expectWithin(v, r.volume(), 0.02);
 }
+
+namespace {
+
+// An arc run of a pipe: the section swept along the exact arc, level (a turn
+// about the arc's axis) or climbing along its chord; both ways and either
+// direction of turn, the volume is the section times the path's length and
+// no boolean is used.
+TEST(SolidBody, ArcSweepsFollowTheExactArc) {
+  const double r = 1000, t = std::tan(kPi / 8);  // a quarter turn
+  for (double bulge : {t, -t})
+    for (double rise : {0.0, 600.0}) {
+      SCOPED_TRACE(testing::Message() << "bulge " << bulge << " rise " << rise);
+      Stats() = {};
+      const Point3d a(0, 0, 100), b(r, bulge > 0 ? r : -r, 100 + rise);
+      Body pipe = Body::sweepArc(circle(20), a, b, bulge);
+      EXPECT_EQ(Stats().count, 0);
+      // The length of the arc lifted linearly along its chord.
+      double length = 0;
+      Point3d last = a;
+      for (int i = 1; i <= 20000; ++i) {
+        double u = kPi / 2 * i / 20000;
+        Point3d p(r * std::sin(u), (bulge > 0 ? 1 : -1) * (r - r * std::cos(u)), 0);
+        p.z = 100 + rise * (p.x + std::fabs(p.y)) / (2 * r);
+        length += (p - last).length();
+        last = p;
+      }
+      expectWithin(pipe.volume(), kPi * 400 * length, 1e-4);
+      Point3d lo, hi;
+      ASSERT_TRUE(pipe.extents(lo, hi));
+      EXPECT_NEAR(hi.x, r + 20, rise > 0 ? 1 : 1e-3);
+      EXPECT_NEAR(std::min(std::fabs(lo.y), std::fabs(hi.y)), 20, rise > 0 ? 1 : 1e-3);
+    }
+  EXPECT_THROW(Body::sweepArc(circle(20), {0, 0, 0}, {100, 0, 0}, 0), ModelError);
+}
+
+// The quick box holds the body, a little larger at most, and stays with it.
+TEST(SolidBody, QuickBoxHoldsTheBody) {
+  Body bodies[] = {Body::cone({10, 20, 30}, {300, 400, 0}, 25, 25),
+                   Body::sweepArc(circle(25), {0, 0, 0}, {1000, 1000, 500}, std::tan(kPi / 8)),
+                   Body::sphere({5, 5, 5}, 50)};
+  for (const Body& b : bodies) {
+    Point3d lo, hi, qlo, qhi;
+    ASSERT_TRUE(b.extents(lo, hi));
+    ASSERT_TRUE(b.box(qlo, qhi));
+    auto at = [](const Point3d& p, int k) { return k == 0 ? p.x : k == 1 ? p.y : p.z; };
+    const double span = hi.x - lo.x + hi.y - lo.y + hi.z - lo.z;
+    for (int k = 0; k < 3; ++k) {
+      EXPECT_LE(at(qlo, k), at(lo, k) + 1e-6);
+      EXPECT_GE(at(qhi, k), at(hi, k) - 1e-6);
+      EXPECT_LT(at(qhi, k) - at(qlo, k), at(hi, k) - at(lo, k) + 0.1 * span);
+    }
+    // Asked again (or of a copy), the box is the same and costs nothing new.
+    Body copy = b;
+    Point3d again, againHi;
+    ASSERT_TRUE(copy.box(again, againHi));
+    EXPECT_EQ(again.x, qlo.x);
+    EXPECT_EQ(againHi.z, qhi.z);
+  }
+  Point3d lo, hi;
+  EXPECT_FALSE(Body().box(lo, hi));
+}
+
+}  // namespace

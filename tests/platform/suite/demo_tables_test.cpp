@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -131,7 +132,8 @@ TEST_F(DemoTables, FloorTableHoldsTheFloorsWithTheBasementBelowZero) {
   ASSERT_EQ(t.column(L"楼层"), (std::vector<std::wstring>{L"地下1层", L"1层", L"2层", L"3层"}));
   double top = 0;
   for (const auto& r : t.rows) {
-    double h = std::stod(r.at(L"层高")), e = std::stod(r.at(L"标高"));
+    // A basement's height is negative (its storey stands below 0).
+    double h = std::fabs(std::stod(r.at(L"层高"))), e = std::stod(r.at(L"标高"));
     EXPECT_GT(h, 2000) << os::toUtf8(r.at(L"楼层"));
     // Each floor starts where the one below ends.
     if (&r != &t.rows.front()) {
@@ -144,6 +146,7 @@ TEST_F(DemoTables, FloorTableHoldsTheFloorsWithTheBasementBelowZero) {
     EXPECT_TRUE(fs::is_regular_file(kProject / os::toUtf8(r.at(L"楼层") + L".DB")));
   }
   EXPECT_LT(std::stod(t.rows[0].at(L"标高")), 0);
+  EXPECT_LT(std::stod(t.rows[0].at(L"层高")), 0);
   EXPECT_DOUBLE_EQ(std::stod(t.rows[1].at(L"标高")), 0);
 }
 
