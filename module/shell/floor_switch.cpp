@@ -14,6 +14,7 @@
 #include "module/toolkit/layers.h"
 #include "module/toolkit/strings.h"
 #include "module/toolkit/vocabulary.h"
+#include "platform/editor/commands.h"
 #include "platform/editor/document.h"
 
 void CmdKivSwitchFloor() {
@@ -26,7 +27,11 @@ void CmdKivSwitchFloor() {
 
   const std::wstring floor = winlib::CmbGetName(winlib::kComboFloor);
   LoadCurFloorLevels();
-  SeedFloorGjTable(floor);
+  // A damaged table is said and left alone; the command counts as failed.
+  if (!CheckFloorGjTable(floor))
+    ed::failActiveCommand(L"[" + floor + L"]的构件表无法读取");
+  else
+    SeedFloorGjTable(floor);
 
   for (const auto& list : g_gjCategoryTypes) {
     StringArray types;

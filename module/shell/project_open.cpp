@@ -10,6 +10,7 @@
 #include "module/toolkit/globals.h"
 #include "module/model/model_services.h"
 #include "module/shell/project_open.h"
+#include "module/takeoff/result_set.h"
 #include "module/toolkit/project_paths.h"
 #include "module/toolkit/table_lib.h"
 #include "module/toolkit/window_lib.h"
@@ -17,6 +18,7 @@
 #include "module/toolkit/layers.h"
 #include "platform/cad/entities.h"
 #include "platform/editor/cmdline.h"
+#include "platform/os/os.h"
 #include "platform/editor/sysvars.h"
 #include "platform/suite/sibling/zeb_abi.h"
 #include "platform/suite/suite_abi.h"
@@ -47,6 +49,15 @@ int SeedProjectRuleTables() {
       ++copied;
   }
   return copied;
+}
+
+bool CheckFloorGjTable(const std::wstring& floor) {
+  const std::wstring path = FloorGjTablePath(floor);
+  if (floor.empty() || !os::exists(path)) return true;
+  tablelib::Table table(path);
+  if (tablelib::FieldCount(table) > 0) return true;
+  ed::printText(L"\n[" + floor + L"]的构件表" + path + L"无法读取(表已损坏或无法打开)，此楼层的构件表未改动。\n");
+  return false;
 }
 
 bool SeedFloorGjTable(const std::wstring& floor) {
@@ -133,12 +144,15 @@ void CmdDaMain() {
   g_tempDir = g_baseDir + L"\\TMP";
   g_projectName = b[4].data();
 
+  // A take-off killed while it put its result tables in place is finished
+  // (or undone) before anything reads them.
+  SettleLeftResultSets(ProjectFolderPath());
   DestroyConvArea();
   SeedProjectRuleTables();
 
   const std::wstring floor = winlib::CmbGetName(winlib::kComboFloor);
   LoadCurFloorLevels();
-  if (!SeedFloorGjTable(floor)) return;
+  if (!CheckFloorGjTable(floor) || !SeedFloorGjTable(floor)) return;
 
   // The floor's table gained the library's rows: let the combos read them.
   winlib::CmbFloor(winlib::CmbGetName(winlib::kComboFloor));

@@ -14,6 +14,11 @@
 // when rows were appended (the caller then refreshes the combos).
 bool SeedFloorGjTable(const std::wstring& floor);
 
+// False, with a message naming the floor and its table, when the floor's
+// component table is there but cannot be read (damaged); a floor without a
+// table yet is fine.
+bool CheckFloorGjTable(const std::wstring& floor);
+
 // Points every raster picture on the layer "轴网" at the file of the same
 // name in the project folder, where that file exists, and reloads it; a
 // picture whose file is not there keeps its path and is reported.

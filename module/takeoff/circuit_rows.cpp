@@ -6,6 +6,7 @@
 #include "module/model/component_types.h"
 #include "module/takeoff/circuit_trace.h"
 #include "module/takeoff/gj_buckets.h"
+#include "module/takeoff/result_tables.h"
 #include "module/takeoff/takeoff_state.h"
 #include "module/toolkit/layers.h"
 #include "module/toolkit/project_paths.h"
@@ -269,7 +270,7 @@ void AttributeCircuitQuantities(std::vector<CircuitRow>& rows) {
   ExpandGjCategories(L"设备、箱柜,照明器具", deviceKinds);
   std::vector<CircuitSourceRow> table;
   {
-    tablelib::Table t(ProjectFolderPath() + L"\\构件算量.DB");
+    tablelib::Table t(ProjectTablePath(L"构件算量.DB"));
     for (tablelib::First(t); !tablelib::Eof(t); tablelib::Next(t)) {
       CircuitSourceRow r{tablelib::FieldAsString(t, L"构件名称"), tablelib::FieldAsString(t, L"标志"), {}, {}};
       if (r.flag != L"楼层" && !contains(runKinds, r.name) && !contains(deviceKinds, r.name)) continue;

@@ -1,6 +1,7 @@
 #include "module/takeoff/circuit_tables.h"
 
 #include "module/takeoff/circuit_rows.h"
+#include "module/takeoff/result_tables.h"
 #include "module/toolkit/globals.h"
 #include "module/toolkit/project_paths.h"
 #include "module/toolkit/suite_call.h"
@@ -9,20 +10,15 @@
 
 namespace {
 
-void progress(const std::wstring& message) {
-  SuiteCall<unsigned char(const wchar_t*, const wchar_t*, int, int, int, int)>::call(
-      SuiteModule::Base, "Dll_ProgressWin_W", static_cast<unsigned char>(1), L"工程量计算", message.c_str(), 1, 1,
-      0, 2);
-}
 
 // A fresh copy of the template pair (memo file first); 0 when the table
 // cannot be had, which the command line is told.
 tablelib::Handle freshTable(const std::wstring& name) {
-  const std::wstring from = g_baseDir + L"\\系统文件\\" + name, to = ProjectFolderPath() + L"\\" + name;
+  const std::wstring from = g_baseDir + L"\\系统文件\\" + name, to = ProjectTablePath(name);
   bool ok = os::copyFile(from + L".MB", to + L".MB") || !os::isFile(from + L".MB");
   ok = ok && os::copyFile(from + L".DB", to + L".DB");
   if (!ok) {
-    ed::printText(L"\n无法从" + from + L".DB复制[" + name + L"]表，此表未写入。\n");
+    NoteRunFailure(L"\n无法从" + from + L".DB复制[" + name + L"]表，此表未写入。\n");
     return 0;
   }
   return tablelib::OpenDb(to + L".DB");
@@ -110,7 +106,7 @@ void WriteCircuitRows(tablelib::Handle t, const std::vector<CircuitRow>& rows, b
 namespace circuits {
 
 void WriteCircuitDetailTable(const std::vector<CircuitRow>& rows) {
-  progress(L"正在写入[电气回路明细]表...");
+  if (!TakeoffProgress(L"正在写入[电气回路明细]表...")) return;
   tablelib::Handle t = freshTable(L"电气回路明细表");
   if (!t) return;
   WriteCircuitRows(t, rows, true);
@@ -118,7 +114,7 @@ void WriteCircuitDetailTable(const std::vector<CircuitRow>& rows) {
 }
 
 void WriteCircuitSummaryTable(std::vector<CircuitRow>& rows) {
-  progress(L"正在写入[电气回路汇总]表...");
+  if (!TakeoffProgress(L"正在写入[电气回路汇总]表...")) return;
   MergeCircuitRowsByKey(rows);
   tablelib::Handle t = freshTable(L"电气回路汇总表");
   if (!t) return;

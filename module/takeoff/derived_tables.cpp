@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "module/takeoff/qty_rows_cache.h"
+#include "module/takeoff/result_set.h"
 #include "module/takeoff/result_tables.h"
 #include "module/takeoff/result_writers.h"
 #include "module/takeoff/takeoff_state.h"
@@ -80,8 +81,8 @@ bool hasPrefix(const std::wstring& code, int discipline) {
 // total row, then one row per floor of the run with its share, the floors'
 // subtotals gathered in one pass over the row's lines.
 bool writeFloorDetail(const std::wstring& kind, int discipline, const std::wstring& target) {
-  TakeoffProgress(L"正在写入[定额楼层明细]表...");
-  if (!CopyTemplate(L"定额楼层明细", target)) return true;
+  if (!TakeoffProgress(L"正在写入[定额楼层明细]表...")) return false;
+  if (!CopyTemplate(L"定额楼层明细", target)) return false;
   std::vector<NormQtyRow> storage;
   const std::vector<NormQtyRow>& rows = normRows(storage);
   tablelib::Table t(ProjectTablePath(target + L".DB"));
@@ -127,8 +128,8 @@ bool writeFloorDetail(const std::wstring& kind, int discipline, const std::wstri
 }
 
 bool writeMethodSummary(const std::wstring& kind, int discipline, const std::wstring& target) {
-  TakeoffProgress(L"正在写入[构件做法汇总]表...");
-  if (!CopyTemplate(L"构件做法汇总", target)) return true;
+  if (!TakeoffProgress(L"正在写入[构件做法汇总]表...")) return false;
+  if (!CopyTemplate(L"构件做法汇总", target)) return false;
   std::vector<QuantityRow> storage;
   const std::vector<QuantityRow>& rows = QuantityRowsForWriter(storage);
   tablelib::Table t(ProjectTablePath(target + L".DB"));
@@ -184,7 +185,7 @@ std::wstring WriteGjParamTableOf(const std::vector<QuantityRow>& rows, const std
   std::unordered_map<std::wstring, size_t> headers;
   for (size_t i = 0; i < rows.size(); ++i)
     if (rows[i].flag == L"楼层") headers.emplace(rows[i].name, i);
-  if (!UnzipTemplate(L"构件参数", ProjectFolderPath())) return TemplateMissingText(L"构件参数");
+  if (!UnzipTemplate(L"构件参数", ResultFolderPath())) return TemplateMissingText(L"构件参数");
   tablelib::Table t(ProjectTablePath(L"构件参数.DB"));
   std::wstring floor;
   int count = 0;
@@ -209,11 +210,11 @@ std::wstring WriteGjParamTableOf(const std::vector<QuantityRow>& rows, const std
 }
 
 bool WriteGjParamTable() {
-  TakeoffProgress(L"正在写入工程量参数表...");
+  if (!TakeoffProgress(L"正在写入工程量参数表...")) return false;
   std::vector<QuantityRow> storage;
   const std::wstring failure = WriteGjParamTableOf(QuantityRowsForWriter(storage), TakenComponentName());
-  if (!failure.empty()) ed::printText(failure);
-  return true;
+  if (!failure.empty()) NoteRunFailure(failure);
+  return failure.empty();
 }
 
 std::wstring WriteQtyTableOf(const std::vector<NormQtyRow>& rows) {
@@ -265,11 +266,11 @@ std::wstring WriteQtyTableOf(const std::vector<NormQtyRow>& rows) {
 }
 
 bool WriteQtyTable() {
-  TakeoffProgress(L"正在写入工程量计算表...");
+  if (!TakeoffProgress(L"正在写入工程量计算表...")) return false;
   std::vector<NormQtyRow> storage;
   const std::wstring failure = WriteQtyTableOf(normRows(storage));
-  if (!failure.empty()) ed::printText(failure);
-  return true;
+  if (!failure.empty()) NoteRunFailure(failure);
+  return failure.empty();
 }
 
 bool WriteFloorDetailTable(const std::wstring& kind) {

@@ -452,7 +452,7 @@ void writeRow(tablelib::Handle t, const NormQtyRow& r) {
 bool writeNormQtyFile(const std::vector<NormQtyRow>& rows, const wchar_t* table = L"001.DB") {
   tablelib::Table t(ProjectTablePath(table));
   if (tablelib::FieldCount(t) <= 0) {
-    ed::printText(L"\n无法打开" + ProjectTablePath(table) + L"，此表未写入。\n");
+    NoteRunFailure(L"\n无法打开" + ProjectTablePath(table) + L"，此表未写入。\n");
     return false;
   }
   for (const NormQtyRow& r : rows) writeRow(t, r);
@@ -462,7 +462,7 @@ bool writeNormQtyFile(const std::vector<NormQtyRow>& rows, const wchar_t* table 
 bool normQtyFileOpens() {
   tablelib::Table t(ProjectTablePath(L"001.DB"));
   if (tablelib::FieldCount(t) > 0) return true;
-  ed::printText(L"\n无法打开" + ProjectTablePath(L"001.DB") + L"，此表未写入。\n");
+  NoteRunFailure(L"\n无法打开" + ProjectTablePath(L"001.DB") + L"，此表未写入。\n");
   return false;
 }
 
@@ -550,7 +550,7 @@ void appendComputationLines(tablelib::Handle t, std::vector<QuantityRow>& source
 }  // namespace
 
 bool WriteNormQtyTable() {
-  TakeoffProgress(L"正在写入工程量定额表...");
+  if (!TakeoffProgress(L"正在写入工程量定额表...")) return false;
   const std::wstring taken = TakenComponentName();
   const bool billRules = billRulesInForce();
   const bool suffix = normSuffixInForce();
@@ -612,7 +612,7 @@ bool WriteNormQtyTable() {
 // gets a header row, and rows are sorted and merged within their own floor
 // and region only.
 bool WriteRegionNormQtyTable() {
-  TakeoffProgress(L"正在写入区域工程量定额表...");
+  if (!TakeoffProgress(L"正在写入区域工程量定额表...")) return false;
   std::vector<QuantityRow> source;
   ReadQuantityRows(g_quantityTable, source);
 

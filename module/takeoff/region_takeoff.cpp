@@ -8,6 +8,7 @@
 #include "module/model/special_data.h"
 #include "module/takeoff/calc_items.h"
 #include "module/takeoff/kind_dispatch.h"
+#include "module/takeoff/result_set.h"
 #include "module/takeoff/result_tables.h"
 #include "module/takeoff/run_floors.h"
 #include "module/takeoff/takeoff_commands.h"
@@ -74,13 +75,14 @@ void appendRegionHeaderRow(const std::wstring& label) {
   tablelib::Post(g_quantityTable);
 }
 
-// Processes floor i; false when the user cancelled.
+// Processes floor i; false when the user cancelled or the floor failed.
 bool runFloor(size_t i, const std::wstring& currentFloor, const StringArray& libNames) {
   // The parts of runs that cross a region's outline; they outlive the lists.
   cad::Database pieces(true);
   RunFloorScope scope;
   std::wstring floor;
-  if (!OpenRunFloor(i, currentFloor, scope, floor)) return true;
+  const FloorOpen opened = OpenRunFloor(i, currentFloor, scope, floor);
+  if (opened != FloorOpen::Opened) return opened == FloorOpen::Skipped;
 
   std::vector<Region> regions;
   {
@@ -98,7 +100,8 @@ bool runFloor(size_t i, const std::wstring& currentFloor, const StringArray& lib
 
   const int libCount = static_cast<int>(libNames.size());
   for (const Region& region : regions) {
-    progress(kCaption, L"正在初始化[" + floor + L"][" + region.label + L"]的构件....", 1, 1, 0, 2);
+    if (!progress(kCaption, L"正在初始化[" + floor + L"][" + region.label + L"]的构件....", 1, 1, 0, 2))
+      return false;
     StringArray doneKinds;
     appendRegionHeaderRow(region.label);
     SortRegionGjIntoBuckets(scope.buckets, entities, region.vertices, region.bulges, &pieces);
@@ -263,45 +266,37 @@ void SortRegionGjIntoBuckets(GjBuckets& buckets, const RegionGjList& list, const
 void RunRegionTakeoff() {
   if (g_projectName.empty()) return;
   const std::wstring currentFloor = winlib::CmbGetName(winlib::kComboFloor);
-  const std::wstring project = ProjectFolderPath();
+  BeginRunChecks();
+  // Both region tables are built in a work folder and replace the project's
+  // together, only when the run ends without a cancel or a failure.
+  RunResultSet set(kWorkFolder);
   StringArray libNames;
-  LoadRunRules(RunRuleSet(), libNames);
-  LoadRunFloorList(currentFloor);
-
-  // The region table is built in a work folder and replaces the project's
-  // only when the run ends without a cancel; 区域001.DB is rewritten only then.
-  const std::wstring work = project + L"\\" + kWorkFolder;
-  os::removeDirectoryRecursive(work);
-  os::createDirectories(work);
-  if (!UnzipTemplate(kRegionTable, work)) {
-    say(L"\n无法从" + g_baseDir + L"\\GZK.ZIP取出区域构件算量.DB的模板，区域工程量计算未进行。\n");
-    os::removeDirectoryRecursive(work);
+  std::wstring failure;
+  if (!set.ready(failure)) {
+    NoteRunFailure(failure);
+  } else if (LoadRunRules(RunRuleSet(), libNames) && LoadRunFloorList(currentFloor)) {
+    for (const wchar_t* table : {kRegionNormTable, kRegionTable})
+      if (!RunFailed() && !UnzipTemplate(table, set.folder())) NoteRunFailure(TemplateMissingText(table));
+  }
+  if (RunFailed()) {
+    EndRun(L"区域工程量计算");
     return;
   }
-  BindQuantityTable(tablelib::OpenDb(work + L"\\" + kRegionTable + L".DB"));
+  BindQuantityTable(tablelib::OpenDb(set.folder() + L"\\" + kRegionTable + L".DB"));
 
   progress(kRunCaption, L"", 1, static_cast<int>(libNames.size() * g_runFloorList.size()), 1, 0);
-  bool cancelled = false;
+  bool stopped = false;
   {
     RunDrawingReader reader;
-    for (size_t i = 0; i < g_runFloorList.size() && !cancelled; ++i) cancelled = !runFloor(i, currentFloor, libNames);
+    for (size_t i = 0; i < g_runFloorList.size() && !stopped; ++i) stopped = !runFloor(i, currentFloor, libNames);
   }
+  if (stopped && !RunFailed()) NoteRunCancel();
+  if (!RunCancelled() && !RunFailed()) WriteRegionNormQtyTable();
   tablelib::Close(g_quantityTable);
   g_quantityTable = 0;
-
-  if (cancelled) {
-    say(L"\n区域工程量计算已取消，原有的计算结果未改动。\n");
-  } else if (!CommitRunTable(work, project, kRegionTable)) {
-    say(L"\n无法写入" + project + L"\\区域构件算量.DB，原有的计算结果未改动。\n");
-  } else if (!UnzipTemplate(kRegionNormTable, project)) {
-    say(L"\n无法从" + g_baseDir + L"\\GZK.ZIP取出区域001.DB的模板，区域001.DB未写入。\n");
-  } else {
-    BindQuantityTable(tablelib::OpenDb(project + L"\\" + kRegionTable + L".DB"));
-    WriteRegionNormQtyTable();
-    tablelib::Close(g_quantityTable);
-    g_quantityTable = 0;
-  }
-  os::removeDirectoryRecursive(work);
+  CheckRunWrites();
+  if (!RunCancelled() && !RunFailed() && !set.commit(failure)) NoteRunFailure(failure);
+  EndRun(L"区域工程量计算");
   progress(kCaption, L"", 1, 1, 1, 4);
 }
 

@@ -1,13 +1,16 @@
 #include "module/takeoff/result_tables.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
+#include <mutex>
 #include <cwchar>
 #include <iterator>
 #include <new>
 #include <utility>
 #include <vector>
 
+#include "module/takeoff/result_set.h"
 #include "module/takeoff/takeoff_state.h"
 #include "module/takeoff/writer_fields.h"
 #include "module/toolkit/globals.h"
@@ -16,6 +19,7 @@
 #include "module/toolkit/table_lib.h"
 #include "module/toolkit/window_lib.h"
 #include "platform/editor/cmdline.h"
+#include "platform/editor/commands.h"
 #include "platform/os/os.h"
 
 const wchar_t* const kFeeFields[8] = {L"定额人工费", L"定额材料费", L"定额机械费", L"综合费",
@@ -35,6 +39,10 @@ std::wstring memIni(const char* fn, const std::wstring& ini, const std::wstring*
   buf.back() = L'\0';
   return buf.data();
 }
+
+std::atomic<bool> g_runCancelled{false}, g_runFailed{false};
+size_t g_writeFailuresSeen = 0;
+std::mutex g_sayMutex;
 
 std::vector<NormQtyRow> g_runRows;
 bool g_runRowsValid = false;
@@ -123,7 +131,49 @@ std::wstring FloorHeaderText(const std::wstring& floor, int count) {
   return L"■" + floor + L"=" + std::to_wstring(count);
 }
 
-std::wstring ProjectTablePath(const std::wstring& name) { return ProjectFolderPath() + L"\\" + name; }
+std::wstring ProjectTablePath(const std::wstring& name) { return ResultFolderPath() + L"\\" + name; }
+
+void BeginRunChecks() {
+  g_runCancelled = false;
+  g_runFailed = false;
+  g_writeFailuresSeen = tablelib::WriteFailureCount();
+}
+
+void NoteRunFailure(const std::wstring& message) {
+  g_runFailed = true;
+  std::lock_guard lock(g_sayMutex);
+  ed::printText(message);
+}
+
+void NoteRunCancel() { g_runCancelled = true; }
+bool RunCancelled() { return g_runCancelled; }
+bool RunFailed() { return g_runFailed; }
+
+void CheckRunWrites() {
+  const size_t n = tablelib::WriteFailureCount();
+  for (; g_writeFailuresSeen < n; ++g_writeFailuresSeen)
+    NoteRunFailure(L"\n无法写入" + tablelib::WriteFailureAt(g_writeFailuresSeen) + L"(磁盘已满或没有写入权限)。\n");
+}
+
+void EndRun(const std::wstring& what) {
+  std::wstring text;
+  if (RunCancelled())
+    text = what + L"已取消，原有的计算结果未改动。";
+  else if (RunFailed())
+    text = what + L"未能完成，原有的计算结果未改动。";
+  else
+    return;
+  ed::printText(L"\n" + text + L"\n");
+  ed::failActiveCommand(text);
+}
+
+tablelib::Handle OpenRunInput(const std::wstring& path) {
+  const tablelib::Handle h = tablelib::OpenDb(path);
+  if (!os::exists(path) || tablelib::FieldCount(h) > 0) return h;
+  tablelib::Close(h);
+  NoteRunFailure(L"\n无法读取" + path + L"(表已损坏或无法打开)。\n");
+  return 0;
+}
 
 bool UnzipTemplate(const std::wstring& name, const std::wstring& folder) {
   const std::wstring archive = g_baseDir + L"\\GZK.ZIP";
@@ -142,15 +192,15 @@ std::wstring TemplateMissingText(const std::wstring& name) {
 }
 
 bool ExtractTemplate(const std::wstring& name) {
-  if (UnzipTemplate(name, ProjectFolderPath())) return true;
-  ed::printText(TemplateMissingText(name));
+  if (UnzipTemplate(name, ResultFolderPath())) return true;
+  NoteRunFailure(TemplateMissingText(name));
   return false;
 }
 
 bool CopyTemplate(const std::wstring& templ, const std::wstring& target) {
   const std::wstring from = g_baseDir + L"\\系统文件\\" + templ, to = ProjectTablePath(target);
   if (!os::copyFile(from + L".DB", to + L".DB")) {
-    ed::printText(L"\n无法把模板" + from + L".DB复制为" + to + L".DB，此表未写入。\n");
+    NoteRunFailure(L"\n无法把模板" + from + L".DB复制为" + to + L".DB，此表未写入。\n");
     return false;
   }
   if (os::isFile(from + L".MB")) os::copyFile(from + L".MB", to + L".MB");
@@ -158,9 +208,12 @@ bool CopyTemplate(const std::wstring& templ, const std::wstring& target) {
 }
 
 bool TakeoffProgress(const std::wstring& message) {
-  return SuiteCall<unsigned char(const wchar_t*, const wchar_t*, int, int, int, int)>::call(
-             SuiteModule::Base, "Dll_ProgressWin_W", static_cast<unsigned char>(1), L"工程量计算", message.c_str(),
-             1, 1, 0, 2) != 0;
+  if (SuiteCall<unsigned char(const wchar_t*, const wchar_t*, int, int, int, int)>::call(
+          SuiteModule::Base, "Dll_ProgressWin_W", static_cast<unsigned char>(1), L"工程量计算", message.c_str(), 1,
+          1, 0, 2) != 0)
+    return true;
+  NoteRunCancel();
+  return false;
 }
 
 std::wstring TakenComponentName() {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "module/toolkit/strings.h"
+#include "module/toolkit/table_lib.h"
 #include "platform/os/os.h"
 
 // The separator of the parts of a computation line.
@@ -30,21 +31,46 @@ bool RunFloorAt(size_t i, std::wstring& floor, int& count);
 // The floor's header text in the component quantity table: "■floor=count".
 std::wstring FloorHeaderText(const std::wstring& floor, int count);
 
-// A table of the project folder.
+// A result table: in the run's work folder while a run builds its set (see
+// result_set.h), else in the project folder.
 std::wstring ProjectTablePath(const std::wstring& name);
+
+// What keeps a run from putting its tables in place: a cancel at the
+// progress window, or a failure (a table that cannot be read or written, a
+// template that cannot be had), each said on the command line where it is met.
+// BeginRunChecks forgets what an earlier run met.
+void BeginRunChecks();
+// Says the message and counts the run as failed (callable on any thread).
+void NoteRunFailure(const std::wstring& message);
+void NoteRunCancel();
+bool RunCancelled();
+bool RunFailed();
+// Says each table the table library could not write since BeginRunChecks,
+// each counting as a failure.
+void CheckRunWrites();
+// At the end of a run (after its set was put in place or not): says on the
+// command line that the run was cancelled or could not finish and that the
+// previous results were kept, and marks the command as failed.
+void EndRun(const std::wstring& what);
+// Opens an input table of a run; 0, with the failure said and counted, when
+// the table is there but cannot be read (a missing table opens as an empty
+// one, as before).
+tablelib::Handle OpenRunInput(const std::wstring& path);
 // Extracts the template members name.DB and name.MB (when the archive has
 // it) from the template archive into folder; false, with no message, when
 // name.DB could not be extracted.
 bool UnzipTemplate(const std::wstring& name, const std::wstring& folder);
-// The same into the project folder; false (with a message) when the table
-// could not be extracted.
+// The same into the result folder; false (with the failure said and
+// counted) when the table could not be extracted.
 bool ExtractTemplate(const std::wstring& name);
 // That message.
 std::wstring TemplateMissingText(const std::wstring& name);
 // Copies the template "<base>\系统文件\<templ>.DB" (and its .MB when there is
-// one) over the project's table; false (with a message) when it failed.
+// one) over the result table; false (with the failure said and counted) when
+// it failed.
 bool CopyTemplate(const std::wstring& templ, const std::wstring& target);
-// One update of the take-off's progress window; false when the user cancelled.
+// One update of the take-off's progress window; false (and the run counted
+// as cancelled) when the user cancelled.
 bool TakeoffProgress(const std::wstring& message);
 // The take-off's mode: in modes 2 and 3 only rows of this component name are
 // taken (empty: every row).

@@ -9,6 +9,7 @@
 
 #include "module/model/project_tables.h"
 #include "module/takeoff/calc_items.h"
+#include "module/takeoff/result_tables.h"
 #include "module/toolkit/globals.h"
 #include "module/toolkit/project_paths.h"
 #include "module/toolkit/suite_call.h"
@@ -164,30 +165,34 @@ std::wstring RunRuleSet() {
   return buf;
 }
 
-void LoadRunRules(const std::wstring& ruleSet, StringArray& libNames) {
+bool LoadRunRules(const std::wstring& ruleSet, StringArray& libNames) {
   g_ruleNormValues.clear();
   g_ruleBillValues.clear();
+  g_libRuleItems.clear();
+  libNames.clear();
   {
-    tablelib::Table t(ProjectRulePath(L".DB"));
+    tablelib::Table t(OpenRunInput(ProjectRulePath(L".DB")));
+    if (!t) return false;
     for (tablelib::First(t); !tablelib::Eof(t); tablelib::Next(t)) {
       const std::wstring attr = tablelib::FieldAsString(t, L"属性");
       g_ruleNormValues.push_back(attr + L"=" + tablelib::FieldAsString(t, L"定额值"));
       g_ruleBillValues.push_back(attr + L"=" + tablelib::FieldAsString(t, L"清单值"));
     }
   }
-  g_libRuleItems.clear();
-  libNames.clear();
-  tablelib::Table lib(GjLibraryPath());
+  tablelib::Table lib(OpenRunInput(GjLibraryPath()));
+  if (!lib) return false;
   for (tablelib::First(lib); !tablelib::Eof(lib); tablelib::Next(lib)) {
     std::wstring name = tablelib::FieldAsString(lib, L"构件名称");
     if (!ruleSet.empty()) AppendLibRuleItems(name, tablelib::FieldAsString(lib, ruleSet), g_libRuleItems);
     libNames.push_back(std::move(name));
   }
+  return true;
 }
 
-void LoadRunFloorList(const std::wstring& currentFloor) {
+bool LoadRunFloorList(const std::wstring& currentFloor) {
   g_runFloorList.clear();
-  tablelib::Table t(FloorTablePath());
+  tablelib::Table t(OpenRunInput(FloorTablePath()));
+  if (!t) return false;
   for (tablelib::First(t); !tablelib::Eof(t); tablelib::Next(t)) {
     const std::wstring floor = tablelib::FieldAsString(t, L"楼层");
     if (g_totalMode != kTotalAll && floor != currentFloor) continue;
@@ -203,9 +208,10 @@ void LoadRunFloorList(const std::wstring& currentFloor) {
     }
     g_runFloorList.push_back(entry);
   }
+  return true;
 }
 
-bool OpenRunFloor(size_t i, const std::wstring& currentFloor, RunFloorScope& scope, std::wstring& floor) {
+FloorOpen OpenRunFloor(size_t i, const std::wstring& currentFloor, RunFloorScope& scope, std::wstring& floor) {
   // However this floor turns out, the next floor's drawing is read while it
   // is computed.
   struct ReadNext {
@@ -227,15 +233,15 @@ bool OpenRunFloor(size_t i, const std::wstring& currentFloor, RunFloorScope& sco
   g_runMortarGrade = f[4];
 
   const std::wstring tablePath = FloorGjTablePath(floor);
-  if (!os::isFile(tablePath)) {
+  if (!os::exists(tablePath)) {
     say(L"\n[" + floor + L"]没有构件表，此楼层未计算。\n");
-    return false;
+    return FloorOpen::Skipped;
   }
   if (floor != currentFloor) {
     const std::wstring dwg = floorDrawingPath(floor);
-    if (!os::isFile(dwg)) {
+    if (!os::exists(dwg)) {
       say(L"\n[" + floor + L"]没有楼层图形，此楼层未计算。\n");
-      return false;
+      return FloorOpen::Skipped;
     }
     cad::Status status = cad::Status::Ok;
     if (g_reader) scope.sideDb.reset(g_reader->take(dwg, status).release());
@@ -244,14 +250,14 @@ bool OpenRunFloor(size_t i, const std::wstring& currentFloor, RunFloorScope& sco
       status = scope.sideDb->readDwgFile(os::nativePath(dwg));
     }
     if (status != cad::Status::Ok) {
-      say(L"\n[" + floor + L"]的楼层图形无法读取(" + os::fromUtf8(scope.sideDb->lastFileError()) +
-          L")，此楼层未计算。\n");
-      return false;
+      NoteRunFailure(L"\n[" + floor + L"]的楼层图形" + dwg + L"无法读取(" +
+                     os::fromUtf8(scope.sideDb->lastFileError()) + L")。\n");
+      return FloorOpen::Failed;
     }
   }
   if (!scope.table.load(tablePath)) {
-    say(L"\n[" + floor + L"]的构件表无法读取，此楼层未计算。\n");
-    return false;
+    NoteRunFailure(L"\n[" + floor + L"]的构件表" + tablePath + L"无法读取(表已损坏或无法打开)。\n");
+    return FloorOpen::Failed;
   }
   if (g_runFloorCount < 1) {
     say(L"\n[" + floor + L"]的相同层数[" + f[1] + L"]无效，按1层计算。\n");
@@ -261,18 +267,6 @@ bool OpenRunFloor(size_t i, const std::wstring& currentFloor, RunFloorScope& sco
   g_floorGjTable = &scope.table;
   scope.buckets.database = scope.sideDb.get();
   g_gjBuckets = &scope.buckets;
-  return true;
+  return FloorOpen::Opened;
 }
 
-bool CommitRunTable(const std::wstring& work, const std::wstring& project, const std::wstring& table) {
-  for (const wchar_t* ext : {L".DB", L".MB"}) {
-    const std::wstring from = work + L"\\" + table + ext, to = project + L"\\" + table + ext;
-    if (!os::isFile(from)) {
-      if (std::wstring(ext) == L".DB") return false;
-      continue;
-    }
-    os::deleteFile(to + L"-journal");
-    if (!os::renameFile(from, to, true)) return false;
-  }
-  return true;
-}

@@ -16,13 +16,15 @@ std::wstring RunRuleSet();
 
 // Fills the rule lists of the run state from the project's rule table and the
 // library's rule items of ruleSet; libNames gets the library's kind names in
-// order.
-void LoadRunRules(const std::wstring& ruleSet, StringArray& libNames);
+// order. False, with the failure said and counted, when the rule table or the
+// library is there but cannot be read.
+bool LoadRunRules(const std::wstring& ruleSet, StringArray& libNames);
 
 // The floors of the run (every floor, or the current one unless g_totalMode
 // is kTotalAll), each "name||相同层||层高||砼强度等级||砌筑砂浆"; a name that
-// cannot name a file is left out with a message.
-void LoadRunFloorList(const std::wstring& currentFloor);
+// cannot name a file is left out with a message. False, with the failure said
+// and counted, when the floor table is there but cannot be read.
+bool LoadRunFloorList(const std::wstring& currentFloor);
 
 // While it lives, the floor drawings of a run are read one floor ahead on a
 // worker thread, while the current floor is computed, and a floor's drawing is
@@ -61,11 +63,9 @@ struct RunFloorScope {
 
 // Opens floor i of the run list: sets the run state of the floor, reads its
 // drawing (unless it is currentFloor) and its component table, and appends its
-// header row. False, with a message naming the floor, when the floor cannot be
-// taken off; the run goes on with the next one.
-bool OpenRunFloor(size_t i, const std::wstring& currentFloor, RunFloorScope& scope, std::wstring& floor);
-
-// Moves table (and its memo file when the template had one) from the work
-// folder into the project folder; false when the table is missing or cannot be
-// moved.
-bool CommitRunTable(const std::wstring& work, const std::wstring& project, const std::wstring& table);
+// header row. A floor without a component table or (another floor) without a
+// drawing is skipped with a message naming it, and the run goes on; a floor
+// whose table or drawing is there but cannot be read fails the run (said and
+// counted).
+enum class FloorOpen { Opened, Skipped, Failed };
+FloorOpen OpenRunFloor(size_t i, const std::wstring& currentFloor, RunFloorScope& scope, std::wstring& floor);

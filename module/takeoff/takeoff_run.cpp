@@ -3,9 +3,11 @@
 // lists and handed kind by kind to their calculators, which append the rows
 // of 构件算量.DB; then the writers of the derived tables run.
 //
-// The new 构件算量.DB is built beside the project's tables in a work folder
-// and put in place only when the floor loop ends without a cancel, so that an
-// Escape at the progress window or a failure leaves the previous results whole.
+// Every result table of a run is built in the run's work folder and the set is
+// put in place only when the floor loop and every writer ended without a
+// cancel or a failure (result_set.h), so that an Escape at the progress
+// window or a failure leaves the previous results whole; the command line
+// says what happened and the command counts as failed.
 #include <algorithm>
 #include <cmath>
 #include <cwchar>
@@ -18,6 +20,7 @@
 #include "module/takeoff/circuit_tables.h"
 #include "module/takeoff/kind_dispatch.h"
 #include "module/takeoff/qty_rows_cache.h"
+#include "module/takeoff/result_set.h"
 #include "module/takeoff/result_tables.h"
 #include "module/takeoff/result_writers.h"
 #include "module/takeoff/run_floors.h"
@@ -62,14 +65,13 @@ bool progress(const std::wstring& message, int a, int b, int c, int op) {
              b, c, op) != 0;
 }
 
-void say(const std::wstring& text) { ed::printText(text); }
-
-// Processes floor i; false when the user cancelled.
+// Processes floor i; false when the user cancelled or the floor failed.
 bool runFloor(size_t i, const std::wstring& currentFloor, const std::wstring& currentName,
               const StringArray& libNames, std::vector<CircuitRow>& runCircuits) {
   RunFloorScope scope;
   std::wstring floor;
-  if (!OpenRunFloor(i, currentFloor, scope, floor)) return true;
+  const FloorOpen opened = OpenRunFloor(i, currentFloor, scope, floor);
+  if (opened != FloorOpen::Opened) return opened == FloorOpen::Skipped;
   StringArray doneKinds;
   if (!progress(L"正在初始化构件....", 1, 1, 0, 2)) return false;
   SortFloorGjIntoBuckets(scope.buckets);
@@ -127,7 +129,7 @@ class TableWorker {
       : work_([this, write = std::move(write)] { failure_ = write(); }) {}
   void finish() {
     work_.wait();
-    if (!failure_.empty()) say(failure_);
+    if (!failure_.empty()) NoteRunFailure(failure_);
   }
 
  private:
@@ -142,7 +144,7 @@ bool RunResultWriters(const std::function<void()>& alongside) {
   WriterRunScope sharedRows;
   // 构件参数.DB is written on a worker thread while the norm writer works
   // here: each reads fields of the component rows that the other leaves alone.
-  TakeoffProgress(L"正在写入工程量参数表...");
+  if (!TakeoffProgress(L"正在写入工程量参数表...")) return false;
   std::vector<QuantityRow> unused;
   const std::vector<QuantityRow>& rows = QuantityRowsForWriter(unused);
   TableWorker paramTable([&rows, taken = TakenComponentName()] { return WriteGjParamTableOf(rows, taken); });
@@ -151,7 +153,7 @@ bool RunResultWriters(const std::function<void()>& alongside) {
   // With the chapter rows in place, 工程量表.DB is written from the rows on a
   // worker thread while 001.DB and the floor and summary tables are written here.
   const ChapterRows chapters = PlaceChapterRows();
-  TakeoffProgress(L"正在写入工程量计算表...");
+  if (!TakeoffProgress(L"正在写入工程量计算表...")) return false;
   TableWorker qtyTable([] { return WriteQtyTableOf(*NormQtyRowsOfRun()); });
   WriteChapterRows(chapters);
   // The component rows and 构件算量.DB have their computation lines from here on.
@@ -167,42 +169,41 @@ void RunQuantityTakeoff() {
   if (g_projectName.empty()) return;
   const std::wstring currentFloor = winlib::CmbGetName(winlib::kComboFloor);
   const std::wstring currentName = winlib::CmbGetName(winlib::kComboName);
-  const std::wstring project = ProjectFolderPath();
   ForgetNormQtyRows();
+  BeginRunChecks();
+  // A fresh quantity table from the template, in the work folder, where
+  // every table of the run is built.
+  RunResultSet set(kWorkFolder);
   StringArray libNames;
-  LoadRunRules(RunRuleSet(), libNames);
-  LoadRunFloorList(currentFloor);
-
-  // A fresh quantity table from the template, in the work folder.
-  const std::wstring work = project + L"\\" + kWorkFolder;
-  os::removeDirectoryRecursive(work);
-  os::createDirectories(work);
-  if (!UnzipTemplate(kQuantityTable, work)) {
-    say(L"\n无法从" + g_baseDir + L"\\GZK.ZIP取出构件算量.DB的模板，工程量计算未进行。\n");
-    os::removeDirectoryRecursive(work);
+  std::wstring failure;
+  if (!set.ready(failure))
+    NoteRunFailure(failure);
+  else if (LoadRunRules(RunRuleSet(), libNames) && LoadRunFloorList(currentFloor) &&
+           !UnzipTemplate(kQuantityTable, set.folder()))
+    NoteRunFailure(TemplateMissingText(kQuantityTable));
+  if (RunFailed()) {
+    EndRun(L"工程量计算");
     return;
   }
-  BindQuantityTable(tablelib::OpenDb(work + L"\\" + kQuantityTable + L".DB"));
+  BindQuantityTable(tablelib::OpenDb(set.folder() + L"\\" + kQuantityTable + L".DB"));
 
   progress(L"", 1, static_cast<int>(libNames.size() * g_runFloorList.size()), 1, 0);
-  bool cancelled = false;
+  bool stopped = false;
   std::vector<CircuitRow> runCircuits;
   {
     RunDrawingReader reader;
-    for (size_t i = 0; i < g_runFloorList.size() && !cancelled; ++i)
-      cancelled = !runFloor(i, currentFloor, currentName, libNames, runCircuits);
+    for (size_t i = 0; i < g_runFloorList.size() && !stopped; ++i)
+      stopped = !runFloor(i, currentFloor, currentName, libNames, runCircuits);
   }
+  if (stopped && !RunFailed()) NoteRunCancel();
   tablelib::Close(g_quantityTable);
   g_quantityTable = 0;
+  CheckRunWrites();
 
-  if (cancelled) {
-    say(L"\n工程量计算已取消，原有的计算结果未改动。\n");
-  } else if (!CommitRunTable(work, project, kQuantityTable)) {
-    say(L"\n无法写入" + project + L"\\构件算量.DB，原有的计算结果未改动。\n");
-  } else {
-    RunResultWriters([&] { circuits::WriteCircuitTables(runCircuits); });
-  }
-  os::removeDirectoryRecursive(work);
+  if (!RunCancelled() && !RunFailed()) RunResultWriters([&] { circuits::WriteCircuitTables(runCircuits); });
+  CheckRunWrites();
+  if (!RunCancelled() && !RunFailed() && !set.commit(failure)) NoteRunFailure(failure);
+  EndRun(L"工程量计算");
   progress(L"", 1, 1, 1, 4);
 }
 

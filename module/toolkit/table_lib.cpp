@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <mutex>
+#include <unordered_map>
 #include <vector>
 
 #include "module/toolkit/suite_call.h"
@@ -21,15 +23,52 @@ void callVoid(const char* name, A&&... args) {
   SuiteCall<Sig>::call(SuiteModule::Table, name, std::forward<A>(args)...);
 }
 
+// The path of each open handle, so that a table whose changes could not be
+// written can be named; and the tables that could not be written.
+struct OpenTables {
+  std::mutex mutex;
+  std::unordered_map<Handle, std::wstring> paths;
+  std::vector<std::wstring> failed;
+};
+OpenTables& openTables() {
+  static OpenTables* t = new OpenTables;
+  return *t;
+}
+
 }  // namespace
 
 Handle OpenDb(const std::wstring& path) {
-  return callOr<decltype(DbDll_OpenDb_W)>("DbDll_OpenDb_W", 0, path.c_str());
+  const Handle h = callOr<decltype(DbDll_OpenDb_W)>("DbDll_OpenDb_W", 0, path.c_str());
+  if (h > 0) {
+    OpenTables& t = openTables();
+    std::lock_guard lock(t.mutex);
+    t.paths[h] = path;
+  }
+  return h;
 }
 
-void Close(Handle h) {
-  if (h <= 0) return;
-  callOr<decltype(DbDll_Close)>("DbDll_Close", static_cast<unsigned char>(0), h);
+bool Close(Handle h) {
+  if (h <= 0) return true;
+  const bool ok = callOr<decltype(DbDll_Close)>("DbDll_Close", static_cast<unsigned char>(0), h) != 0;
+  OpenTables& t = openTables();
+  std::lock_guard lock(t.mutex);
+  auto it = t.paths.find(h);
+  if (it == t.paths.end()) return ok;
+  if (!ok) t.failed.push_back(it->second);
+  t.paths.erase(it);
+  return ok;
+}
+
+size_t WriteFailureCount() {
+  OpenTables& t = openTables();
+  std::lock_guard lock(t.mutex);
+  return t.failed.size();
+}
+
+std::wstring WriteFailureAt(size_t i) {
+  OpenTables& t = openTables();
+  std::lock_guard lock(t.mutex);
+  return i < t.failed.size() ? t.failed[i] : std::wstring();
 }
 
 void First(Handle h) { callVoid<decltype(DbDll_First)>("DbDll_First", h); }

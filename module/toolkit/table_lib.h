@@ -20,7 +20,13 @@ constexpr int kMaxFieldChars = 1024000;
 constexpr int kNameChars = 260;
 
 Handle OpenDb(const std::wstring& path);
-void Close(Handle h);
+// False when the library could not write the table's changes (the table
+// then stays as it was before it was opened).
+bool Close(Handle h);
+// The tables whose changes could not be written at their close, in order:
+// a caller marks the count before its work and asks what failed since.
+size_t WriteFailureCount();
+std::wstring WriteFailureAt(size_t i);
 void First(Handle h);
 void Next(Handle h);
 void Last(Handle h);
@@ -53,11 +59,14 @@ void LoadFromFile(Handle h, const std::wstring& field, const std::wstring& path)
 class Table {
  public:
   explicit Table(const std::wstring& path) : h_(OpenDb(path)) {}
+  // Takes over a handle already open (0: none).
+  explicit Table(Handle h) : h_(h) {}
   ~Table() { Close(h_); }
-  // Closes the table before the scope ends.
-  void close() {
-    Close(h_);
+  // Closes the table before the scope ends; false as Close.
+  bool close() {
+    const bool ok = Close(h_);
     h_ = 0;
+    return ok;
   }
   Table(const Table&) = delete;
   Table& operator=(const Table&) = delete;

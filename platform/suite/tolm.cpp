@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
+#include <cwchar>
 #include <mutex>
 
 #include "platform/editor/input.h"
@@ -42,6 +43,7 @@ struct Progress {
   int position = 0;
   int updates = 0;
   int cancelAt = 0;
+  std::wstring cancelOn;  // cancel at the first update whose message starts so
   std::wstring caption, message;
 };
 std::mutex g_progressMutex;
@@ -234,7 +236,8 @@ KIV_EXPORT unsigned char Dll_ProgressWin_W(const wchar_t* caption, const wchar_t
       p.message = wview(message);
       p.position = c;
       ++p.updates;
-      bool cancelled = p.cancelAt > 0 && p.updates >= p.cancelAt;
+      bool cancelled = (p.cancelAt > 0 && p.updates >= p.cancelAt) ||
+                       (!p.cancelOn.empty() && p.message.compare(0, p.cancelOn.size(), p.cancelOn) == 0);
       // The user presses Escape: an Escape waiting in the input queue is
       // taken by the window.
       const ed::InputToken* t = ed::inputQueue().peek();
@@ -242,7 +245,10 @@ KIV_EXPORT unsigned char Dll_ProgressWin_W(const wchar_t* caption, const wchar_t
         ed::inputQueue().next();
         cancelled = true;
       }
-      if (cancelled) p.cancelAt = 0;
+      if (cancelled) {
+        p.cancelAt = 0;
+        p.cancelOn.clear();
+      }
       return cancelled ? 0 : 1;
     }
     case 4:
@@ -257,6 +263,31 @@ KIV_EXPORT void KivTolm_CancelProgressAt(int k) {
   std::lock_guard lock(g_progressMutex);
   g_progress.cancelAt = k > 0 ? g_progress.updates + k : 0;
 }
+
+namespace {
+// The script's way to the same: ".cancelprogress K" (0 clears), or
+// ".cancelprogress TEXT": at the first update whose message starts with TEXT.
+struct CancelProgressDirective {
+  CancelProgressDirective() {
+    ed::registerDirective(L".cancelprogress", [](const ed::InputToken& t, std::wstring& error) {
+      if (t.args.size() != 1 || t.args[0].empty()) {
+        error = L".cancelprogress: a count or the start of a progress message expected";
+        return false;
+      }
+      wchar_t* end = nullptr;
+      const long k = std::wcstol(t.args[0].c_str(), &end, 10);
+      if (end && !*end && k >= 0) {
+        KivTolm_CancelProgressAt(static_cast<int>(k));
+        return true;
+      }
+      std::lock_guard lock(g_progressMutex);
+      g_progress.cancelOn = t.args[0];
+      return true;
+    });
+  }
+  ~CancelProgressDirective() { ed::unregisterDirective(L".cancelprogress"); }
+} g_cancelProgressDirective;
+}  // namespace
 
 KIV_EXPORT int KivTolm_ProgressState(int* open, int* steps, int* position) {
   std::lock_guard lock(g_progressMutex);

@@ -280,6 +280,8 @@ TEST_F(CircuitFloor, TableLevelsOfDetailAndSummary) {
 }
 
 TEST_F(CircuitFloor, EmptyRowsGiveEmptyTablesAndAMissingTemplateIsNamed) {
+  for (const char8_t* t : {u8"电气回路明细表.DB", u8"电气回路明细表.MB", u8"电气回路汇总表.DB", u8"电气回路汇总表.MB"})
+    fs::remove(suiteSystem() / t);
   std::vector<CircuitRow> none;
   circuits::WriteCircuitDetailTable(none);  // no template yet
   EXPECT_FALSE(fs::exists(project() / u8"电气回路明细表.DB"));

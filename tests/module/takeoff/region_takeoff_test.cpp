@@ -236,6 +236,11 @@ TEST_F(RegionTakeoff, CancelKeepsThePreviousResults) {
   pipe(L"J1", {200, 500, 0}, {800, 500, 0});
   CmdZebTotalArea();
   const std::string before = regionRows();
+  auto bytes = [&](const char8_t* name) {
+    std::ifstream in(project() / name, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  };
+  const std::string norm = bytes(u8"区域001.DB"), rows = bytes(u8"区域构件算量.DB");
   pipe(L"J1", {300, 500, 0}, {800, 500, 0});
   auto cancelAt = os::findFunction<KivTolm_CancelProgressAt_fn>(g_hostBaseLib, "KivTolm_CancelProgressAt");
   ASSERT_NE(cancelAt, nullptr);
@@ -243,6 +248,18 @@ TEST_F(RegionTakeoff, CancelKeepsThePreviousResults) {
   CmdZebTotalArea();
   EXPECT_EQ(regionRows(), before);
   EXPECT_NE(commandLine().find(L"区域工程量计算已取消"), std::wstring::npos);
+  // An Escape typed as the run begins is taken by its first progress update.
+  for (void (*command)() : {CmdZebTotalArea, CmdZebAllArea}) {
+    ed::InputToken escape;
+    escape.kind = ed::TokenKind::Escape;
+    ed::inputQueue().push(escape);
+    ed::clearTranscript();
+    command();
+    EXPECT_TRUE(ed::inputQueue().empty());
+    EXPECT_EQ(bytes(u8"区域001.DB"), norm);
+    EXPECT_EQ(bytes(u8"区域构件算量.DB"), rows);
+    EXPECT_NE(commandLine().find(L"区域工程量计算已取消"), std::wstring::npos);
+  }
 }
 
 }  // namespace

@@ -45,6 +45,11 @@ class TakeoffProject : public ProjectSandbox {
     ProjectSandbox::SetUp();
     if (IsSkipped() || HasFatalFailure()) return;
     fs::copy_file(fs::path(KIV_BINARY_DIR) / "suite" / "GZK.ZIP", root_ / "suite" / "GZK.ZIP");
+    // The templates of the floor detail, summary and circuit tables: a run
+    // without one cannot finish.
+    for (const char8_t* t : {u8"定额楼层明细.DB", u8"构件做法汇总.DB", u8"电气回路明细表.DB", u8"电气回路明细表.MB",
+                             u8"电气回路汇总表.DB", u8"电气回路汇总表.MB"})
+      fs::copy_file(fs::path(KIV_BINARY_DIR) / "suite" / u8"系统文件" / t, suiteSystem() / t);
     makeTable(suiteSystem() / u8"构件库.DB", kPipeLibrary);
     std::ofstream(project() / "000.GC") << "[工程档案]\n工程量规则=定额\n";
   }

@@ -140,21 +140,31 @@ TEST_F(TakeoffRun, CurrentFloorModeComputesOnlyTheCurrentFloor) {
   for (const Row& r : all) EXPECT_NE(r.name, L"■F2=2");
 }
 
-TEST_F(TakeoffRun, UnreadableOrMissingFloorsAreNamedAndSkipped) {
-  makeFloors("F1\t1\t3300\tC30\tM7.5\nF2\t2\t3000\tC30\tM7.5\nF3\t1\t3000\t\t\nF4\t1\t3000\t\t\nF5\t1\t3000\t\t\n",
-             L"F1");
+TEST_F(TakeoffRun, MissingFloorsAreSkippedAndAnUnreadableDrawingStopsTheRun) {
+  makeFloors("F1\t1\t3300\tC30\tM7.5\nF2\t2\t3000\tC30\tM7.5\nF3\t1\t3000\t\t\nF5\t1\t3000\t\t\n", L"F1");
   makeFloorTable("F3", "给水管\tJ1\t\t\n");
-  makeFloorTable("F4", "给水管\tJ1\t\t\n");
-  std::ofstream(project() / "F4.DWG") << "0\nSECTION\n2\nENTITIES\n0\nLINE\n8\n";
   CmdZebTotalAll();
   StringArray headers;
   for (const Row& r : rows())
     if (r.flag == L"楼层") headers.push_back(r.name);
   EXPECT_EQ(headers, (StringArray{L"■F1=1", L"■F2=2"}));
-  const std::wstring text = commandLine();
+  std::wstring text = commandLine();
   EXPECT_NE(text.find(L"[F3]没有楼层图形，此楼层未计算。"), std::wstring::npos) << text;
-  EXPECT_NE(text.find(L"[F4]的楼层图形无法读取("), std::wstring::npos) << text;
   EXPECT_NE(text.find(L"[F5]没有构件表，此楼层未计算。"), std::wstring::npos) << text;
+
+  // A drawing that is there but cannot be read: the run stops, named, and
+  // the results of the run before stay.
+  std::ifstream before(quantityTable(), std::ios::binary);
+  const std::string previous((std::istreambuf_iterator<char>(before)), std::istreambuf_iterator<char>());
+  makeFloors("F1\t1\t3300\tC30\tM7.5\nF2\t2\t3000\tC30\tM7.5\nF4\t1\t3000\t\t\n", L"F1");
+  makeFloorTable("F4", "给水管\tJ1\t\t\n");
+  std::ofstream(project() / "F4.DWG") << "0\nSECTION\n2\nENTITIES\n0\nLINE\n8\n";
+  CmdZebTotalAll();
+  EXPECT_TRUE(fileIs(previous));
+  text = commandLine();
+  EXPECT_NE(text.find(L"[F4]的楼层图形"), std::wstring::npos) << text;
+  EXPECT_NE(text.find(L"无法读取("), std::wstring::npos) << text;
+  EXPECT_NE(text.find(L"工程量计算未能完成，原有的计算结果未改动。"), std::wstring::npos) << text;
 }
 
 TEST_F(TakeoffRun, EveryFloorIsComputedFromItsOwnDrawing) {
@@ -210,7 +220,8 @@ TEST_F(TakeoffRun, MissingTemplateLeavesEverythingAsItWas) {
   fs::remove(root_ / "suite" / "GZK.ZIP");
   CmdZebTotalAll();
   EXPECT_EQ(fs::last_write_time(quantityTable()), stamp);
-  EXPECT_NE(commandLine().find(L"构件算量.DB的模板，工程量计算未进行。"), std::wstring::npos);
+  EXPECT_NE(commandLine().find(L"GZK.ZIP取出构件算量.DB的模板"), std::wstring::npos);
+  EXPECT_NE(commandLine().find(L"工程量计算未能完成，原有的计算结果未改动。"), std::wstring::npos);
 }
 
 TEST_F(TakeoffRun, NoProjectDoesNothing) {
