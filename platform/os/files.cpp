@@ -225,6 +225,14 @@ std::optional<std::string> readInput(const fs::path& file, std::size_t limit) {
                                     : "cannot read " + file.string() + " (" + std::strerror(errno) + ")");
     return std::nullopt;
   }
+  // A named device is no input a user writes (/dev/zero would only end at
+  // the bound); standard input, which may be a terminal, is read as it is.
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode))) {
+    ::close(fd);
+    fail(file.string() + " is a device, not a file");
+    return std::nullopt;
+  }
   auto data = readInputFrom(fd, file.string(), limit);
   ::close(fd);
   return data;

@@ -121,12 +121,13 @@ std::optional<std::vector<DirEntry>> listDirectory(std::wstring_view path,
 std::optional<std::string> readFile(std::wstring_view path);
 bool writeFile(std::wstring_view path, std::string_view bytes);
 // Reads an input given by the user (a script, a text to import) whole, with a
-// bound: at most limit bytes. A folder is refused, and so is an input that
-// holds more than limit bytes (a device such as /dev/zero never ends), which
-// is read no further than the limit. readInputFrom reads an open descriptor
-// (standard input) to its end; name is what the messages call it. nullopt
-// with the reason in lastError() ("... is a folder", "... holds more than
-// 256 MB", the system's error).
+// bound: at most limit bytes. A folder or a device (/dev/zero, which never
+// ends) is refused, and so is an input that holds more than limit bytes,
+// which is read no further than the limit. readInputFrom reads an open
+// descriptor (standard input, which may be a pipe or a terminal) to its end
+// with the same bound; name is what the messages call it. nullopt with the
+// reason in lastError() ("... is a folder", "... is a device, not a file",
+// "... holds more than 256 MB", the system's error).
 std::optional<std::string> readInput(const std::filesystem::path& file, std::size_t limit);
 std::optional<std::string> readInputFrom(int fd, std::string_view name, std::size_t limit);
 // The same on a native path, as a drawing or table save needs it: the bytes go

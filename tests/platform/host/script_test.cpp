@@ -203,14 +203,14 @@ TEST(Cadhost, EndToEndRewritesADrawing) {
   EXPECT_NE(badText.str().find("line 2: unknown directive .nonsense"), std::string::npos) << badText.str();
 }
 
-struct Run {
+struct HostRun {
   int exit = -1;  // -1: no clean exit (an abort, a signal)
   std::string output;
 };
 
 // Runs the built cadhost with the arguments; the messages (and standard
 // output unless stdoutTo names a file for it) are handed back.
-Run cadhost(const std::string& args, const fs::path& dir, const std::string& stdoutTo = "") {
+HostRun cadhost(const std::string& args, const fs::path& dir, const std::string& stdoutTo = "") {
   const fs::path out = dir / "run.txt";
   std::string cmd = std::string(KIV_BINARY_DIR) + "/bin/cadhost " + args;
   cmd += stdoutTo.empty() ? " > \"" + out.string() + "\" 2>&1" : " > " + stdoutTo + " 2> \"" + out.string() + "\"";
@@ -218,7 +218,7 @@ Run cadhost(const std::string& args, const fs::path& dir, const std::string& std
   std::ifstream f(out);
   std::stringstream text;
   text << f.rdbuf();
-  return Run{WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, text.str()};
+  return HostRun{WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, text.str()};
 }
 
 // A script that is a folder or has no end is a wrong argument: a message and
@@ -235,14 +235,14 @@ TEST(Cadhost, ScriptsThatAreNoFilesAndAFullStandardOutputFailClearly) {
     const char* message;
   } cases[] = {
       {"--script " + (dir / "folder.scr").string(), "", 2, "folder.scr is a folder"},
-      {"--script /dev/zero", "", 2, "/dev/zero holds more than 256 MB"},
+      {"--script /dev/zero", "", 2, "/dev/zero is a device, not a file"},
       {"--script " + (dir / "missing.scr").string(), "", 2, "missing.scr (No such file"},
       {"--script " + ok, "/dev/full", 1, "cannot write the command line to standard output"},
       {"--script " + ok, "/dev/null", 0, ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.args + " > " + c.stdoutTo);
-    Run r = cadhost(c.args, dir, c.stdoutTo);
+    HostRun r = cadhost(c.args, dir, c.stdoutTo);
     EXPECT_EQ(r.exit, c.exit) << r.output;
     EXPECT_NE(r.output.find(c.message), std::string::npos) << r.output;
   }
@@ -266,7 +266,7 @@ TEST(Cadhost, SavesWriteThroughLinksAndRefuseDevices) {
     std::ofstream d(dir / "device.scr");
     d << "LINE\n0,0\n5,5\n\n.saveas /dev/null\n";
   }
-  Run r = cadhost("--drawing " + (dir / "3层.DWG").string() + " --script " + (dir / "save.scr").string(), dir);
+  HostRun r = cadhost("--drawing " + (dir / "3层.DWG").string() + " --script " + (dir / "save.scr").string(), dir);
   ASSERT_EQ(r.exit, 0) << r.output;
   EXPECT_TRUE(fs::is_symlink(dir / "3层.DWG"));
   cad::Database back(false);

@@ -1,4 +1,6 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "platform/os/os.h"
 #include "tests/platform/os/tempdir.h"
@@ -142,7 +144,7 @@ TEST_F(Files, InputIsReadWithABound) {
   EXPECT_EQ(os::readInput(t.path() / "s.scr", 1000).value(), std::string(1000, 'x'));
   struct Case { std::filesystem::path file; size_t limit; const char* reason; } cases[] = {
       {t.path() / "s.scr", 999, "holds more than 999 bytes"},
-      {"/dev/zero", std::size_t(1) << 20, "/dev/zero holds more than 1 MB"},
+      {"/dev/zero", std::size_t(1) << 20, "/dev/zero is a device, not a file"},
       {t.path(), 1000, "is a folder"},
       {t.path() / "missing.scr", 1000, "No such file"},
   };
@@ -150,7 +152,12 @@ TEST_F(Files, InputIsReadWithABound) {
     EXPECT_FALSE(os::readInput(c.file, c.limit).has_value()) << c.file;
     EXPECT_NE(os::lastError().find(c.reason), std::string::npos) << os::lastError();
   }
-  EXPECT_EQ(os::readInput("/dev/null", 10).value(), "");
+  // Standard input with no end stops at the bound.
+  const int zero = ::open("/dev/zero", O_RDONLY);
+  ASSERT_GE(zero, 0);
+  EXPECT_FALSE(os::readInputFrom(zero, "standard input", std::size_t(1) << 20).has_value());
+  ::close(zero);
+  EXPECT_EQ(os::lastError(), "standard input holds more than 1 MB");
 }
 
 TEST_F(Files, TemporaryNamesAreNewFiles) {
