@@ -62,11 +62,26 @@ def choice(value, choices):
     return f"{value}:{choices}"
 
 
+# Outer diameters (mm) by nominal size: plastic pipes by their de, metal
+# pipes by the steel tube series.
+PLASTIC_OD = {"15": "20", "20": "25", "25": "32", "32": "40", "40": "50", "50": "63", "65": "75", "75": "75",
+              "80": "90", "100": "110", "125": "140", "150": "160", "200": "225"}
+STEEL_OD = {"15": "21.3", "20": "26.9", "25": "33.7", "32": "42.4", "40": "48.3", "50": "60.3", "65": "76.1",
+            "80": "88.9", "100": "114.3", "125": "139.7", "150": "168.3", "200": "219.1"}
+
+
+def outer_diameter(material, dn):
+    """The outer diameter of a pipe of the material and nominal size."""
+    plastic = material.startswith(("PP", "PE", "PVC", "PB"))
+    return (PLASTIC_OD if plastic else STEEL_OD).get(dn, dn)
+
+
 # Parameter sets by kind. Each entry: (name, default, choices or None).
 def pipe_params(material, dn, joint, insulation="无", thickness="0", place="室内"):
     return [
         ("材质", material, PIPE_MATERIALS),
         ("公称管径D_0(mm)", dn, DN),
+        ("管道外径D(mm)", outer_diameter(material, dn), None),
         ("连接方式", joint, JOINTS),
         ("安装部位", place, "室内,室外,管井,吊顶内,埋地"),
         ("保温材料", insulation, INSULATION),
@@ -357,38 +372,87 @@ def params_of(category, name):
 
 # Rule items: what each kind is measured by. Each line of a rule field is
 #   flag=type=parameter=name||code=unit=formula
+# The field 定额 holds norm lines (flag 定额), 纯清单 bill-item lines (flag 项),
+# and 清单 each bill item followed by the norm it is priced by.
 RUN_KINDS = {"管道", "水管", "风管", "电缆桥架"}
+
+# Installation codes begin with the chapter of their discipline, by which the
+# discipline tables sort them; the types of fire protection have their own.
+CHAPTERS = [("0302", "电气设备安装工程"), ("0307", "消防工程"), ("0308", "给排水、采暖、燃气工程"),
+            ("0309", "通风空调工程")]
+CHAPTER_OF_CATEGORY = {
+    "管道": "0308", "管道附件": "0308", "卫生器具": "0308", "设备": "0308", "排水零星": "0308", "管道配件": "0308",
+    "管线": "0302", "照明器具": "0302", "设备、箱柜": "0302", "电缆桥架": "0302", "防雷接地": "0302",
+    "附件、零星": "0302",
+    "风管": "0309", "水管": "0309", "风口设备": "0309", "风管部件": "0309", "风管配件": "0309", "水暖附件": "0309",
+    "水暖设备": "0309", "暖通零星": "0309", "水管配件": "0309",
+}
+FIRE_TYPES = {"消防管", "喷淋管", "喷淋头", "消防设备", "消防导线", "电消防设备"}
+
+# Insulation volume in m3 of a pipe of outer diameter D with a layer δ thick
+# over the length L: π·(D+δ)·δ·L, written as two products so that a
+# thickness of 0 drops both terms and the item comes to nothing.
+INSULATION_VOLUME = ("3.14159265*{{管道外径D(mm)}}*[保温厚度(mm)]*{{{L}}}/1000000"
+                     "+3.14159265*[保温厚度(mm)]*[保温厚度(mm)]*{{{L}}}/1000000")
+
+
+def chapter_of(category, name):
+    """The code chapter of a type: its discipline's, None for building types."""
+    if name in FIRE_TYPES:
+        return "0307"
+    return CHAPTER_OF_CATEGORY.get(category)
+
+
+def item_code(category, name, flag, variant=1):
+    """The code of a type's item: bill items 9 digits (chapter, category,
+    position, variant), norms the same with a "-" after the category;
+    building types keep a letter code (D norms, Q bill items)."""
+    chapter = chapter_of(category, name)
+    position = f"{type_position(category, name):02d}{variant}"
+    if chapter is None:
+        return f"{'Q' if flag == '项' else 'D'}{category_code(category)}-{position}"
+    return f"{chapter}{category_code(category)}{'' if flag == '项' else '-'}{position}"
+
+
+def rule_items(category, name):
+    """The items of a type: (type, parameter, title, variant, unit, formula)."""
+    if category in ("管道", "水管"):
+        items = [("长度", "公称管径D_0(mm)", f"{name}安装", 1, "m", f"{{{name}长}}")]
+        if name not in ("软管道", "软水管"):
+            items.append(("保温", "保温厚度(mm)", f"{name}保温", 2, "m3", INSULATION_VOLUME.format(L=f"{name}长")))
+        return items
+    if category == "风管":
+        return [("面积", "材质", f"{name}制作安装", 1, "m2", f"{{{name}}}")]
+    if category == "管线":
+        if name in ("导管", "软导管"):
+            return [("长度", "导管规格(mm)", f"{name}敷设", 1, "m", f"{{{name}长}}")]
+        if name == "导线·导管":
+            # The wires counted per conductor, their conduit once.
+            return [("配线", "截面(mm2)", "管内穿线", 1, "m", "{配线长}"),
+                    ("导管", "导管规格(mm)", "导管敷设", 2, "m", "{导管长}")]
+        if name == "线槽":
+            return [("长度", "B", "线槽安装", 1, "m", f"{{{name}长}}")]
+        return [("配线", "截面(mm2)", f"{name}穿线", 1, "m", "{配线长}")]
+    if category == "电缆桥架" or name in ("接地母线", "接地跨接线", "避雷引下线", "避雷带"):
+        return [("长度", "规格", f"{name}敷设", 1, "m", f"{{{name}长}}")]
+    if name in SUPPORTS:
+        return [("重量", "单体重量(kg)", f"{name}制作安装", 1, "kg", f"{{{name}}}")]
+    if name in GROOVES:
+        return [("挖填", "沟宽(mm)", f"{name}挖填", 1, "m3", f"{{{name}长}}*[沟宽(mm)]*[沟深(mm)]/1000000")]
+    if category_index(category) < FIRST_INSTALLATION_CATEGORY:
+        return [("数量", "", f"构件{name}", 1, "个", "{个数}")]
+    return [("个数", "构件规格", f"{name}安装", 1, "个", "{个数}")]
 
 
 def rule_lines(category, name, mode):
-    flag = "项" if mode in ("清单", "纯清单") else "定额"
-    prefix = "Q" if flag == "项" else "D"
-    code = f"{prefix}{category_code(category)}-{type_position(category, name):02d}1"
-    if category in ("管道", "水管"):
-        lines = [f"{flag}=长度=公称管径D_0(mm)={name}安装||{code}=m={{{name}长}}"]
-        if name not in ("软管道", "软水管"):
-            lines.append(f"{flag}=保温=保温厚度(mm)={name}保温||{code}B=m3=[保温厚度(mm)]*{{{name}长}}/1000")
-        return lines
-    if category == "风管":
-        return [f"{flag}=面积=材质={name}制作安装||{code}=m2={{{name}}}"]
-    if category == "管线":
-        if name in ("导管", "软导管"):
-            return [f"{flag}=长度=导管规格(mm)={name}敷设||{code}=m={{{name}长}}"]
-        if name == "导线·导管":
-            return [f"{flag}=配线=截面(mm2)=管内穿线||{code}=m={{配线长}}",
-                    f"{flag}=配管=导管规格(mm)=导管敷设||{code}P=m={{配管长}}"]
-        if name == "线槽":
-            return [f"{flag}=长度=B=线槽安装||{code}=m={{{name}长}}"]
-        return [f"{flag}=配线=截面(mm2)={name}穿线||{code}=m={{配线长}}"]
-    if category == "电缆桥架" or name in ("接地母线", "接地跨接线", "避雷引下线", "避雷带"):
-        return [f"{flag}=长度=规格={name}敷设||{code}=m={{{name}长}}"]
-    if name in SUPPORTS:
-        return [f"{flag}=重量=单体重量(kg)={name}制作安装||{code}=kg={{{name}}}"]
-    if name in GROOVES:
-        return [f"{flag}=挖填=沟宽(mm)={name}挖填||{code}=m3={{{name}长}}*[沟宽(mm)]*[沟深(mm)]/1000000"]
-    if category_index(category) < FIRST_INSTALLATION_CATEGORY:
-        return [f"{flag}=数量==构件{name}||{code}=个={{个数}}"]
-    return [f"{flag}=个数=构件规格={name}安装||{code}=个={{个数}}"]
+    """The lines of a type's rule field of the mode (定额, 清单 or 纯清单)."""
+    flags = {"定额": ["定额"], "纯清单": ["项"], "清单": ["项", "定额"]}.get(mode, ["定额"])
+    lines = []
+    for type_, param, title, variant, unit, formula in rule_items(category, name):
+        for flag in flags:
+            code = item_code(category, name, flag, variant)
+            lines.append(f"{flag}={type_}={param}={title}||{code}={unit}={formula}")
+    return lines
 
 
 def category_index(category):

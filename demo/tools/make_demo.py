@@ -80,7 +80,7 @@ def library_rows():
         colours = f"{name}={colour}{CRLF}{name}名={label_colour}"
         bill = CRLF.join(lib.rule_lines(category, name, "清单"))
         norm = CRLF.join(lib.rule_lines(category, name, "定额"))
-        pure = bill
+        pure = CRLF.join(lib.rule_lines(category, name, "纯清单"))
         background = CRLF.join(["轴网", "砼墙", "砖墙"]) if lib.category_index(category) >= \
             lib.FIRST_INSTALLATION_CATEGORY else "轴网"
         rows.append([category, name, layers, colours, param_text(params), bill, norm, pure,
@@ -369,6 +369,9 @@ def floor_rows(floor, library, graph):
                 if key in values:
                     choices = value.partition(":")[2]
                     value = values[key] + (":" + choices if choices else "")
+                elif key == "管道外径D(mm)" and "公称管径D_0(mm)" in values:
+                    # The outer diameter follows a nominal size of the number's own.
+                    value = lib.outer_diameter(param_value(params, "材质"), values["公称管径D_0(mm)"])
                 lines.append(f"{key}={value}")
             row = list(template)
             row[1] = no
@@ -661,14 +664,18 @@ def write_back_drawing():
 
 def code_library_rows(mode):
     """Norm (定额) or bill (清单) library: chapter rows and every item code, sorted by code."""
-    rows = {}
+    flag = "项" if mode == "清单" else "定额"
+    rows = dict(lib.CHAPTERS)
     for i, (category, type_list) in enumerate(lib.CATEGORIES):
         names = type_list.split(",") + [t for c, t in lib.EXTRA_TYPES if c == category]
-        prefix = "Q" if mode == "清单" else "D"
-        rows[f"{prefix}{i + 1:02d}"] = f"第{i + 1}章 {category}"
+        if lib.chapter_of(category, "") is None:
+            rows[f"{'Q' if flag == '项' else 'D'}{i + 1:02d}"] = f"第{i + 1}章 {category}"
         for name in names:
             for line in lib.rule_lines(category, name, mode):
-                title, code = line.split("=")[3].split("||")
+                f = line.split("=")
+                if f[0] != flag:
+                    continue
+                title, code = f[3].split("||")
                 rows.setdefault(code, title)
     return [[rows[c], c] for c in sorted(rows)]
 

@@ -106,7 +106,9 @@ void fillRow(const Run& run, const std::wstring& t, bool libraryFound, cad::Obje
     if (tablelib::FieldAsString(table, kFieldRules).empty())
       storeField(table, kFieldRules, RuleTextForRow(BuildRuleItems(ruleLines, true)));
   } else {
-    storeField(table, kFieldRules, BuildRuleItems(ruleLines, false));
+    // The items carry their codes, names and units: no fitting is priced
+    // without a code.
+    storeField(table, kFieldRules, BuildRuleItems(ruleLines, true, true));
   }
   // Default parameters with the entity's values.
   replaceKnownParams(params, attrs);
@@ -302,7 +304,7 @@ const StringArray& FloorTableGjTypes() {
   return types;
 }
 
-std::wstring BuildRuleItems(const StringArray& libraryLines, bool withNumbers) {
+std::wstring BuildRuleItems(const StringArray& libraryLines, bool withNumbers, bool withNamesAndUnits) {
   StringArray items;
   int index = 0;
   for (const auto& line : libraryLines) {
@@ -321,7 +323,13 @@ std::wstring BuildRuleItems(const StringArray& libraryLines, bool withNumbers) {
       if (bars != std::wstring::npos && bars > 0) {
         StringArray pieces;
         SplitToArray(p4, L"||", pieces);
-        if (pieces.size() == 2) items.push_back(L"编号=" + pieces[1]);
+        if (pieces.size() == 2) {
+          items.push_back(L"编号=" + pieces[1]);
+          if (withNamesAndUnits) {
+            items.push_back(L"名称=" + pieces[0]);
+            if (parts.size() > 4 && !parts[4].empty()) items.push_back(L"单位=" + parts[4]);
+          }
+        }
       }
     }
   }

@@ -28,4 +28,6 @@ void WriteGjToFloorTable(const std::wstring& types);
 // "标志=" part 1, "类型=" part 2, and with withNumbers the line "编号=" and
 // the text after "||" of part 4 (when part 4 holds one "||" after its first
 // character). Lines with fewer parts are left out.
-std::wstring BuildRuleItems(const StringArray& libraryLines, bool withNumbers);
+// withNamesAndUnits adds, after a code, the name before its "||" ("名称=")
+// and the unit after it ("单位=", when the line gives one).
+std::wstring BuildRuleItems(const StringArray& libraryLines, bool withNumbers, bool withNamesAndUnits = false);

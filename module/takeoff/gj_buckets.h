@@ -10,6 +10,7 @@
 
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "module/takeoff/axis_locator.h"
@@ -30,6 +31,10 @@ struct GjBuckets {
   std::vector<cad::ObjectIdArray> slots;
   // The floor's grid axes (slot 1), read at their first use after a sorting.
   std::unique_ptr<AxisLocator> axes;
+  // The measured lengths (mm) of the runs that stand in a region's lists for
+  // the parts of a cut run (see the region take-off); any other run is
+  // measured by its own outline.
+  std::unordered_map<cad::ObjectId, double> runLengths;
 };
 
 const AxisLocator& FloorAxisLocator(GjBuckets& buckets);

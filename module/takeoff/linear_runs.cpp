@@ -64,6 +64,11 @@ bool IsRunType(const std::wstring& type) { return type == L"斜管" || type == L
 
 double MeasuredRunLength(const MeasuredGj& gj) {
   const GjData& d = *gj.data;
+  // A region's stand-in for the parts of a cut run carries their length.
+  if (g_gjBuckets && !g_gjBuckets->runLengths.empty()) {
+    auto it = g_gjBuckets->runLengths.find(d.id);
+    if (it != g_gjBuckets->runLengths.end()) return it->second;
+  }
   return LinearRunLength(d.type, GetOutlineLength(gj.vertices, gj.bulges), d.startElev, d.endElev);
 }
 

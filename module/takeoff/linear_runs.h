@@ -61,7 +61,8 @@ struct MeasuredGj {
 };
 
 // The run length in millimetres of a measured run (its special type and
-// elevations with its plan outline).
+// elevations with its plan outline; for a region's stand-in of a cut run,
+// the length of the run's parts in that region).
 double MeasuredRunLength(const MeasuredGj& gj);
 // 斜管, 立管 or 贯通管.
 bool IsRunType(const std::wstring& type);

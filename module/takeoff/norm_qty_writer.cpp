@@ -182,7 +182,7 @@ class NormQtyBuilder {
         billCode_ = s.code;
         billName_ = s.title;
       }
-      if (s.code.empty() || (src.quantity.empty() && s.adjustmentCount == 0)) continue;
+      if (s.code.empty() || (s.adjustmentCount == 0 && !givesQuantity(s))) continue;
       title_ = s.title;
       if (suffix_)
         for (const QtyLine& q : lines_)
@@ -193,6 +193,14 @@ class NormQtyBuilder {
       const uint32_t row = findOrInsert(s, title_);
       addQuantities(row, src, k, s, count);
     }
+  }
+
+  // Whether a line of the section's items has a quantity: a section whose
+  // items come to nothing for the component (no line, or only zeros, as an
+  // insulation of thickness 0) makes no row.
+  bool givesQuantity(const Section& s) const {
+    return std::any_of(lines_.begin(), lines_.end(),
+                       [&](const QtyLine& q) { return q.section == s.name && q.type == s.type && q.value != 0; });
   }
 
   // A floor or region header: the empty last row takes the header text, a

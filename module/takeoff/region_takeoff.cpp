@@ -8,6 +8,7 @@
 #include "module/model/special_data.h"
 #include "module/takeoff/calc_items.h"
 #include "module/takeoff/kind_dispatch.h"
+#include "module/takeoff/linear_runs.h"
 #include "module/takeoff/result_set.h"
 #include "module/takeoff/result_tables.h"
 #include "module/takeoff/run_floors.h"
@@ -97,14 +98,21 @@ bool runFloor(size_t i, const std::wstring& currentFloor, const StringArray& lib
 
   RegionGjList entities;
   ReadRegionGjList(scope.sideDb.get(), entities);
+  std::vector<RegionShare> shares;
+  {
+    std::vector<RegionOutline> outlines;
+    for (const Region& region : regions) outlines.push_back({region.vertices, region.bulges});
+    ShareRegionGj(entities, outlines, true, shares);
+  }
 
   const int libCount = static_cast<int>(libNames.size());
-  for (const Region& region : regions) {
+  for (size_t r = 0; r < regions.size(); ++r) {
+    const Region& region = regions[r];
     if (!progress(kCaption, L"正在初始化[" + floor + L"][" + region.label + L"]的构件....", 1, 1, 0, 2))
       return false;
     StringArray doneKinds;
     appendRegionHeaderRow(region.label);
-    SortRegionGjIntoBuckets(scope.buckets, entities, region.vertices, region.bulges, &pieces);
+    SortRegionGjIntoBuckets(scope.buckets, entities, shares[r], &pieces);
     for (int k = 0; k < libCount; ++k) {
       const std::wstring& name = libNames[k];
       if (!progress(kCaption, L"[" + floor + L"] " + name, 1, 1, libCount * static_cast<int>(i) + k + 1, 2))
@@ -149,6 +157,50 @@ cad::ObjectId appendRunPiece(cad::ObjectId runId, std::unique_ptr<cad::Polyline>
   return id;
 }
 
+// A region's outline as the tests use it: the outline to cross (open: a
+// closed region already ends on its first vertex), the area to lie in, and
+// the extents of the area (its arcs included).
+struct RegionTest {
+  std::unique_ptr<cad::Polyline> outline, area;
+  cad::Extents3d box;
+
+  explicit RegionTest(const RegionOutline& r) {
+    if (r.vertices.empty()) return;
+    outline = MakePolyline(r.vertices, r.bulges, false, kDefaultWidth);
+    area = MakePolyline(r.vertices, r.bulges, true, kDefaultWidth);
+    for (const geom::Point3d& p : r.vertices) box.add(p);
+    cad::Extents3d arcs;
+    if (area && area->getGeomExtents(arcs) == cad::Status::Ok) box.add(arcs);
+  }
+  bool holds(const geom::Point3d& p) const { return area && IsPointInPolyline(area.get(), p); }
+  // Whether the box, widened by the boundary's tolerance, meets other.
+  bool near(const cad::Extents3d& other) const {
+    const double tol = 1.0;
+    return box.isValid() && !(other.minPoint.x > box.maxPoint.x + tol || other.maxPoint.x < box.minPoint.x - tol ||
+                              other.minPoint.y > box.maxPoint.y + tol || other.maxPoint.y < box.minPoint.y - tol);
+  }
+};
+
+// The straight or arc segment of a run between the fractions t0 and t1 of
+// its length (the part of an arc keeps the arc's curvature).
+std::unique_ptr<cad::Polyline> runPart(const cad::Polyline& run, double length, double bulge, double t0,
+                                       double t1) {
+  geom::Point3d a, b;
+  if (run.getPointAtDist(t0 * length, a) != cad::Status::Ok || run.getPointAtDist(t1 * length, b) != cad::Status::Ok)
+    return nullptr;
+  return MakeSegmentPolyline(a, b, std::tan(std::atan(bulge) * (t1 - t0)), 0);
+}
+
+// The length in millimetres of a run as the calculators measure it.
+double measuredLength(cad::ObjectId id) {
+  GjData gj;
+  ReadGjData(id, gj);
+  PointList vertices;
+  BulgeList bulges;
+  GetEntityVertices(id, vertices, bulges);
+  return LinearRunLength(gj.type, GetOutlineLength(vertices, bulges), gj.startElev, gj.endElev);
+}
+
 }  // namespace
 
 void ReadRegionGjList(cad::Database* db, RegionGjList& list) {
@@ -176,91 +228,156 @@ void ReadRegionGjList(cad::Database* db, RegionGjList& list) {
   }
 }
 
-void SortRegionGjIntoBuckets(GjBuckets& buckets, const RegionGjList& list, const PointList& vertices,
-                             const BulgeList& bulges, cad::Database* pieces) {
-  if (vertices.empty()) return;
+void ShareRegionGj(const RegionGjList& list, const std::vector<RegionOutline>& regions, bool cut,
+                   std::vector<RegionShare>& shares) {
+  shares.assign(regions.size(), RegionShare());
+  std::vector<RegionTest> tests;
+  tests.reserve(regions.size());
+  for (const RegionOutline& r : regions) tests.emplace_back(r);
+  auto firstHolding = [&](const geom::Point3d& p, const std::vector<size_t>& among) -> long {
+    for (size_t r : among)
+      if (tests[r].holds(p)) return static_cast<long>(r);
+    return -1;
+  };
+  std::vector<size_t> all(regions.size());
+  for (size_t r = 0; r < all.size(); ++r) all[r] = r;
+
+  std::vector<size_t> near;
+  std::vector<geom::Point3d> points;
+  std::vector<double> bounds;
+  std::vector<long> owners;
+  for (size_t i = 0; i < list.size(); ++i) {
+    const RegionGjEntity& e = list[i];
+    if (e.shape == RegionGjEntity::Shape::Other) continue;
+    std::unique_ptr<cad::Polyline> run;
+    if (e.shape == RegionGjEntity::Shape::Run && !e.start.isEqualTo(e.end))
+      run = MakeSegmentPolyline(e.start, e.end, e.bulge, 0);
+    double length = 0;
+    if (!run || run->getLength(length) != cad::Status::Ok || length <= 0) {
+      // A point component or a riser: the first region it stands in.
+      long r = firstHolding(e.start, all);
+      if (r < 0 && !e.start.isEqualTo(e.end)) r = firstHolding(e.end, all);
+      if (r >= 0) shares[r].whole.push_back(i);
+      continue;
+    }
+    // The regions near the run, and where their outlines cross it.
+    cad::Extents3d box;
+    if (run->getGeomExtents(box) != cad::Status::Ok) {
+      box = {};
+      box.add(e.start);
+      box.add(e.end);
+    }
+    near.clear();
+    bounds.assign({0.0});
+    for (size_t r = 0; r < tests.size(); ++r) {
+      if (!tests[r].near(box)) continue;
+      near.push_back(r);
+      if (!tests[r].outline) continue;
+      points.clear();
+      tests[r].outline->intersectWith(*run, cad::Intersect::OnBothOperands, points);
+      for (const geom::Point3d& p : points) {
+        double d = 0;
+        if (run->getDistAtPoint(p, d) == cad::Status::Ok && d > 1e-6 && d < length - 1e-6) bounds.push_back(d / length);
+      }
+    }
+    if (near.empty()) continue;
+    // The parts between the cuts, from 0 to 1; cuts closer together than a
+    // millionth of a millimetre are one cut.
+    std::sort(bounds.begin() + 1, bounds.end());
+    size_t kept = 1;
+    for (size_t k = 1; k < bounds.size(); ++k)
+      if ((bounds[k] - bounds[kept - 1]) * length >= 1e-6) bounds[kept++] = bounds[k];
+    bounds.resize(kept);
+    if (kept > 1 && (1.0 - bounds.back()) * length < 1e-6)
+      bounds.back() = 1.0;
+    else
+      bounds.push_back(1.0);
+    // Each part goes to the first region its middle lies in.
+    owners.clear();
+    for (size_t k = 0; k + 1 < bounds.size(); ++k) {
+      geom::Point3d mid;
+      long owner = -1;
+      if (run->getPointAtDist((bounds[k] + bounds[k + 1]) / 2 * length, mid) == cad::Status::Ok) {
+        mid.z = 0;
+        owner = firstHolding(mid, near);
+      }
+      owners.push_back(owner);
+    }
+    if (std::all_of(owners.begin(), owners.end(), [&](long o) { return o == owners[0]; })) {
+      if (owners[0] >= 0) shares[owners[0]].whole.push_back(i);
+      continue;
+    }
+    for (size_t k = 0; k < owners.size(); ++k) {
+      if (owners[k] < 0) continue;
+      RegionShare& share = shares[owners[k]];
+      if (!cut) {
+        if (share.whole.empty() || share.whole.back() != i) share.whole.push_back(i);
+        continue;
+      }
+      if (share.cuts.empty() || share.cuts.back().entity != i) share.cuts.push_back({i, {}});
+      auto& spans = share.cuts.back().spans;
+      // Adjacent parts of one region make one span.
+      if (!spans.empty() && spans.back().second == bounds[k])
+        spans.back().second = bounds[k + 1];
+      else
+        spans.emplace_back(bounds[k], bounds[k + 1]);
+    }
+  }
+}
+
+void SortRegionGjIntoBuckets(GjBuckets& buckets, const RegionGjList& list, const RegionShare& share,
+                             cad::Database* pieces) {
   ClearGjBuckets(buckets);
   buckets.axes.reset();
+  buckets.runLengths.clear();
   cad::ObjectIdArray& inside = buckets.slots[0];
   inside.clear();
-
-  // The outline to cross (open: a closed region already ends on its first
-  // vertex), the area to lie in, and the exact extents of the vertices.
-  auto outline = MakePolyline(vertices, bulges, false, kDefaultWidth);
-  auto area = MakePolyline(vertices, bulges, true, kDefaultWidth);
-  double minX = vertices[0].x, maxX = minX, minY = vertices[0].y, maxY = minY;
-  for (const geom::Point3d& p : vertices) {
-    minX = std::min(minX, p.x);
-    maxX = std::max(maxX, p.x);
-    minY = std::min(minY, p.y);
-    maxY = std::max(maxY, p.y);
-  }
-  auto in = [&](const geom::Point3d& p) { return area && IsPointInPolyline(area.get(), p); };
   auto take = [&](cad::ObjectId id, int slot) {
     inside.push_back(id);
     if (slot > 0) buckets.slots[slot].push_back(id);
   };
-
-  for (const RegionGjEntity& e : list) {
-    if (e.shape == RegionGjEntity::Shape::Point) {
-      if (in(e.start)) take(e.id, e.slot);
-      continue;
-    }
-    if (e.shape != RegionGjEntity::Shape::Run) continue;
-    // Runs beside the extents are out (an arc may bulge past its ends' box).
-    if ((e.bulge == 0 || !pieces) &&
-        (std::min(e.start.x, e.end.x) > maxX || std::max(e.start.x, e.end.x) < minX ||
-         std::min(e.start.y, e.end.y) > maxY || std::max(e.start.y, e.end.y) < minY))
-      continue;
-    std::vector<geom::Point3d> cuts;
-    std::unique_ptr<cad::Polyline> run;
-    if (!e.start.isEqualTo(e.end)) {
-      run = MakeSegmentPolyline(e.start, e.end, pieces ? e.bulge : 0, 0);
-      if (run && outline) outline->intersectWith(*run, cad::Intersect::OnBothOperands, cuts);
-    }
-    if (cuts.empty()) {
-      if (in(e.start) || in(e.end)) take(e.id, e.slot);
-      continue;
-    }
-    if (!pieces) {
+  // The share's entities in list order: wholes and cuts merged.
+  size_t w = 0, c = 0;
+  while (w < share.whole.size() || c < share.cuts.size()) {
+    const bool wholeNext =
+        c == share.cuts.size() || (w < share.whole.size() && share.whole[w] < share.cuts[c].entity);
+    if (wholeNext) {
+      const RegionGjEntity& e = list[share.whole[w++]];
       take(e.id, e.slot);
       continue;
     }
-    // A run across the outline: its parts inside, each a copy of the run cut
-    // to that part, with the elevations of its ends.
-    double length = 0;
-    run->getLength(length);
-    std::vector<std::unique_ptr<cad::Entity>> parts;
-    if (run->getSplitCurves(cuts, parts) != cad::Status::Ok || parts.size() < 2) {
-      // The outline meets the run only at its ends: the run lies on one side.
-      geom::Point3d mid;
-      if (run->getPointAtDist(length / 2, mid) == cad::Status::Ok && in(mid)) take(e.id, e.slot);
-      continue;
-    }
-    std::vector<bool> inner(parts.size(), false);
-    for (size_t k = 0; k < parts.size(); ++k) {
-      auto* piece = cad::cast<cad::Polyline>(parts[k].get());
-      double len = 0;
-      geom::Point3d mid;
-      inner[k] = piece && piece->getLength(len) == cad::Status::Ok &&
-                 piece->getPointAtDist(len / 2, mid) == cad::Status::Ok && in(mid);
-    }
-    // A run that only touches the outline from inside stays whole.
-    if (std::all_of(inner.begin(), inner.end(), [](bool b) { return b; })) {
+    const RegionShare::Cut& cutRun = share.cuts[c++];
+    const RegionGjEntity& e = list[cutRun.entity];
+    if (!pieces || cutRun.spans.empty()) {
       take(e.id, e.slot);
       continue;
     }
-    for (size_t k = 0; k < parts.size(); ++k) {
-      if (!inner[k]) continue;
-      auto* piece = static_cast<cad::Polyline*>(parts[k].release());
-      double from = 0, len = 0;
-      piece->getLength(len);
-      run->getDistAtPoint(piece->startPoint(), from);
-      cad::ObjectId copy = appendRunPiece(e.id, std::unique_ptr<cad::Polyline>(piece), from / length,
-                                          (from + len) / length, pieces);
-      if (!copy.isNull()) take(copy, e.slot);
-    }
+    auto run = MakeSegmentPolyline(e.start, e.end, e.bulge, 0);
+    double planLength = 0;
+    if (!run || run->getLength(planLength) != cad::Status::Ok || planLength <= 0) continue;
+    const auto [t0, t1] = cutRun.spans.front();
+    auto part = runPart(*run, planLength, e.bulge, t0, t1);
+    if (!part) continue;
+    cad::ObjectId copy = appendRunPiece(e.id, std::move(part), t0, t1, pieces);
+    if (copy.isNull()) continue;
+    // Each span's length is the run's rounded length up to the span's end
+    // less that up to its start, so that the spans of all regions add up
+    // to the run's rounded length.
+    const double length = measuredLength(e.id);
+    auto upTo = [length](double t) { return t >= 1.0 ? RoundTo(length / 1000.0, 3) : RoundTo(length * t / 1000.0, 3); };
+    double metres = 0;
+    for (const auto& [a, b] : cutRun.spans) metres += upTo(b) - upTo(a);
+    buckets.runLengths[copy] = metres * 1000.0;
+    take(copy, e.slot);
   }
+}
+
+void SortRegionGjIntoBuckets(GjBuckets& buckets, const RegionGjList& list, const PointList& vertices,
+                             const BulgeList& bulges, cad::Database* pieces) {
+  if (vertices.empty()) return;
+  std::vector<RegionShare> shares;
+  ShareRegionGj(list, {RegionOutline{vertices, bulges}}, pieces != nullptr, shares);
+  SortRegionGjIntoBuckets(buckets, list, shares[0], pieces);
 }
 
 void RunRegionTakeoff() {

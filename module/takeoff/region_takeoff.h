@@ -6,14 +6,16 @@
 // (构件名称 = the label, 标志 "区域"); then 区域001.DB is written from it.
 //
 // A component is inside a region when its insertion point (point components)
-// or one of its run ends lies in the region, the boundary included, or when
-// its run crosses the region's outline. A run that crosses the outline is
-// measured by its parts inside the region only, so that regions that tile a
-// floor add up to the floor's quantities; each part counts as one entity.
+// or the middle of a run's part lies in the region, the boundary included. A
+// run that region outlines cross is cut there, and each part counts in the
+// region its middle lies in. A component or a part on the border of several
+// regions counts in the first of them (in the order the regions are read)
+// only, so that regions that tile a floor add up to the floor's quantities.
 #pragma once
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "module/takeoff/gj_buckets.h"
@@ -33,13 +35,47 @@ using RegionGjList = std::vector<RegionGjEntity>;
 // Reads the entities on the kind layers of the buckets' database.
 void ReadRegionGjList(cad::Database* db, RegionGjList& list);
 
-// Fills the buckets with the listed entities inside the region (vertices and
-// bulges as the region polyline gives them, a closed one ending on its first
-// vertex): slot 0 and the kind slots. A run that crosses the outline stands
-// there by the copies of its parts inside, appended to pieces (each with the
-// run's layer and data and the elevations of its ends); without pieces it
-// stands there whole. A region without vertices leaves the buckets as they
-// are.
+// A region's outline: the vertices and bulges of its polyline (a closed one
+// ending on its first vertex).
+struct RegionOutline {
+  PointList vertices;
+  BulgeList bulges;
+};
+
+// What one region holds of a floor's listed entities (indices into the list,
+// in list order): the entities that are wholly its own, and the runs that
+// region outlines cut, each with the spans of the run (fractions of its
+// length from its start, in order) that fall to the region.
+struct RegionShare {
+  struct Cut {
+    size_t entity = 0;
+    std::vector<std::pair<double, double>> spans;
+  };
+  std::vector<size_t> whole;
+  std::vector<Cut> cuts;
+};
+
+// Shares the listed entities among the regions, in the order given: a point
+// component (or a riser) goes to the first region it lies in; a run is cut
+// wherever a region's outline crosses it, and each part goes to the first
+// region its middle lies in; a run whose parts all go to one region is that
+// region's whole. With cut false a run goes whole to every region that one
+// of its parts goes to.
+void ShareRegionGj(const RegionGjList& list, const std::vector<RegionOutline>& regions, bool cut,
+                   std::vector<RegionShare>& shares);
+
+// Fills the buckets with a region's share: slot 0 and the kind slots, in
+// list order. A cut run stands there by one copy of its first part in the
+// region, appended to pieces (with the run's layer and data and the
+// elevations of the part's ends), whose measured length is that of all its
+// parts in the region. The lengths of the parts are rounded as the run's
+// length is, stepwise along the run (each part gets the rounded length up to
+// its end less the rounded length up to its start), so that the parts of a
+// run add up to the run's rounded length. Without pieces a cut run stands
+// there whole.
+void SortRegionGjIntoBuckets(GjBuckets& buckets, const RegionGjList& list, const RegionShare& share,
+                             cad::Database* pieces);
+// The same for one region on its own (its border belongs to it).
 void SortRegionGjIntoBuckets(GjBuckets& buckets, const RegionGjList& list, const PointList& vertices,
                              const BulgeList& bulges, cad::Database* pieces);
 

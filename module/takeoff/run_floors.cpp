@@ -200,6 +200,11 @@ bool LoadRunFloorList(const std::wstring& currentFloor) {
       say(L"\n楼层名称[" + floor + L"]不能用作文件名，此楼层未计算。\n");
       continue;
     }
+    // The result tables write a floor as "name=count".
+    if (floor.find(L'=') != std::wstring::npos) {
+      say(L"\n楼层名称[" + floor + L"]含有\"=\"，计算结果无法区分此楼层，此楼层未计算。\n");
+      continue;
+    }
     std::wstring entry = floor;
     for (const wchar_t* f : {L"相同层", L"层高", L"砼强度等级", L"砌筑砂浆"}) {
       std::wstring v = tablelib::FieldAsString(t, f);

@@ -150,6 +150,8 @@ TEST_F(FloorTableWriter, WholeDrawingRowsAndPrimaryMarking) {
   EXPECT_EQ(attrsOf(axis), (StringArray{axis.handle().text(), L"主键"}));
 }
 
+// The items carry their codes, names and units, so that the fittings written
+// here are priced.
 TEST_F(FloorTableWriter, TypesOfTheCallerWithTheRuleMode) {
   writeMode("纯清单");
   component(L"阀门", L"F2", {L"型号=止回阀"}, 0);
@@ -158,7 +160,7 @@ TEST_F(FloorTableWriter, TypesOfTheCallerWithTheRuleMode) {
   WriteGjToFloorTable(L"阀门");
   EXPECT_EQ(row(L"阀门", L"F2", {L"参数", L"定额"}), (std::vector<std::wstring>{L"型号=止回阀", L""}));
   EXPECT_EQ(row(L"阀门", L"V9", {L"定额"}),
-            (std::vector<std::wstring>{L"[001]\r\n标志=项\r\n类型=数量"}));
+            (std::vector<std::wstring>{L"[001]\r\n标志=项\r\n类型=数量\r\n编号=Q05\r\n名称=构件\r\n单位=个"}));
   EXPECT_TRUE(row(L"给水管", L"J9", {L"定额"}).empty());
   EXPECT_EQ(rows({L"构件名称"}).size(), 5u);
 
@@ -166,7 +168,8 @@ TEST_F(FloorTableWriter, TypesOfTheCallerWithTheRuleMode) {
   writeMode("其它");
   component(L"阀门", L"V10", {}, 30);
   WriteGjToFloorTable(L"阀门");
-  EXPECT_EQ(row(L"阀门", L"V10", {L"定额"}), (std::vector<std::wstring>{L"[001]\r\n标志=定额\r\n类型=个数"}));
+  EXPECT_EQ(row(L"阀门", L"V10", {L"定额"}),
+            (std::vector<std::wstring>{L"[001]\r\n标志=定额\r\n类型=个数\r\n编号=D05\r\n名称=构件阀门\r\n单位=个"}));
 }
 
 TEST_F(FloorTableWriter, AFloorWithoutTableChangesNothing) {
