@@ -193,8 +193,13 @@ class EraseWatch : public ed::EditorReactor {
   std::vector<cad::ObjectId> pending_;
 };
 
+// The watch takes itself off the editor's list when the module goes. The
+// list is made before the watch, so that it ends after it (statics end in
+// the reverse order of their making).
 EraseWatch& eraseWatch() {
+  static const std::size_t listFirst = ed::reactors().size();
   static EraseWatch watch;
+  (void)listFirst;
   return watch;
 }
 
