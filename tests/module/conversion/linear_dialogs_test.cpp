@@ -12,6 +12,16 @@ namespace {
 
 using geom::Point3d;
 
+// A token of the kind with its text and point, the other fields as a new
+// token has them.
+ed::InputToken token(ed::TokenKind kind, std::wstring text = {}, geom::Point3d p = {}) {
+  ed::InputToken t;
+  t.kind = kind;
+  t.text = std::move(text);
+  t.p1 = p;
+  return t;
+}
+
 class LinearDialogs : public convtest::DialogDrawing {
  protected:
   // Saves an area of the given entities and opens a dialog of the kind.
@@ -23,8 +33,8 @@ class LinearDialogs : public convtest::DialogDrawing {
     EXPECT_NE(global, nullptr);
     return global;
   }
-  static void pickAt(const Point3d& p) { ed::inputQueue().push({ed::TokenKind::Pick, L"", p}); }
-  static void rightClick() { ed::inputQueue().push({ed::TokenKind::RightClick}); }
+  static void pickAt(const Point3d& p) { ed::inputQueue().push(token(ed::TokenKind::Pick, L"", p)); }
+  static void rightClick() { ed::inputQueue().push(token(ed::TokenKind::RightClick)); }
   static std::wstring said(std::size_t mark) { return ed::transcriptSince(mark); }
   static bool highlighted(cad::ObjectId id) {
     cad::ObjectPtr<cad::Entity> e(id, cad::OpenMode::ForRead);

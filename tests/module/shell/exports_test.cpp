@@ -191,16 +191,22 @@ TEST_F(DispEnt, NoMatchClearsThePickfirstSelection) {
 
 namespace {
 
+ed::InputToken escape() {
+  ed::InputToken t;
+  t.kind = ed::TokenKind::Escape;
+  return t;
+}
+
 // The exports that hand work to the component model, with nothing to do.
 TEST_F(DispEnt, PickAndRiserExportsDoNothingWhenThereIsNothingToDo) {
   const cad::ObjectId a = pipe(L"给水管", 0);
   double elevation = 1234;
-  ed::inputQueue().push({ed::TokenKind::Escape});
+  ed::inputQueue().push(escape());
   EXPECT_EQ(ZebKivArx_PickupElev_A(&elevation), 0);
   EXPECT_EQ(elevation, 1234);
   EXPECT_EQ(ZebKivArx_CreateVerticalGj_W(1), 0) << "no run in progress";
   // GjRotate cancelled at its first pick rotates nothing.
-  ed::inputQueue().push({ed::TokenKind::Escape});
+  ed::inputQueue().push(escape());
   ZebKivArx_GjRotate_W();
   cad::ObjectPtr<cad::Polyline> pl(a, cad::OpenMode::ForRead);
   ASSERT_TRUE(pl);
