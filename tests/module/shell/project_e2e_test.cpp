@@ -132,4 +132,22 @@ TEST_F(ProjectEndToEnd, ArchiveCancelledWritesNothing) {
   }
 }
 
+TEST_F(ProjectEndToEnd, SwitchingOntoADamagedFloorTableSaysSoAndFails) {
+  const fs::path table = project() / u8"2层.DB";
+  {
+    std::fstream f(table, std::ios::binary | std::ios::in | std::ios::out);
+    const std::string junk(4096, '\x5a');
+    f.write(junk.data(), static_cast<std::streamsize>(junk.size()));
+  }
+  std::ifstream in(table, std::ios::binary);
+  const std::string before((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  int status = -1;
+  const std::string out = cadhost(".combo 楼层 2层\nKivSwitchFloor\n", status);
+  EXPECT_EQ(status, 1) << out;
+  EXPECT_NE(out.find("[2层]的构件表"), std::string::npos) << out;
+  EXPECT_NE(out.find("无法读取(表已损坏或无法打开)"), std::string::npos) << out;
+  std::ifstream after(table, std::ios::binary);
+  EXPECT_EQ(std::string((std::istreambuf_iterator<char>(after)), std::istreambuf_iterator<char>()), before);
+}
+
 }  // namespace
