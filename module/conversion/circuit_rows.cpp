@@ -290,10 +290,14 @@ void CPipeLineConv::OnSetCircuitInfo() {
 
 void CPipeLineConv::OnEditCircuitInfo() {
   UiResourceScope resources;
-  if (rowList.GetItemCount() > 0) {
-    selectedRows.clear();
-    for (int r = rowList.GetNextItem(-1, ui::lvni::Selected); r >= 0; r = rowList.GetNextItem(r, ui::lvni::Selected))
-      selectedRows.push_back(r);
+  selectedRows.clear();
+  for (int r = rowList.GetNextItem(-1, ui::lvni::Selected); r >= 0; r = rowList.GetNextItem(r, ui::lvni::Selected))
+    selectedRows.push_back(r);
+  // The information dialog edits the selected circuits: without one there
+  // is nothing it could write to.
+  if (selectedRows.empty()) {
+    ed::printText(L"\n请先在列表中选择要编辑管线信息的回路\n");
+    return;
   }
   {
     CPipeLineEdit editor;

@@ -31,6 +31,11 @@ using namespace device_ids;
 
 namespace {
 
+// Which floor a drawing's rows were picked on, and the refusal to convert
+// rows picked in another drawing than the current one (both below).
+void RememberPickFloor(const cad::Database* db);
+bool RowsBelongToWorkingDrawing(const CNewListCtrl& list);
+
 void fillCombo(ui::ComboBox& combo, const StringArray& items) {
   combo.ResetContent();
   for (const auto& s : items) combo.AddString(s);
@@ -404,6 +409,7 @@ void CDeviceConv::AddRow(cad::ObjectIdArray ids, const std::wstring& layer, cons
   rowList.SetItemText(n, kColElev, FormatNumber(elevation, 2));
   rowList.SetItemText(n, kColLayer, withoutSourcePrefix(layer));
   rowList.SetItemText(n, kColColour, colourText);
+  if (!ids.empty()) RememberPickFloor(ids.front().database());
   rowList.SetItemData(n, reinterpret_cast<std::uintptr_t>(new cad::ObjectIdArray(std::move(ids))));
   UpdateConvertButton();
 }
@@ -580,6 +586,14 @@ class PlacedPoints {
   std::unordered_map<std::wstring, std::vector<geom::Point3d>> cells_;
 };
 
+// The floor each drawing's rows were picked on: a row's picks belong to the
+// drawing they were picked in, and the dialog stays open across a floor
+// switch.
+std::unordered_map<const cad::Database*, std::wstring>& pickFloors() {
+  static std::unordered_map<const cad::Database*, std::wstring> floors;
+  return floors;
+}
+
 enum class Made { Ok, Skipped, Duplicate };
 
 Made convertSource(cad::ObjectId src, const geom::Vector3d& shift, const std::wstring& name,
@@ -658,8 +672,38 @@ Made convertSource(cad::ObjectId src, const geom::Vector3d& shift, const std::ws
 
 }  // namespace
 
+namespace {
+
+void RememberPickFloor(const cad::Database* db) {
+  if (db) pickFloors()[db] = winlib::CmbGetName(winlib::kComboFloor);
+}
+
+bool RowsBelongToWorkingDrawing(const CNewListCtrl& list) {
+  const cad::Database* current = workingDb();
+  for (int r = 0; r < list.GetItemCount(); ++r) {
+    const cad::ObjectIdArray* ids = list.rowIds(r);
+    if (!ids || ids->empty()) continue;
+    const cad::Database* db = ids->front().database();
+    if (db == current) continue;
+    // Their blocks and figures live in that drawing: converted here, the new
+    // components would refer to definitions this drawing does not have.
+    const auto it = db ? pickFloors().find(db) : pickFloors().end();
+    const std::wstring floor = it != pickFloors().end() ? it->second : std::wstring();
+    if (floor.empty())
+      ed::print(L"\n第%d行的对象不在当前图中(其图已关闭)，未转换；请在当前楼层重新拾取\n", r + 1);
+    else
+      ed::print(L"\n第%d行的对象是在楼层“%s”拾取的，不能转换到当前楼层“%s”；请切换回%s转换，或在当前楼层重新拾取\n",
+                r + 1, floor.c_str(), winlib::CmbGetName(winlib::kComboFloor).c_str(), floor.c_str());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 void ConvertDeviceRows(CDeviceConv* dlg) {
   CNewListCtrl& list = dlg->rowList;
+  if (!RowsBelongToWorkingDrawing(list)) return;
   const geom::Vector3d shift(dlg->targetX - dlg->sourceX, dlg->targetY - dlg->sourceY, 0);
   SetDefaultTextStyle();
   SendCommandToAcad(L"zoom\ne\n");

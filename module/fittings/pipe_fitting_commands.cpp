@@ -2,6 +2,7 @@
 // the user picks, or every pipe of the floor, are cut at their crossings and
 // get their fittings, which then go into the floor's component table.
 #include <string>
+#include <unordered_set>
 
 #include "module/fittings/fittings_commands.h"
 #include "module/fittings/fitting_common.h"
@@ -16,6 +17,12 @@
 #include "module/model/special_data.h"
 #include "module/toolkit/collect.h"
 #include "module/toolkit/entities.h"
+#include "module/toolkit/layers.h"
+#include "module/toolkit/project_paths.h"
+#include "module/toolkit/table_lib.h"
+#include "module/toolkit/vocabulary.h"
+#include "module/toolkit/window_lib.h"
+#include "module/toolkit/xdata.h"
 #include "platform/editor/cmdline.h"
 
 namespace {
@@ -36,12 +43,43 @@ cad::ObjectId createLinearGj(const std::wstring& name, const std::wstring& numbe
 const FittingCommand kPlumbing{kPlumbingWord, L"\n选择要生成连接件的管道：", &createLinearGj};
 const FittingCommand kWaterPipes{kWaterPipeWord, L"\n选择要生成连接件的水管：", &CreatePipeGj};
 
+// The floor's rows of the fitting types whose number no fitting of the
+// drawing carries any more (a fitting that was made again with other arms,
+// or is gone) are removed, so no fitting is counted under an old number.
+// Rows without a number (the types' own rows) stay.
+void dropStaleFittingRows(const std::wstring& fittingTypes) {
+  StringArray types;
+  SplitToArray(fittingTypes, L",", types);
+  const std::unordered_set<std::wstring> typeSet(types.begin(), types.end());
+  std::unordered_set<std::wstring> inUse;
+  cad::ObjectIdArray found;
+  CollectIdsByLayerAndNumber(fittingTypes, L"", found, nullptr);
+  for (cad::ObjectId id : found) {
+    std::wstring number;
+    StringArray attrs;
+    GetGjNumberAndAttrs(id, number, attrs);
+    if (!number.empty()) inUse.insert(LayerOf(id) + L"\n" + number);
+  }
+  tablelib::Table t(FloorGjTablePath(winlib::CmbGetName(winlib::kComboFloor)));
+  if (!t) return;
+  tablelib::First(t);
+  while (!tablelib::Eof(t)) {
+    const std::wstring name = tablelib::FieldAsString(t, kFieldName, tablelib::kNameChars);
+    const std::wstring number = tablelib::FieldAsString(t, kFieldNumber, tablelib::kNameChars);
+    if (typeSet.count(name) && !number.empty() && !inUse.count(name + L"\n" + number) && tablelib::Delete(t))
+      continue;  // the next row is current now
+    tablelib::Next(t);
+  }
+}
+
 // Cut, fit and record: the common tail of the four commands.
 void fitPipes(const FittingCommand& c, const std::wstring& pipeTypes, const cad::ObjectIdArray& pipes) {
   cad::ObjectIdArray pieces;
   BreakPipesAtIntersections(pipeTypes, pieces, pipes);
   const int made = GeneratePipeFittings(c.word, pieces);
-  WriteGjToFloorTable(CategoryTypeList(std::wstring(c.word) + L"配件"));
+  const std::wstring fittingTypes = CategoryTypeList(std::wstring(c.word) + L"配件");
+  WriteGjToFloorTable(fittingTypes);
+  dropStaleFittingRows(fittingTypes);
   ed::print(L"\n生成管件%d个\n", made);
 }
 

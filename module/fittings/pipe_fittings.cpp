@@ -1,6 +1,7 @@
 #include "module/fittings/pipe_fittings.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cwchar>
 #include <unordered_map>
 #include <unordered_set>
@@ -28,6 +29,7 @@ using geom::Vector3d;
 // (strictly) belong to an end.
 constexpr double kJunctionReach = 10.0;
 constexpr double kBarLength = 50.0;
+constexpr double kPi = 3.14159265358979323846;
 constexpr double kBarDistance = 50.0;
 inline constexpr const wchar_t* kDiameterKey = L"公称管径D_0(mm)";
 
@@ -36,12 +38,47 @@ struct Junction {
   std::vector<Vector3d> directions;
   std::vector<double> diameters;
   cad::ObjectIdArray members;
+  std::size_t tapArms = 0;  // the leading arms that point into taps
   void addArm(const Vector3d& v, double d, cad::ObjectId member) {
     directions.push_back(v);
     diameters.push_back(d);
     members.push_back(member);
   }
 };
+
+// The plan angle of a direction, counter-clockwise from -x, in [0, 2pi).
+double armAngle(const Vector3d& v) {
+  const double a = std::atan2(v.y, v.x) + kPi;
+  return a >= 2 * kPi ? a - 2 * kPi : a;
+}
+
+// The pipe arms of a junction in an order of their own, whatever order the
+// pipes came in (their handles, the collection order): the larger diameter
+// first, then counter-clockwise from -x, then downwards before upwards. A
+// tap arm stays first. So a second run over the same pipes gives the same
+// fittings the same numbers.
+void orderArms(Junction& jn) {
+  const std::size_t n = jn.directions.size();
+  std::vector<std::size_t> order(n);
+  for (std::size_t i = 0; i < n; ++i) order[i] = i;
+  constexpr double eps = 1e-9;
+  std::stable_sort(order.begin() + std::ptrdiff_t(std::min(jn.tapArms, n)), order.end(),
+                   [&](std::size_t a, std::size_t b) {
+                     const double da = jn.diameters[a], db = jn.diameters[b];
+                     if (std::fabs(da - db) > eps) return da > db;
+                     const double aa = armAngle(jn.directions[a]), ab = armAngle(jn.directions[b]);
+                     if (std::fabs(aa - ab) > eps) return aa < ab;
+                     return jn.directions[a].z < jn.directions[b].z - eps;
+                   });
+  std::vector<Vector3d> directions(n);
+  std::vector<double> diameters(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    directions[i] = jn.directions[order[i]];
+    diameters[i] = jn.diameters[order[i]];
+  }
+  jn.directions.swap(directions);
+  jn.diameters.swap(diameters);
+}
 
 struct Tap {
   cad::ObjectId id;
@@ -254,6 +291,7 @@ int GeneratePipeFittings(const std::wstring& word, cad::ObjectIdArray ids) {
         Junction& jn = openJunction(at);
         jn.addArm(Vector3d(0, 1, 0).rotatedBy(tap.rotation, Vector3d(0, 0, 1)), d, pipe);
         jn.members.push_back(tap.id);
+        jn.tapArms = 1;
         tap.used = true;
       }
 
@@ -321,7 +359,8 @@ int GeneratePipeFittings(const std::wstring& word, cad::ObjectIdArray ids) {
 
   // 9. The fittings.
   int made = 0;
-  for (const Junction& jn : junctions) {
+  for (Junction& jn : junctions) {
+    orderArms(jn);
     const cad::ObjectId fitting = CreatePipeFitting(jn.directions, jn.diameters, word, nullptr, jn.point);
     const std::wstring handle = GetHandleText(fitting);
     if (handle.empty()) continue;

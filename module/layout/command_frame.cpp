@@ -2,6 +2,7 @@
 // command_frame.h).
 #include "module/layout/command_frame.h"
 
+#include <algorithm>
 #include <cwchar>
 
 #include "module/layout/layout_commands.h"
@@ -19,6 +20,7 @@
 #include "module/toolkit/strings.h"
 #include "module/toolkit/window_lib.h"
 #include "platform/editor/cmdline.h"
+#include "platform/editor/commands.h"
 
 namespace {
 
@@ -203,11 +205,28 @@ void drawByPoints(const LayoutCommandRow& row) {
   RunLinearGjByPoints(pair.create, pair.decorate, elevation);
 }
 
-// True when the definition has a row for its number.
-bool hasNumberRow(const CurrentGj& gj) {
+// True when the definition has a row for the number.
+bool hasNumberRow(const CurrentGj& gj, const std::wstring& number) {
   for (const auto& item : gj.params)
-    if (item.substr(0, item.find(L'=')) == gj.number) return true;
+    if (item.substr(0, item.find(L'=')) == number) return true;
   return false;
+}
+bool hasNumberRow(const CurrentGj& gj) { return hasNumberRow(gj, gj.number); }
+
+bool isPointForm(LayoutForm form) {
+  switch (form) {
+    case F::SinglePoint:
+    case F::PointOnPipe:
+    case F::Rectangle:
+    case F::Fan:
+    case F::AlongLine:
+    case F::SupportsAlongPipes:
+    case F::SideOpening:
+    case F::SideOpeningsOnDuct:
+      return true;
+    default:
+      return false;
+  }
 }
 
 }  // namespace
@@ -264,10 +283,35 @@ bool ParseBaseElevation(const std::wstring& value, double floorHeight, double& e
   return true;
 }
 
+bool LayoutDefinitionAvailable(const std::wstring& types, const std::wstring& defaultType, bool point) {
+  const std::wstring name = winlib::CmbGetName(winlib::kComboName);
+  const std::wstring number = winlib::CmbGetName(winlib::kComboNumber);
+  StringArray list;
+  SplitToArray(types, L",", list);
+  if (!list.empty() && std::find(list.begin(), list.end(), name) == list.end()) {
+    // The combos could not be switched to one of the command's types (no
+    // project, or no such type in the library).
+    ed::print(kNoDefinitionMessage, defaultType.c_str(), L"");
+    return false;
+  }
+  // Without a number the engine asks for one, as it always has.
+  if (number.empty()) return true;
+  bool defined;
+  if (point) {
+    LoadPointGjByName(name, L"", true);
+    defined = hasNumberRow(g_curPointGj, number);
+  } else {
+    LoadGjDefineByName(name, true);
+    defined = hasNumberRow(g_curLineGj, number);
+  }
+  if (!defined) ed::print(kNoDefinitionMessage, name.c_str(), number.c_str());
+  return defined;
+}
+
 bool LayStartElevation(StartElevation rule, double& elevation) {
   const CurrentGj& gj = g_curLineGj;
   if (!hasNumberRow(gj)) {
-    ed::print(L"\n本层构件表中没有%s的编号%s，未布置\n", gj.name.c_str(), gj.number.c_str());
+    ed::print(kNoDefinitionMessage, gj.name.c_str(), gj.number.c_str());
     return false;
   }
   if (rule == StartElevation::Zero) {
@@ -280,9 +324,46 @@ bool LayStartElevation(StartElevation rule, double& elevation) {
   return false;
 }
 
+namespace {
+
+// A layout command run transparently inside another command (a valve laid
+// at a prompt of a pipe run) hands the host combos and the loaded line
+// definition back as it found them: the command underneath goes on with the
+// name and number it started with.
+class NestedComboScope {
+ public:
+  NestedComboScope() : nested_(ed::activeCommands().size() > 1) {
+    if (!nested_) return;
+    category_ = winlib::CmbGetName(winlib::kComboCategory);
+    name_ = winlib::CmbGetName(winlib::kComboName);
+    number_ = winlib::CmbGetName(winlib::kComboNumber);
+    lineGj_ = g_curLineGj;
+  }
+  ~NestedComboScope() {
+    if (!nested_) return;
+    if (winlib::CmbGetName(winlib::kComboCategory) != category_) winlib::CmbGjType(category_);
+    if (winlib::CmbGetName(winlib::kComboName) != name_) winlib::CmbGjName(name_);
+    if (winlib::CmbGetName(winlib::kComboNumber) != number_) winlib::CmbGjBh(number_);
+    g_curLineGj = lineGj_;
+  }
+  NestedComboScope(const NestedComboScope&) = delete;
+  NestedComboScope& operator=(const NestedComboScope&) = delete;
+
+ private:
+  bool nested_;
+  std::wstring category_, name_, number_;
+  CurrentGj lineGj_;
+};
+
+}  // namespace
+
 void RunLayoutCommand(const LayoutCommandRow& row) {
   if (row.form == F::Nothing || row.form == F::OwnHandler) return;
+  NestedComboScope combosBack;
   PrepareGjCombos(row.types, row.defaultType);
+  if (row.form != F::CombosOnly && row.form != F::DrawByPoints &&
+      !LayoutDefinitionAvailable(row.types, row.defaultType, isPointForm(row.form)))
+    return;
   if (*row.layerOn) SetLayerOff(row.layerOn, false, nullptr);
 
   LayoutEngines& engines = CurrentLayoutEngines();

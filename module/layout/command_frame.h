@@ -114,6 +114,17 @@ GjPair LayoutPairOf(GjPairKind kind);
 // Runs one row (see the top of this file).
 void RunLayoutCommand(const LayoutCommandRow& row);
 
+// The refusal of a layout command whose component has no definition:
+// component name, number.
+inline constexpr const wchar_t* kNoDefinitionMessage = L"\n本层构件表中没有%s的编号%s，未布置\n";
+
+// True when the host combos show one of the types (a comma list; empty: any)
+// and, given a number, the floor's component table defines that number (read
+// as a point definition into g_curPointGj when point, else into
+// g_curLineGj). Otherwise false, with kNoDefinitionMessage on the command
+// line (naming the default type when the combos show none of the types).
+bool LayoutDefinitionAvailable(const std::wstring& types, const std::wstring& defaultType, bool point);
+
 // The start elevation of a draw-by-points row for the current definition
 // g_curLineGj. With BaseOfNumber: the number must have a row on the floor,
 // and its 底标高 is read by ParseBaseElevation. False, with a message on the

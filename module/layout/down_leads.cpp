@@ -1,6 +1,7 @@
 // Down leads of the lightning protection: a vertical run at every picked
 // point, drawn with the figure of the current point component, between the
 // two elevations kept in the host's two-elevation window.
+#include "module/layout/command_frame.h"
 #include "module/layout/layout_commands.h"
 #include "module/model/component_types.h"
 #include "module/model/current_gj.h"
@@ -30,6 +31,7 @@ constexpr const wchar_t* kSnapLayers = L"轴网,辅助轴网,墙";
 
 void CmdDownLead() {
   PrepareGjCombos(kDownLeadType, kDownLeadType);
+  if (!LayoutDefinitionAvailable(kDownLeadType, kDownLeadType, true)) return;
   if (!LoadCurPointGj()) return;
   const std::wstring name = winlib::CmbGetName(winlib::kComboName);
   GetOrCreateLayer(name, nullptr);

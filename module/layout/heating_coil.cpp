@@ -7,6 +7,7 @@
 #include <set>
 #include <vector>
 
+#include "module/layout/command_frame.h"
 #include "module/layout/layout_commands.h"
 #include "module/layout/rebuild_gj.h"
 #include "module/model/component_types.h"
@@ -485,10 +486,12 @@ void RebuildCoilGj(const std::wstring& name, const std::wstring& number, const c
 
 void CmdCoil() {
   PrepareGjCombos(kCoilType, kCoilType);
+  if (!LayoutDefinitionAvailable(kCoilType, kCoilType, true)) return;
   LayCoilGj();
 }
 
 void CmdLineToCoil() {
   PrepareGjCombos(kCoilType, kCoilType);
+  if (!LayoutDefinitionAvailable(kCoilType, kCoilType, true)) return;
   LineToCoilGj();
 }

@@ -230,5 +230,6 @@ void LayLBandAlongOuterWalls() {
 
 void CmdLBand_Auto() {
   PrepareGjCombos(kBandName, kBandName);
+  if (!LayoutDefinitionAvailable(kBandName, kBandName, false)) return;
   LayLBandAlongOuterWalls();
 }

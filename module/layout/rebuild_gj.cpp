@@ -401,7 +401,7 @@ void RebuildConduitGj(const std::wstring& name, const std::wstring& number, cons
   cad::ObjectIdArray toErase, kept;
   {
     OverlapCheckOff rebuilding;
-    WalkRebuildIds(GjRebuildIds(name, number, ids), toErase, [&](cad::ObjectId id, const std::wstring&,
+    WalkRebuildIds(GjRebuildIds(name, number, ids), toErase, [&](cad::ObjectId id, const std::wstring& num,
                                                                  const StringArray&) {
       bool isRun = false;
       {
@@ -410,7 +410,8 @@ void RebuildConduitGj(const std::wstring& name, const std::wstring& number, cons
         isRun = cad::isKindOf<cad::Polyline>(ent.get()) || cad::isKindOf<cad::BlockReference>(ent.get());
       }
       if (!isRun) {
-        toErase.push_back(id);
+        // A primary entity that is neither a run nor a riser: left, named.
+        ReportGjNotRebuilt(name, num, id);
         return;
       }
       DecorateConduitGj(name, id);

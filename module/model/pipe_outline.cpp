@@ -23,6 +23,7 @@
 #include "platform/cad/database.h"
 #include "platform/cad/entities.h"
 #include "platform/cad/object.h"
+#include "platform/editor/cmdline.h"
 
 namespace {
 
@@ -68,6 +69,10 @@ void carryGjData(cad::ObjectId newId, const StringArray& attrs, const StringArra
 }
 
 }  // namespace
+
+void ReportGjNotRebuilt(const std::wstring& name, const std::wstring& number, cad::ObjectId id) {
+  ed::print(L"\n%s %s 的实体(句柄 %s)无法重建,已原样保留\n", name.c_str(), number.c_str(), GetHandleText(id).c_str());
+}
 
 void DrawPipeOutline(const std::wstring& name, cad::ObjectId id) {
   if (id.isNull()) return;
@@ -199,35 +204,45 @@ void RebuildGjByName(const std::wstring& name, const std::wstring& number, Creat
       ReadAllXdata(id, apps, values);
       geom::Point3d start, end;
       if (!GetGjEndPoints3d(id, start, end)) {
-        toErase.push_back(id);
+        ReportGjNotRebuilt(name, num, id);
         continue;
       }
-      cad::ObjectId newId;
+      std::wstring kind;
+      GetGjSpecial(id, &kind, nullptr, nullptr);
+      cad::Color colour;
+      GetEntityColor(id, colour);
+      double bulge = 0;
+      int vertical = -1;
       {
-        cad::ObjectPtr<cad::Entity> ent(id, cad::OpenMode::ForWrite);
+        cad::ObjectPtr<cad::Entity> ent(id, cad::OpenMode::ForRead);
         if (!ent) continue;
         if (auto* poly = dynamic_cast<cad::Polyline*>(ent.get())) {
-          double bulge = 0;
           poly->getBulgeAt(0, bulge);
-          ent->erase();
-          ent.close();
-          if (create) newId = create(name, num, start, end, bulge, 0);
+          vertical = 0;
         } else if (cad::isKindOf<cad::BlockReference>(ent.get())) {
-          ent->erase();
-          ent.close();
-          if (create) newId = create(name, num, start, end, 0, 1);
-        } else {
-          continue;
+          vertical = 1;
         }
       }
-      if (!newId.isNull()) {
-        // The component is made again from itself: its data stays with it
-        // (the create stamp starts the new entity with its number, its
-        // primary stamp and its elevations only).
-        carryGjData(newId, attrs, apps, values);
-        made.push_back(newId);
-        if (decorate) decorate(name, newId);
+      // The new entity is made before the old one goes: what cannot be made
+      // again stays as it is, named on the command line.
+      cad::ObjectId newId;
+      if (vertical >= 0 && create) newId = create(name, num, start, end, bulge, vertical);
+      if (newId.isNull()) {
+        ReportGjNotRebuilt(name, num, id);
+        continue;
       }
+      EraseEntity(id);
+      // The component is made again from itself: its data stays with it
+      // (the create stamp starts the new entity with its number, its
+      // primary stamp and its elevations only), and so do its kind (a
+      // through pipe stays one) and a colour of its own.
+      carryGjData(newId, attrs, apps, values);
+      std::wstring newKind;
+      GetGjSpecial(newId, &newKind, nullptr, nullptr);
+      if (!kind.empty() && kind != newKind) SetGjSpecial(nullptr, &kind, newId, nullptr, nullptr);
+      if (!colour.isByLayer()) SetEntityColor(newId, colour);
+      made.push_back(newId);
+      if (decorate) decorate(name, newId);
     }
   }
   EraseEntities(toErase);

@@ -14,6 +14,7 @@
 #include "module/model/current_gj.h"
 #include "module/model/linear_entities.h"
 #include "module/model/params.h"
+#include "module/model/pipe_outline.h"
 #include "module/model/scope_guards.h"
 #include "module/model/special_data.h"
 #include "module/toolkit/globals.h"
@@ -309,7 +310,9 @@ void RebuildPointGjs(const std::wstring& name, const std::wstring& number, const
         RebuildPointGjFigure(name, id);
         rebuilt.push_back(id);
       } else {
-        toErase.push_back(id);
+        // A primary entity that is no block reference (a run drawn on the
+        // layer by mistake) has no figure to draw: it stays, named.
+        ReportGjNotRebuilt(name, num, id);
       }
     }
   }

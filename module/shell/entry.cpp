@@ -3,12 +3,15 @@
 #include <string>
 #include <vector>
 
+#include "module/layout/command_frame.h"
 #include "module/layout/rebuild_gj.h"
 #include "module/shell/command_table.h"
 #include "module/toolkit/globals.h"
+#include "module/toolkit/project_paths.h"
 #include "module/shell/module.h"
 #include "module/toolkit/window_lib.h"
 #include "platform/editor/app.h"
+#include "platform/editor/cmdline.h"
 #include "platform/editor/commands.h"
 #include "platform/editor/document.h"
 #include "platform/editor/status.h"
@@ -45,6 +48,35 @@ os::ModuleHandle loadSuiteLibrary(const wchar_t* name) {
 void freeSuiteLibrary(os::ModuleHandle& h) {
   if (h) os::freeLibrary(h);
   h = nullptr;
+}
+
+// Commands that read or write the project's tables or floor drawings: they
+// do nothing useful without an open project, and say so instead of running
+// silently on empty paths.
+bool needsProject(const std::wstring& name) {
+  static const wchar_t* const kNames[] = {
+      L"ZebTotalAll", L"ZebTotalCur", L"ZebTotalGj",    L"ZebTotal3d",     L"ZebTotalArea",  L"ZebAllArea",
+      L"KivSwitchFloor", L"GjRebuildAll", L"GjRebuildCur", L"KivSaveAs",   L"LayPFittings",  L"FloorPFittings",
+      L"LayWPFittings", L"FloorWPFittings", L"DeviceConv", L"PipeConv",    L"PipeLineConv",  L"WaterPipeConv",
+      L"AirDuctConv",  L"TableConv",     L"Coil",         L"LineToCoil"};
+  for (const wchar_t* n : kNames)
+    if (name == n) return true;
+  const LayoutCommandRow* row = FindLayoutCommandRow(name);
+  return row && row->form != LayoutForm::Nothing && *row->types;
+}
+
+bool projectIsOpen() { return !g_projectName.empty() && os::isDirectory(ProjectFolderPath()); }
+
+// The handler of a command that needs a project: without one the command
+// says so and counts as failed.
+ed::CommandFn guardedHandler(const std::wstring& name, CommandHandler handler) {
+  if (!needsProject(name)) return handler;
+  return [name, handler] {
+    if (projectIsOpen()) return handler();
+    const std::wstring message = L"没有打开的工程，" + name + L"未执行";
+    ed::printText(L"\n" + message + L"\n");
+    ed::failActiveCommand(message);
+  };
 }
 
 }  // namespace
@@ -135,7 +167,8 @@ void RegisterCommands() {
   for (size_t i = 0; i < CommandTableSize(); ++i) {
     const CommandEntry& e = table[i];
     stack.addCommand(e.group, e.globalName, e.localName,
-                     e.flags == kTransparent ? ed::kCmdTransparent : ed::kCmdModal, e.handler);
+                     e.flags == kTransparent ? ed::kCmdTransparent : ed::kCmdModal,
+                     guardedHandler(e.globalName, e.handler));
   }
 
   InitSuiteBinding();

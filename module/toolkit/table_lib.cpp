@@ -148,6 +148,9 @@ void Insert(Handle h) {
   callOr<decltype(DbDll_Insert)>("DbDll_Insert", static_cast<unsigned char>(0), h);
 }
 void Post(Handle h) { callOr<decltype(DbDll_Post)>("DbDll_Post", static_cast<unsigned char>(0), h); }
+bool Delete(Handle h) {
+  return callOr<decltype(DbDll_Delete)>("DbDll_Delete", static_cast<unsigned char>(0), h) != 0;
+}
 
 void LoadFromFile(Handle h, const std::wstring& field, const std::wstring& path) {
   callOr<decltype(DbDll_FieldByName_LoadFromFile_W)>("DbDll_FieldByName_LoadFromFile_W",

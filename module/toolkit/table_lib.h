@@ -52,6 +52,8 @@ void Edit(Handle h);
 void Append(Handle h);
 void Insert(Handle h);
 void Post(Handle h);
+// Deletes the current record; the next one (or the new last) becomes current.
+bool Delete(Handle h);
 // The file's bytes become the field's content (a field that holds a drawing).
 void LoadFromFile(Handle h, const std::wstring& field, const std::wstring& path);
 

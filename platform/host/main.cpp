@@ -54,6 +54,7 @@ int main(int argc, char** argv) {
   opt.suiteDir = (opt.hostDir / ".." / "suite").lexically_normal();
   opt.projectsDir = (opt.hostDir / ".." / "projects").lexically_normal();
   std::string script;
+  bool projectsGiven = false;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     auto value = [&](const char* name) -> const char* {
@@ -64,7 +65,10 @@ int main(int argc, char** argv) {
       return argv[++i];
     };
     if (a == "--suite") opt.suiteDir = fs::absolute(value("--suite"));
-    else if (a == "--projects") opt.projectsDir = fs::absolute(value("--projects"));
+    else if (a == "--projects") {
+      opt.projectsDir = fs::absolute(value("--projects"));
+      projectsGiven = true;
+    }
     else if (a == "--project") opt.project = os::fromUtf8(value("--project"));
     else if (a == "--drawing") opt.drawing = value("--drawing");
     else if (a == "--script") script = value("--script");
@@ -78,6 +82,18 @@ int main(int argc, char** argv) {
     } else {
       std::fprintf(stderr, "cadhost: unknown option %s\n%s", a.c_str(), kUsage);
       return 2;
+    }
+  }
+
+  // A project that is not there is said at once: the module's commands that
+  // need it refuse later, but the cause belongs at the start.
+  {
+    std::error_code ec;
+    if (!fs::is_directory(opt.projectsDir, ec)) {
+      if (projectsGiven || !opt.project.empty())
+        err(L"cadhost: the projects folder " + os::fromUtf8(opt.projectsDir.string()) + L" does not exist");
+    } else if (!opt.project.empty() && !fs::is_directory(opt.projectsDir / os::toUtf8(opt.project), ec)) {
+      err(L"cadhost: the project " + opt.project + L" does not exist in " + os::fromUtf8(opt.projectsDir.string()));
     }
   }
 

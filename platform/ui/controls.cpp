@@ -1,5 +1,6 @@
 // Static, edit, button, combo box, list box, header, tab, progress and
 // scroll-bar controls, and the registration of the built-in classes.
+#include "platform/ui/keep_alive.h"
 #include "platform/ui/controls.h"
 
 #include <algorithm>
@@ -14,6 +15,7 @@ namespace {
 
 void sendCommand(Wnd* ctl, unsigned code) {
   if (!ctl || !ctl->m_hWnd) return;
+  KeepAlive keep(ctl);
   if (!(ctl->GetStyle() & ws::Child)) return;
   Wnd* parent = ctl->GetParent();
   if (!parent) return;
@@ -301,6 +303,7 @@ void Edit::Paste() {
 }
 
 bool Edit::userType(std::wstring_view text) {
+  KeepAlive keep(this);
   if (!IsWindowEnabled() || isReadOnly()) return false;
   if (GetStyle() & es::Number)
     for (wchar_t c : text)
@@ -310,6 +313,7 @@ bool Edit::userType(std::wstring_view text) {
 }
 
 bool Edit::userSetText(std::wstring_view text) {
+  KeepAlive keep(this);
   if (!IsWindowEnabled() || isReadOnly()) return false;
   SetSel(0, -1);
   ReplaceSel(text);
@@ -469,6 +473,7 @@ Bitmap* Button::SetBitmap(Bitmap* bmp) {
 }
 
 bool Button::userClick() {
+  KeepAlive keep(this);
   if (!m_hWnd || !IsWindowEnabled()) return false;
   unsigned t = typeOf();
   if (t == bs::GroupBox) return false;
@@ -814,9 +819,12 @@ int ComboBox::GetDroppedWidth() const { return int(std::max<unsigned>(droppedWid
 
 void ComboBox::ShowDropDown(bool show) {
   if (show == dropped_) return;
+  KeepAlive keep(this);
+  const Hwnd h = m_hWnd;
   dropped_ = show;
   notify(show ? cbn::DropDown : cbn::CloseUp);
-  Invalidate();
+  // The handler may have bound another object to the combo.
+  if (Wnd* serving = IsWindow(h) ? FromHandle(h) : nullptr) serving->Invalidate();
 }
 
 bool ComboBox::LimitText(int chars) {
@@ -842,20 +850,30 @@ int ComboBox::CompareItem(const std::wstring& a, const std::wstring& b) const {
 
 bool ComboBox::userSelect(int index) {
   if (!m_hWnd || !IsWindowEnabled() || index < 0 || index >= int(items_.size())) return false;
-  Hwnd h = m_hWnd;
+  const Hwnd h = m_hWnd;
+  KeepAlive keep(this);
+  // A handler may destroy the combo, or bind an object of its own to it
+  // (this one then stays alive until the selection is through): every step
+  // goes to the object serving the combo at that moment.
+  auto serving = [h]() -> ComboBox* { return IsWindow(h) ? dynamic_cast<ComboBox*>(FromHandle(h)) : nullptr; };
   ShowDropDown(true);
-  if (!IsWindow(h)) return true;
-  cur_ = index;
-  syncEdit();
-  notify(cbn::SelChange);
-  if (!IsWindow(h)) return true;
-  notify(cbn::SelEndOk);
-  if (!IsWindow(h)) return true;
-  ShowDropDown(false);
+  ComboBox* c = serving();
+  if (!c) return true;
+  {
+    KeepAlive keepServing(c);
+    c->cur_ = index;
+    c->syncEdit();
+    c->notify(cbn::SelChange);
+  }
+  if (!(c = serving())) return true;
+  c->notify(cbn::SelEndOk);
+  if (!(c = serving())) return true;
+  c->ShowDropDown(false);
   return true;
 }
 
 bool ComboBox::userSetText(std::wstring_view text) {
+  KeepAlive keep(this);
   if (!m_hWnd || !IsWindowEnabled()) return false;
   Edit* e = editField();
   if (!e) {
@@ -1179,6 +1197,7 @@ int ListBox::ItemFromPoint(Point p) const {
 }
 
 bool ListBox::userSelect(int index) {
+  KeepAlive keep(this);
   if (!m_hWnd || !IsWindowEnabled() || index < 0 || index >= int(items_.size())) return false;
   if (GetStyle() & (lbs::MultipleSel | lbs::ExtendedSel)) {
     items_[size_t(index)].selected = !items_[size_t(index)].selected;
@@ -1191,6 +1210,7 @@ bool ListBox::userSelect(int index) {
   return true;
 }
 bool ListBox::userDoubleClick(int index) {
+  KeepAlive keep(this);
   if (!userSelect(index)) return false;
   notify(lbn::DblClk);
   return true;
@@ -1374,6 +1394,7 @@ int TabCtrl::HitTest(Point p) const {
   return -1;
 }
 bool TabCtrl::userSelect(int index) {
+  KeepAlive keep(this);
   if (!m_hWnd || !IsWindowEnabled() || index < 0 || index >= int(tabs_.size())) return false;
   Wnd* parent = GetParent();
   NotifyHeader h{m_hWnd, std::uintptr_t(GetDlgCtrlID()), tcn::SelChanging};
@@ -1539,6 +1560,7 @@ void ScrollBar::GetScrollRange(int* minPos, int* maxPos) const {
   if (maxPos) *maxPos = info_.nMax;
 }
 void ScrollBar::userScroll(unsigned code, int pos) {
+  KeepAlive keep(this);
   if (!m_hWnd || !IsWindowEnabled()) return;
   info_.nTrackPos = pos;
   MsgId m = (GetStyle() & sbs::Vert) ? wm::VScroll : wm::HScroll;

@@ -1,6 +1,7 @@
 // The list control in report view.
 #include <algorithm>
 
+#include "platform/ui/keep_alive.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/detail.h"
 
@@ -450,6 +451,7 @@ Point ListCtrl::labelPoint(int item, int sub, Point otherwise) const {
 }
 
 void ListCtrl::userClick(int item, int sub) {
+  KeepAlive keep(this);
   if (!m_hWnd || !IsWindowEnabled()) return;
   Hwnd h = m_hWnd;
   Point p = labelPoint(item, sub, {2, headerHeight() + 2});
@@ -474,6 +476,7 @@ void ListCtrl::userClick(int item, int sub) {
 }
 
 void ListCtrl::userDoubleClick(int item, int sub) {
+  KeepAlive keep(this);
   Hwnd h = m_hWnd;
   userClick(item, sub);
   if (!IsWindow(h)) return;
@@ -482,6 +485,7 @@ void ListCtrl::userDoubleClick(int item, int sub) {
 }
 
 void ListCtrl::userRightClick(int item, int sub) {
+  KeepAlive keep(this);
   Hwnd h = m_hWnd;
   userClick(item, sub);
   if (!IsWindow(h)) return;
@@ -495,6 +499,7 @@ void ListCtrl::userRightClick(int item, int sub) {
 }
 
 void ListCtrl::userKey(unsigned vkCode) {
+  KeepAlive keep(this);
   if (!m_hWnd) return;
   Hwnd h = m_hWnd;
   NmLvKeyDown kd;

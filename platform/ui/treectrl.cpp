@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "platform/ui/keep_alive.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/detail.h"
 
@@ -396,6 +397,7 @@ void TreeCtrl::clickAt(HTreeItem item, Point p, int code) {
 }
 
 void TreeCtrl::userClick(HTreeItem item) {
+  KeepAlive keep(this);
   if (!m_hWnd || !IsWindowEnabled() || !isValid(item)) return;
   EnsureVisible(item);
   Rect r;
@@ -407,6 +409,7 @@ void TreeCtrl::userClick(HTreeItem item) {
 }
 
 void TreeCtrl::userClickCheckBox(HTreeItem item) {
+  KeepAlive keep(this);
   if (!m_hWnd || !IsWindowEnabled() || !isValid(item) || !(GetStyle() & tvs::CheckBoxes)) return;
   EnsureVisible(item);
   Rect r;
@@ -420,6 +423,7 @@ void TreeCtrl::userClickCheckBox(HTreeItem item) {
 }
 
 void TreeCtrl::userDoubleClick(HTreeItem item) {
+  KeepAlive keep(this);
   if (!m_hWnd || !IsWindowEnabled() || !isValid(item)) return;
   Hwnd h = m_hWnd;
   userClick(item);

@@ -6,12 +6,50 @@
 #include "platform/ui/wnd.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 #include "platform/ui/controls.h"
+#include "platform/ui/keep_alive.h"
 #include "platform/ui/detail.h"
 #include "platform/ui/wnd_internal.h"
 
 namespace ui {
+
+namespace {
+
+// The objects held by keepers: how many keepers, and whether the layer let
+// go of the object meanwhile.
+struct Kept {
+  int keepers = 0;
+  bool deleteWhenFree = false;
+};
+std::unordered_map<const Wnd*, Kept>& kept() {
+  static std::unordered_map<const Wnd*, Kept> map;
+  return map;
+}
+
+}  // namespace
+
+KeepAlive::KeepAlive(Wnd* w) : w_(w) {
+  if (w_) ++kept()[w_].keepers;
+}
+
+KeepAlive::~KeepAlive() {
+  if (!w_) return;
+  auto it = kept().find(w_);
+  if (it == kept().end() || --it->second.keepers > 0) return;
+  const bool free = it->second.deleteWhenFree;
+  kept().erase(it);
+  if (free) delete w_;
+}
+
+void deleteWhenFree(Wnd* w) {
+  auto it = kept().find(w);
+  if (it != kept().end() && it->second.keepers > 0)
+    it->second.deleteWhenFree = true;
+  else
+    delete w;
+}
 
 namespace wndsys {
 
@@ -412,7 +450,10 @@ bool Wnd::SubclassWindow(Hwnd h) {
   if (old) {
     TakeOverFrom(*old);
     old->m_hWnd = nullptr;
-    if (old->layerOwned_) delete old;
+    if (old->layerOwned_) {
+      old->layerOwned_ = false;
+      deleteWhenFree(old);
+    }
   }
   d->obj = this;
   m_hWnd = h;
@@ -452,8 +493,12 @@ Hwnd Wnd::UnsubclassWindow() {
 bool Wnd::PreCreateWindow(CreateStruct&) { return true; }
 void Wnd::PreSubclassWindow() {}
 void Wnd::PostNcDestroy() {
-  if (layerOwned_) delete this;
+  if (!layerOwned_) return;
+  layerOwned_ = false;
+  deleteWhenFree(this);
 }
+
+
 void Wnd::TakeOverFrom(Wnd&) {}
 
 // ---------------------------------------------------------------------------

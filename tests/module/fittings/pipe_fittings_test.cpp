@@ -187,4 +187,53 @@ TEST_F(PipeFittings, TheFittingsGoIntoTheFloorTableAndTheCallbacksStay) {
   EXPECT_NE(column(project() / u8"1层.DB", "编号").find("水管弯头-0*0"), std::string::npos);
 }
 
+TEST_F(PipeFittings, TheOrderOfThePipesChangesNoFittingNorItsNumber) {
+  // A tee with a thinner branch and a reducing elbow, fitted with the pipes
+  // in one order and then in another (as runs that keep their handles come
+  // back in another collection order).
+  const auto west = pipe({0, 0, 2800}, {1000, 0, 2800});
+  const auto east = pipe({1000, 0, 2800}, {2000, 0, 2800});
+  const auto branch = pipe({1000, 0, 2800}, {1000, 1000, 2800}, L"J2");
+  const auto thick = pipe({5000, 0, 2800}, {6000, 0, 2800});
+  const auto thin = pipe({6000, 0, 2800}, {6000, 800, 2800}, L"J3");
+  const std::vector<cad::ObjectIdArray> orders = {{branch, thin, east, west, thick},
+                                                  {west, east, branch, thick, thin},
+                                                  {thin, thick, branch, west, east}};
+  std::vector<std::pair<std::wstring, StringArray>> first;
+  for (const auto& order : orders) {
+    GeneratePipeFittings(L"管道", order);
+    const auto all = fittings();
+    ASSERT_EQ(all.size(), 7u);  // the tee, the elbow and five caps
+    const FittingSeen* tee = fittingAt(all, {1000, 0, 2800});
+    const FittingSeen* elbow = fittingAt(all, {6000, 0, 2800});
+    ASSERT_NE(tee, nullptr);
+    ASSERT_NE(elbow, nullptr);
+    EXPECT_EQ(tee->number, L"管道三通-32*32*25");
+    EXPECT_EQ(elbow->number, L"管道弯头-32*20");
+    EXPECT_EQ(countOn(L"管道三通边线"), 3u) << "the bars of the earlier tee are gone";
+    std::vector<std::pair<std::wstring, StringArray>> seen;
+    for (const Point3d& p : {Point3d(1000, 0, 2800), Point3d(6000, 0, 2800), Point3d(0, 0, 2800)})
+      seen.emplace_back(fittingAt(all, p)->number, fittingAt(all, p)->arms);
+    if (first.empty())
+      first = seen;
+    else
+      EXPECT_EQ(seen, first);
+  }
+}
+
+TEST_F(PipeFittings, RowsOfNumbersNoFittingCarriesAreRemovedFromTheFloorTable) {
+  pipe({0, 0, 2800}, {2000, 0, 2800});
+  pipe({1000, 0, 2800}, {1000, 1000, 2800}, L"J2");
+  CmdFloorPFittings();
+  // A row left by an earlier run whose tee had its arms in another order.
+  addNumber("1层", "管道三通", "管道三通-25*32*32");
+  CmdFloorPFittings();
+  const std::string numbers = column(project() / u8"1层.DB", "编号");
+  EXPECT_EQ(numbers.find("管道三通-25*32*32"), std::string::npos) << numbers;
+  const size_t at = numbers.find("管道三通-32*32*25\n");
+  ASSERT_NE(at, std::string::npos) << numbers;
+  EXPECT_EQ(numbers.find("管道三通-32*32*25\n", at + 1), std::string::npos) << "one row per number";
+  EXPECT_NE(numbers.find("管道堵头-32\n"), std::string::npos);
+}
+
 }  // namespace

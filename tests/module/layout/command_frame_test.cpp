@@ -535,7 +535,11 @@ TEST_F(CommandFrame, TheStartElevationComesFromTheNumbersBaseElevation) {
 
 TEST_F(CommandFrame, ANumberTheFloorDoesNotDefineLaysNothing) {
   RecordingEngines recording;
-  for (const wchar_t* command : {L"LayPipe", L"LayWaterPipe"}) {
+  // Run, riser, lines, connect and every point form refuse alike.
+  for (const wchar_t* command : {L"LayPipe", L"LayWaterPipe", L"Pipe_Vert", L"LineToPipe", L"ServicePipe", L"Light",
+                                 L"GPS_Acc", L"Switch_Sel", L"LightRect", L"LightSector", L"LightOnLine",
+                                 L"PipeSupport_Sel", L"OpeningSide", L"SideOnLine"}) {
+    SCOPED_TRACE(os::toUtf8(command));
     const LayoutCommandRow* row = FindLayoutCommandRow(command);
     show(L"测试类", row->defaultType, L"N7");
     calls().clear();
@@ -544,6 +548,27 @@ TEST_F(CommandFrame, ANumberTheFloorDoesNotDefineLaysNothing) {
     EXPECT_TRUE(calls().empty());
     EXPECT_EQ(layWindowCalls(), L"");
     EXPECT_EQ(ed::transcriptSince(mark), L"\n本层构件表中没有" + std::wstring(row->defaultType) + L"的编号N7，未布置\n");
+  }
+}
+
+TEST_F(CommandFrame, CoilsAndDownLeadsRefuseLikeTheOtherLayoutCommands) {
+  RecordingEngines recording;
+  // A coil number the floor does not define, and a down lead, whose type the
+  // library does not know: the combos stay on the wire the user left.
+  struct Case {
+    void (*command)();
+    const wchar_t *type, *number, *said;
+  };
+  for (const Case& c : {Case{&CmdCoil, L"地暖盘管", L"N7", L"地暖盘管的编号N7"},
+                        Case{&CmdLineToCoil, L"地暖盘管", L"N7", L"地暖盘管的编号N7"},
+                        Case{&CmdDownLead, L"导线·导管", L"WL2", L"避雷引下线的编号"}}) {
+    SCOPED_TRACE(os::toUtf8(c.said));
+    show(L"测试类", c.type, c.number);
+    const size_t mark = ed::transcriptMark();
+    const size_t before = ed::curDatabase()->modelSpaceEntities().size();
+    c.command();
+    EXPECT_EQ(ed::transcriptSince(mark), L"\n本层构件表中没有" + std::wstring(c.said) + L"，未布置\n");
+    EXPECT_EQ(ed::curDatabase()->modelSpaceEntities().size(), before);
   }
 }
 

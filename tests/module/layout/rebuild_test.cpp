@@ -324,6 +324,30 @@ TEST_F(RebuildTest, ComponentsTheDefinitionCannotDrawAreLeftWithAMessage) {
   EXPECT_EQ(decorationsOf(good).size(), goodLabels.size());
 }
 
+TEST_F(RebuildTest, WhatCannotBeMadeAgainIsNamedAndLeft) {
+  // A run drawn on the valve layer with a valve's number, a flat riser (its
+  // two elevations the same: the create routine makes nothing of it) and a
+  // primary line on a conduit layer.
+  cad::ObjectId stray;
+  CreateLinearGjEntity(stray, L"阀门", L"F1", {0, 3000, 0}, {1000, 3000, 0}, 0, 0);
+  const cad::ObjectId riser = pipe(L"J1", {5000, 0, 3000}, {5000, 0, 3500}, 1);
+  {
+    const double z = 3000;
+    ASSERT_TRUE(SetGjSpecial(nullptr, nullptr, riser, &z, &z));
+  }
+  const cad::ObjectId line = AddLine({0, 5000, 0}, {800, 5000, 0}, L"导管", nullptr);
+  StampGjPrimary(line, L"G1");
+  ASSERT_FALSE(stray.isNull());
+  const size_t mark = ed::transcriptMark();
+  RebuildAllGjTypes();
+  const std::wstring said = ed::transcriptSince(mark);
+  for (cad::ObjectId id : {stray, riser, line}) {
+    EXPECT_TRUE(alive(id));
+    EXPECT_NE(said.find(L"(句柄 " + GetHandleText(id) + L")无法重建,已原样保留"), std::wstring::npos) << said;
+  }
+  EXPECT_NE(said.find(L"阀门 F1 的实体"), std::wstring::npos) << said;
+}
+
 TEST_F(RebuildTest, AFigureSharedByManyComponentsIsDrawnOncePerRebuild) {
   std::vector<cad::ObjectId> valves;
   for (int i = 0; i < 5; ++i) valves.push_back(valve(L"F1", {1000.0 * i, 0, 0}));

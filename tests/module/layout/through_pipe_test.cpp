@@ -12,6 +12,7 @@
 
 #include "module/layout/layout_commands.h"
 #include "module/layout/list_edit.h"
+#include "module/layout/rebuild_gj.h"
 #include "module/layout/through_pipe_dialog.h"
 #include "module/model/linear_entities.h"
 #include "module/model/special_data.h"
@@ -141,6 +142,35 @@ TEST_F(ThroughPipes, PipeIsAStampedRedBlockWithLabelAndOutline) {
   }
   EXPECT_EQ(pipes, 1);
   EXPECT_EQ(labels, 1);
+}
+
+TEST_F(ThroughPipes, ARebuildKeepsAThroughPipeRedAndOfItsKind) {
+  basementToThirdFloor();
+  point(Point3d(500, 500, 0));
+  push(ed::TokenKind::Enter);
+  CmdThroughPipe();
+  ASSERT_EQ(pipesIn(ed::curDatabase()), (Spans{{0, 4200}}));
+  for (int pass = 0; pass < 2; ++pass) {
+    SCOPED_TRACE(pass == 0 ? "all types" : "the type");
+    if (pass == 0)
+      RebuildAllGjTypes();
+    else
+      ASSERT_TRUE(RebuildGjByType(L"消防管", L"", {}));
+    EXPECT_EQ(pipesIn(ed::curDatabase()), (Spans{{0, 4200}})) << "still one through pipe, not a riser";
+    cad::ObjectIdArray all;
+    CollectIdsByLayerAndNumber(L"消防管,消防管名", L"XH1", all, nullptr);
+    int pipes = 0, labels = 0;
+    for (cad::ObjectId id : all) {
+      cad::ObjectPtr<cad::Entity> ent(id, cad::OpenMode::ForRead);
+      ASSERT_TRUE(ent);
+      (ent->layer() == L"消防管" ? pipes : labels) += 1;
+      EXPECT_TRUE(ent->color().isByRgb()) << ent->layer();
+      EXPECT_EQ(ent->color().rgb().r, 255) << ent->layer();
+      EXPECT_EQ(ent->color().rgb().g, 0) << ent->layer();
+    }
+    EXPECT_EQ(pipes, 1);
+    EXPECT_EQ(labels, 1);
+  }
 }
 
 TEST_F(ThroughPipes, UnreadableFloorDrawingIsSkippedAndNeverSavedOver) {

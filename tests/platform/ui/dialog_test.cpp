@@ -277,3 +277,47 @@ TEST(DialogNumbers, DoublesShowInPlainDigits) {
   const double third = 1.0 / 3.0;
   EXPECT_EQ(parseDouble(formatDouble(third)), third);
 }
+
+namespace {
+
+// A dialog that binds its own object to a combo only when the combo's
+// drop-down closes (UpdateData from the CloseUp handler), as the circuit
+// information dialog does: the object the window layer made for the combo is
+// replaced while that object is still inside its own selection.
+class LateBindDialog : public Dialog {
+ public:
+  LateBindDialog() : Dialog(1202) {
+    onCommandCode(224, cbn::CloseUp, [this] {
+      bind = true;
+      UpdateData(true);
+      selAtCloseUp = system.GetCurSel();
+    });
+  }
+  bool bind = false;
+  ComboBox system;
+  int selAtCloseUp = -1, selAtOk = -1;
+  bool droppedAtOk = true;
+  void DoDataExchange(DataExchange* dx) override {
+    if (bind) DDX_Control(dx, 224, system);
+  }
+  void OnOK() override {
+    selAtOk = system.GetCurSel();
+    droppedAtOk = system.GetDroppedState();
+    Dialog::OnOK();
+  }
+};
+
+}  // namespace
+
+TEST_F(DialogTest, AComboBoundDuringItsOwnNotificationFinishesTheSelection) {
+  // Under the sanitizers the replaced object was used after it was deleted;
+  // here the selection must reach the bound object whole.
+  LateBindDialog d;
+  queue(L".select", {L"224", L"消防"});
+  queue(L".click", {L"1"});
+  EXPECT_EQ(d.DoModal(), IDOK);
+  EXPECT_TRUE(d.bind);
+  EXPECT_EQ(d.selAtCloseUp, 2);
+  EXPECT_EQ(d.selAtOk, 2);
+  EXPECT_FALSE(d.droppedAtOk);
+}
