@@ -152,7 +152,7 @@ TEST_F(RealTables, PrecStrKeepsNumbersTooLongForTheLibrarysBuffer) {
   struct Case { double v; int n; } cases[] = {{2.5, 1}, {1e120, 3}, {-1e200, 0}, {-2.0e300, 5}};
   for (const auto& c : cases) {
     const std::wstring text = PrecStr(c.v, c.n);
-    EXPECT_EQ(std::wcstod(text.c_str(), nullptr), c.v) << text;
+    EXPECT_EQ(std::wcstod(text.c_str(), nullptr), RoundTo(c.v, c.n)) << text;
     EXPECT_EQ(text.find_first_not_of(L"-0123456789."), std::wstring::npos) << text;
     EXPECT_NE(text.back(), L'.');
   }

@@ -147,6 +147,7 @@ TEST_F(Files, InputIsReadWithABound) {
       {"/dev/zero", std::size_t(1) << 20, "/dev/zero is a device, not a file"},
       {t.path(), 1000, "is a folder"},
       {t.path() / "missing.scr", 1000, "No such file"},
+      {"/dev/null", 1000, "/dev/null is a device, not a file"},
   };
   for (const auto& c : cases) {
     EXPECT_FALSE(os::readInput(c.file, c.limit).has_value()) << c.file;
