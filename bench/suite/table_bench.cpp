@@ -13,8 +13,8 @@
 // write tables of their own. So the benchmarks may run in any order, and the
 // figures are best taken alternating on a busy machine:
 //
-//   bench_suite_tables --benchmark_repetitions=7 \
-//       --benchmark_enable_random_interleaving=true --benchmark_report_aggregates_only=true
+//   bench_suite_tables --benchmark_repetitions=7 --benchmark_enable_random_interleaving=true
+//       --benchmark_report_aggregates_only=true
 //
 // and each library median divided by the sqlite3 median of the same run.
 #include <benchmark/benchmark.h>

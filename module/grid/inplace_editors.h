@@ -87,6 +87,5 @@ class CInPlaceList : public ui::ComboBox {
   int row_;
   int col_;
   unsigned lastKey_ = 0;
-  bool exitOnArrows_ = false;
   bool ending_ = false;
 };
