@@ -47,12 +47,7 @@ bool finishDuct(cad::ObjectId id, const geom::Vector3d& t, const Section* size) 
 // The section text beside a run (an arc searched along the arc).
 bool sectionBeside(const DrawingTexts& texts, const geom::Point3d& p, const geom::Point3d& q, double bulge,
                    std::wstring& label, Section& section) {
-  PointList pts;
-  BulgeList bulges;
-  if (bulge != 0.0)
-    TessellateSegment(p, q, bulge, pts, bulges, 32);
-  else
-    pts = {p, q};
+  const PointList pts = LabelSearchPoints(p, q, bulge);
   for (std::size_t i = 0; i + 1 < pts.size(); ++i)
     if (texts.ductSection(pts[i], pts[i + 1], 300.0, label, section.b, section.h)) return true;
   return false;

@@ -812,12 +812,7 @@ class LabelIndex {
   // The label of a run: of the "DN" and "de" texts within reach the nearest
   // (on a tie "DN"). An arc is searched piece by piece along the arc.
   std::wstring runLabel(const Point3d& start, const Point3d& end, double bulge) const {
-    PointList pts;
-    BulgeList bulges;
-    if (bulge != 0.0)
-      TessellateSegment(start, end, bulge, pts, bulges, 32);
-    else
-      pts = {start, end};
+    const PointList pts = LabelSearchPoints(start, end, bulge);
     std::wstring label;
     double best = 0;
     for (std::size_t i = 0; i + 1 < pts.size(); ++i) {
@@ -860,6 +855,14 @@ bool DrawingTexts::ductSection(const Point3d& start, const Point3d& end, double 
                                double& b, double& h) const {
   double d = 0;
   return index_->section(start, end, halfWidth, label, b, h, d);
+}
+
+PointList LabelSearchPoints(const geom::Point3d& start, const geom::Point3d& end, double bulge) {
+  if (bulge == 0.0) return {start, end};
+  PointList pts;
+  BulgeList bulges;
+  TessellateSegment(start, end, bulge, pts, bulges, 32);
+  return pts;
 }
 
 bool ParseSectionText(const std::wstring& text, double& b, double& h) {

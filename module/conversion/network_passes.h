@@ -21,6 +21,7 @@
 #include <unordered_set>
 
 #include "module/model/records.h"
+#include "module/toolkit/entities.h"
 #include "module/toolkit/strings.h"
 #include "platform/cad/ids.h"
 
@@ -106,6 +107,10 @@ class DrawingTexts {
  private:
   std::unique_ptr<LabelIndex> index_;
 };
+
+// The points a label search walks along a run: its two ends, or for an
+// arc the ends of 32 pieces along the arc.
+PointList LabelSearchPoints(const geom::Point3d& start, const geom::Point3d& end, double bulge);
 
 // A duct section text, up to its first blank: "800x400" (also with X, ×
 // or *) gives B 800 and H 400; a round size "Φ400" or "D400" gives B = H =
