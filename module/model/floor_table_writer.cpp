@@ -101,13 +101,13 @@ void fillRow(const Run& run, const std::wstring& t, bool libraryFound, cad::Obje
     SplitLines(tablelib::FieldAsString(run.library, run.mode), ruleLines);
     SplitLines(tablelib::FieldAsString(run.library, kFieldParams), params);
   }
-  // Rule items.
+  // Rule items. They carry their codes, names and units, so that a row made
+  // here (a fitting, a number a conversion brought in) is priced under its
+  // norm's name and unit like a row the user defined.
   if (run.wholeDrawing) {
     if (tablelib::FieldAsString(table, kFieldRules).empty())
-      storeField(table, kFieldRules, RuleTextForRow(BuildRuleItems(ruleLines, true)));
+      storeField(table, kFieldRules, RuleTextForRow(BuildRuleItems(ruleLines, true, true)));
   } else {
-    // The items carry their codes, names and units: no fitting is priced
-    // without a code.
     storeField(table, kFieldRules, BuildRuleItems(ruleLines, true, true));
   }
   // Default parameters with the entity's values.

@@ -125,10 +125,11 @@ TEST_F(FloorTableWriter, WholeDrawingRowsAndPrimaryMarking) {
   GetXdataLines(j2, L"坐标", left);
   EXPECT_TRUE(left.empty());
   // New row: figure from the graph library (the name with its choices) and
-  // rule items with their numbers.
+  // rule items with their numbers, names and units.
   EXPECT_EQ(row(L"阀门", L"V3", {L"参数", L"定额", L"坐标", L"三维坐标", L"图形宽", L"图形高", L"标注"}),
             (std::vector<std::wstring>{L"型号=蝶阀\r\n图形=阀门:阀门,蝶阀\r\n口径=50",
-                                       L"[001]\r\n标志=定额\r\n类型=个数\r\n编号=D05", L"-150,-100|150,100", L"3D",
+                                       L"[001]\r\n标志=定额\r\n类型=个数\r\n编号=D05\r\n名称=构件阀门\r\n单位=个",
+                                       L"-150,-100|150,100", L"3D",
                                        L"300", L"200", L"编号"}));
   // A type the library lacks takes nothing of another component.
   EXPECT_EQ(row(L"雨水管", L"R1", {L"参数", L"定额"}), (std::vector<std::wstring>{L"管径=100", L""}));
