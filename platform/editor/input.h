@@ -39,6 +39,16 @@ struct InputToken {
   int line = 0;  // script line the token came from (0 when not from a script)
 };
 
+// A token of the kind with its text and point, the other fields as a new
+// token has them.
+inline InputToken makeToken(TokenKind kind, std::wstring text = {}, geom::Point3d p = {}) {
+  InputToken t;
+  t.kind = kind;
+  t.text = std::move(text);
+  t.p1 = p;
+  return t;
+}
+
 class InputQueue {
  public:
   void push(InputToken t);

@@ -12,15 +12,7 @@ namespace {
 
 using geom::Point3d;
 
-// A token of the kind with its text and point, the other fields as a new
-// token has them.
-ed::InputToken token(ed::TokenKind kind, std::wstring text = {}, geom::Point3d p = {}) {
-  ed::InputToken t;
-  t.kind = kind;
-  t.text = std::move(text);
-  t.p1 = p;
-  return t;
-}
+using ed::makeToken;
 
 class LinearDialogs : public convtest::DialogDrawing {
  protected:
@@ -33,8 +25,8 @@ class LinearDialogs : public convtest::DialogDrawing {
     EXPECT_NE(global, nullptr);
     return global;
   }
-  static void pickAt(const Point3d& p) { ed::inputQueue().push(token(ed::TokenKind::Pick, L"", p)); }
-  static void rightClick() { ed::inputQueue().push(token(ed::TokenKind::RightClick)); }
+  static void pickAt(const Point3d& p) { ed::inputQueue().push(makeToken(ed::TokenKind::Pick, L"", p)); }
+  static void rightClick() { ed::inputQueue().push(makeToken(ed::TokenKind::RightClick)); }
   static std::wstring said(std::size_t mark) { return ed::transcriptSince(mark); }
   static bool highlighted(cad::ObjectId id) {
     cad::ObjectPtr<cad::Entity> e(id, cad::OpenMode::ForRead);

@@ -13,15 +13,7 @@ namespace {
 
 using kivtest::ProjectSandbox;
 
-// A token of the kind with its text and point, the other fields as a new
-// token has them.
-ed::InputToken token(ed::TokenKind kind, std::wstring text = {}, geom::Point3d p = {}) {
-  ed::InputToken t;
-  t.kind = kind;
-  t.text = std::move(text);
-  t.p1 = p;
-  return t;
-}
+using ed::makeToken;
 namespace fs = std::filesystem;
 
 const char* const kLibraryHeader = "构件分类:ftString:50\t构件名称:ftString:50\t图层\t颜色\n";
@@ -60,7 +52,7 @@ class ColourManager : public ProjectSandbox {
     };
     return walk(t.GetRootItem());
   }
-  static void type(const std::wstring& text) { ed::inputQueue().push(token(ed::TokenKind::Text, text)); }
+  static void type(const std::wstring& text) { ed::inputQueue().push(makeToken(ed::TokenKind::Text, text)); }
   static ui::Color rgb(int index) { return cad::aciToRgb(index).colorRef(); }
 };
 
@@ -128,7 +120,7 @@ TEST_F(ColourManager, ColourChosenTwiceStaysOnePendingEntry) {
   EXPECT_EQ(dlg.pendingColors(), (std::vector<int>{5}));
   EXPECT_EQ(dlg.swatch().color(), rgb(5));
   // A cancelled colour dialog changes nothing; the tree shows the pending one.
-  ed::inputQueue().push(token(ed::TokenKind::Escape));
+  ed::inputQueue().push(makeToken(ed::TokenKind::Escape));
   dlg.swatch().userClick();
   EXPECT_EQ(dlg.pendingColors(), (std::vector<int>{5}));
   dlg.tree().userClick(find(dlg.tree(), L"阀门"));
@@ -146,7 +138,7 @@ TEST_F(ColourManager, PickedEntityByLayerTakesTheLayersColour) {
 
   CColorManager& dlg = open();
   dlg.tree().userClick(find(dlg.tree(), L"阀门"));
-  ed::inputQueue().push(token(ed::TokenKind::Pick, L"", geom::Point3d(50, 0, 0)));
+  ed::inputQueue().push(makeToken(ed::TokenKind::Pick, L"", geom::Point3d(50, 0, 0)));
   ASSERT_TRUE(dlg.pickButton().userClick());
   EXPECT_EQ(dlg.pendingNames(), (StringArray{L"阀门"}));
   EXPECT_EQ(dlg.pendingColors(), (std::vector<int>{3}));

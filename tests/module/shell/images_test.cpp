@@ -25,13 +25,7 @@ using kivtest::ProjectSandbox;
 namespace fs = std::filesystem;
 using geom::Point3d;
 
-// A token of the kind with its text, the other fields as a new token has them.
-ed::InputToken token(ed::TokenKind kind, std::wstring text = {}) {
-  ed::InputToken t;
-  t.kind = kind;
-  t.text = std::move(text);
-  return t;
-}
+using ed::makeToken;
 
 // The header of a PNG file of w x h pixels: enough for the window layer to
 // load it as a picture.
@@ -66,14 +60,14 @@ class Pictures : public ProjectSandbox {
 
   static void push(ed::InputToken t) { ed::inputQueue().push(std::move(t)); }
   static void point(double x, double y) {
-    ed::InputToken t = token(ed::TokenKind::Point);
+    ed::InputToken t = makeToken(ed::TokenKind::Point);
     t.p1 = Point3d(x, y, 0);
     push(t);
   }
-  static void text(const std::wstring& s) { push(token(ed::TokenKind::Text, s)); }
-  static void pick(cad::ObjectId id) { push(token(ed::TokenKind::Pick, id.handle().text())); }
+  static void text(const std::wstring& s) { push(makeToken(ed::TokenKind::Text, s)); }
+  static void pick(cad::ObjectId id) { push(makeToken(ed::TokenKind::Pick, id.handle().text())); }
   static void directive(const std::wstring& name, std::vector<std::wstring> args) {
-    ed::InputToken t = token(ed::TokenKind::Directive, name);
+    ed::InputToken t = makeToken(ed::TokenKind::Directive, name);
     t.args = std::move(args);
     push(t);
   }
@@ -153,11 +147,11 @@ TEST_F(Pictures, InsertCancelledOrEmptyInsertsNothingAndRelocks) {
   // rectangle of no width.
   CmdKivInPutImages();
   chooseFile(root_ / "scans" / "plan.png");
-  push(token(ed::TokenKind::Escape));
+  push(makeToken(ed::TokenKind::Escape));
   CmdKivInPutImages();
   chooseFile(root_ / "scans" / "plan.png");
   point(0, 0);
-  push(token(ed::TokenKind::Escape));
+  push(makeToken(ed::TokenKind::Escape));
   CmdKivInPutImages();
   insert({5, 0, 0}, {5, 30, 0});
   EXPECT_TRUE(printed(L"\n区域宽度为零,未插入图片!"));
