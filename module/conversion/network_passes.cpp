@@ -618,42 +618,42 @@ void BreakPipesAtIntersections(PipeNetwork& net) {
     index.remove(n);
   }
   GjSegmentArray out;
+  out.reserve(runs.size());
   for (std::size_t i = 0; i < runs.size(); ++i) {
     progress.at(int(runs.size() + i));
-    const GjSegment& r = runs[i];
+    GjSegment& r = runs[i];
     if (points[i].size() <= 2) {  // no crossing inside: the run stays as it is
-      out.push_back(r);
+      out.push_back(std::move(r));
       continue;
     }
     std::wstring kind;
     GetGjSpecial(r.id, &kind, nullptr, nullptr);
     const StringArray extra = extraAttrs(r.id);
-    GjSegmentArray pieces;
+    // The pieces go straight to the result; a failure takes them back.
+    const std::size_t first = out.size();
     bool failed = false;
     for (std::size_t k = 0; k + 1 < points[i].size(); ++k) {
       const Point3d& a = points[i][k];
       const Point3d& b = points[i][k + 1];
-      GjSegment piece(cad::ObjectId(), a, b, r.name, r.number);
-      piece.id = createRun(piece, a, b, planLength(a, b) < 1.0 ? 1 : 0);
-      if (piece.id.isNull()) {
+      const cad::ObjectId id = createRun(r, a, b, planLength(a, b) < 1.0 ? 1 : 0);
+      if (id.isNull()) {
         if (a.distanceTo(b) >= 1.0) failed = true;
         continue;
       }
-      appendAttrs(piece.id, extra);
-      if (kind == L"贯通管") SetGjSpecial(nullptr, &kind, piece.id, nullptr, nullptr);
-      pieces.push_back(piece);
+      appendAttrs(id, extra);
+      if (kind == L"贯通管") SetGjSpecial(nullptr, &kind, id, nullptr, nullptr);
+      out.emplace_back(id, a, b, r.name, r.number);
     }
     if (failed) {  // keep the whole run rather than lose a part of it
-      for (const GjSegment& p : pieces) EraseEntity(p.id);
-      out.push_back(r);
+      for (std::size_t p = first; p < out.size(); ++p) EraseEntity(out[p].id);
+      out.resize(first);
+      out.push_back(std::move(r));
       continue;
     }
     const bool wasMade = net.made.erase(r.id) > 0;
     EraseEntity(r.id);
-    for (const GjSegment& p : pieces) {
-      if (wasMade) net.made.insert(p.id);
-      out.push_back(p);
-    }
+    if (wasMade)
+      for (std::size_t p = first; p < out.size(); ++p) net.made.insert(out[p].id);
   }
   runs = std::move(out);
 }

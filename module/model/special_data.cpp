@@ -23,41 +23,44 @@ double readNumber(const std::wstring& text) {
   return std::wcstod(text.c_str(), nullptr);
 }
 
-// Writes "编号" = [number] and "属性" = [own handle, "主键"] after removing
-// every application but the host's own. The component lines "构件" go too:
-// they describe the number the entity had, and would override the
-// parameters of the number it is stamped for. Callers that recreate a
-// component from itself carry them over to the new entity.
-bool stampPrimary(cad::ObjectId id, const std::wstring& number) {
-  const std::wstring handle = GetHandleText(id);
+// Clears the object for a primary stamp: every application but the host's
+// own goes, "构件" too (they describe the number the entity had, and would
+// override the parameters of the number it is stamped for; callers that
+// recreate a component from itself carry them over to the new entity).
+// Then adds to the chain "编号" = [number] and "属性" = [own handle, "主键"].
+bool stampPrimary(cad::DbObject* obj, const std::wstring& number, cad::ValueChain& chain) {
+  const std::wstring handle = obj->handle().text();
   if (handle.empty()) return false;
-  ClearXdata(id, L"");
-  ClearXdata(id, kXdataExternalGj);
-  StringArray attrs{handle, kGjPrimaryMark};
-  return SetGjXdataLines(id, number, attrs, id.database());
+  ClearXdata(obj, L"");
+  ClearXdata(obj, kXdataExternalGj);
+  StringArray num{number}, attrs{handle, kGjPrimaryMark};
+  AppendXdataGroup(chain, kXdataNumber, num, obj->database());
+  AppendXdataGroup(chain, kXdataAttrs, attrs, obj->database());
+  return true;
 }
 
-// Replaces the special data by the items.
-bool writeSpecial(cad::ObjectId id, StringArray items) {
-  ClearXdata(id, kXdataSpecial);
-  return SetXdataLines(id, kXdataSpecial, items, id.database());
-}
-
-// True when the entity exists and can be opened for write (so a writer does
-// not strip or stamp an entity it then fails to finish).
-bool writable(cad::ObjectId id) {
-  cad::ObjectPtr<cad::DbObject> obj(id, cad::OpenMode::ForWrite);
-  return obj.ok();
+// Writes the chain's groups, the special data being replaced by the items,
+// in one write: the object takes all of them or none.
+bool writeSpecial(cad::DbObject* obj, cad::ValueChain& chain, StringArray items) {
+  ClearXdata(obj, kXdataSpecial);
+  AppendXdataGroup(chain, kXdataSpecial, items, obj->database());
+  return obj->setXData(chain) == cad::Status::Ok;
 }
 
 }  // namespace
 
 bool SetGjSpecial(const std::wstring* number, const std::wstring* kind, cad::ObjectId id,
                   const double* startElev, const double* endElev) {
-  if (id.isNull() || !writable(id)) return false;
+  if (id.isNull()) return false;
+  // Opened once for write: an entity that cannot be is neither stripped nor
+  // stamped.
+  cad::ObjectPtr<cad::DbObject> obj(id, cad::OpenMode::ForWrite);
+  if (!obj) return false;
   StringArray stored;
-  GetXdataLines(id, kXdataSpecial, stored);
-  if (number && !stampPrimary(id, *number)) return false;
+  GetXdataLines(obj.get(), kXdataSpecial, stored);
+  cad::ValueChain chain;
+  chain.reserve(12);  // the three groups of a component's usual data
+  if (number && !stampPrimary(obj.get(), *number, chain)) return false;
 
   const std::wstring k = kind ? *kind : GetAttrValue(stored, kKindKey);
   const double z1 = startElev ? *startElev : RoundTo(readNumber(GetAttrValue(stored, kStartElevKey)), 1);
@@ -65,7 +68,7 @@ bool SetGjSpecial(const std::wstring* number, const std::wstring* kind, cad::Obj
   StringArray items{std::wstring(kKindKey) + L"=" + k,
                     std::wstring(kStartElevKey) + L"=" + FormatNumber(z1, 1),
                     std::wstring(kEndElevKey) + L"=" + FormatNumber(z2, 1)};
-  return writeSpecial(id, std::move(items));
+  return writeSpecial(obj.get(), chain, std::move(items));
 }
 
 void GetGjSpecial(cad::ObjectId id, std::wstring* kind, double* startElev, double* endElev) {
@@ -103,10 +106,16 @@ bool GetGjEndPoints3d(cad::ObjectId id, geom::Point3d& start, geom::Point3d& end
 
 bool SetPointGjSpecial(const std::wstring* number, cad::ObjectId id, const double* elev,
                        const geom::Vector3d* rotation) {
-  if (id.isNull() || !writable(id)) return false;
+  if (id.isNull()) return false;
+  // Opened once for write: an entity that cannot be is neither stripped nor
+  // stamped.
+  cad::ObjectPtr<cad::DbObject> obj(id, cad::OpenMode::ForWrite);
+  if (!obj) return false;
   StringArray stored;
-  GetXdataLines(id, kXdataSpecial, stored);
-  if (number && !stampPrimary(id, *number)) return false;
+  GetXdataLines(obj.get(), kXdataSpecial, stored);
+  cad::ValueChain chain;
+  chain.reserve(12);  // the three groups of a component's usual data
+  if (number && !stampPrimary(obj.get(), *number, chain)) return false;
 
   const double z = elev ? *elev : RoundTo(readNumber(GetAttrValue(stored, kElevKey)), 1);
   std::wstring rotText;
@@ -121,7 +130,7 @@ bool SetPointGjSpecial(const std::wstring* number, cad::ObjectId id, const doubl
   StringArray items{std::wstring(kKindKey) + L"=" + kGjKindPoint,
                     std::wstring(kElevKey) + L"=" + FormatNumber(z, 1),
                     std::wstring(kRotationKey) + L"=" + rotText};
-  return writeSpecial(id, std::move(items));
+  return writeSpecial(obj.get(), chain, std::move(items));
 }
 
 void GetPointGjSpecial(cad::ObjectId id, std::wstring* kind, double* elev, geom::Vector3d* rotation) {
@@ -156,7 +165,10 @@ bool IsPointGj(cad::ObjectId id, geom::Point3d& position) {
 
 void StampGjPrimary(cad::ObjectId id, const std::wstring& number) {
   if (id.isNull()) return;
-  stampPrimary(id, number);
+  cad::ObjectPtr<cad::DbObject> obj(id, cad::OpenMode::ForWrite);
+  if (!obj) return;
+  cad::ValueChain chain;
+  if (stampPrimary(obj.get(), number, chain)) obj->setXData(chain);
 }
 
 void FilterPrimaryGjIds(cad::ObjectIdArray& out, const cad::ObjectIdArray& in) {

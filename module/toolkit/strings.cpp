@@ -111,9 +111,15 @@ double ReadNumber(std::wstring_view text) {
 
 std::wstring FormatNumber(double x, int n) {
   const double r = RoundTo(x, n);
-  // Large values or many decimals need more room than usual: grow until the
-  // text fits.
-  for (size_t size = 128;; size *= 4) {
+  // Most numbers fit a small buffer on the stack (numbers are formatted for
+  // every component written); large values or many decimals need more room:
+  // grow until the text fits.
+  {
+    wchar_t small[128];
+    const int len = n > 0 ? std::swprintf(small, 128, L"%.*lf", n, r) : std::swprintf(small, 128, L"%.lf", r);
+    if (len >= 0 && len < 128) return std::wstring(small, std::size_t(len));
+  }
+  for (size_t size = 512;; size *= 4) {
     std::vector<wchar_t> buf(size, L'\0');
     int len = n > 0 ? std::swprintf(buf.data(), size, L"%.*lf", n, r)
                     : std::swprintf(buf.data(), size, L"%.lf", r);

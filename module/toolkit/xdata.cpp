@@ -8,6 +8,10 @@ bool endsWithMarker(const std::wstring& s) {
 
 // The string records of one item.
 void appendItemRecords(const std::wstring& item, cad::ValueChain& chain) {
+  if (item.size() <= kXdataPieceChars && !endsWithMarker(item)) {  // the usual item: one record
+    chain.emplace_back(cad::xd::kString, item);
+    return;
+  }
   size_t pos = 0;
   while (item.size() - pos > kXdataPieceChars) {
     chain.emplace_back(cad::xd::kString, item.substr(pos, kXdataPieceChars) + kXdataContinuation);
@@ -30,15 +34,24 @@ bool registerForWrite(cad::Database* db, const std::wstring& app) {
   return RegisterAppInDb(db, app) == cad::Status::Ok;
 }
 
-void readLines(cad::ObjectId id, const std::wstring& app, StringArray& out) {
+void readLines(const cad::DbObject* obj, const std::wstring& app, StringArray& out) {
   StringArray names, values;
-  ReadAllXdata(id, names, values);
+  ReadAllXdata(obj, names, values);
   for (size_t i = 0; i < names.size(); ++i) {
     if (names[i] != app) continue;
     StringArray lines;
     SplitLines(TrimWhiteRight(values[i]), lines);
     out.insert(out.end(), lines.begin(), lines.end());
   }
+}
+
+}  // namespace
+
+namespace {
+
+void appendItems(StringArray& lines, cad::ValueChain& chain) {
+  while (!lines.empty() && lines.back().empty()) lines.pop_back();
+  for (const auto& item : lines) appendItemRecords(item, chain);
 }
 
 }  // namespace
@@ -51,9 +64,15 @@ bool WriteXdataLines(cad::DbObject* obj, const std::wstring& app, StringArray& l
     registerForWrite(db, app);  // a failure shows in the set below
     chain.emplace_back(cad::xd::kAppName, app);
   }
-  while (!lines.empty() && lines.back().empty()) lines.pop_back();
-  for (const auto& item : lines) appendItemRecords(item, chain);
+  appendItems(lines, chain);
   return obj->setXData(chain) == cad::Status::Ok;
+}
+
+void AppendXdataGroup(cad::ValueChain& chain, const std::wstring& app, StringArray& lines,
+                      cad::Database* db) {
+  registerForWrite(db, app);  // a failure shows when the chain is set
+  chain.emplace_back(cad::xd::kAppName, app);
+  appendItems(lines, chain);
 }
 
 bool SetXdataLines(cad::ObjectId id, const std::wstring& app, StringArray& lines,
@@ -73,9 +92,14 @@ bool SetGjXdataLines(cad::ObjectId id, const std::wstring& number, StringArray& 
                      cad::Database* db) {
   cad::ObjectPtr<cad::DbObject> obj(id, cad::OpenMode::ForWrite);
   if (!obj) return false;
+  return SetGjXdataLines(obj.get(), number, attrs, db);
+}
+
+bool SetGjXdataLines(cad::DbObject* obj, const std::wstring& number, StringArray& attrs,
+                     cad::Database* db) {
   StringArray num{number};
-  WriteXdataLines(obj.get(), kXdataNumber, num, db);
-  return WriteXdataLines(obj.get(), kXdataAttrs, attrs, db);
+  WriteXdataLines(obj, kXdataNumber, num, db);
+  return WriteXdataLines(obj, kXdataAttrs, attrs, db);
 }
 
 bool SetGjXdata(cad::ObjectId id, const std::wstring& number, const std::wstring& attrText,
@@ -93,19 +117,25 @@ bool SetGjXdataOpen(cad::DbObject* ent, const std::wstring& number, const std::w
 
 void ClearXdata(cad::ObjectId id, const std::wstring& apps) {
   cad::ObjectPtr<cad::DbObject> obj(id, cad::OpenMode::ForWrite);
+  if (obj) ClearXdata(obj.get(), apps);
+}
+
+void ClearXdata(cad::DbObject* obj, const std::wstring& apps) {
   if (!obj) return;
   StringArray names;
   if (!apps.empty()) {
     SplitToArray(apps, L",", names);
   } else {
-    for (const auto& v : obj->xData())
+    for (const auto& v : obj->xDataView())
       if (v.code == cad::xd::kAppName) {
         const std::wstring& name = v.str();
         if (name.find(L"ACAD") == std::wstring::npos && name != kXdataExternalGj)
           names.push_back(name);
       }
   }
-  for (const auto& name : names) obj->setXData({cad::TypedValue(cad::xd::kAppName, name)});
+  // A group the object does not hold needs no write.
+  for (const auto& name : names)
+    if (!obj->xDataView(name).empty()) obj->setXData({cad::TypedValue(cad::xd::kAppName, name)});
 }
 
 cad::Status RegisterAppInDb(cad::Database* db, const std::wstring& app) {
@@ -125,11 +155,15 @@ cad::Status RegisterAppInDb(cad::Database* db, const std::wstring& app) {
 }
 
 void ReadAllXdata(cad::ObjectId id, StringArray& names, StringArray& values) {
+  cad::ObjectPtr<cad::DbObject> obj(id, cad::OpenMode::ForRead);
+  ReadAllXdata(obj ? obj.get() : nullptr, names, values);
+}
+
+void ReadAllXdata(const cad::DbObject* obj, StringArray& names, StringArray& values) {
   names.clear();
   values.clear();
-  cad::ObjectPtr<cad::DbObject> obj(id, cad::OpenMode::ForRead);
   if (!obj) return;
-  for (const auto& v : obj->xData()) {
+  for (const auto& v : obj->xDataView()) {
     if (v.code == cad::xd::kAppName) {
       names.push_back(v.str());
       values.emplace_back();
@@ -146,13 +180,21 @@ void ReadAllXdata(cad::ObjectId id, StringArray& names, StringArray& values) {
 void GetGjNumberAndAttrs(cad::ObjectId id, std::wstring& number, StringArray& attrs) {
   number.clear();
   attrs.clear();
+  cad::ObjectPtr<cad::DbObject> obj(id, cad::OpenMode::ForRead);
+  if (!obj) return;
   StringArray nums;
-  readLines(id, kXdataNumber, nums);
+  readLines(obj.get(), kXdataNumber, nums);
   if (!nums.empty()) number = nums.front();
-  readLines(id, kXdataAttrs, attrs);
+  readLines(obj.get(), kXdataAttrs, attrs);
 }
 
 void GetXdataLines(cad::ObjectId id, const std::wstring& app, StringArray& lines) {
   lines.clear();
-  readLines(id, app, lines);
+  cad::ObjectPtr<cad::DbObject> obj(id, cad::OpenMode::ForRead);
+  if (obj) readLines(obj.get(), app, lines);
+}
+
+void GetXdataLines(const cad::DbObject* obj, const std::wstring& app, StringArray& lines) {
+  lines.clear();
+  if (obj) readLines(obj, app, lines);
 }

@@ -52,10 +52,17 @@ bool SetXdataLines(cad::ObjectId id, const std::wstring& app, StringArray& lines
                    cad::Database* db);
 bool SetXdataString(cad::ObjectId id, const std::wstring& app, const std::wstring& text,
                     cad::Database* db);
+// Appends a new group of the application holding the lines to a chain, to
+// set several groups in one write (setXData replaces the groups it names).
+// Registers the application; removes the trailing empty items of the list.
+void AppendXdataGroup(cad::ValueChain& chain, const std::wstring& app, StringArray& lines,
+                      cad::Database* db);
 // Stamps a component: "编号" = [number], then "属性" = the attribute lines.
 // The result is that of the "属性" write (false when the entity cannot be
 // opened for write).
 bool SetGjXdataLines(cad::ObjectId id, const std::wstring& number, StringArray& attrs,
+                     cad::Database* db);
+bool SetGjXdataLines(cad::DbObject* obj, const std::wstring& number, StringArray& attrs,
                      cad::Database* db);
 bool SetGjXdata(cad::ObjectId id, const std::wstring& number, const std::wstring& attrText,
                 cad::Database* db);
@@ -67,6 +74,7 @@ bool SetGjXdataOpen(cad::DbObject* ent, const std::wstring& number, const std::w
 // application whose name does not contain "ACAD" — except "构件", which
 // other modules of the suite write and this module only reads.
 void ClearXdata(cad::ObjectId id, const std::wstring& apps);
+void ClearXdata(cad::DbObject* obj, const std::wstring& apps);
 
 // Registers the application name in the database when it is not there yet.
 cad::Status RegisterAppInDb(cad::Database* db, const std::wstring& app);
@@ -74,6 +82,7 @@ cad::Status RegisterAppInDb(cad::Database* db, const std::wstring& app);
 // Every application group of the object in order: its name, and its value
 // (items each followed by "\r\n"). Both arrays are emptied first.
 void ReadAllXdata(cad::ObjectId id, StringArray& names, StringArray& values);
+void ReadAllXdata(const cad::DbObject* obj, StringArray& names, StringArray& values);
 // The two line readers take the application's value trimmed of white space
 // at both ends before they split it (as SplitLines does): blanks before the
 // first line and after the last one, and empty items before the first
@@ -83,3 +92,4 @@ void ReadAllXdata(cad::ObjectId id, StringArray& names, StringArray& values);
 void GetGjNumberAndAttrs(cad::ObjectId id, std::wstring& number, StringArray& attrs);
 // The lines of the application's value (trimmed at both ends, see above).
 void GetXdataLines(cad::ObjectId id, const std::wstring& app, StringArray& lines);
+void GetXdataLines(const cad::DbObject* obj, const std::wstring& app, StringArray& lines);
