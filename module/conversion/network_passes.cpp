@@ -115,18 +115,24 @@ bool closestOnSegments(const Point3d& p1, const Point3d& q1, const Point3d& p2, 
   return true;
 }
 
-// Inserts x into a run's point list at the place along the run (first k
-// with |p[k+1] - p[k]| > |x - p[k]|); points within 1 of a listed point
-// add nothing, so a run touched at its end is not cut there.
-void insertCut(std::vector<Point3d>& pts, const Point3d& x) {
-  for (const Point3d& p : pts)
-    if (p.distanceTo(x) < 1.0) return;
-  for (std::size_t k = 0; k + 1 < pts.size(); ++k) {
-    if (pts[k + 1].distanceTo(pts[k]) > x.distanceTo(pts[k])) {
-      pts.insert(pts.begin() + long(k) + 1, x);
-      return;
-    }
-  }
+// A crossing on a run, and how far along the run it lies.
+struct Cut {
+  double along;
+  Point3d at;
+};
+
+Cut cutOn(const GjSegment& run, const Point3d& at) { return {(at - run.start).dot(run.end - run.start), at}; }
+
+// The run's points with its crossings in order along it; a crossing within
+// 1 of the start, the end or the crossing before it adds nothing, so a run
+// touched at its end is not cut there.
+std::vector<Point3d> cutPoints(const GjSegment& run, std::vector<Cut>& cuts) {
+  std::vector<Point3d> pts{run.start};
+  std::sort(cuts.begin(), cuts.end(), [](const Cut& a, const Cut& b) { return a.along < b.along; });
+  for (const Cut& c : cuts)
+    if (c.at.distanceTo(pts.back()) >= 1.0 && c.at.distanceTo(run.end) >= 1.0) pts.push_back(c.at);
+  pts.push_back(run.end);
+  return pts;
 }
 
 // Writes the label as the run's number and its diameter line (the other
@@ -590,8 +596,7 @@ void GenerateRisersAtFixtures(PipeNetwork& net) {
 void BreakPipesAtIntersections(PipeNetwork& net) {
   GjSegmentArray& runs = net.allSegments;
   const double tol = net.variant == NetworkVariant::Pipe ? 10.0 : 1e-10;
-  std::vector<std::vector<Point3d>> points(runs.size());
-  for (std::size_t i = 0; i < runs.size(); ++i) points[i] = {runs[i].start, runs[i].end};
+  std::vector<std::vector<Cut>> cuts(runs.size());
   Progress progress(L"相交打断", int(2 * runs.size()));
   // Each crossing pair once: run i meets every other run of its name still
   // listed, then leaves the crossing test.
@@ -612,17 +617,20 @@ void BreakPipesAtIntersections(PipeNetwork& net) {
       Point3d ci, cj;
       if (!closestOnSegments(ri.start, ri.end, rj.start, rj.end, ci, cj)) continue;
       if (ci.distanceTo(cj) > tol) continue;
-      insertCut(points[n], ci);
-      insertCut(points[j], cj);
+      cuts[n].push_back(cutOn(ri, ci));
+      cuts[j].push_back(cutOn(rj, cj));
     }
     index.remove(n);
   }
+  std::size_t total = 0;
+  for (const auto& c : cuts) total += c.size() + 1;
   GjSegmentArray out;
-  out.reserve(runs.size());
+  out.reserve(total);
   for (std::size_t i = 0; i < runs.size(); ++i) {
     progress.at(int(runs.size() + i));
     GjSegment& r = runs[i];
-    if (points[i].size() <= 2) {  // no crossing inside: the run stays as it is
+    const std::vector<Point3d> points = cuts[i].empty() ? std::vector<Point3d>() : cutPoints(r, cuts[i]);
+    if (points.size() <= 2) {  // no crossing inside: the run stays as it is
       out.push_back(std::move(r));
       continue;
     }
@@ -632,9 +640,9 @@ void BreakPipesAtIntersections(PipeNetwork& net) {
     // The pieces go straight to the result; a failure takes them back.
     const std::size_t first = out.size();
     bool failed = false;
-    for (std::size_t k = 0; k + 1 < points[i].size(); ++k) {
-      const Point3d& a = points[i][k];
-      const Point3d& b = points[i][k + 1];
+    for (std::size_t k = 0; k + 1 < points.size(); ++k) {
+      const Point3d& a = points[k];
+      const Point3d& b = points[k + 1];
       const cad::ObjectId id = createRun(r, a, b, planLength(a, b) < 1.0 ? 1 : 0);
       if (id.isNull()) {
         if (a.distanceTo(b) >= 1.0) failed = true;

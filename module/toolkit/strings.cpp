@@ -111,15 +111,26 @@ double ReadNumber(std::wstring_view text) {
 
 std::wstring FormatNumber(double x, int n) {
   const double r = RoundTo(x, n);
-  // Most numbers fit a small buffer on the stack (numbers are formatted for
-  // every component written); large values or many decimals need more room:
-  // grow until the text fits.
-  {
-    wchar_t small[128];
-    const int len = n > 0 ? std::swprintf(small, 128, L"%.*lf", n, r) : std::swprintf(small, 128, L"%.lf", r);
-    if (len >= 0 && len < 128) return std::wstring(small, std::size_t(len));
+  // Numbers are formatted for every component written. A rounded value of
+  // moderate size is a whole number of its last decimal: its digits come
+  // straight from that integer, as printf would write them.
+  if (n >= 0 && n <= 6 && std::fabs(r) < 1e9) {
+    const long long units = std::llround(std::fabs(r) * powerOfTen(n));
+    wchar_t buf[32];
+    wchar_t* p = buf + 32;
+    long long v = units;
+    for (int k = 0; k < n; ++k, v /= 10) *--p = wchar_t(L'0' + v % 10);
+    if (n > 0) *--p = L'.';
+    do {
+      *--p = wchar_t(L'0' + v % 10);
+      v /= 10;
+    } while (v > 0);
+    if (std::signbit(r)) *--p = L'-';
+    return std::wstring(p, buf + 32);
   }
-  for (size_t size = 512;; size *= 4) {
+  // Large values or many decimals need more room than usual: grow until the
+  // text fits.
+  for (size_t size = 128;; size *= 4) {
     std::vector<wchar_t> buf(size, L'\0');
     int len = n > 0 ? std::swprintf(buf.data(), size, L"%.*lf", n, r)
                     : std::swprintf(buf.data(), size, L"%.lf", r);

@@ -318,32 +318,36 @@ std::size_t DbObject::xDataSize() const { return xdataSize(xdata_); }
 
 Status DbObject::setXData(const ValueChain& chain) {
   if (Status s = checkXDataChain(chain); s != Status::Ok) return s;
+  const auto parts = groups(chain);
   if (!id_.isNull()) {
     Database* db = database();
-    for (auto [b, e] : groups(chain))
+    for (auto [b, e] : parts)
       if (!db || !db->isRegApp(chain[b].str())) return Status::RegAppNotRegistered;
   }
-  ValueChain merged = xdata_;
-  for (auto [b, e] : groups(chain)) {
+  ValueChain merged;
+  merged.reserve(xdata_.size() + chain.size());
+  merged.assign(xdata_.begin(), xdata_.end());
+  for (auto [b, e] : parts) {
     const std::wstring& app = chain[b].str();
-    auto old = groups(merged);
     std::size_t at = merged.size();
-    bool found = false;
-    for (auto [ob, oe] : old) {
-      if (namesEqual(merged[ob].str(), app)) {
-        merged.erase(merged.begin() + std::ptrdiff_t(ob), merged.begin() + std::ptrdiff_t(oe));
-        at = ob;
-        found = true;
-        break;
-      }
+    for (std::size_t ob = 0; ob < merged.size(); ++ob) {
+      if (merged[ob].code != xd::kAppName || !namesEqual(merged[ob].view(), app)) continue;
+      std::size_t oe = ob + 1;
+      while (oe < merged.size() && merged[oe].code != xd::kAppName) ++oe;
+      merged.erase(merged.begin() + std::ptrdiff_t(ob), merged.begin() + std::ptrdiff_t(oe));
+      at = ob;
+      break;
     }
-    if (e - b > 1) merged.insert(merged.begin() + std::ptrdiff_t(found ? at : merged.size()),
-                                 chain.begin() + std::ptrdiff_t(b), chain.begin() + std::ptrdiff_t(e));
+    if (e - b > 1) {
+      merged.insert(merged.begin() + std::ptrdiff_t(at), chain.begin() + std::ptrdiff_t(b),
+                    chain.begin() + std::ptrdiff_t(e));
+      // Application names are shared by every object that carries them (the
+      // groups already here took theirs when they came).
+      merged[at].value = appNameText(app);
+    }
   }
   if (xdataSize(merged) > xd::kMaxBytesPerObject) return Status::XDataSizeExceeded;
   if (Status s = assertWriteEnabled(); s != Status::Ok) return s;
-  for (auto& v : merged)
-    if (v.code == xd::kAppName) v.value = appNameText(v.str());
   xdata_ = std::move(merged);
   return Status::Ok;
 }

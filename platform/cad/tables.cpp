@@ -191,15 +191,44 @@ ObjectId SymbolTable::getAt(std::wstring_view name) const {
   getAt(name, id, false);
   return id;
 }
+namespace {
+
+// A hash of the name as namesEqual compares it (letters folded to upper case).
+std::uint64_t nameKey(std::wstring_view name) {
+  std::uint64_t h = 1469598103934665603ull;
+  for (wchar_t c : name) {
+    h ^= std::uint64_t(std::towupper(std::wint_t(c)));
+    h *= 1099511628211ull;
+  }
+  return h;
+}
+
+}  // namespace
+
 Status SymbolTable::getAt(std::wstring_view name, ObjectId& id, bool getErased) const {
   id = {};
+  // Every entity written names its layer and applications: the record found
+  // last for a name answers again while it is still this table's, not erased
+  // and of that name; otherwise the list is searched.
+  const std::uint64_t key = nameKey(name);
+  if (auto it = found_.find(key); it != found_.end()) {
+    Slot* s = slotOf(it->second);
+    if (s && !s->vanished && !s->obj->isErased() && s->obj->ownerId() == objectId() &&
+        namesEqual(static_cast<SymbolTableRecord*>(s->obj.get())->name(), name)) {
+      id = it->second;
+      return Status::Ok;
+    }
+  }
   for (ObjectId r : records_) {
     Slot* s = slotOf(r);
     if (!s || s->vanished) continue;
     if (!getErased && s->obj->isErased()) continue;
     if (namesEqual(static_cast<SymbolTableRecord*>(s->obj.get())->name(), name)) {
       id = r;
-      if (!s->obj->isErased()) return Status::Ok;
+      if (!s->obj->isErased()) {
+        found_[key] = r;
+        return Status::Ok;
+      }
     }
   }
   return id.isNull() ? Status::KeyNotFound : Status::Ok;

@@ -4,7 +4,9 @@
 // case folding the C library gives); records keep the case they were given.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/cad/color.h"
@@ -169,6 +171,9 @@ class SymbolTable : public DbObject {
  private:
   friend class Database;
   ObjectIdArray records_;
+  // Name lookups: a hash of the folded name to the record found for it last
+  // (checked before it answers).
+  mutable std::unordered_map<std::uint64_t, ObjectId> found_;
 };
 
 class LayerTable : public SymbolTable {

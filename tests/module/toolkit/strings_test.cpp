@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <cwchar>
+#include <vector>
 
 #include "module/toolkit/suite_call.h"
 #include "platform/editor/cmdline.h"
@@ -67,6 +70,27 @@ TEST(FormatNumber, PrintfDecimalsAfterRounding) {
   };
   for (const auto& c : cases) EXPECT_EQ(FormatNumber(c.x, c.n), c.want) << c.x << " at " << c.n;
   EXPECT_EQ(FormatNumber(1e300, 2).size(), 304u);  // 301 digits, a point, 2 decimals
+}
+
+// The digits of a rounded value are printf's own, whatever the way to them:
+// values around zero (signed zero included), halves, long fractions, the
+// edge of the moderate range and beyond it.
+TEST(FormatNumber, SameTextAsPrintfOfTheRoundedValue) {
+  std::uint64_t state = 12345;
+  auto next = [&] {
+    state = state * 6364136223846793005ull + 1442695040888963407ull;
+    return double(state >> 11) / double(1ull << 53);
+  };
+  std::vector<double> values = {0.0, -0.0, 0.04, -0.04, 0.05, -0.05, 0.95, 999999999.95, -999999999.95,
+                                1e9, 123456789.123456, 2800.0, -400.0, 1e-7, 4.35, 0.1 + 0.2};
+  for (int i = 0; i < 20000; ++i) values.push_back((next() - 0.5) * std::pow(10.0, int(next() * 22) - 8));
+  for (double x : values)
+    for (int n = 0; n <= 7; ++n) {
+      const double r = RoundTo(x, n);
+      wchar_t want[512];
+      std::swprintf(want, 512, L"%.*lf", n, r);
+      ASSERT_EQ(FormatNumber(x, n), want) << x << " at " << n;
+    }
 }
 
 TEST(Join, SeparatorOnlyBetweenItems) {
