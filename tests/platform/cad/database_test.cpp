@@ -177,6 +177,47 @@ TEST(Database, LayerNamesAreCaseInsensitiveAndCurrentLayerCannotFreeze) {
   EXPECT_EQ(rec->erase(), Status::CannotBeErased);
 }
 
+// A name looked up once is answered again without a search; what happens to
+// the record afterwards must show in the next answer.
+TEST(Database, NameLookupsFollowRenamesErasesAndUndo) {
+  Database db;
+  ObjectId a = addLayer(db, L"给水");
+  ObjectId b = addLayer(db, L"污水");
+  EXPECT_EQ(db.layerId(L"给水"), a);
+  EXPECT_EQ(db.layerId(L"污水"), b);
+  {  // renamed: the old name is free, the new one finds it
+    ObjectPtr<LayerRecord> rec(a, OpenMode::ForWrite);
+    ASSERT_EQ(rec->setName(L"Supply"), Status::Ok);
+  }
+  EXPECT_TRUE(db.layerId(L"给水").isNull());
+  EXPECT_EQ(db.layerId(L"SUPPLY"), a);
+  {  // erased: gone, and its name can be taken by a new record
+    ObjectPtr<LayerRecord> rec(b, OpenMode::ForWrite);
+    ASSERT_EQ(rec->erase(), Status::Ok);
+  }
+  EXPECT_TRUE(db.layerId(L"污水").isNull());
+  ObjectId c = addLayer(db, L"污水");
+  EXPECT_EQ(db.layerId(L"污水"), c);
+  // Undone: a record made in the transaction is no longer found, the one
+  // renamed in it is found by its old name again.
+  auto& tm = db.transactionManager();
+  ASSERT_NE(tm.startTransaction(), nullptr);
+  ObjectId d = addLayer(db, L"风管");
+  EXPECT_EQ(db.layerId(L"风管"), d);
+  {
+    ObjectPtr<LayerRecord> rec(c, OpenMode::ForWrite);
+    ASSERT_EQ(rec->setName(L"Drain"), Status::Ok);
+  }
+  EXPECT_EQ(db.layerId(L"drain"), c);
+  ASSERT_EQ(tm.abortTransaction(), Status::Ok);
+  EXPECT_TRUE(db.layerId(L"风管").isNull());
+  EXPECT_TRUE(db.layerId(L"Drain").isNull());
+  EXPECT_EQ(db.layerId(L"污水"), c);
+  EXPECT_FALSE(db.isRegApp(L"编号"));
+  ASSERT_EQ(db.registerApp(L"编号"), Status::Ok);
+  EXPECT_TRUE(db.isRegApp(L"编号"));
+}
+
 TEST(Database, NewEntitiesTakeTheCurrentLayerAndStyle) {
   Database db;
   ObjectId l = addLayer(db, L"文字");
