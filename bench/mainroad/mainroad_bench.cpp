@@ -11,7 +11,9 @@
 // reference every step is measured net of. Every script is run --reps times
 // (default 3), the rounds interleaving sizes and scripts so that the load of
 // a shared machine falls on all of them alike; the least time of each is
-// kept, and the spread (largest over least) is shown beside it.
+// kept, and the spread (largest over least) is shown beside it. The same
+// table follows for cadhost's processor time (user and system), which the
+// load of other programs disturbs less than the wall time.
 //
 //   bench_mainroad [--reps R] [--sizes 4000,40000] [--keep]
 //
@@ -130,8 +132,9 @@ struct Floor {
                   fs::copy_options::overwrite_existing);
   }
   // Runs the script of the first `steps` steps on a fresh copy: the wall
-  // time in seconds. Stops the benchmark when cadhost fails.
-  double time(int steps) const {
+  // time and cadhost's processor time in seconds. Stops the benchmark when
+  // cadhost fails.
+  std::pair<double, double> time(int steps) const {
     freshCopy();
     const fs::path scr = root / ("steps" + std::to_string(steps) + ".scr");
     const fs::path log = root / ("steps" + std::to_string(steps) + ".log");
@@ -149,13 +152,16 @@ struct Floor {
       _exit(127);
     }
     int status = 0;
-    waitpid(pid, &status, 0);
+    struct rusage usage {};
+    wait4(pid, &status, 0, &usage);
+    const double cpu = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                       1e-6 * double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
       std::fprintf(stderr, "cadhost failed on %d runs, %d steps; its output: %s\n", runs, steps, log.c_str());
       std::exit(1);
     }
-    return seconds;
+    return {seconds, cpu};
   }
   void remove() const {
     std::error_code ec;
@@ -168,6 +174,36 @@ std::vector<int> parseSizes(const char* text) {
   std::stringstream in(text);
   for (std::string item; std::getline(in, item, ',');) sizes.push_back(std::stoi(item));
   return sizes;
+}
+
+// The table of one measure: each step's net time (the least time of the
+// script that ends with it less that of the script before; the open alone
+// for the first), the spread of its script's rounds, and the growth from the
+// first size to the last.
+void report(const char* title, const std::vector<Floor>& floors,
+            const std::vector<std::vector<std::vector<double>>>& times) {
+  auto least = [](const std::vector<double>& t) { return *std::min_element(t.begin(), t.end()); };
+  auto most = [](const std::vector<double>& t) { return *std::max_element(t.begin(), t.end()); };
+  std::vector<std::vector<double>> net(floors.size(), std::vector<double>(kSteps));
+  std::printf("\n%s\n%-14s", title, "step");
+  for (const Floor& fl : floors) std::printf("  %10d runs (spread)", fl.runs);
+  if (floors.size() > 1) std::printf("  growth %d/%d", floors.back().runs, floors.front().runs);
+  std::printf("\n");
+  for (int s = 0; s < kSteps; ++s) {
+    std::printf("%-14s", kStepNames[s]);
+    for (size_t f = 0; f < floors.size(); ++f) {
+      const auto& t = times[f][s];
+      net[f][s] = least(t) - (s == 0 ? 0 : least(times[f][s - 1]));
+      std::printf("  %13.3f s (x%.2f)", net[f][s], most(t) / least(t));
+    }
+    if (floors.size() > 1) std::printf("  x%.1f", net.back()[s] / net.front()[s]);
+    std::printf("\n");
+  }
+  if (floors.size() > 1) {
+    double first = 0, last = 0;
+    for (int s = 1; s < kSteps; ++s) first += net.front()[s], last += net.back()[s];
+    std::printf("%-14s  %13.3f s         %13.3f s          x%.1f\n", "road (net)", first, last, last / first);
+  }
 }
 
 }  // namespace
@@ -194,41 +230,20 @@ int main(int argc, char** argv) {
     floors.push_back(Floor{n, {}});
     floors.back().make();
   }
-  // times[f][s]: the script of s + 1 steps on floor f, every round.
-  std::vector<std::vector<std::vector<double>>> times(floors.size(), std::vector<std::vector<double>>(kSteps));
+  // wall[f][s], cpu[f][s]: the script of s + 1 steps on floor f, every round.
+  using Times = std::vector<std::vector<std::vector<double>>>;
+  Times wall(floors.size(), std::vector<std::vector<double>>(kSteps)), cpu = wall;
   for (int r = 0; r < reps; ++r)
     for (size_t f = 0; f < floors.size(); ++f)
       for (int s = 0; s < kSteps; ++s) {
-        times[f][s].push_back(floors[f].time(s + 1));
-        std::fprintf(stderr, "round %d: %d runs, %d steps: %.3f s\n", r + 1, floors[f].runs, s + 1,
-                     times[f][s].back());
+        const auto [w, c] = floors[f].time(s + 1);
+        wall[f][s].push_back(w);
+        cpu[f][s].push_back(c);
+        std::fprintf(stderr, "round %d: %d runs, %d steps: %.3f s (processor %.3f s)\n", r + 1, floors[f].runs,
+                     s + 1, w, c);
       }
-
-  // net[f][s]: the least time of the script of s + 1 steps less that of s
-  // steps (the open alone for s = 0).
-  std::vector<std::vector<double>> net(floors.size(), std::vector<double>(kSteps));
-  std::printf("%-14s", "step");
-  for (const Floor& fl : floors) std::printf("  %10d runs (spread)", fl.runs);
-  if (floors.size() > 1) std::printf("  growth %d/%d", floors.back().runs, floors.front().runs);
-  std::printf("\n");
-  for (int s = 0; s < kSteps; ++s) {
-    std::printf("%-14s", kStepNames[s]);
-    for (size_t f = 0; f < floors.size(); ++f) {
-      const auto& t = times[f][s];
-      const double least = *std::min_element(t.begin(), t.end());
-      const double most = *std::max_element(t.begin(), t.end());
-      const double before = s == 0 ? 0 : *std::min_element(times[f][s - 1].begin(), times[f][s - 1].end());
-      net[f][s] = least - before;
-      std::printf("  %13.3f s (x%.2f)", net[f][s], most / least);
-    }
-    if (floors.size() > 1) std::printf("  x%.1f", net.back()[s] / net.front()[s]);
-    std::printf("\n");
-  }
-  if (floors.size() > 1) {
-    double first = 0, last = 0;
-    for (int s = 1; s < kSteps; ++s) first += net.front()[s], last += net.back()[s];
-    std::printf("%-14s  %13.3f s         %13.3f s          x%.1f\n", "road (net)", first, last, last / first);
-  }
+  report("wall time", floors, wall);
+  report("processor time", floors, cpu);
   for (const Floor& fl : floors) {
     if (keep)
       std::printf("kept: %s\n", fl.root.c_str());
