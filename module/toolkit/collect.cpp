@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <functional>
+#include <map>
 #include <memory>
+#include <set>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
@@ -102,8 +104,8 @@ class NumberIndex {
       auto it = byNumber_.find(n);
       if (it == byNumber_.end()) continue;
       const auto middle = std::ptrdiff_t(out.size());
-      for (const Entry& e : it->second)
-        if ((!layerIds || layerIds->count(e.layer)) && !dirty_.count(e.id)) out.push_back(e.id);
+      for (const auto& [id, layer] : it->second)
+        if ((!layerIds || layerIds->count(layer)) && !dirty_.count(id)) out.push_back(id);
       std::inplace_merge(out.begin() + first, out.begin() + middle, out.end());
     }
     return true;
@@ -127,11 +129,10 @@ class NumberIndex {
   }
 
  private:
-  struct Entry {
-    cad::ObjectId id, layer;
-    bool operator<(cad::ObjectId other) const { return id < other; }
-  };
-  using List = std::vector<Entry>;  // in id order
+  // Ordered trees rather than sorted arrays: a rebuild erases and remakes
+  // entities all along a list, and taking one out of an array moves the
+  // rest of it.
+  using List = std::map<cad::ObjectId, cad::ObjectId>;  // id to layer, in id order
 
   void rebuild(cad::Database& db) {
     numberOf_.clear();
@@ -194,9 +195,9 @@ class NumberIndex {
     if (it != numberOf_.end()) {
       auto bucket = byNumber_.find(*it->second);
       List& list = bucket->second;
-      auto at = std::lower_bound(list.begin(), list.end(), id);
+      auto at = list.find(id);
       if (*it->second == number) {
-        at->layer = layer;
+        at->second = layer;
         if (obj) obj->close();
         return;
       }
@@ -208,11 +209,7 @@ class NumberIndex {
       auto bucket = byNumber_.find(number);
       if (bucket == byNumber_.end()) bucket = byNumber_.emplace(std::wstring(number), List{}).first;
       // New entities come last, so a list mostly grows at its end.
-      List& list = bucket->second;
-      if (list.empty() || list.back().id < id)
-        list.push_back({id, layer});
-      else
-        list.insert(std::lower_bound(list.begin(), list.end(), id), {id, layer});
+      bucket->second.emplace_hint(bucket->second.end(), id, layer);
       numberOf_.emplace(id, &bucket->first);
     }
     if (obj) obj->close();
@@ -224,17 +221,13 @@ class NumberIndex {
     if (it != layerOf_.end()) {
       if (it->second == layer) return;
       auto bucket = byLayer_.find(it->second);
-      std::vector<cad::ObjectId>& list = bucket->second;
-      list.erase(std::lower_bound(list.begin(), list.end(), id));
-      if (list.empty()) byLayer_.erase(bucket);
+      bucket->second.erase(id);
+      if (bucket->second.empty()) byLayer_.erase(bucket);
       layerOf_.erase(it);
     }
     if (layer.isNull()) return;
-    std::vector<cad::ObjectId>& list = byLayer_[layer];
-    if (list.empty() || list.back() < id)
-      list.push_back(id);
-    else
-      list.insert(std::lower_bound(list.begin(), list.end(), id), id);
+    std::set<cad::ObjectId>& list = byLayer_[layer];
+    list.emplace_hint(list.end(), id);
     layerOf_.emplace(id, layer);
   }
 
@@ -245,7 +238,7 @@ class NumberIndex {
   std::unordered_map<cad::ObjectId, const std::wstring*> numberOf_;
   // Every live entity's layer; each layer's entities in id order.
   std::unordered_map<cad::ObjectId, cad::ObjectId> layerOf_;
-  std::unordered_map<cad::ObjectId, std::vector<cad::ObjectId>> byLayer_;
+  std::unordered_map<cad::ObjectId, std::set<cad::ObjectId>> byLayer_;
   std::unordered_set<cad::ObjectId> dirty_;  // open for write when last looked at
   std::wstring value_;
 };
