@@ -1,7 +1,9 @@
 #include "module/conversion/conv_base.h"
 
 #include <algorithm>
+#include <map>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "module/conversion/conversion_dialogs.h"
 #include "module/model/module_resources.h"
@@ -477,22 +479,36 @@ void PickConvRows(CComponentConv* dlg, const std::wstring& classList, int checkC
         for (cad::ObjectId id : *ids) rowOf.emplace(id, r);
     const bool listedBefore = rowOf.count(picked) > 0;
 
-    // Every entity of the group leaves the row that holds it.
-    for (auto it = group.rbegin(); it != group.rend(); ++it) {
-      for (int r = 0; r < list.GetItemCount(); ++r) {
-        cad::ObjectIdArray* ids = list.rowIds(r);
-        if (!ids || !contains(*ids, *it)) continue;
-        HighlightEntity(*it, 0);
-        auto* rest = new cad::ObjectIdArray;
-        for (cad::ObjectId id : *ids)
-          if (id != *it) rest->push_back(id);
-        if (rest->empty()) {
-          delete rest;
-          DeleteConvRow(&list, r);
-        } else {
-          list.setRowIds(r, rest);
+    // Every entity of the group leaves the first row that holds it (an
+    // entity twice in the group, the first two rows). The rows that hold
+    // each entity are looked up once, the rows losing entities are rewritten
+    // once each, and emptied rows go last to first so that the indexes of
+    // the others stay.
+    std::unordered_map<cad::ObjectId, std::vector<int>> rowsOf;
+    for (int r = list.GetItemCount(); r-- > 0;)
+      if (cad::ObjectIdArray* ids = list.rowIds(r))
+        for (cad::ObjectId id : *ids) {
+          std::vector<int>& rows = rowsOf[id];
+          if (rows.empty() || rows.back() != r) rows.push_back(r);  // highest row first
         }
-        break;
+    std::map<int, std::unordered_set<cad::ObjectId>> leaving;
+    for (auto it = group.rbegin(); it != group.rend(); ++it) {
+      auto found = rowsOf.find(*it);
+      if (found == rowsOf.end() || found->second.empty()) continue;
+      HighlightEntity(*it, 0);
+      leaving[found->second.back()].insert(*it);
+      found->second.pop_back();
+    }
+    for (auto it = leaving.rbegin(); it != leaving.rend(); ++it) {
+      const int r = it->first;
+      auto* rest = new cad::ObjectIdArray;
+      for (cad::ObjectId id : *list.rowIds(r))
+        if (!it->second.count(id)) rest->push_back(id);
+      if (rest->empty()) {
+        delete rest;
+        DeleteConvRow(&list, r);
+      } else {
+        list.setRowIds(r, rest);
       }
     }
     if (ui::Wnd* view = ui::drawingView()) view->SetFocus();

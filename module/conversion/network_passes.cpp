@@ -424,15 +424,44 @@ using FixtureValue = std::pair<BBox, std::size_t>;
 void GenerateRisersAtFixtures(PipeNetwork& net) {
   StringArray types;
   ExpandGjCategories(FixtureCategories(net.variant), types);
-  cad::ObjectIdArray ids;
-  for (const auto& type : types) {
-    SetLayerOff(type, false, nullptr);
+  // The fixtures: the entities on each type's layer, type after type, each
+  // type's in drawing order.
+  auto selectOnLayer = [](const std::wstring& pattern, cad::ObjectIdArray& out) {
     ed::SelSet ss = 0;
-    if (ed::ssGet(L"X", {}, {cad::TypedValue(8, type)}, ss) != ed::kNormal) continue;
+    if (ed::ssGet(L"X", {}, {cad::TypedValue(8, pattern)}, ss) != ed::kNormal) return;
     cad::ObjectIdArray some;
     SSToIds(ss, some);
     ed::ssFree(ss);
-    ids.insert(ids.end(), some.begin(), some.end());
+    out.insert(out.end(), some.begin(), some.end());
+  };
+  cad::ObjectIdArray ids;
+  for (const auto& type : types) SetLayerOff(type, false, nullptr);
+  const bool plainNames = std::all_of(types.begin(), types.end(), [](const std::wstring& type) {
+    return !type.empty() && type.find_first_of(L"*?#@.~[]`,") == std::wstring::npos;
+  });
+  if (plainNames && !types.empty()) {
+    // One walk over the drawing for every type (a pattern of alternatives),
+    // its entities then sorted out type by type.
+    std::wstring anyType;
+    for (const auto& type : types) anyType += (anyType.empty() ? L"" : L",") + type;
+    cad::ObjectIdArray candidates;
+    selectOnLayer(anyType, candidates);
+    std::wstring lastFound;
+    for (const auto& type : types) {
+      const ed::SelFilter onType{cad::TypedValue(8, type)};
+      const std::size_t before = ids.size();
+      for (cad::ObjectId id : candidates)
+        if (ed::entityMatchesFilter(id, onType)) ids.push_back(id);
+      if (ids.size() > before) lastFound = type;
+    }
+    // The previous selection stays what a selection per type leaves: the
+    // last type's that found something.
+    if (!lastFound.empty()) {
+      cad::ObjectIdArray again;
+      selectOnLayer(lastFound, again);
+    }
+  } else {
+    for (const auto& type : types) selectOnLayer(type, ids);
   }
   // The entities of each fixture component (block, edge lines, labels) by
   // the handle of its primary entity, to move a fixture whole.

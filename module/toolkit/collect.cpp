@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <functional>
+#include <map>
 #include <memory>
+#include <set>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
@@ -74,9 +76,10 @@ struct TextHash {
   size_t operator()(std::wstring_view s) const { return std::hash<std::wstring_view>()(s); }
 };
 
-// Model space's numbered entities by number, with their layers, for one
-// database, kept current from the database's change log: collecting a few
-// numbers reads the lists of those numbers and what changed since the last
+// Model space's numbered entities by number, with their layers, and all its
+// entities by layer, for one database, kept current from the database's
+// change log: collecting a few numbers (or the entities of a few layers)
+// reads the lists of those numbers (layers) and what changed since the last
 // collection, not every entity of the drawing. Every way an entity changes
 // (made, opened for write, erased, restored by an abort) is in the log, so
 // after a refresh the index is exact but for the entities open for write,
@@ -101,23 +104,41 @@ class NumberIndex {
       auto it = byNumber_.find(n);
       if (it == byNumber_.end()) continue;
       const auto middle = std::ptrdiff_t(out.size());
-      for (const Entry& e : it->second)
-        if ((!layerIds || layerIds->count(e.layer)) && !dirty_.count(e.id)) out.push_back(e.id);
+      for (const auto& [id, layer] : it->second)
+        if ((!layerIds || layerIds->count(layer)) && !dirty_.count(id)) out.push_back(id);
+      std::inplace_merge(out.begin() + first, out.begin() + middle, out.end());
+    }
+    return true;
+  }
+
+  // Appends the live model-space entities whose layer is one of layerIds in
+  // model-space order; false, appending nothing, as collect.
+  bool collectByLayer(cad::Database& db, const std::unordered_set<cad::ObjectId>& layerIds, cad::ObjectIdArray& out) {
+    refresh(db);
+    if (!ordered_) return false;
+    const auto first = std::ptrdiff_t(out.size());
+    for (cad::ObjectId layer : layerIds) {
+      auto it = byLayer_.find(layer);
+      if (it == byLayer_.end()) continue;
+      const auto middle = std::ptrdiff_t(out.size());
+      for (cad::ObjectId id : it->second)
+        if (!dirty_.count(id)) out.push_back(id);
       std::inplace_merge(out.begin() + first, out.begin() + middle, out.end());
     }
     return true;
   }
 
  private:
-  struct Entry {
-    cad::ObjectId id, layer;
-    bool operator<(cad::ObjectId other) const { return id < other; }
-  };
-  using List = std::vector<Entry>;  // in id order
+  // Ordered trees rather than sorted arrays: a rebuild erases and remakes
+  // entities all along a list, and taking one out of an array moves the
+  // rest of it.
+  using List = std::map<cad::ObjectId, cad::ObjectId>;  // id to layer, in id order
 
   void rebuild(cad::Database& db) {
     numberOf_.clear();
     byNumber_.clear();
+    layerOf_.clear();
+    byLayer_.clear();
     dirty_.clear();
     cad::ObjectPtr<cad::BlockRecord> space(db.modelSpaceId(), cad::OpenMode::ForRead);
     if (!space) {
@@ -129,6 +150,7 @@ class NumberIndex {
     ordered_ = std::adjacent_find(ids.begin(), ids.end(), std::greater_equal<>()) == ids.end();
     if (!ordered_) return;
     numberOf_.reserve(ids.size());
+    layerOf_.reserve(ids.size());
     for (cad::ObjectId id : ids) examine(id, db.modelSpaceId(), true);
   }
 
@@ -168,13 +190,14 @@ class NumberIndex {
         layer = ent->layerId();
       }
     }
+    moveToLayer(id, layer, fresh);
     auto it = fresh ? numberOf_.end() : numberOf_.find(id);
     if (it != numberOf_.end()) {
       auto bucket = byNumber_.find(*it->second);
       List& list = bucket->second;
-      auto at = std::lower_bound(list.begin(), list.end(), id);
+      auto at = list.find(id);
       if (*it->second == number) {
-        at->layer = layer;
+        at->second = layer;
         if (obj) obj->close();
         return;
       }
@@ -186,14 +209,26 @@ class NumberIndex {
       auto bucket = byNumber_.find(number);
       if (bucket == byNumber_.end()) bucket = byNumber_.emplace(std::wstring(number), List{}).first;
       // New entities come last, so a list mostly grows at its end.
-      List& list = bucket->second;
-      if (list.empty() || list.back().id < id)
-        list.push_back({id, layer});
-      else
-        list.insert(std::lower_bound(list.begin(), list.end(), id), {id, layer});
+      bucket->second.emplace_hint(bucket->second.end(), id, layer);
       numberOf_.emplace(id, &bucket->first);
     }
     if (obj) obj->close();
+  }
+
+  // Files the entity under its layer (a null layer: under none).
+  void moveToLayer(cad::ObjectId id, cad::ObjectId layer, bool fresh) {
+    auto it = fresh ? layerOf_.end() : layerOf_.find(id);
+    if (it != layerOf_.end()) {
+      if (it->second == layer) return;
+      auto bucket = byLayer_.find(it->second);
+      bucket->second.erase(id);
+      if (bucket->second.empty()) byLayer_.erase(bucket);
+      layerOf_.erase(it);
+    }
+    if (layer.isNull()) return;
+    std::set<cad::ObjectId>& list = byLayer_[layer];
+    list.emplace_hint(list.end(), id);
+    layerOf_.emplace(id, layer);
   }
 
   cad::Database::ChangeCursor cursor_;
@@ -201,6 +236,9 @@ class NumberIndex {
   // Each number's entities; the number of each (the key of its list there).
   std::unordered_map<std::wstring, List, TextHash, std::equal_to<>> byNumber_;
   std::unordered_map<cad::ObjectId, const std::wstring*> numberOf_;
+  // Every live entity's layer; each layer's entities in id order.
+  std::unordered_map<cad::ObjectId, cad::ObjectId> layerOf_;
+  std::unordered_map<cad::ObjectId, std::set<cad::ObjectId>> byLayer_;
   std::unordered_set<cad::ObjectId> dirty_;  // open for write when last looked at
   std::wstring value_;
 };
@@ -243,8 +281,10 @@ void CollectIdsByLayerAndNumber(const std::wstring& layers, const std::wstring& 
   std::unordered_set<cad::ObjectId> layerIds;
   if (byLayer) layerIds = layerIdsOf(layerList, db);
 
-  // By number from the index when it can tell model-space order.
+  // By number, or else by layer, from the index when it can tell model-space
+  // order.
   if (byNumber && numberIndexOf(*db).collect(*db, numberList, byLayer ? &layerIds : nullptr, ids)) return;
+  if (!byNumber && byLayer && numberIndexOf(*db).collectByLayer(*db, layerIds, ids)) return;
 
   // One pass over model space's own list, without copying it: an erased
   // entity refuses the open, so the list need not be filtered first.

@@ -79,6 +79,39 @@ TEST_F(LinearDialogs, PickLoopGathersSimilarEntitiesIntoRows) {
   (void)outside;
 }
 
+TEST_F(LinearDialogs, APickedGroupLeavesEveryRowThatHeldPartOfIt) {
+  const cad::ObjectId l1 = line(L"ZEB_给水", {0, 0, 0}, {1000, 0, 0});
+  const cad::ObjectId l2 = line(L"ZEB_给水", {0, 500, 0}, {1000, 500, 0});
+  const cad::ObjectId l3 = line(L"ZEB_给水", {0, 1000, 0}, {1000, 1000, 0});
+  const cad::ObjectId pl = polyline(L"ZEB_给水", {{0, 1500, 0}, {1000, 1500, 0}});
+  CPipeConv* dlg = open(g_pipeConvDlg, &ShowPipeConv, {l1, l2, l3, pl});
+  auto pickWith = [&](const wchar_t* elevation, const Point3d& at, bool shift) {
+    dlg->SetDlgItemText(linear_ids::kStartElev, elevation);
+    dlg->SetDlgItemText(linear_ids::kEndElev, elevation);
+    ed::setKeyDown(ed::kVkShift, shift);
+    pickAt(at);
+    rightClick();
+    dlg->OnPick();
+    ed::setKeyDown(ed::kVkShift, false);
+  };
+  pickWith(L"100", {500, 0, 0}, true);     // row 1: l1 alone
+  pickWith(L"200", {500, 500, 0}, true);   // row 2: l2 alone, at another elevation
+  pickWith(L"200", {500, 1500, 0}, false); // the polyline joins row 2
+  ASSERT_EQ(dlg->rowList.GetItemCount(), 2);
+  EXPECT_EQ(*dlg->rowList.rowIds(1), (cad::ObjectIdArray{l2, pl}));
+  // All three lines at a third elevation: l1 leaves row 1, which goes; l2
+  // leaves row 2, which keeps the polyline and becomes row 1; the lines make
+  // a new row.
+  pickWith(L"300", {500, 1000, 0}, false);
+  ASSERT_EQ(dlg->rowList.GetItemCount(), 2);
+  EXPECT_EQ(*dlg->rowList.rowIds(0), (cad::ObjectIdArray{pl}));
+  EXPECT_EQ(dlg->rowList.GetItemText(0, 0), L"1");
+  EXPECT_EQ(dlg->rowList.GetItemText(0, linear_ids::kColElev), L"200;200");
+  EXPECT_EQ(*dlg->rowList.rowIds(1), (cad::ObjectIdArray{l3, l2, l1}));
+  EXPECT_EQ(dlg->rowList.GetItemText(1, linear_ids::kColElev), L"300;300");
+  for (cad::ObjectId id : {l1, l2, l3, pl}) EXPECT_TRUE(highlighted(id));
+}
+
 TEST_F(LinearDialogs, RowsAreRenumberedAndTheMenuFollowsTheList) {
   const cad::ObjectId a = line(L"ZEB_给水", {0, 0, 0}, {1000, 0, 0});
   CPipeConv* dlg = open(g_pipeConvDlg, &ShowPipeConv, {a});

@@ -302,6 +302,36 @@ TEST_F(Passes, FixturesBesideRunsGetRisers) {
   (void)atStart;
 }
 
+TEST_F(Passes, FixturesAreTakenTypeByTypeWhateverTheDrawingOrder) {
+  // Two fixtures at one place beside the middle of a run, the wash basin
+  // (卫生器具) drawn before the valve (管道附件). The fixtures go type by
+  // type, the categories' types in order: the valve comes first, gets the
+  // riser and moves onto the run; the basin's riser would lie on it, so the
+  // basin stays where it is.
+  const GjSegment a = run(L"给水管", L"J1", {0, 0, 2800}, {2000, 0, 2800});
+  const cad::ObjectId basin = fixture(L"洗脸盆", {1000, 150, 0}, 800);
+  const cad::ObjectId valve = fixture(L"阀门", {1000, 150, 0}, 600);
+  const cad::ObjectId secondBasin = fixture(L"洗脸盆", {9000, 9000, 0}, 800);  // near no run
+  PipeNetwork n = net();
+  n.allSegments = {a};
+  GenerateRisersAtFixtures(n);
+  Point3d p;
+  ASSERT_TRUE(IsPointGj(valve, p));
+  EXPECT_NEAR(p.y, 0, 1e-6);
+  ASSERT_TRUE(IsPointGj(basin, p));
+  EXPECT_NEAR(p.y, 150, 1e-6);
+  int risers = 0;
+  for (const GjSegment& s : n.allSegments)
+    if (planLength(s) < 1) {
+      ++risers;
+      EXPECT_EQ(std::min(s.start.z, s.end.z), 600);  // down to the valve
+    }
+  EXPECT_EQ(risers, 1);
+  // The previous selection is the last type's that had fixtures: both
+  // basins, in drawing order.
+  EXPECT_EQ(ed::previousSelection(), (std::vector<cad::ObjectId>{basin, secondBasin}));
+}
+
 TEST(SegmentIndexRule, AgreesWithTheWholeListScan) {
   std::mt19937 rng(7);
   std::uniform_real_distribution<double> coord(0, 200), len(1, 60);
