@@ -34,15 +34,41 @@ bool registerForWrite(cad::Database* db, const std::wstring& app) {
   return RegisterAppInDb(db, app) == cad::Status::Ok;
 }
 
-void readLines(const cad::DbObject* obj, const std::wstring& app, StringArray& out) {
-  StringArray names, values;
-  ReadAllXdata(obj, names, values);
-  for (size_t i = 0; i < names.size(); ++i) {
-    if (names[i] != app) continue;
-    StringArray lines;
-    SplitLines(TrimWhiteRight(values[i]), lines);
-    out.insert(out.end(), lines.begin(), lines.end());
+// Adds a record's text to its application's value: a piece ending in the
+// continuation marker runs on into the next record, any other ends an item.
+void appendRecord(const cad::TypedValue& v, std::wstring& value) {
+  const std::wstring& text = v.str();
+  if (endsWithMarker(text)) {
+    value.append(text, 0, text.size() - 2);
+  } else {
+    value += text;
+    value += L"\r\n";
   }
+}
+
+bool isTextRecord(const cad::TypedValue& v) { return v.code == cad::xd::kString || v.code == cad::xd::kHandle; }
+
+// The lines of the groups of that application (the object's other groups
+// are passed over unread: components are read by the hundred thousand).
+void readLines(const cad::DbObject* obj, const std::wstring& app, StringArray& out) {
+  std::wstring value;
+  bool inGroup = false;
+  auto flush = [&] {
+    if (!inGroup) return;
+    StringArray lines;
+    SplitLines(TrimWhiteRight(value), lines);
+    out.insert(out.end(), lines.begin(), lines.end());
+    value.clear();
+  };
+  for (const auto& v : obj->xDataView()) {
+    if (v.code == cad::xd::kAppName) {
+      flush();
+      inGroup = v.str() == app;
+    } else if (inGroup && isTextRecord(v)) {
+      appendRecord(v, value);
+    }
+  }
+  flush();
 }
 
 }  // namespace
@@ -167,12 +193,8 @@ void ReadAllXdata(const cad::DbObject* obj, StringArray& names, StringArray& val
     if (v.code == cad::xd::kAppName) {
       names.push_back(v.str());
       values.emplace_back();
-    } else if ((v.code == cad::xd::kString || v.code == cad::xd::kHandle) && !values.empty()) {
-      const std::wstring& text = v.str();
-      if (endsWithMarker(text))
-        values.back() += text.substr(0, text.size() - 2);
-      else
-        values.back() += text + L"\r\n";
+    } else if (isTextRecord(v) && !values.empty()) {
+      appendRecord(v, values.back());
     }
   }
 }
