@@ -38,7 +38,10 @@ cad::ObjectId GetOrCreateLayer(const std::wstring& name, cad::Database* db) {
   cad::ObjectId id;
   cad::Database* target = dbOrWorking(db);
   if (!target) return id;
-  {
+  // A layer that exists is found without opening the table for write (every
+  // entity written names its layer).
+  id = target->layerId(name);
+  if (id.isNull()) {
     cad::ObjectPtr<cad::LayerTable> table(target->layerTableId(), cad::OpenMode::ForWrite);
     if (!table) return id;
     id = table->getAt(name);

@@ -115,16 +115,21 @@ Database* ObjectId::database() const {
   return d ? d->self : nullptr;
 }
 
-std::wstring Handle::text() const {
-  wchar_t buf[24];
-  std::swprintf(buf, 24, L"%llX", static_cast<unsigned long long>(value));
-  return buf;
+// Upper-case hexadecimal digits without leading zeros ("0" for zero): every
+// component stamped writes its own handle.
+template <class C>
+static std::basic_string<C> hexText(std::uint64_t v) {
+  C buf[16];
+  C* p = buf + 16;
+  do {
+    const unsigned d = unsigned(v & 15);
+    *--p = C(d < 10 ? '0' + d : 'A' + d - 10);
+    v >>= 4;
+  } while (v);
+  return std::basic_string<C>(p, buf + 16);
 }
-std::string Handle::textUtf8() const {
-  char buf[24];
-  std::snprintf(buf, 24, "%llX", static_cast<unsigned long long>(value));
-  return buf;
-}
+std::wstring Handle::text() const { return hexText<wchar_t>(value); }
+std::string Handle::textUtf8() const { return hexText<char>(value); }
 template <class S>
 static std::optional<Handle> parseHex(S s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);

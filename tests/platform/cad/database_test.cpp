@@ -3,6 +3,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <thread>
 
 #include "platform/cad/cad.h"
@@ -59,6 +62,17 @@ TEST(Database, HandlesAreUpperHexAndResolveBackToIds) {
   EXPECT_EQ(db.getObjectId(lower), a);
   EXPECT_TRUE(db.getObjectId(L"XYZ").isNull());
   EXPECT_TRUE(db.getObjectId(L"FFFFFF").isNull());
+  // The text of a handle reads back as that handle, at both ends of its range.
+  for (std::uint64_t v : {0ull, 9ull, 10ull, 0x1Full, 0x20ull, 0xABCDEFull, 0x8000000000000000ull, ~0ull}) {
+    const Handle h(v);
+    char want[24];
+    std::snprintf(want, sizeof want, "%llX", static_cast<unsigned long long>(v));
+    EXPECT_EQ(h.textUtf8(), want);
+    EXPECT_EQ(h.text(), std::wstring(want, want + std::strlen(want)));
+    if (v) {
+      EXPECT_EQ(Handle::parse(h.text()), h);
+    }
+  }
 }
 
 TEST(Database, OpenStatuses) {
