@@ -119,6 +119,20 @@ cad::ObjectIdArray buildDrawing(const Grid& g) {
   return sources;
 }
 
+#ifdef KIV_WITH_GEOS
+// The segments as one GEOS multi-line string (plan coordinates).
+GEOSGeometry* geosLines(GEOSContextHandle_t ctx, const std::vector<std::pair<geom::Point3d, geom::Point3d>>& segs) {
+  std::vector<GEOSGeometry*> lines;
+  for (const auto& [a, b] : segs) {
+    GEOSCoordSequence* cs = GEOSCoordSeq_create_r(ctx, 2, 2);
+    GEOSCoordSeq_setXY_r(ctx, cs, 0, a.x, a.y);
+    GEOSCoordSeq_setXY_r(ctx, cs, 1, b.x, b.y);
+    lines.push_back(GEOSGeom_createLineString_r(ctx, cs));
+  }
+  return GEOSGeom_createCollection_r(ctx, GEOS_MULTILINESTRING, lines.data(), unsigned(lines.size()));
+}
+#endif
+
 template <class F>
 double millis(F&& f) {
   const auto t0 = std::chrono::steady_clock::now();
@@ -173,14 +187,7 @@ void BM_BreakSquareGrid(benchmark::State& state) {
       net.allSegments.emplace_back(id, a, b, L"给水管", L"DN25");
     }
     GEOSContextHandle_t ctx = GEOS_init_r();
-    std::vector<GEOSGeometry*> lines;
-    for (const auto& [a, b] : segs) {
-      GEOSCoordSequence* cs = GEOSCoordSeq_create_r(ctx, 2, 2);
-      GEOSCoordSeq_setXY_r(ctx, cs, 0, a.x, a.y);
-      GEOSCoordSeq_setXY_r(ctx, cs, 1, b.x, b.y);
-      lines.push_back(GEOSGeom_createLineString_r(ctx, cs));
-    }
-    GEOSGeometry* all = GEOSGeom_createCollection_r(ctx, GEOS_MULTILINESTRING, lines.data(), unsigned(lines.size()));
+    GEOSGeometry* all = geosLines(ctx, segs);
     state.ResumeTiming();
     const double breakMs = millis([&] { BreakPipesAtIntersections(net); });
     double pieces = 0;
@@ -215,14 +222,7 @@ BENCHMARK(BM_BreakSquareGrid)
 void BM_GeosNoding(benchmark::State& state) {
   const auto segs = gridSegments(gridFor(int(state.range(0))));
   GEOSContextHandle_t ctx = GEOS_init_r();
-  std::vector<GEOSGeometry*> lines;
-  for (const auto& [a, b] : segs) {
-    GEOSCoordSequence* cs = GEOSCoordSeq_create_r(ctx, 2, 2);
-    GEOSCoordSeq_setXY_r(ctx, cs, 0, a.x, a.y);
-    GEOSCoordSeq_setXY_r(ctx, cs, 1, b.x, b.y);
-    lines.push_back(GEOSGeom_createLineString_r(ctx, cs));
-  }
-  GEOSGeometry* all = GEOSGeom_createCollection_r(ctx, GEOS_MULTILINESTRING, lines.data(), unsigned(lines.size()));
+  GEOSGeometry* all = geosLines(ctx, segs);
   for (auto _ : state) {
     GEOSGeometry* noded = GEOSNode_r(ctx, all);
     benchmark::DoNotOptimize(noded);

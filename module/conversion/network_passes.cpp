@@ -6,6 +6,7 @@
 #include <deque>
 #include <set>
 #include <unordered_map>
+#include <vector>
 
 #include <boost/geometry.hpp>
 #include <boost/geometry/index/rtree.hpp>
@@ -22,6 +23,7 @@
 #include "module/toolkit/points.h"
 #include "module/toolkit/xdata.h"
 #include "platform/cad/entities.h"
+#include "platform/cad/tables.h"
 #include "platform/editor/progress.h"
 #include "platform/editor/selection.h"
 
@@ -446,13 +448,22 @@ void GenerateRisersAtFixtures(PipeNetwork& net) {
     for (const auto& type : types) anyType += (anyType.empty() ? L"" : L",") + type;
     cad::ObjectIdArray candidates;
     selectOnLayer(anyType, candidates);
+    // Each candidate's layer read once, filed under the types of that name
+    // (names compare as the selection compares them, letters in any case).
+    std::unordered_map<std::wstring, std::vector<std::size_t>> typesNamed;
+    for (std::size_t t = 0; t < types.size(); ++t) typesNamed[cad::foldName(types[t])].push_back(t);
+    std::vector<cad::ObjectIdArray> ofType(types.size());
+    for (cad::ObjectId id : candidates) {
+      cad::ObjectPtr<cad::Entity> ent(id, cad::OpenMode::ForRead);
+      if (!ent) continue;
+      auto it = typesNamed.find(cad::foldName(ent->layer()));
+      if (it == typesNamed.end()) continue;
+      for (std::size_t t : it->second) ofType[t].push_back(id);
+    }
     std::wstring lastFound;
-    for (const auto& type : types) {
-      const ed::SelFilter onType{cad::TypedValue(8, type)};
-      const std::size_t before = ids.size();
-      for (cad::ObjectId id : candidates)
-        if (ed::entityMatchesFilter(id, onType)) ids.push_back(id);
-      if (ids.size() > before) lastFound = type;
+    for (std::size_t t = 0; t < types.size(); ++t) {
+      ids.insert(ids.end(), ofType[t].begin(), ofType[t].end());
+      if (!ofType[t].empty()) lastFound = types[t];
     }
     // The previous selection stays what a selection per type leaves: the
     // last type's that found something.

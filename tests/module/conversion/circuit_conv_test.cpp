@@ -23,10 +23,7 @@ class CircuitConversion : public convtest::CircuitDrawing {
     w2 = wire({6000, 0, 0}, {6000, 4000, 0});
     t1 = text(L"4", {3000, 200, 0}, 0, L"ZEB_根数");
     t2 = text(L"n=3", {6200, 2000, 0}, 0, L"ZEB_根数");
-    ConvAreaObject()->areaIds = {w1, w2, t1, t2};
-    ConvAreaObject()->saved = 1;
-    ShowPipeLineConv();
-    step1 = g_pipeLineSelDlg;
+    step1 = open(g_pipeLineSelDlg, &ShowPipeLineConv, {w1, w2, t1, t2});
     ASSERT_NE(step1, nullptr);
     push(ed::TokenKind::Pick, {3000, 0, 0});
     push(ed::TokenKind::Pick, {6000, 2000, 0});  // the same group: refused
@@ -150,10 +147,7 @@ TEST_F(CircuitConversion, WiringArcsStayArcs) {
   auto* a = new cad::Arc({6000, 2000, 0}, 2000, -M_PI / 2, M_PI / 2);
   w2 = AppendToModelSpace(a, L"ZEB_照明", db());
   a->close();
-  ConvAreaObject()->areaIds = {w1, w2};
-  ConvAreaObject()->saved = 1;
-  ShowPipeLineConv();
-  step1 = g_pipeLineSelDlg;
+  step1 = open(g_pipeLineSelDlg, &ShowPipeLineConv, {w1, w2});
   ASSERT_NE(step1, nullptr);
   step1->addItem(true, L"照明", Ids{w1, w2});
   step1->OnNextStep();
@@ -207,10 +201,7 @@ TEST_F(CircuitConversion, CountTextsThatAreNoCountFallBackToTheRow) {
 TEST_F(CircuitConversion, FewerThanTwoDevicesKeepStepOneAndTheDrawing) {
   b = box({0, 0, 0});
   const cad::ObjectId pl = polyline(L"ZEB_照明", {{0, 0, 0}, {3000, 0, 0}, {3000, 3000, 0}});
-  ConvAreaObject()->areaIds = {pl};
-  ConvAreaObject()->saved = 1;
-  ShowPipeLineConv();
-  step1 = g_pipeLineSelDlg;
+  step1 = open(g_pipeLineSelDlg, &ShowPipeLineConv, {pl});
   ASSERT_NE(step1, nullptr);
   step1->addItem(true, L"照明", Ids{pl});
   const std::size_t before = db()->modelSpaceEntities().size();
@@ -317,10 +308,7 @@ TEST_F(CircuitConversion, PickingADeviceOfTwoRowsSelectsBoth) {
   l1 = lamp({5000, 0, 0});
   w1 = wire({0, 0, 0}, {5000, 0, 0});
   w2 = wire({10000, 0, 0}, {5000, 0, 0});
-  ConvAreaObject()->areaIds = {w1, w2};
-  ConvAreaObject()->saved = 1;
-  ShowPipeLineConv();
-  step1 = g_pipeLineSelDlg;
+  step1 = open(g_pipeLineSelDlg, &ShowPipeLineConv, {w1, w2});
   ASSERT_NE(step1, nullptr);
   step1->addItem(true, L"照明", Ids{w1, w2});
   step1->OnNextStep();

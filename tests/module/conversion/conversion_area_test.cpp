@@ -56,10 +56,7 @@ TEST_F(ConversionArea, SavedOnlyWithEntitiesAndAskedOnce) {
 TEST_F(ConversionArea, ModifyingTheAreaReachesTheDialogOnlyWhenSaved) {
   const cad::ObjectId a = line(L"ZEB_给水", {0, 0, 0}, {1000, 0, 0});
   const cad::ObjectId b = line(L"ZEB_给水", {0, 5000, 0}, {1000, 5000, 0});
-  ConvAreaObject()->areaIds = {a};
-  ConvAreaObject()->saved = 1;
-  ShowAirDuctConv();
-  CAirDuctConv* dlg = g_airDuctConvDlg;
+  CAirDuctConv* dlg = open(g_airDuctConvDlg, &ShowAirDuctConv, {a});
   ASSERT_NE(dlg, nullptr);
   answer(L".click", {L"221"});
   push(ed::TokenKind::Window, {-10, 4990, 0}, {1010, 5010, 0});
@@ -81,9 +78,7 @@ TEST_F(ConversionArea, ModifyingTheAreaReachesTheDialogOnlyWhenSaved) {
 
 TEST_F(ConversionArea, ViewZoomsToTheAreaGrownBy300) {
   const cad::ObjectId a = line(L"ZEB_给水", {0, 0, 0}, {1000, 500, 0});
-  ConvAreaObject()->areaIds = {a};
-  ConvAreaObject()->saved = 1;
-  ShowPipeConv();
+  open(g_pipeConvDlg, &ShowPipeConv, {a});
   ASSERT_NE(g_pipeConvDlg, nullptr);
   push(ed::TokenKind::Enter);
   const std::size_t mark = ed::transcriptMark();

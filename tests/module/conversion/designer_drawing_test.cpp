@@ -41,14 +41,6 @@ class DesignerDrawing : public convtest::DialogDrawing {
  public:
   void runPipeCase(const PipeCase& c);
 
-  template <class T>
-  T* open(T*& global, void (*show)(), const cad::ObjectIdArray& area) {
-    ConvAreaObject()->areaIds = area;
-    ConvAreaObject()->saved = 1;
-    show();
-    EXPECT_NE(global, nullptr);
-    return global;
-  }
   cad::ObjectId lineOn(const std::wstring& layer, Point3d a, Point3d b) { return line(layer, a, b); }
   // A label text of height 50 whose box centre lies at the point.
   cad::ObjectId label(const std::wstring& s, Point3d centre) {

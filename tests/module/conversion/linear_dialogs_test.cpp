@@ -16,15 +16,6 @@ using ed::makeToken;
 
 class LinearDialogs : public convtest::DialogDrawing {
  protected:
-  // Saves an area of the given entities and opens a dialog of the kind.
-  template <class T>
-  T* open(T*& global, void (*show)(), const cad::ObjectIdArray& area) {
-    ConvAreaObject()->areaIds = area;
-    ConvAreaObject()->saved = 1;
-    show();
-    EXPECT_NE(global, nullptr);
-    return global;
-  }
   static void pickAt(const Point3d& p) { ed::inputQueue().push(makeToken(ed::TokenKind::Pick, L"", p)); }
   static void rightClick() { ed::inputQueue().push(makeToken(ed::TokenKind::RightClick)); }
   static std::wstring said(std::size_t mark) { return ed::transcriptSince(mark); }

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "module/conversion/conv_base.h"
 #include "module/conversion/conversion_dialogs.h"
 #include "module/conversion/network_passes.h"
 #include "module/model/linear_entities.h"
@@ -139,6 +140,15 @@ class DialogDrawing : public NetworkDrawing {
     t.p1 = p1;
     t.p2 = p2;
     ed::inputQueue().push(t);
+  }
+  // Saves an area of the given entities and opens a dialog of the kind.
+  template <class T>
+  T* open(T*& global, void (*show)(), const cad::ObjectIdArray& area) {
+    ConvAreaObject()->areaIds = area;
+    ConvAreaObject()->saved = 1;
+    show();
+    EXPECT_NE(global, nullptr);
+    return global;
   }
   void TearDown() override {
     DestroyFloorConvDialogs();

@@ -15,6 +15,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using kivtest::onLayer;
 
 const fs::path kBuild = KIV_BINARY_DIR;
 const fs::path kDemoProject = kBuild / "demo" / u8"示例工程";
@@ -24,16 +25,6 @@ std::string q(const fs::path& p) { return "'" + p.string() + "'"; }
 bool built() {
   return fs::exists(kBuild / "bin" / "cadhost") && fs::exists(kBuild / "bin" / "KivZeb.arx") &&
          fs::exists(kDemoProject) && fs::exists(kBuild / "suite");
-}
-
-// The dump lines on a layer that hold the text near.
-std::vector<std::string> onLayer(const fs::path& dump, const std::string& layer, const std::string& near) {
-  std::vector<std::string> out;
-  std::ifstream in(dump);
-  for (std::string line; std::getline(in, line);)
-    if (line.find("\"layer\":\"" + layer + "\"") != std::string::npos && line.find(near) != std::string::npos)
-      out.push_back(line);
-  return out;
 }
 
 std::string cadhost(const fs::path& root, const std::string& project, const std::string& script, int* status) {

@@ -17,22 +17,12 @@
 namespace {
 
 namespace fs = std::filesystem;
+using kivtest::onLayer;
 
 const fs::path kBuild = KIV_BINARY_DIR;
 const fs::path kDemoProject = kBuild / "demo" / u8"示例工程";
 
 std::string q(const fs::path& p) { return "'" + p.string() + "'"; }
-
-// The dump lines of the entities on a layer that hold the text near (the
-// demo floor has runs of its own on the same layers).
-std::vector<std::string> onLayer(const fs::path& dump, const std::string& layer, const std::string& near) {
-  std::vector<std::string> out;
-  std::ifstream in(dump);
-  for (std::string line; std::getline(in, line);)
-    if (line.find("\"layer\":\"" + layer + "\"") != std::string::npos && line.find(near) != std::string::npos)
-      out.push_back(line);
-  return out;
-}
 
 TEST(RunEditEndToEnd, SlopeBreakAndJoinThroughTheHost) {
   if (!fs::exists(kBuild / "bin" / "cadhost") || !fs::exists(kBuild / "bin" / "KivZeb.arx") ||

@@ -14,6 +14,7 @@
 #include <initializer_list>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "module/toolkit/globals.h"
 #include "module/toolkit/suite_call.h"
@@ -45,6 +46,17 @@ inline std::string runShell(const std::string& cmd, int* status = nullptr) {
 
 // A path quoted for the shell.
 inline std::string quoted(const fs::path& p) { return "'" + p.string() + "'"; }
+
+// The lines of an entity dump (cadhost's JSON lines) on a layer that hold
+// the text near.
+inline std::vector<std::string> onLayer(const fs::path& dump, const std::string& layer, const std::string& near) {
+  std::vector<std::string> out;
+  std::ifstream in(dump);
+  for (std::string line; std::getline(in, line);)
+    if (line.find("\"layer\":\"" + layer + "\"") != std::string::npos && line.find(near) != std::string::npos)
+      out.push_back(line);
+  return out;
+}
 
 // A fresh copy of the built installation and demo project for a test that
 // runs cadhost on them: DIR/suite and DIR/projects/示例工程, in a new folder
